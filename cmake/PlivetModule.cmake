@@ -1,0 +1,12 @@
+# Compile settings of the module's own code: the platform toolchain's dialect,
+# no language exceptions escaping, symbols hidden unless exported by name.
+function(plivet_module_sources target dir)
+  file(GLOB srcs CONFIGURE_DEPENDS "${dir}/*.cpp")
+  list(FILTER srcs EXCLUDE REGEX "_test\\.cpp$")
+  add_library(${target} OBJECT ${srcs})
+  target_link_libraries(${target} PUBLIC host_api)
+  set_target_properties(${target} PROPERTIES
+    CXX_STANDARD 11 CXX_STANDARD_REQUIRED ON CXX_EXTENSIONS OFF
+    CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+  target_compile_options(${target} PRIVATE ${PLIVET_MODULE_FLAGS} -fno-exceptions)
+endfunction()

@@ -1,0 +1,38 @@
+// Status codes that host operations return, and their texts.
+#ifndef HOST_API_STATUS_H
+#define HOST_API_STATUS_H
+
+#include "text.h"
+
+namespace Acad {
+enum ErrorStatus {
+  eOk = 0,
+  eNullObjectId,
+  eUnknownHandle,  // an id that names no object of any open drawing
+  eWasErased,
+  eNotOpenForWrite,
+  eNotOpenForRead,
+  eWasOpenForRead,
+  eWasOpenForWrite,
+  eWasNotOpen,
+  eKeyNotFound,
+  eNotThatKindOfClass,
+  eRegappIdNotFound,  // xdata under an application that is not registered
+  eInvalidInput,
+  eXdataSizeExceeded,
+  eOutOfMemory,
+  eAlreadyInDb,
+  eNotInDatabase,
+  eNoDatabase,
+  eInvalidAdsName,
+  eDuplicateKey,
+  eInvalidKey,
+  eIllegalReplacement,
+  eNotApplicable
+};
+}  // namespace Acad
+
+// The status's own name, e.g. "eKeyNotFound". Never null.
+SIMHOST_API const ACHAR* acadErrorStatusText(Acad::ErrorStatus status);
+
+#endif
