@@ -1,0 +1,253 @@
+// The driving side of the simulated host: what a real host does around a
+// plug-in (drawings, the user's edits, commands, loading plug-ins), plus fault
+// injection, accounting and introspection for tests and the runner.
+#ifndef HOST_SIM_SIM_HOST_H
+#define HOST_SIM_SIM_HOST_H
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "host/api/host_api.h"
+
+namespace sim {
+
+// ---- Text ------------------------------------------------------------------
+
+// Invalid sequences become U+FFFD rather than failing: these are for display
+// and test literals, never for data the host stores on a plug-in's behalf.
+SIMHOST_API AcWString toWide(const std::string& utf8);
+SIMHOST_API std::string toUtf8(const AcWString& utf16);
+// A null pointer gives "".
+SIMHOST_API std::string toUtf8(const ACHAR* utf16);
+
+// ---- Typed values ----------------------------------------------------------
+
+struct Point {
+  double x = 0;
+  double y = 0;
+  double z = 0;
+  bool operator==(const Point& o) const {
+    return x == o.x && y == o.y && z == o.z;
+  }
+};
+
+// Text codes hold a string, integer codes a long, reals a double, points a
+// Point. An entity name (330) is given as the handle text of the object.
+using Value = std::variant<std::string, long, double, Point>;
+
+struct Item {
+  int code = 0;
+  Value value;
+  bool operator==(const Item& o) const {
+    return code == o.code && value == o.value;
+  }
+};
+using Items = std::vector<Item>;
+
+// One application's xdata: the items after its 1001, without the 1001.
+struct XdataBlock {
+  std::string app;
+  Items items;
+};
+
+struct ObjectInfo {
+  AcDbObjectId id;
+  std::string handle;  // upper-case hex, no leading zeros
+  std::string type;    // "LINE", "DICTIONARY", "XRECORD", ...
+  bool erased = false;
+  std::vector<XdataBlock> xdata;  // in the object's own order
+  std::string ownerHandle;        // "" when the object has no owner
+  int pieces = 0;                 // what EXPLODE would make of it
+};
+
+struct PartRecord {
+  std::string tag;
+  Items items;  // a 330 item's value is the handle text it names
+};
+
+struct DrawingInfo {
+  std::string name;
+  bool current = false;
+  std::vector<std::string> regapps;  // in order of registration
+  std::vector<ObjectInfo> objects;   // in order of creation
+  // Entries of the named-objects dictionary: key -> type name, in key order.
+  std::vector<std::pair<std::string, std::string>> namedObjects;
+  bool hasPartDictionary = false;
+  std::vector<PartRecord> partRecords;  // in key order
+};
+
+struct RegisteredCommand {
+  std::string group;
+  std::string globalName;
+  std::string localName;
+  int flags = 0;
+};
+
+// ---- Commands --------------------------------------------------------------
+
+enum class Outcome { Ended, Cancelled, Failed };
+
+// (source id, new id) pairs of the objects a call created, in creation order.
+using CreatedPair = std::pair<AcDbObjectId, AcDbObjectId>;
+using Created = std::vector<CreatedPair>;
+
+// ---- Fault injection -------------------------------------------------------
+
+struct FaultSpec {
+  std::string operation;    // "" or "*": any operation
+  long nth = 1;             // the first failing call, counted from arming
+  long count = 1;           // how many calls in a row fail
+  bool persistent = false;  // every call from the nth on fails
+  // When set, only calls on this object count and every one of them fails.
+  AcDbObjectId object;
+};
+
+struct SweepRun {
+  std::string operation;  // "" for any
+  long point = 0;         // the failing call, 1-based
+  bool persistent = false;
+  long injected = 0;  // faults the run actually injected
+};
+
+struct SweepSummary {
+  long runs = 0;
+  long lastPoint = 0;  // the first point at which nothing was injected
+};
+
+// The plug-in's entry point as the loader finds it.
+typedef AcRx::AppRetCode (*EntryPointFunction)(AcRx::AppMsgCode msg,
+                                               void* appId);
+
+// ---- The host --------------------------------------------------------------
+
+class HostState;
+
+class SIMHOST_API Host {
+ public:
+  // Becomes the process's current host; a second live host aborts.
+  Host();
+  // Unloads a loaded plug-in (reporting what it left) and frees everything.
+  ~Host();
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  static Host* current();
+
+  // -- Drawings --
+  // Makes NAME current, creating it (with its named-objects dictionary) if new.
+  AcDbDatabase* useDrawing(const std::string& name);
+  AcDbDatabase* currentDrawing() const;
+  std::string currentDrawingName() const;
+  std::vector<std::string> drawingNames() const;         // in order of creation
+  AcDbDatabase* drawing(const std::string& name) const;  // null if none
+
+  // -- The user's edits: no fault injection, no accounting --
+  // TYPE is LINE, CIRCLE, ARC, POLYLINE, TEXT, DICTIONARY or XRECORD; pieces
+  // counts what EXPLODE makes of a POLYLINE (other entities: 1). A null id
+  // for an unknown type or no current drawing.
+  AcDbObjectId addObject(const std::string& type, int pieces = 2);
+  // False for an empty name or one that is not a valid application name.
+  bool registerApp(const std::string& name);
+  // Sets APP's block to ITEMS (empty: removes it), registering APP if new.
+  // Returns the status setXData would give; nothing changes on failure.
+  Acad::ErrorStatus setXData(AcDbObjectId id, const std::string& app,
+                             const Items& items);
+  Acad::ErrorStatus erase(AcDbObjectId id);
+
+  // -- Introspection --
+  std::vector<DrawingInfo> drawings() const;
+  DrawingInfo drawingInfo(const std::string& name) const;
+  bool objectInfo(AcDbObjectId id, ObjectInfo& info) const;
+  std::string handleText(AcDbObjectId id) const;  // "" for an unknown id
+  // The object with this handle in the current drawing; null if none.
+  AcDbObjectId idFromHandle(const std::string& hexText) const;
+  std::vector<XdataBlock> xdataOf(AcDbObjectId id) const;
+  // Text written by acutPrintf, split at "\n"; an unfinished last line too.
+  std::vector<std::string> commandLine() const;
+  void clearCommandLine();
+  int editorReactorCount() const;
+  int databaseReactorCount() const;  // over all drawings
+  std::vector<RegisteredCommand> registeredCommands() const;
+  std::vector<std::string> commandGroups() const;
+  std::vector<std::string> commandNames() const;  // global names
+  // The application ids the dynamic linker was given.
+  std::vector<void*> unlockedApplications() const;
+  std::vector<void*> mdiAwareApplications() const;
+
+  // -- Runtime registry: "AcEditor", "ACAD_REGISTERED_COMMANDS",
+  // "DynamicLinker" --
+  void removeRegistryEntry(const std::string& key);
+  void restoreRegistryEntry(const std::string& key);
+
+  // -- Commands and notifications --
+  Created runCommand(const std::string& name,
+                     const std::vector<AcDbObjectId>& selection = {},
+                     int repeat = 1, Outcome outcome = Outcome::Ended);
+  // False when the name is refused as an unknown command (printed).
+  bool beginCommand(const std::string& name);
+  // False when no command of that name was begun.
+  bool endCommand(const std::string& name, Outcome outcome = Outcome::Ended);
+  Created deepClone(const std::vector<AcDbObjectId>& ids);
+  Created appendCopies(const std::vector<AcDbObjectId>& ids);
+  void lispBegin(const std::string& firstLine);
+  void lispEnd();
+  void lispCancel();
+
+  // -- Plug-ins (one at a time) --
+  bool loadModule(const std::string& path, std::string& error);
+  // A plug-in whose entry point is linked into this program.
+  bool loadModule(EntryPointFunction entryPoint, std::string& error);
+  // Sends the unload message, reports and detaches reactors the plug-in left
+  // attached, and closes the library. False when nothing is loaded.
+  bool unloadModule();
+  bool moduleLoaded() const;
+  std::string modulePath() const;  // "" for a linked-in entry point
+
+  // -- Fault injection --
+  void armFault(const FaultSpec& spec);
+  void clearFaults();
+  long callCount(const std::string& operation) const;
+  std::map<std::string, long> callCounts() const;
+  long faultsInjected() const;
+  void resetCounters();
+
+  // -- Accounting --
+  // Runs the audit now (it also runs after every notification and command).
+  void audit();
+  const std::vector<std::string>& violations() const;
+  void clearViolations();
+  long openObjectCount() const;
+  long liveResbufItems() const;
+  long liveNewObjects() const;  // new objects not yet in a drawing
+
+  // A counted chain built from typed items, as acutBuildList would make; a
+  // 330 value is a handle text in the current drawing. Free with acutRelRb.
+  resbuf* buildChain(const Items& items);
+  // The typed items of a chain (330: the handle text of the named object).
+  Items itemsOf(const resbuf* chain) const;
+
+  HostState& state() const { return *state_; }
+
+ private:
+  std::unique_ptr<HostState> state_;
+};
+
+// Runs SCENARIO with the fault point k = 1, 2, 3... failing, once and then
+// persistently, until a run injects nothing; CHECK sees each run. The fault
+// is armed on the current host just before SCENARIO is called (and on any
+// host SCENARIO creates), so the scenario builds its own fresh state with
+// the driving side, which never fails.
+SIMHOST_API SweepSummary
+sweepFaults(const std::function<void(const SweepRun&)>& scenario,
+            const std::function<void(const SweepRun&)>& check,
+            const std::string& operation = "");
+
+}  // namespace sim
+
+#endif

@@ -1,0 +1,43 @@
+// The shared fixture: one fresh host per test, no violations at the end.
+#include "support/host_test.h"
+
+void HostTest::SetUp() {
+  host_ = std::make_unique<sim::Host>();
+  host_->useDrawing("main");
+}
+
+void HostTest::TearDown() {
+  if (!host_) return;
+  if (host_->moduleLoaded()) host_->unloadModule();
+  host_->audit();
+  std::string listed;
+  for (const std::string& v : host_->violations()) listed += "\n  " + v;
+  EXPECT_TRUE(host_->violations().empty()) << "violations:" << listed;
+  host_->clearViolations();
+  host_.reset();
+}
+
+AcDbObjectId HostTest::add(const std::string& type, int pieces) {
+  AcDbObjectId id = host_->addObject(type, pieces);
+  EXPECT_FALSE(id.isNull()) << "could not add a " << type;
+  return id;
+}
+
+std::vector<std::string> HostTest::takeViolations() {
+  std::vector<std::string> taken = host_->violations();
+  host_->clearViolations();
+  return taken;
+}
+
+sim::Items HostTest::xdataItems(AcDbObjectId id, const std::string& app) {
+  for (sim::XdataBlock& block : host_->xdataOf(id))
+    if (block.app == app) return block.items;
+  return {};
+}
+
+std::vector<std::string> HostTest::xdataApps(AcDbObjectId id) {
+  std::vector<std::string> apps;
+  for (const sim::XdataBlock& block : host_->xdataOf(id))
+    apps.push_back(block.app);
+  return apps;
+}
