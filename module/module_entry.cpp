@@ -1,0 +1,77 @@
+// Watching starts at load. A registry without one of the services it names
+// only loses what that service would have done; it never stops the load.
+#include "module/module_entry.h"
+
+#include <new>
+
+#include "watcher/host_services.h"
+
+QoRmEditReactor* gEditReactor = NULL;
+
+namespace {
+
+const ACHAR kCommandGroup[] = ACRX_T("QORMQORMPLIVET");
+const ACHAR kStartCommand[] = ACRX_T("QORMPLIVETSTART");
+const ACHAR kStopCommand[] = ACRX_T("QORMPLIVETSTOP");
+
+AcEdCommandStack* commandStack() {
+  return lookUpHostService<AcEdCommandStack>(
+      ACRX_T("ACAD_REGISTERED_COMMANDS"));
+}
+
+void startWatching() {
+  if (gEditReactor == NULL)
+    gEditReactor = new (std::nothrow) QoRmEditReactor(true);
+}
+
+void stopWatching() {
+  if (gEditReactor == NULL) return;
+  delete gEditReactor;
+  gEditReactor = NULL;
+}
+
+}  // namespace
+
+void initApp() {
+  AcEdCommandStack* commands = commandStack();
+  if (commands != NULL) {
+    commands->addCommand(kCommandGroup, kStartCommand, kStartCommand,
+                         ACRX_CMD::kModal, qormplivetstart, NULL, -1, NULL,
+                         NULL);
+    commands->addCommand(kCommandGroup, kStopCommand, kStopCommand,
+                         ACRX_CMD::kModal, qormplivetstop, NULL, -1, NULL,
+                         NULL);
+  }
+  startWatching();
+}
+
+void unloadApp() {
+  AcEdCommandStack* commands = commandStack();
+  if (commands != NULL) commands->removeGroup(kCommandGroup);
+  stopWatching();
+}
+
+extern "C" AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* appId) {
+  switch (msg) {
+    case AcRx::kInitAppMsg: {
+      const AcRxDynamicLinker* linker =
+          lookUpHostService<AcRxDynamicLinker>(ACRX_T("DynamicLinker"));
+      if (linker != NULL) {
+        linker->unlockApplication(appId);
+        linker->registerAppMDIAware(appId);
+      }
+      initApp();
+      break;
+    }
+    case AcRx::kUnloadAppMsg:
+      unloadApp();
+      break;
+    default:
+      break;
+  }
+  return AcRx::kRetOK;
+}
+
+extern "C" void qormplivetstart() { startWatching(); }
+
+extern "C" void qormplivetstop() { stopWatching(); }

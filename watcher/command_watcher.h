@@ -1,0 +1,56 @@
+// The command watcher: an editor reactor that follows the watched commands,
+// LISP evaluation and deep clones, turns the copies of tagged objects into
+// new parts, and strips part tags from what OFFSET makes.
+#ifndef WATCHER_COMMAND_WATCHER_H
+#define WATCHER_COMMAND_WATCHER_H
+
+#include "host/api/host_api.h"
+#include "watcher/offset_reactors.h"
+#include "watcher/pending_groups.h"
+
+class QoRmEditReactor : public AcEditorReactor {
+ public:
+  // With attach, adds itself to the host's editor (if the host has one).
+  explicit QoRmEditReactor(bool attach);
+  // Leaves the editor, detaches and destroys every offset reactor it holds,
+  // and discards pending groups without retagging them.
+  virtual ~QoRmEditReactor();
+
+  virtual void beginDeepClone(AcDbDatabase* to, AcDbIdMapping& idMap);
+  virtual void endDeepClone(AcDbIdMapping& idMap);
+  virtual void commandWillStart(const ACHAR* cmdStr);
+  virtual void commandEnded(const ACHAR* cmdStr);
+  virtual void commandCancelled(const ACHAR* cmdStr);
+  virtual void commandFailed(const ACHAR* cmdStr);
+  virtual void lispWillStart(const ACHAR* firstLine);
+  virtual void lispEnded();
+  virtual void lispCancelled();
+
+  bool isAttached() const { return attached; }
+  bool isCopyActive() const { return copyActive; }
+  bool isExplodeActive() const { return explodeActive; }
+  bool isLispActive() const { return lispActive; }
+  bool isForeignCopyActive() const { return foreignCopyActive; }
+  const PendingGroupList& pendingGroups() const { return pending; }
+  const OffsetReactorHolding& offsetReactors() const { return gDbReactors; }
+
+ private:
+  QoRmEditReactor(const QoRmEditReactor&);
+  QoRmEditReactor& operator=(const QoRmEditReactor&);
+
+  // What cancelling and failing have in common.
+  void commandStopped(const ACHAR* cmdStr);
+  // What ending and cancelling a LISP evaluation have in common.
+  void lispStopped();
+
+  bool attached;           // registered with the editor
+  bool copyActive;         // a copy-family command runs
+  bool explodeActive;      // EXPLODE runs
+  bool lispActive;         // a LISP expression is being evaluated
+  bool foreignCopyActive;  // KL712_COPY runs
+  PendingGroupList pending;
+  // The offset reactors of the OFFSETs now running, one per drawing.
+  OffsetReactorHolding gDbReactors;
+};
+
+#endif

@@ -1,0 +1,47 @@
+// Reactors are destroyed only after the host has let go of them: a reactor
+// freed while still attached would be called through a dangling pointer at
+// the next append.
+#include "watcher/offset_reactors.h"
+
+#include <new>
+
+OffsetReactorHolding::~OffsetReactorHolding() { releaseAll(); }
+
+void OffsetReactorHolding::attachTo(AcDbDatabase* drawing) {
+  if (drawing == NULL || reactorOf(drawing) != NULL) return;
+  AsdkDbReactor* reactor = new (std::nothrow) AsdkDbReactor;
+  if (reactor == NULL) return;
+  if (drawing->addReactor(reactor) != Acad::eOk) {
+    delete reactor;  // never attached
+    return;
+  }
+  mHeld.push_back(Held(drawing, reactor));
+}
+
+void OffsetReactorHolding::releaseFrom(AcDbDatabase* drawing) {
+  for (std::size_t i = 0; i < mHeld.size(); ++i) {
+    if (mHeld[i].first != drawing) continue;
+    if (drawing->removeReactor(mHeld[i].second) != Acad::eOk) return;
+    delete mHeld[i].second;
+    mHeld.erase(mHeld.begin() + static_cast<std::ptrdiff_t>(i));
+    return;
+  }
+}
+
+void OffsetReactorHolding::releaseAll() {
+  std::vector<Held> held;
+  held.swap(mHeld);
+  for (std::size_t i = 0; i < held.size(); ++i) {
+    // One the host refuses to detach is left alive: a leak is survivable, a
+    // call into freed memory is not.
+    if (held[i].first->removeReactor(held[i].second) == Acad::eOk)
+      delete held[i].second;
+  }
+}
+
+AsdkDbReactor* OffsetReactorHolding::reactorOf(
+    const AcDbDatabase* drawing) const {
+  for (std::size_t i = 0; i < mHeld.size(); ++i)
+    if (mHeld[i].first == drawing) return mHeld[i].second;
+  return NULL;
+}
