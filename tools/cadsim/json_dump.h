@@ -1,0 +1,16 @@
+// The one-line JSON of the whole host state that `dump` writes.
+#ifndef TOOLS_CADSIM_JSON_DUMP_H
+#define TOOLS_CADSIM_JSON_DUMP_H
+
+#include <string>
+
+#include "host/sim/sim_host.h"
+#include "label_table.h"
+
+namespace cadsim {
+
+std::string dumpJson(const sim::Host& host, const LabelTable& labels);
+
+}  // namespace cadsim
+
+#endif

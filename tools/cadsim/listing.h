@@ -1,0 +1,22 @@
+// The human listing of one drawing (`list`), and items written back in the
+// script's own CODE:VALUE syntax.
+#ifndef TOOLS_CADSIM_LISTING_H
+#define TOOLS_CADSIM_LISTING_H
+
+#include <ostream>
+#include <string>
+
+#include "host/sim/sim_host.h"
+#include "label_table.h"
+
+namespace cadsim {
+
+// 1000:"pipe", 1070:3, 1010:1,2,0: what `xdata` would take to make it.
+std::string formatItem(const sim::Item& item);
+
+void writeListing(const sim::DrawingInfo& drawing, const LabelTable& labels,
+                  std::ostream& out);
+
+}  // namespace cadsim
+
+#endif

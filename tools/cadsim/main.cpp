@@ -1,0 +1,108 @@
+// cadsim: replays a session script on the simulated host with the plug-in
+// loaded from its file, as a person would drive the real host.
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+#include "run_session.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: cadsim [--module PATH] [--no-module] [SCRIPT]\n"
+    "  Replays SCRIPT (standard input when absent or \"-\") on a simulated\n"
+    "  host that starts with drawing \"main\" and the plug-in loaded.\n"
+    "  --module PATH  load this plug-in file instead of the one built here\n"
+    "  --no-module    start with no plug-in loaded (the `load` verb loads it)\n"
+    "Exit status: 0 done, 1 a check or expectation failed, 2 a bad script\n"
+    "or bad arguments.\n";
+
+std::filesystem::path executablePath(const char* argv0) {
+#if defined(_WIN32)
+  wchar_t buffer[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) return std::filesystem::path(buffer);
+#else
+  std::error_code ec;
+  const std::filesystem::path self =
+      std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) return self;
+#endif
+  return std::filesystem::path(argv0 ? argv0 : "");
+}
+
+// The plug-in beside the executable wins (an installed pair), then the one
+// this build tree made.
+std::string defaultModulePath(const char* argv0) {
+  const std::filesystem::path beside =
+      executablePath(argv0).parent_path() /
+      (std::string("qormplivet") + PLIVET_MODULE_SUFFIX);
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(beside, ec)) return beside.string();
+  return PLIVET_DEFAULT_MODULE;
+}
+
+int usageError(const std::string& message) {
+  std::cerr << "cadsim: " << message << '\n' << kUsage;
+  return cadsim::kExitScriptError;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  cadsim::SessionOptions options;
+  std::string modulePath;
+  std::string scriptPath;
+  bool haveScript = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return cadsim::kExitOk;
+    } else if (arg == "--module") {
+      if (i + 1 >= argc) return usageError("--module needs a path");
+      modulePath = argv[++i];
+      if (modulePath.empty()) return usageError("--module needs a path");
+    } else if (arg.rfind("--module=", 0) == 0) {
+      modulePath = arg.substr(9);
+      if (modulePath.empty()) return usageError("--module needs a path");
+    } else if (arg == "--no-module") {
+      options.loadModule = false;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return usageError("unknown option " + arg);
+    } else if (haveScript) {
+      return usageError("more than one script given");
+    } else {
+      scriptPath = arg;
+      haveScript = true;
+    }
+  }
+  options.modulePath = modulePath.empty()
+                           ? defaultModulePath(argc > 0 ? argv[0] : nullptr)
+                           : modulePath;
+
+  std::string script;
+  if (!haveScript || scriptPath == "-") {
+    std::ostringstream text;
+    text << std::cin.rdbuf();
+    script = text.str();
+  } else {
+    std::ifstream file(scriptPath, std::ios::binary);
+    if (!file) {
+      std::cerr << "cadsim: cannot read " << scriptPath << '\n';
+      return cadsim::kExitScriptError;
+    }
+    script.assign(std::istreambuf_iterator<char>(file),
+                  std::istreambuf_iterator<char>());
+  }
+  const int status = cadsim::runSession(script, options, std::cout, std::cerr);
+  std::cout.flush();
+  return status;
+}

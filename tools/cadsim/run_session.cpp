@@ -1,0 +1,47 @@
+// A whole run: parse everything, start the host with drawing "main" and the
+// plug-in, then apply line by line until the end or the first bad line.
+#include "run_session.h"
+
+#include <vector>
+
+#include "host/sim/sim_host.h"
+#include "session.h"
+#include "statement.h"
+
+namespace cadsim {
+
+int runSession(const std::string& script, const SessionOptions& options,
+               std::ostream& out, std::ostream& err) {
+  std::vector<Statement> statements;
+  std::string error;
+  if (!parseScript(script, statements, error)) {
+    err << error << '\n';
+    return kExitScriptError;
+  }
+
+  sim::Host host;
+  host.useDrawing("main");
+  Session session(host, options, out);
+  if (options.loadModule) {
+    if (!host.loadModule(options.modulePath, error)) {
+      err << "cannot load module \"" << options.modulePath << "\": " << error
+          << '\n';
+      return kExitScriptError;
+    }
+    session.echoCommandLine();
+  }
+
+  for (const Statement& statement : statements) {
+    std::string message;
+    const StepResult result = session.apply(statement, message);
+    session.echoCommandLine();
+    if (result == StepResult::Done) continue;
+    out.flush();
+    err << "line " << statement.line << ": " << message << '\n';
+    return result == StepResult::ScriptError ? kExitScriptError
+                                             : kExitChecksFailed;
+  }
+  return session.checkFailed() ? kExitChecksFailed : kExitOk;
+}
+
+}  // namespace cadsim

@@ -1,0 +1,33 @@
+// Entry point of the runner's engine: replays one session script on a fresh
+// simulated host, in process, so tests and fuzzers can call it directly.
+#ifndef TOOLS_CADSIM_RUN_SESSION_H
+#define TOOLS_CADSIM_RUN_SESSION_H
+
+#include <ostream>
+#include <string>
+
+namespace cadsim {
+
+struct SessionOptions {
+  // The plug-in that `load` without a path, and the session start, load.
+  std::string modulePath;
+  // False: the session starts with no plug-in loaded.
+  bool loadModule = true;
+};
+
+// Exit statuses of a run.
+enum ExitStatus {
+  kExitOk = 0,
+  kExitChecksFailed = 1,  // `check` found violations, or an `expect` failed
+  kExitScriptError = 2    // the script (or the module file) is unusable
+};
+
+// Parses SCRIPT whole, then applies it line by line. Listings, dumps and
+// the host's command line go to OUT; errors, "line N: message", to ERR.
+// Makes its own simulated host, so none may be alive in the process.
+int runSession(const std::string& script, const SessionOptions& options,
+               std::ostream& out, std::ostream& err);
+
+}  // namespace cadsim
+
+#endif

@@ -1,0 +1,64 @@
+// A running session: the simulated host, the labels given so far, and the
+// application of one parsed line at a time.
+#ifndef TOOLS_CADSIM_SESSION_H
+#define TOOLS_CADSIM_SESSION_H
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "host/sim/sim_host.h"
+#include "label_table.h"
+#include "run_session.h"
+#include "statement.h"
+
+namespace cadsim {
+
+enum class StepResult {
+  Done,
+  ScriptError,        // a bad line: nothing of it was applied
+  ExpectationFailed,  // an `expect` line did not hold
+};
+
+class Session {
+ public:
+  Session(sim::Host& host, const SessionOptions& options, std::ostream& out);
+
+  // Applies one line. On anything but Done, MESSAGE says why (without the
+  // "line N: " prefix).
+  StepResult apply(const Statement& statement, std::string& message);
+  // Writes command-line text the host gained since the last call.
+  void echoCommandLine();
+  bool checkFailed() const { return checkFailed_; }
+
+  sim::Host& host() { return host_; }
+  const LabelTable& labels() const { return labels_; }
+
+ private:
+  // Resolves a label (or #HEX in the current drawing) to a live id.
+  bool resolve(const std::string& label, AcDbObjectId& id,
+               std::string& message) const;
+  // Resolves a selection: every label in the current drawing, not erased,
+  // none twice.
+  bool resolveSelection(const std::vector<std::string>& labels,
+                        std::vector<AcDbObjectId>& ids,
+                        std::string& message) const;
+  // Gives the objects a call created their clone labels.
+  void labelCreated(const sim::Created& created);
+  // The label an object is known by: its own, or #HEX.
+  std::string displayLabel(AcDbObjectId id) const;
+
+  StepResult applyExpectation(const Expectation& e, std::string& message);
+  bool tagOf(const TagRef& ref, std::string& tag, std::string& message) const;
+
+  sim::Host& host_;
+  SessionOptions options_;
+  std::ostream& out_;
+  LabelTable labels_;
+  std::size_t echoedLines_ = 0;
+  bool checkFailed_ = false;
+};
+
+}  // namespace cadsim
+
+#endif

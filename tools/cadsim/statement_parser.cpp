@@ -1,0 +1,682 @@
+// Syntax of the session language: the verb table and the checks that run
+// over the whole script before its first line is applied.
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <set>
+
+#include "statement.h"
+#include "tokenizer.h"
+
+namespace cadsim {
+
+namespace {
+
+// Keep fuzzed or mistyped scripts from asking for hours of work.
+const long kMaxRepeat = 10000;
+const long kMaxPieces = 100000;
+
+// Words that open an `expect` line; an object may not be labelled so,
+// or `expect erased ...` could mean two things.
+const std::set<std::string>& reservedWords() {
+  static const std::set<std::string> words = {
+      "erased",          "not-erased",
+      "record",          "no-record",
+      "records",         "regapp",
+      "no-regapp",       "line",
+      "no-line",         "loaded",
+      "unloaded",        "commands",
+      "editor-reactors", "database-reactors",
+      "violations"};
+  return words;
+}
+
+bool isLabelChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-';
+}
+
+bool isDecimal(const std::string& text) {
+  if (text.empty()) return false;
+  for (char c : text)
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+bool parseLong(const std::string& text, long minimum, long maximum,
+               long& value) {
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])))
+    return false;
+  errno = 0;
+  char* end = nullptr;
+  const long parsed = std::strtol(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || parsed < minimum || parsed > maximum)
+    return false;
+  value = parsed;
+  return true;
+}
+
+bool parseReal(const std::string& text, double& value) {
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])))
+    return false;
+  errno = 0;
+  char* end = nullptr;
+  const double parsed = std::strtod(text.c_str(), &end);
+  if (errno != 0 || *end != '\0' || !std::isfinite(parsed)) return false;
+  // strtod also reads hexadecimal and "inf"; the language has plain decimals.
+  for (char c : text)
+    if (!std::isdigit(static_cast<unsigned char>(c)) && c != '.' && c != '-' &&
+        c != '+' && c != 'e' && c != 'E')
+      return false;
+  value = parsed;
+  return true;
+}
+
+bool isHandleText(const std::string& text) {
+  if (text.empty() || text.size() > 16) return false;
+  for (char c : text)
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+std::string upper(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// One line being parsed: its words, and what the verb has taken of them.
+class LineParser {
+ public:
+  LineParser(int line, std::vector<Token> tokens)
+      : line_(line), tokens_(std::move(tokens)) {}
+
+  bool parse(Statement& statement, std::string& error);
+
+ private:
+  using VerbParser = bool (LineParser::*)(Statement&);
+
+  bool fail(const std::string& message) {
+    message_ = message;
+    return false;
+  }
+  bool atEnd() const { return next_ >= tokens_.size(); }
+  const Token& peek() const { return tokens_[next_]; }
+  bool isOption(const Token& token) const {
+    const std::size_t at = token.plainFind('=');
+    return at != std::string::npos && at > 0;
+  }
+
+  // Takes the next word, which must be there and not be an option.
+  bool word(const std::string& what, std::string& out);
+  bool label(std::string& out);
+  bool labelsToEnd(Statement& statement, bool atLeastOne);
+  bool noMore();
+  bool count(const std::string& what, const std::string& text, long minimum,
+             long maximum, long& out);
+  bool item(const Token& token, sim::Item& out);
+  bool itemsToEnd(sim::Items& items);
+  bool tagRef(TagRef& out);
+
+  bool parseDrawing(Statement& s);
+  bool parseAdd(Statement& s);
+  bool parseXdata(Statement& s);
+  bool parseRegapp(Statement& s);
+  bool parseErase(Statement& s);
+  bool parseCommand(Statement& s);
+  bool parseBegin(Statement& s);
+  bool parseEnd(Statement& s);
+  bool parseLabelList(Statement& s) { return labelsToEnd(s, true); }
+  bool parseLisp(Statement& s);
+  bool parseLoad(Statement& s);
+  bool parseBare(Statement&) { return noMore(); }
+  bool parseFault(Statement& s);
+  bool parseEcho(Statement& s);
+  bool parseExpect(Statement& s);
+  bool parseObjectExpectation(Expectation& e);
+
+  int line_;
+  std::vector<Token> tokens_;
+  std::size_t next_ = 0;
+  std::string message_;
+};
+
+bool LineParser::parse(Statement& statement, std::string& error) {
+  struct VerbEntry {
+    Verb verb;
+    VerbParser parser;
+  };
+  static const std::map<std::string, VerbEntry> table = {
+      {"drawing", {Verb::Drawing, &LineParser::parseDrawing}},
+      {"add", {Verb::Add, &LineParser::parseAdd}},
+      {"xdata", {Verb::Xdata, &LineParser::parseXdata}},
+      {"regapp", {Verb::Regapp, &LineParser::parseRegapp}},
+      {"erase", {Verb::Erase, &LineParser::parseErase}},
+      {"command", {Verb::Command, &LineParser::parseCommand}},
+      {"begin", {Verb::Begin, &LineParser::parseBegin}},
+      {"end", {Verb::End, &LineParser::parseEnd}},
+      {"deepclone", {Verb::DeepClone, &LineParser::parseLabelList}},
+      {"append-copy", {Verb::AppendCopy, &LineParser::parseLabelList}},
+      {"lisp", {Verb::LispBegin, &LineParser::parseLisp}},
+      {"load", {Verb::Load, &LineParser::parseLoad}},
+      {"unload", {Verb::Unload, &LineParser::parseBare}},
+      {"fault", {Verb::Fault, &LineParser::parseFault}},
+      {"list", {Verb::List, &LineParser::parseBare}},
+      {"dump", {Verb::Dump, &LineParser::parseBare}},
+      {"check", {Verb::Check, &LineParser::parseBare}},
+      {"expect", {Verb::Expect, &LineParser::parseExpect}},
+      {"echo", {Verb::Echo, &LineParser::parseEcho}},
+  };
+  statement = Statement();
+  statement.line = line_;
+  const Token& first = tokens_[next_++];
+  const auto entry = table.find(first.text);
+  if (first.quoted || entry == table.end()) {
+    error = "line " + std::to_string(line_) + ": unknown verb \"" + first.text +
+            "\"";
+    return false;
+  }
+  statement.verb = entry->second.verb;
+  if (!(this->*entry->second.parser)(statement)) {
+    error =
+        "line " + std::to_string(line_) + ": " + first.text + ": " + message_;
+    return false;
+  }
+  return true;
+}
+
+bool LineParser::word(const std::string& what, std::string& out) {
+  if (atEnd()) return fail(what + " missing");
+  if (!peek().quoted && isOption(peek()))
+    return fail("expected " + what + ", found option \"" + peek().text + "\"");
+  out = tokens_[next_++].text;
+  if (out.empty()) return fail(what + " is empty");
+  return true;
+}
+
+bool LineParser::label(std::string& out) {
+  if (!word("label", out)) return false;
+  if (!isLabelReference(out)) return fail("bad label \"" + out + "\"");
+  return true;
+}
+
+bool LineParser::labelsToEnd(Statement& statement, bool atLeastOne) {
+  while (!atEnd()) {
+    std::string name;
+    if (!label(name)) return false;
+    statement.labels.push_back(name);
+  }
+  if (atLeastOne && statement.labels.empty()) return fail("no label given");
+  return true;
+}
+
+bool LineParser::noMore() {
+  if (atEnd()) return true;
+  return fail("unexpected \"" + peek().text + "\"");
+}
+
+bool LineParser::count(const std::string& what, const std::string& text,
+                       long minimum, long maximum, long& out) {
+  if (!parseLong(text, minimum, maximum, out))
+    return fail("bad " + what + " \"" + text + "\" (a whole number from " +
+                std::to_string(minimum) + " to " + std::to_string(maximum) +
+                ")");
+  return true;
+}
+
+// CODE:VALUE, the value typed by its code as the host stores it.
+bool LineParser::item(const Token& token, sim::Item& out) {
+  const std::size_t colon = token.plainFind(':');
+  if (colon == std::string::npos)
+    return fail("bad item \"" + token.text + "\" (CODE:VALUE)");
+  const std::string codeText = token.text.substr(0, colon);
+  const std::string valueText = token.text.substr(colon + 1);
+  const bool valueQuoted = token.quoted;
+  long code = 0;
+  if (!isDecimal(codeText) || !parseLong(codeText, 0, 9999, code))
+    return fail("bad item code \"" + codeText + "\"");
+  out.code = static_cast<int>(code);
+  const std::string where = "item " + token.text + ": ";
+  switch (code) {
+    case 1000:
+    case 1003:
+      out.value = valueText;
+      return true;
+    case 1002:
+      if (valueText != "{" && valueText != "}")
+        return fail(where + "1002 takes { or }");
+      out.value = valueText;
+      return true;
+    case 1005:
+      if (valueQuoted || !isHandleText(valueText))
+        return fail(where + "1005 takes a handle (1 to 16 hex digits)");
+      out.value = upper(valueText);
+      return true;
+    case 1010: {
+      sim::Point point;
+      double* coordinates[] = {&point.x, &point.y, &point.z};
+      std::size_t start = 0;
+      int n = 0;
+      while (true) {
+        const std::size_t comma = valueText.find(',', start);
+        const std::string part = valueText.substr(
+            start,
+            comma == std::string::npos ? std::string::npos : comma - start);
+        if (n == 3 || valueQuoted || !parseReal(part, *coordinates[n]))
+          return fail(where + "1010 takes a point x,y,z");
+        ++n;
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+      }
+      if (n < 2) return fail(where + "1010 takes a point x,y,z");
+      out.value = point;
+      return true;
+    }
+    case 1040: {
+      double real = 0;
+      if (valueQuoted || !parseReal(valueText, real))
+        return fail(where + "1040 takes a real number");
+      out.value = real;
+      return true;
+    }
+    case 1070:
+    case 1071: {
+      long integer = 0;
+      const bool shortInt = code == 1070;
+      if (valueQuoted || !parseLong(valueText, shortInt ? -32768 : -2147483648L,
+                                    shortInt ? 32767 : 2147483647L, integer))
+        return fail(where + (shortInt ? "1070 takes an integer from -32768 "
+                                        "to 32767"
+                                      : "1071 takes a 32-bit integer"));
+      out.value = integer;
+      return true;
+    }
+    case 1001:
+      return fail(where +
+                  "an application's block is named by APP, not by 1001");
+    default:
+      return fail(where + "unsupported code " + codeText +
+                  " (1000 1002 1003 1005 1010 1040 1070 1071)");
+  }
+}
+
+bool LineParser::itemsToEnd(sim::Items& items) {
+  int depth = 0;
+  while (!atEnd()) {
+    sim::Item parsed;
+    if (!item(tokens_[next_++], parsed)) return false;
+    if (parsed.code == 1002) {
+      depth += std::get<std::string>(parsed.value) == "{" ? 1 : -1;
+      if (depth < 0) return fail("1002:} without a 1002:{ before it");
+    }
+    items.push_back(std::move(parsed));
+  }
+  if (depth != 0) return fail("1002:{ without its 1002:}");
+  return true;
+}
+
+bool LineParser::tagRef(TagRef& out) {
+  std::string text;
+  if (!word("tag", text)) return false;
+  if (text[0] == '@') {
+    out.fromLabel = true;
+    out.text = text.substr(1);
+    if (!isLabelReference(out.text))
+      return fail("bad label in tag \"" + text + "\"");
+    return true;
+  }
+  if (text[0] != '$')
+    return fail("a part tag begins with $ (or @LABEL): \"" + text + "\"");
+  out.fromLabel = false;
+  out.text = text;
+  return true;
+}
+
+bool LineParser::parseDrawing(Statement& s) {
+  return word("drawing name", s.name) && noMore();
+}
+
+bool LineParser::parseAdd(Statement& s) {
+  std::string newLabel;
+  if (!word("label", newLabel)) return false;
+  if (!isNewLabel(newLabel))
+    return fail("bad new label \"" + newLabel +
+                "\" (letters, digits, _ and -; no dots, no leading #)");
+  if (reservedWords().count(newLabel))
+    return fail("\"" + newLabel + "\" is a reserved word, not a label");
+  s.labels.push_back(newLabel);
+  std::string type;
+  if (!word("type", type)) return false;
+  static const std::set<std::string> types = {
+      "LINE", "CIRCLE", "ARC", "POLYLINE", "TEXT", "DICTIONARY", "XRECORD"};
+  s.name = upper(type);
+  if (!types.count(s.name))
+    return fail("unknown type \"" + type +
+                "\" (LINE CIRCLE ARC POLYLINE TEXT DICTIONARY XRECORD)");
+  while (!atEnd()) {
+    const Token& token = tokens_[next_++];
+    const std::size_t eq = token.plainFind('=');
+    if (eq == std::string::npos || token.text.substr(0, eq) != "pieces")
+      return fail("unexpected \"" + token.text + "\"");
+    if (s.name != "POLYLINE") return fail("pieces= is for a POLYLINE");
+    long pieces = 0;
+    if (!count("pieces", token.text.substr(eq + 1), 1, kMaxPieces, pieces))
+      return false;
+    s.pieces = static_cast<int>(pieces);
+  }
+  if (s.name != "POLYLINE") s.pieces = 1;
+  return true;
+}
+
+bool LineParser::parseXdata(Statement& s) {
+  std::string target;
+  if (!label(target) || !word("application", s.name)) return false;
+  s.labels.push_back(target);
+  return itemsToEnd(s.items);
+}
+
+bool LineParser::parseRegapp(Statement& s) {
+  return word("application", s.name) && noMore();
+}
+
+bool LineParser::parseErase(Statement& s) {
+  std::string target;
+  if (!label(target) || !noMore()) return false;
+  s.labels.push_back(target);
+  return true;
+}
+
+bool parseOutcome(const std::string& text, sim::Outcome& outcome) {
+  if (text == "ended") {
+    outcome = sim::Outcome::Ended;
+  } else if (text == "cancelled") {
+    outcome = sim::Outcome::Cancelled;
+  } else if (text == "failed") {
+    outcome = sim::Outcome::Failed;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool LineParser::parseCommand(Statement& s) {
+  if (!word("command name", s.name)) return false;
+  bool seenRepeat = false, seenOutcome = false;
+  while (!atEnd()) {
+    const Token& token = peek();
+    if (token.quoted || !isOption(token)) {
+      std::string name;
+      if (!label(name)) return false;
+      s.labels.push_back(name);
+      continue;
+    }
+    ++next_;
+    const std::size_t eq = token.plainFind('=');
+    const std::string key = token.text.substr(0, eq);
+    const std::string value = token.text.substr(eq + 1);
+    if (key == "repeat" && !seenRepeat) {
+      long repeat = 0;
+      if (!count("repeat", value, 1, kMaxRepeat, repeat)) return false;
+      s.repeat = static_cast<int>(repeat);
+      seenRepeat = true;
+    } else if (key == "outcome" && !seenOutcome) {
+      if (!parseOutcome(value, s.outcome))
+        return fail("bad outcome \"" + value +
+                    "\" (ended, cancelled or failed)");
+      seenOutcome = true;
+    } else {
+      return fail("unexpected option \"" + token.text + "\"");
+    }
+  }
+  return true;
+}
+
+bool LineParser::parseBegin(Statement& s) {
+  return word("command name", s.name) && noMore();
+}
+
+bool LineParser::parseEnd(Statement& s) {
+  if (!word("command name", s.name)) return false;
+  if (atEnd()) return true;
+  const std::string how = tokens_[next_++].text;
+  if (!parseOutcome(how, s.outcome))
+    return fail("bad outcome \"" + how + "\" (ended, cancelled or failed)");
+  return noMore();
+}
+
+bool LineParser::parseLisp(Statement& s) {
+  std::string what;
+  if (!word("begin, end or cancel", what)) return false;
+  if (what == "begin") {
+    s.verb = Verb::LispBegin;
+    if (!atEnd()) s.name = tokens_[next_++].text;
+  } else if (what == "end") {
+    s.verb = Verb::LispEnd;
+  } else if (what == "cancel") {
+    s.verb = Verb::LispCancel;
+  } else {
+    return fail("expected begin, end or cancel, found \"" + what + "\"");
+  }
+  return noMore();
+}
+
+bool LineParser::parseLoad(Statement& s) {
+  if (!atEnd() && !word("module path", s.name)) return false;
+  return noMore();
+}
+
+bool LineParser::parseFault(Statement& s) {
+  std::string operation;
+  if (!word("operation", operation)) return false;
+  if (operation == "off") {
+    s.name = "off";
+    return noMore();
+  }
+  s.name = operation;
+  s.fault.operation = operation == "any" ? std::string() : operation;
+  bool seenNth = false, seenCount = false, seenObject = false;
+  while (!atEnd()) {
+    const Token& token = tokens_[next_++];
+    if (!token.quoted && token.text == "persistent" && !seenCount) {
+      s.fault.persistent = true;
+      seenCount = true;
+      continue;
+    }
+    const std::size_t eq = token.plainFind('=');
+    if (eq == std::string::npos)
+      return fail("unexpected \"" + token.text + "\"");
+    const std::string key = token.text.substr(0, eq);
+    const std::string value = token.text.substr(eq + 1);
+    if (key == "nth" && !seenNth) {
+      if (!count("nth", value, 1, 1000000000L, s.fault.nth)) return false;
+      seenNth = true;
+    } else if (key == "count" && !seenCount) {
+      if (!count("count", value, 1, 1000000000L, s.fault.count)) return false;
+      seenCount = true;
+    } else if (key == "object" && !seenObject) {
+      if (!isLabelReference(value)) return fail("bad label \"" + value + "\"");
+      s.faultObject = value;
+      seenObject = true;
+    } else if ((key == "count" && seenCount) || key == "persistent") {
+      return fail("count= and persistent exclude each other");
+    } else {
+      return fail("unexpected option \"" + token.text + "\"");
+    }
+  }
+  return true;
+}
+
+bool LineParser::parseEcho(Statement& s) {
+  while (!atEnd()) {
+    if (!s.name.empty()) s.name += ' ';
+    s.name += tokens_[next_++].text;
+  }
+  return true;
+}
+
+bool LineParser::parseExpect(Statement& s) {
+  Expectation& e = s.expect;
+  std::string first;
+  if (!word("what to expect", first)) return false;
+  static const std::map<std::string, ExpectKind> kinds = {
+      {"erased", ExpectKind::Erased},
+      {"not-erased", ExpectKind::NotErased},
+      {"record", ExpectKind::Record},
+      {"no-record", ExpectKind::NoRecord},
+      {"records", ExpectKind::Records},
+      {"regapp", ExpectKind::Regapp},
+      {"no-regapp", ExpectKind::NoRegapp},
+      {"line", ExpectKind::Line},
+      {"no-line", ExpectKind::NoLine},
+      {"loaded", ExpectKind::Loaded},
+      {"unloaded", ExpectKind::Unloaded},
+      {"commands", ExpectKind::Commands},
+      {"editor-reactors", ExpectKind::EditorReactors},
+      {"database-reactors", ExpectKind::DatabaseReactors},
+      {"violations", ExpectKind::Violations},
+  };
+  const auto kind = kinds.find(first);
+  if (kind == kinds.end()) {
+    if (!isLabelReference(first))
+      return fail("unknown expectation \"" + first + "\"");
+    e.label = first;
+    return parseObjectExpectation(e);
+  }
+  e.kind = kind->second;
+  switch (e.kind) {
+    case ExpectKind::Erased:
+    case ExpectKind::NotErased:
+      return label(e.label) && noMore();
+    case ExpectKind::Record:
+      if (!tagRef(e.tag)) return false;
+      while (!atEnd()) {
+        std::string member;
+        if (!label(member)) return false;
+        e.names.push_back(member);
+      }
+      return true;
+    case ExpectKind::NoRecord:
+      return tagRef(e.tag) && noMore();
+    case ExpectKind::Regapp:
+    case ExpectKind::NoRegapp:
+      return word("application", e.text) && noMore();
+    case ExpectKind::Line:
+    case ExpectKind::NoLine:
+      if (atEnd()) return fail("line text missing");
+      e.text = tokens_[next_++].text;
+      return noMore();
+    case ExpectKind::Loaded:
+    case ExpectKind::Unloaded:
+      return noMore();
+    case ExpectKind::Commands:
+      while (!atEnd()) e.names.push_back(tokens_[next_++].text);
+      return true;
+    case ExpectKind::Records:
+    case ExpectKind::EditorReactors:
+    case ExpectKind::DatabaseReactors:
+    case ExpectKind::Violations: {
+      std::string number;
+      return word("count", number) &&
+             count("count", number, 0, 1000000000L, e.count) && noMore();
+    }
+    default:
+      return fail("unknown expectation \"" + first + "\"");
+  }
+}
+
+bool LineParser::parseObjectExpectation(Expectation& e) {
+  std::string what;
+  if (!word("tag, tag-not, xdata or no-xdata", what)) return false;
+  if (what == "tag") {
+    e.kind = ExpectKind::Tag;
+    if (!atEnd() && !peek().quoted && peek().text == "none") {
+      ++next_;
+      e.tagNone = true;
+      return noMore();
+    }
+    return tagRef(e.tag) && noMore();
+  }
+  if (what == "tag-not") {
+    e.kind = ExpectKind::TagNot;
+    return tagRef(e.tag) && noMore();
+  }
+  if (what == "xdata") {
+    e.kind = ExpectKind::Xdata;
+    return word("application", e.text) && itemsToEnd(e.items);
+  }
+  if (what == "no-xdata") {
+    e.kind = ExpectKind::NoXdata;
+    return word("application", e.text) && noMore();
+  }
+  return fail("unknown expectation \"" + what +
+              "\" (tag, tag-not, xdata, no-xdata)");
+}
+
+}  // namespace
+
+bool isNewLabel(const std::string& word) {
+  if (word.empty() || word.size() > 64 || word[0] == '-') return false;
+  for (char c : word)
+    if (!isLabelChar(c)) return false;
+  return true;
+}
+
+bool isLabelReference(const std::string& word) {
+  if (!word.empty() && word[0] == '#') return isHandleText(word.substr(1));
+  const std::size_t dot = word.find('.');
+  if (!isNewLabel(word.substr(0, dot))) return false;
+  std::size_t start = dot;
+  while (start != std::string::npos) {
+    const std::size_t end = word.find('.', start + 1);
+    const std::string number =
+        word.substr(start + 1, end == std::string::npos ? std::string::npos
+                                                        : end - start - 1);
+    if (!isDecimal(number) || number[0] == '0' || number.size() > 9)
+      return false;
+    start = end;
+  }
+  return true;
+}
+
+bool parseScript(const std::string& text, std::vector<Statement>& statements,
+                 std::string& error) {
+  statements.clear();
+  std::set<std::string> newLabels;
+  int lineNumber = 0;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    ++lineNumber;
+    std::vector<Token> tokens;
+    std::string message;
+    if (line.find('\0') != std::string::npos) {
+      error = "line " + std::to_string(lineNumber) + ": a NUL character";
+      return false;
+    }
+    if (!tokenizeLine(line, tokens, message)) {
+      error = "line " + std::to_string(lineNumber) + ": " + message;
+      return false;
+    }
+    if (tokens.empty()) continue;
+    Statement statement;
+    LineParser parser(lineNumber, std::move(tokens));
+    if (!parser.parse(statement, error)) return false;
+    // Labels that `add` makes can be checked for reuse now; clone labels
+    // never collide with them because they carry a dot.
+    if (statement.verb == Verb::Add &&
+        !newLabels.insert(statement.labels[0]).second) {
+      error = "line " + std::to_string(lineNumber) + ": add: label \"" +
+              statement.labels[0] + "\" is already in use";
+      return false;
+    }
+    statements.push_back(std::move(statement));
+  }
+  return true;
+}
+
+}  // namespace cadsim
