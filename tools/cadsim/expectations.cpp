@@ -7,12 +7,13 @@
 //   expect erased LABEL | not-erased LABEL
 //   expect record TAG LABEL... | no-record TAG      part records, current
 //   expect records N                                drawing
-//   expect regapp NAME | no-regapp NAME             ditto
+//   expect regapp APP | no-regapp APP               ditto
 //   expect line "TEXT" | no-line "TEXT"             the host's command line
 //   expect loaded | unloaded | commands NAME...     the plug-in
 //   expect editor-reactors N | database-reactors N | violations N
 //
-// "@LABEL" stands for the tag the module makes from that object's handle.
+// "@LABEL" stands for the tag the module makes from that object's handle,
+// wherever a TAG or an APP is written.
 #include <algorithm>
 
 #include "listing.h"
@@ -72,10 +73,20 @@ StepResult Session::applyExpectation(const Expectation& e,
   if (!e.label.empty() && !resolve(e.label, id, message))
     return StepResult::ScriptError;
   std::string tag;
-  if ((e.kind == ExpectKind::Tag && !e.tagNone) ||
-      e.kind == ExpectKind::TagNot || e.kind == ExpectKind::Record ||
-      e.kind == ExpectKind::NoRecord) {
-    if (!tagOf(e.tag, tag, message)) return StepResult::ScriptError;
+  switch (e.kind) {
+    case ExpectKind::Tag:
+    case ExpectKind::TagNot:
+    case ExpectKind::Record:
+    case ExpectKind::NoRecord:
+    case ExpectKind::Xdata:
+    case ExpectKind::NoXdata:
+    case ExpectKind::Regapp:
+    case ExpectKind::NoRegapp:
+      if (e.tagNone) break;
+      if (!tagOf(e.tag, tag, message)) return StepResult::ScriptError;
+      break;
+    default:
+      break;
   }
   std::vector<std::string> memberLabels;
   if (e.kind == ExpectKind::Record) {
@@ -111,15 +122,15 @@ StepResult Session::applyExpectation(const Expectation& e,
       const sim::XdataBlock* block = nullptr;
       const std::vector<sim::XdataBlock> xdata = host_.xdataOf(id);
       for (const sim::XdataBlock& b : xdata)
-        if (b.app == e.text) block = &b;
+        if (b.app == tag) block = &b;
       if (e.kind == ExpectKind::NoXdata) {
         if (block != nullptr)
-          failure = e.label + " has xdata under " + e.text + ": " +
+          failure = e.label + " has xdata under " + tag + ": " +
                     describeItems(block->items);
       } else if (block == nullptr) {
-        failure = e.label + " has no xdata under " + e.text;
+        failure = e.label + " has no xdata under " + tag;
       } else if (!(block->items == e.items)) {
-        failure = e.label + " has under " + e.text + ": " +
+        failure = e.label + " has under " + tag + ": " +
                   describeItems(block->items) + ", not " +
                   describeItems(e.items);
       }
@@ -164,10 +175,10 @@ StepResult Session::applyExpectation(const Expectation& e,
     case ExpectKind::Regapp:
     case ExpectKind::NoRegapp: {
       const bool registered =
-          std::find(drawing.regapps.begin(), drawing.regapps.end(), e.text) !=
+          std::find(drawing.regapps.begin(), drawing.regapps.end(), tag) !=
           drawing.regapps.end();
       if (registered != (e.kind == ExpectKind::Regapp))
-        failure = e.text + (registered ? " is" : " is not") +
+        failure = tag + (registered ? " is" : " is not") +
                   " registered in drawing " + drawing.name;
       break;
     }

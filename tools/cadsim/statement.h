@@ -67,8 +67,8 @@ struct Expectation {
   ExpectKind kind = ExpectKind::Loaded;
   std::string label;               // the object looked at
   bool tagNone = false;            // "tag none"
-  TagRef tag;                      // Tag, TagNot, Record, NoRecord
-  std::string text;                // app, regapp or line text
+  TagRef tag;                      // the tag or application looked at
+  std::string text;                // line text
   std::vector<std::string> names;  // members of a record, command names
   sim::Items items;                // Xdata
   long count = 0;                  // Records, the reactor counts, Violations

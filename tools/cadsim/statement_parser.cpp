@@ -119,6 +119,7 @@ class LineParser {
   bool item(const Token& token, sim::Item& out);
   bool itemsToEnd(sim::Items& items);
   bool tagRef(TagRef& out);
+  bool appRef(TagRef& out);
 
   bool parseDrawing(Statement& s);
   bool parseAdd(Statement& s);
@@ -331,6 +332,17 @@ bool LineParser::tagRef(TagRef& out) {
     return fail("a part tag begins with $ (or @LABEL): \"" + text + "\"");
   out.fromLabel = false;
   out.text = text;
+  return true;
+}
+
+// An application name, or @LABEL for the tag made from LABEL's handle.
+bool LineParser::appRef(TagRef& out) {
+  std::string text;
+  if (!word("application", text)) return false;
+  out.fromLabel = text[0] == '@';
+  out.text = out.fromLabel ? text.substr(1) : text;
+  if (out.fromLabel && !isLabelReference(out.text))
+    return fail("bad label in \"" + text + "\"");
   return true;
 }
 
@@ -561,7 +573,7 @@ bool LineParser::parseExpect(Statement& s) {
       return tagRef(e.tag) && noMore();
     case ExpectKind::Regapp:
     case ExpectKind::NoRegapp:
-      return word("application", e.text) && noMore();
+      return appRef(e.tag) && noMore();
     case ExpectKind::Line:
     case ExpectKind::NoLine:
       if (atEnd()) return fail("line text missing");
@@ -604,11 +616,11 @@ bool LineParser::parseObjectExpectation(Expectation& e) {
   }
   if (what == "xdata") {
     e.kind = ExpectKind::Xdata;
-    return word("application", e.text) && itemsToEnd(e.items);
+    return appRef(e.tag) && itemsToEnd(e.items);
   }
   if (what == "no-xdata") {
     e.kind = ExpectKind::NoXdata;
-    return word("application", e.text) && noMore();
+    return appRef(e.tag) && noMore();
   }
   return fail("unknown expectation \"" + what +
               "\" (tag, tag-not, xdata, no-xdata)");
