@@ -1,0 +1,388 @@
+#include "dxf_document_reader.h"
+
+#include <fstream>
+#include <unordered_map>
+
+#include "dxf_tag_reader.h"
+
+namespace dxf {
+
+namespace {
+
+bool isPointerCode(int code) {
+  return (code >= 320 && code <= 369) || (code >= 390 && code <= 399) ||
+         code == 480 || code == 481;
+}
+
+class DocumentParser {
+ public:
+  DocumentParser(std::string_view text, Error& error)
+      : mReader(text), mError(error) {}
+
+  bool parse(Document& document);
+
+ private:
+  bool advance();
+  bool fail(int line, std::string message);
+  bool atZero(std::string_view value) const {
+    return mCurrent.code == 0 && mCurrent.value == value;
+  }
+
+  bool parseHeader(Document& document);
+  bool parseObjects(std::vector<Object>& into, std::string_view stopType);
+  bool parseObject(Object& object);
+  bool parseTables(Document& document);
+  bool parseBlocks(Document& document);
+  bool parseRaw(RawSection& section);
+  bool checkObject(const Object& object);
+  bool checkXdata(const Object& object);
+  bool checkDocument(const Document& document);
+
+  TagReader mReader;
+  Error& mError;
+  Tag mCurrent;
+  bool mHaveCurrent = false;
+};
+
+bool DocumentParser::fail(int line, std::string message) {
+  mError.line = line;
+  mError.message = std::move(message);
+  return false;
+}
+
+bool DocumentParser::advance() {
+  mHaveCurrent = mReader.next(mCurrent);
+  if (!mHaveCurrent && mReader.failed()) {
+    mError = mReader.error();
+    return false;
+  }
+  return true;
+}
+
+bool DocumentParser::parse(Document& document) {
+  document.crlf = mReader.crlf();
+  bool seen[6] = {};
+  static const char* const kKnown[6] = {"HEADER", "CLASSES",  "TABLES",
+                                        "BLOCKS", "ENTITIES", "OBJECTS"};
+  if (!advance()) return false;
+  while (mHaveCurrent) {
+    if (mCurrent.code == 999) {
+      if (!advance()) return false;
+      continue;
+    }
+    if (atZero("EOF")) break;
+    // The tag reader guarantees 0:SECTION and 2:name here.
+    int sectionLine = mCurrent.line;
+    if (!advance()) return false;
+    std::string name = mCurrent.value;
+    if (!advance()) return false;
+    int known = -1;
+    for (int i = 0; i < 6; ++i)
+      if (name == kKnown[i]) known = i;
+    if (known >= 0) {
+      if (seen[known])
+        return fail(sectionLine, "a second " + name + " section");
+      seen[known] = true;
+    }
+    bool ok;
+    switch (known) {
+      case 0:
+        ok = parseHeader(document);
+        break;
+      case 1:
+        document.hasClasses = true;
+        ok = parseObjects(document.classes, "ENDSEC");
+        break;
+      case 2:
+        ok = parseTables(document);
+        break;
+      case 3:
+        ok = parseBlocks(document);
+        break;
+      case 4:
+        ok = parseObjects(document.entities, "ENDSEC");
+        break;
+      case 5:
+        ok = parseObjects(document.objects, "ENDSEC");
+        break;
+      default: {
+        RawSection raw;
+        raw.name = name;
+        ok = parseRaw(raw);
+        if (ok) document.otherSections.push_back(std::move(raw));
+      }
+    }
+    if (!ok) return false;
+    // Now at 0:ENDSEC.
+    if (!advance()) return false;
+  }
+  if (!seen[0])
+    return fail(1,
+                "the file has no HEADER section with $ACADVER; only "
+                "AC1015 and later are read");
+  return checkDocument(document);
+}
+
+bool DocumentParser::parseHeader(Document& document) {
+  while (mHaveCurrent && !atZero("ENDSEC")) {
+    if (mCurrent.code == 999) {
+      if (!advance()) return false;
+      continue;
+    }
+    if (mCurrent.code != 9)
+      return fail(mCurrent.line, "header value " +
+                                     std::to_string(mCurrent.code) +
+                                     " without a 9:$NAME before it");
+    HeaderVariable variable;
+    variable.name = mCurrent.value;
+    variable.line = mCurrent.line;
+    if (!advance()) return false;
+    while (mHaveCurrent && mCurrent.code != 9 && mCurrent.code != 0) {
+      if ((mCurrent.code == 5 || isPointerCode(mCurrent.code))) {
+        std::uint64_t handle;
+        if (!parseHandle(mCurrent.value, handle))
+          return fail(mCurrent.line + 1, "bad handle \"" +
+                                             mCurrent.value.substr(0, 40) +
+                                             "\" in " + variable.name);
+      }
+      variable.values.push_back(std::move(mCurrent));
+      if (!advance()) return false;
+    }
+    document.header.push_back(std::move(variable));
+  }
+  return true;
+}
+
+bool DocumentParser::parseObject(Object& object) {
+  object.type = mCurrent.value;
+  object.line = mCurrent.line;
+  if (object.type.empty()) return fail(mCurrent.line, "empty object type");
+  if (!advance()) return false;
+  bool inXdata = false;
+  while (mHaveCurrent && mCurrent.code != 0) {
+    if (mCurrent.code >= 1000) {
+      if (!inXdata && mCurrent.code != 1001)
+        return fail(mCurrent.line, "extended data item " +
+                                       std::to_string(mCurrent.code) +
+                                       " before any 1001 application name");
+      inXdata = true;
+      object.xdata.push_back(std::move(mCurrent));
+    } else if (inXdata) {
+      if (mCurrent.code != 999)
+        return fail(mCurrent.line,
+                    "group code " + std::to_string(mCurrent.code) +
+                        " after the extended data of " + object.type);
+      object.xdata.push_back(std::move(mCurrent));
+    } else {
+      object.tags.push_back(std::move(mCurrent));
+    }
+    if (!advance()) return false;
+  }
+  object.locateHandleAndOwner();
+  return checkObject(object);
+}
+
+bool DocumentParser::checkObject(const Object& object) {
+  for (std::size_t i = 0; i < object.tags.size(); ++i) {
+    const Tag& tag = object.tags[i];
+    bool isHandle = static_cast<int>(i) == object.handleIndex;
+    if (!isHandle && !isPointerCode(tag.code)) continue;
+    std::uint64_t value;
+    if (!parseHandle(tag.value, value))
+      return fail(tag.line + 1, "bad handle \"" + tag.value.substr(0, 40) +
+                                    "\" (group code " +
+                                    std::to_string(tag.code) + ") in " +
+                                    object.type);
+    if (isHandle && value == 0)
+      return fail(tag.line + 1, "handle 0 for " + object.type);
+  }
+  return checkXdata(object);
+}
+
+bool DocumentParser::checkXdata(const Object& object) {
+  int depth = 0;
+  int openLine = 0;
+  std::string app;
+  auto closeBlock = [&]() {
+    if (depth == 0) return true;
+    return fail(openLine + 1, "extended data of " + app + " on " + object.type +
+                                  " opens a 1002 \"{\" that "
+                                  "is never closed");
+  };
+  for (const Tag& tag : object.xdata) {
+    if (tag.code == 1001) {
+      if (!closeBlock()) return false;
+      if (tag.value.empty())
+        return fail(tag.line + 1, "empty application name (1001)");
+      app = tag.value;
+      continue;
+    }
+    if (tag.code == 1002) {
+      if (tag.value == "{") {
+        if (depth == 0) openLine = tag.line;
+        ++depth;
+      } else if (tag.value == "}") {
+        if (depth == 0)
+          return fail(tag.line + 1,
+                      "1002 \"}\" without a \"{\" in the "
+                      "extended data of " +
+                          app);
+        --depth;
+      } else {
+        return fail(tag.line + 1, "1002 must be \"{\" or \"}\", not \"" +
+                                      tag.value.substr(0, 40) + "\"");
+      }
+    } else if (tag.code == 1005) {
+      std::uint64_t value;
+      if (!parseHandle(tag.value, value))
+        return fail(tag.line + 1, "bad handle \"" + tag.value.substr(0, 40) +
+                                      "\" (group code 1005) in the extended "
+                                      "data of " +
+                                      app);
+    }
+  }
+  return closeBlock();
+}
+
+bool DocumentParser::parseObjects(std::vector<Object>& into,
+                                  std::string_view stopType) {
+  while (mHaveCurrent && !atZero(stopType)) {
+    if (mCurrent.code != 0)
+      return fail(mCurrent.line, "group code " + std::to_string(mCurrent.code) +
+                                     " where an object's 0 tag belongs");
+    if (mCurrent.value == "ENDSEC")
+      return fail(mCurrent.line, "0:ENDSEC before 0:" + std::string(stopType));
+    Object object;
+    if (!parseObject(object)) return false;
+    into.push_back(std::move(object));
+  }
+  return true;
+}
+
+bool DocumentParser::parseTables(Document& document) {
+  while (mHaveCurrent && !atZero("ENDSEC")) {
+    if (!atZero("TABLE"))
+      return fail(mCurrent.line,
+                  "expected 0:TABLE in the TABLES section, "
+                  "found " +
+                      std::to_string(mCurrent.code) + ":" +
+                      mCurrent.value.substr(0, 40));
+    Table table;
+    if (!parseObject(table.head)) return false;
+    const Tag* name = table.head.find(2);
+    if (!name || name->value.empty())
+      return fail(table.head.line, "TABLE without a 2:name");
+    table.name = name->value;
+    if (document.table(table.name))
+      return fail(table.head.line, "a second " + table.name + " table");
+    while (mHaveCurrent && !atZero("ENDTAB")) {
+      if (atZero("TABLE") || atZero("ENDSEC"))
+        return fail(mCurrent.line, "table " + table.name + " (line " +
+                                       std::to_string(table.head.line) +
+                                       ") has no 0:ENDTAB");
+      Object record;
+      if (!parseObject(record)) return false;
+      table.records.push_back(std::move(record));
+    }
+    if (!parseObject(table.end)) return false;
+    document.tables.push_back(std::move(table));
+  }
+  return true;
+}
+
+bool DocumentParser::parseBlocks(Document& document) {
+  while (mHaveCurrent && !atZero("ENDSEC")) {
+    if (!atZero("BLOCK"))
+      return fail(mCurrent.line,
+                  "expected 0:BLOCK in the BLOCKS section, "
+                  "found " +
+                      std::to_string(mCurrent.code) + ":" +
+                      mCurrent.value.substr(0, 40));
+    Block block;
+    if (!parseObject(block.begin)) return false;
+    while (mHaveCurrent && !atZero("ENDBLK")) {
+      if (atZero("BLOCK") || atZero("ENDSEC"))
+        return fail(mCurrent.line, "block \"" + block.name() + "\" (line " +
+                                       std::to_string(block.begin.line) +
+                                       ") has no 0:ENDBLK");
+      Object entity;
+      if (!parseObject(entity)) return false;
+      block.entities.push_back(std::move(entity));
+    }
+    if (!parseObject(block.end)) return false;
+    document.blocks.push_back(std::move(block));
+  }
+  return true;
+}
+
+bool DocumentParser::parseRaw(RawSection& section) {
+  while (mHaveCurrent && !atZero("ENDSEC")) {
+    section.tags.push_back(std::move(mCurrent));
+    if (!advance()) return false;
+  }
+  return true;
+}
+
+bool DocumentParser::checkDocument(const Document& document) {
+  const HeaderVariable* version = document.headerVariable("$ACADVER");
+  if (!version || version->values.empty())
+    return fail(version ? version->line : 1,
+                "the header has no $ACADVER; only AC1015 and later are read");
+  const std::string& text = version->values[0].value;
+  if (text.size() != 6 || text.compare(0, 2, "AC") != 0 ||
+      text.substr(2) < "1015")
+    return fail(version->line + 2, "DXF version \"" + text.substr(0, 40) +
+                                       "\" is not read; save the drawing "
+                                       "as AC1015 or later");
+  const HeaderVariable* seed = document.headerVariable("$HANDSEED");
+  if (seed) {
+    std::uint64_t value;
+    if (seed->values.empty() || !parseHandle(seed->values[0].value, value))
+      return fail(seed->line, "bad $HANDSEED");
+  }
+  std::unordered_map<std::uint64_t, int> lines;
+  bool ok = true;
+  document.forEachObject([&](const Object& object) {
+    if (!ok || object.handle == 0) return;
+    auto inserted = lines.emplace(object.handle, object.line);
+    if (!inserted.second)
+      ok = fail(object.line, "handle " + handleText(object.handle) + " of " +
+                                 object.type +
+                                 " is already used by the object at line " +
+                                 std::to_string(inserted.first->second));
+  });
+  return ok;
+}
+
+}  // namespace
+
+bool readDocument(std::string_view text, Document& document, Error& error) {
+  Document parsed;
+  DocumentParser parser(text, error);
+  if (!parser.parse(parsed)) return false;
+  document = std::move(parsed);
+  return true;
+}
+
+bool readDocumentFile(const std::string& path, Document& document,
+                      Error& error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error.line = 0;
+    error.message = "cannot open \"" + path + "\"";
+    return false;
+  }
+  in.seekg(0, std::ios::end);
+  std::streamoff size = in.tellg();
+  in.seekg(0, std::ios::beg);
+  std::string content(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+  if (size > 0) in.read(&content[0], size);
+  if (!in) {
+    error.line = 0;
+    error.message = "cannot read \"" + path + "\"";
+    return false;
+  }
+  return readDocument(content, document, error);
+}
+
+}  // namespace dxf

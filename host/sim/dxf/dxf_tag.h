@@ -1,0 +1,51 @@
+// One group code / value pair of a DXF file, what kind of value each group
+// code carries, and the error that every DXF routine reports.
+#ifndef HOST_SIM_DXF_DXF_TAG_H
+#define HOST_SIM_DXF_DXF_TAG_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace dxf {
+
+// The value is kept as the file spelled it (trailing CR removed), so a tag
+// that nobody changes is written back byte for byte.
+struct Tag {
+  int code = 0;
+  int line = 0;  // line of the group code; 0 for a tag made here
+  std::string value;
+};
+
+enum class ValueKind { Text, Real, Int16, Int32, Int64, Handle, Binary };
+
+// Group codes outside 0..1071 are not DXF; codes inside that no range
+// assigns are read as text, as other readers do.
+constexpr int kMaxGroupCode = 1071;
+ValueKind valueKindOf(int code);
+bool isNumericKind(ValueKind kind);
+
+// A DXF problem, always tied to a line of the file when one is known.
+struct Error {
+  int line = 0;
+  std::string message;
+  std::string text() const {
+    return line > 0 ? "line " + std::to_string(line) + ": " + message : message;
+  }
+};
+
+// Numbers as a DXF file spells them: optional blanks around, optional sign;
+// reals must be finite. False for anything else.
+bool parseInteger(std::string_view text, std::int64_t& value);
+bool parseReal(std::string_view text, double& value);
+// The range a group code's integer kind allows.
+bool integerFits(ValueKind kind, std::int64_t value);
+
+// Handles are 1 to 16 hexadecimal digits, either case.
+bool parseHandle(std::string_view text, std::uint64_t& handle);
+// Upper-case hexadecimal without leading zeros, "0" for zero.
+std::string handleText(std::uint64_t handle);
+
+}  // namespace dxf
+
+#endif

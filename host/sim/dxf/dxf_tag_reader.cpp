@@ -1,0 +1,140 @@
+#include "dxf_tag_reader.h"
+
+#include <cstring>
+
+namespace dxf {
+
+TagReader::TagReader(std::string_view text) : mText(text) {
+  // A byte order mark may open files of the UTF-8 versions.
+  if (mText.substr(0, 3) == "\xEF\xBB\xBF") mPos = 3;
+  std::size_t end = mText.find('\n');
+  mCrlf = end != std::string_view::npos && end > 0 && mText[end - 1] == '\r';
+}
+
+bool TagReader::fail(int line, std::string message) {
+  mFailed = true;
+  mError.line = line;
+  mError.message = std::move(message);
+  return false;
+}
+
+bool TagReader::readLine(std::string_view& line) {
+  if (mPos >= mText.size()) return false;
+  std::size_t end = mText.find('\n', mPos);
+  std::size_t next = end == std::string_view::npos ? mText.size() : end + 1;
+  if (end == std::string_view::npos) end = mText.size();
+  if (end > mPos && mText[end - 1] == '\r') --end;
+  line = mText.substr(mPos, end - mPos);
+  mPos = next;
+  ++mLine;
+  return true;
+}
+
+bool TagReader::next(Tag& tag) {
+  if (mFailed || mFrame == Frame::Done) return false;
+  std::string_view codeLine;
+  if (!readLine(codeLine)) {
+    if (mFrame == Frame::BetweenSections)
+      return fail(mLine > 0 ? mLine : 1, "the file ends without 0:EOF");
+    return fail(mLine, "the file ends inside section " +
+                           (mSection.empty() ? std::string("?") : mSection) +
+                           " (opened at line " + std::to_string(mSectionLine) +
+                           ") without 0:ENDSEC");
+  }
+  int line = mLine;
+  if (std::memchr(codeLine.data(), '\0', codeLine.size()) != nullptr)
+    return fail(line, line == 1 ? "binary DXF is not read; save the drawing "
+                                  "as text DXF"
+                                : "NUL byte where a group code belongs");
+  std::string_view digits = codeLine;
+  while (!digits.empty() && (digits.front() == ' ' || digits.front() == '\t'))
+    digits.remove_prefix(1);
+  while (!digits.empty() && (digits.back() == ' ' || digits.back() == '\t'))
+    digits.remove_suffix(1);
+  int code = 0;
+  bool codeOk = !digits.empty() && digits.size() <= 4;
+  for (char c : digits) {
+    if (c < '0' || c > '9') {
+      codeOk = false;
+      break;
+    }
+    code = code * 10 + (c - '0');
+  }
+  if (!codeOk || code > kMaxGroupCode)
+    return fail(
+        line, "bad group code \"" + std::string(codeLine.substr(0, 40)) + "\"");
+  std::string_view value;
+  if (!readLine(value))
+    return fail(line,
+                "group code " + std::to_string(code) + " has no value line");
+  if (std::memchr(value.data(), '\0', value.size()) != nullptr)
+    return fail(line + 1,
+                "NUL byte in the value of group code " + std::to_string(code));
+  ValueKind kind = valueKindOf(code);
+  if (isNumericKind(kind)) {
+    bool ok;
+    if (kind == ValueKind::Real) {
+      double real;
+      ok = parseReal(value, real);
+    } else {
+      std::int64_t integer;
+      ok = parseInteger(value, integer) && integerFits(kind, integer);
+    }
+    if (!ok)
+      return fail(line + 1, "group code " + std::to_string(code) + " needs " +
+                                (kind == ValueKind::Real    ? "a real number"
+                                 : kind == ValueKind::Int16 ? "a 16-bit integer"
+                                 : kind == ValueKind::Int32 ? "a 32-bit integer"
+                                                            : "an integer") +
+                                ", not \"" + std::string(value.substr(0, 40)) +
+                                "\"");
+  }
+  tag.code = code;
+  tag.line = line;
+  tag.value.assign(value.data(), value.size());
+  return checkFrame(tag);
+}
+
+bool TagReader::checkFrame(const Tag& tag) {
+  bool isZero = tag.code == 0;
+  switch (mFrame) {
+    case Frame::BetweenSections:
+      if (tag.code == 999) return true;  // a comment
+      if (isZero && tag.value == "SECTION") {
+        mFrame = Frame::SectionName;
+        mSectionLine = tag.line;
+        return true;
+      }
+      if (isZero && tag.value == "EOF") {
+        mFrame = Frame::Done;
+        return true;
+      }
+      return fail(tag.line, "expected 0:SECTION or 0:EOF, found " +
+                                std::to_string(tag.code) + ":" +
+                                tag.value.substr(0, 40));
+    case Frame::SectionName:
+      if (tag.code != 2 || tag.value.empty())
+        return fail(tag.line, "0:SECTION must be followed by 2:<section name>");
+      mSection = tag.value;
+      mFrame = Frame::InSection;
+      return true;
+    case Frame::InSection:
+      if (!isZero) return true;
+      if (tag.value == "ENDSEC") {
+        mFrame = Frame::BetweenSections;
+        mSection.clear();
+        return true;
+      }
+      if (tag.value == "SECTION" || tag.value == "EOF")
+        return fail(tag.line, "0:" + tag.value + " inside section " + mSection +
+                                  " (opened at line " +
+                                  std::to_string(mSectionLine) +
+                                  "): 0:ENDSEC is missing");
+      return true;
+    case Frame::Done:
+      break;
+  }
+  return false;
+}
+
+}  // namespace dxf

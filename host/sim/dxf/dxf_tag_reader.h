@@ -1,0 +1,47 @@
+// Reads a text DXF file as a stream of group code / value pairs, checking
+// the codes, the numbers and the SECTION / ENDSEC / EOF frame as it goes.
+#ifndef HOST_SIM_DXF_DXF_TAG_READER_H
+#define HOST_SIM_DXF_DXF_TAG_READER_H
+
+#include <string>
+#include <string_view>
+
+#include "dxf_tag.h"
+
+namespace dxf {
+
+class TagReader {
+ public:
+  // The text must outlive the reader. Lines end in LF or CR LF.
+  explicit TagReader(std::string_view text);
+
+  // The next pair, the frame tags (0:SECTION, 2:name, 0:ENDSEC, 0:EOF)
+  // included. False after 0:EOF or on the first fault, which error() then
+  // describes; a reader that failed stays failed.
+  bool next(Tag& tag);
+  bool failed() const { return mFailed; }
+  const Error& error() const { return mError; }
+  // True when the lines end in CR LF (as the first line does).
+  bool crlf() const { return mCrlf; }
+
+ private:
+  enum class Frame { BetweenSections, SectionName, InSection, Done };
+
+  bool readLine(std::string_view& line);
+  bool fail(int line, std::string message);
+  bool checkFrame(const Tag& tag);
+
+  std::string_view mText;
+  std::size_t mPos = 0;
+  int mLine = 0;
+  bool mCrlf = false;
+  bool mFailed = false;
+  Error mError;
+  Frame mFrame = Frame::BetweenSections;
+  std::string mSection;
+  int mSectionLine = 0;
+};
+
+}  // namespace dxf
+
+#endif

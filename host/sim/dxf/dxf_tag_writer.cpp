@@ -1,0 +1,66 @@
+#include "dxf_tag_writer.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace dxf {
+
+std::string formatReal(double value) {
+  if (!std::isfinite(value)) return "0.0";
+  if (value == 0) return "0.0";  // also for -0.0
+  char buffer[40];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  std::string text(buffer, result.ptr);
+  if (text.find_first_of(".e") == std::string::npos) text += ".0";
+  return text;
+}
+
+void TagWriter::code(int code) {
+  if (code < 10)
+    mOut += "  ";
+  else if (code < 100)
+    mOut += ' ';
+  char buffer[8];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, code);
+  mOut.append(buffer, result.ptr);
+  endLine();
+}
+
+void TagWriter::endLine() {
+  if (mCrlf) mOut += '\r';
+  mOut += '\n';
+}
+
+void TagWriter::raw(int c, std::string_view value) {
+  code(c);
+  mOut += value;
+  endLine();
+}
+
+void TagWriter::text(int c, std::u16string_view value, TextEncoding encoding) {
+  code(c);
+  mOut += encodeText(value, encoding);
+  endLine();
+}
+
+void TagWriter::integer(int c, std::int64_t value) {
+  code(c);
+  char buffer[24];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  mOut.append(buffer, result.ptr);
+  endLine();
+}
+
+void TagWriter::real(int c, double value) { raw(c, formatReal(value)); }
+
+void TagWriter::point(int c, const double xyz[3]) {
+  real(c, xyz[0]);
+  real(c + 10, xyz[1]);
+  real(c + 20, xyz[2]);
+}
+
+void TagWriter::handle(int c, std::uint64_t value) {
+  raw(c, handleText(value));
+}
+
+}  // namespace dxf
