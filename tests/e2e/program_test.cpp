@@ -1,0 +1,89 @@
+// The cadsim program itself: arguments, standard input, the module file,
+// and the host's command line echoed once, in order.
+#include <gtest/gtest.h>
+
+#include "run_cadsim.h"
+
+namespace {
+
+TEST(Program, BadArgumentsPrintUsageAndExitTwo) {
+  for (const char* args :
+       {"--frobnicate", "a.cadsim b.cadsim", "--module", "--module="}) {
+    SCOPED_TRACE(args);
+    const RunResult run = runCadsimProgram(args);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("usage: cadsim"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
+  const RunResult help = runCadsimProgram("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("usage: cadsim"), std::string::npos);
+}
+
+TEST(Program, UnreadableScriptOrModuleExitsTwo) {
+  RunResult run = runCadsimProgram("/nonexistent/session.cadsim");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("cannot read"), std::string::npos) << run.err;
+
+  const std::string script = "echo hello\n";
+  run = runCadsimProgram("--module /nonexistent/module.so", &script);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("cannot load module"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, "");
+}
+
+TEST(Program, ReadsStandardInputAndLoadsTheBuiltModule) {
+  const std::string script =
+      "expect loaded\nexpect commands QORMPLIVETSTART QORMPLIVETSTOP\n"
+      "echo done\n";
+  RunResult run = runCadsimProgram("", &script);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "done\n");
+  run = runCadsimProgram("-", &script);
+  EXPECT_EQ(run.status, 0) << run.err;
+  run = runCadsimProgram(std::string("--module '") + PLIVET_MODULE_FILE + "'",
+                         &script);
+  EXPECT_EQ(run.status, 0) << run.err;
+}
+
+TEST(Program, NoModuleStartsUnloadedAndLoadTakesTheDefault) {
+  const std::string script =
+      "expect unloaded\nexpect editor-reactors 0\nload\nexpect loaded\n"
+      "expect editor-reactors 1\n";
+  const RunResult run = runCadsimProgram("--no-module", &script);
+  EXPECT_EQ(run.status, 0) << run.err;
+}
+
+TEST(Program, CommandLineLinesAreEchoedOnceInOrder) {
+  const std::string script =
+      "unload\necho before\ncommand QORMPLIVETSTART\necho between\n"
+      "command QORMPLIVETSTOP\nlist\necho after\n";
+  const RunResult run = runCadsimProgram("", &script);
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::vector<std::string> lines = linesOf(run.out);
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(lines[0], "before");
+  EXPECT_EQ(lines[1], "Unknown command \"QORMPLIVETSTART\".");
+  EXPECT_EQ(lines[2], "between");
+  EXPECT_EQ(lines[3], "Unknown command \"QORMPLIVETSTOP\".");
+  EXPECT_EQ(lines.back(), "after");
+  int unknown = 0;
+  for (const std::string& line : lines)
+    unknown += line.rfind("Unknown command", 0) == 0;
+  EXPECT_EQ(unknown, 2);
+}
+
+TEST(Program, CheckReportsViolationsAndExitsOne) {
+  // A fault on every close leaves objects open in the module's hands: the
+  // host reports them, the run goes on to its end and exits 1.
+  const std::string script =
+      "add L1 LINE\nxdata L1 $10 1000:\"a\"\nfault close persistent\n"
+      "command COPY L1\nfault off\ncheck\necho after\n";
+  const RunResult run = runCadsimProgram("", &script);
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_NE(run.out.find("check: "), std::string::npos);
+  EXPECT_EQ(run.out.find("check: no violations"), std::string::npos);
+  EXPECT_NE(run.out.find("after"), std::string::npos);
+}
+
+}  // namespace

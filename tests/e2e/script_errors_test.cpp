@@ -1,0 +1,159 @@
+// A bad script stops with "line N: message" and status 2, and nothing of the
+// bad line (nor, for a syntax error, of any line) is applied.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "host/sim/sim_host.h"
+#include "run_cadsim.h"
+#include "session.h"
+#include "statement.h"
+
+namespace {
+
+using namespace cadsim;
+
+struct BadScript {
+  const char* why;
+  const char* script;
+  int line;
+  const char* message;  // a fragment of the message
+};
+
+// The earlier lines print something, so output proves whether the run
+// started before the error was found.
+const BadScript kSyntaxErrors[] = {
+    {"unknown verb", "list\nfrobnicate L1\n", 2, "unknown verb"},
+    {"verb in quotes", "list\n\"list\"\n", 2, "unknown verb"},
+    {"unterminated string", "list\nxdata L1 APP 1000:\"open\n", 2,
+     "unterminated string"},
+    {"label reused", "add L1 LINE\nlist\nadd L1 CIRCLE\n", 3, "already in use"},
+    {"new label with a dot", "list\nadd L1.1 LINE\n", 2, "bad new label"},
+    {"reserved word as label", "list\nadd records LINE\n", 2, "reserved"},
+    {"unknown type", "list\nadd L1 SPLINE\n", 2, "unknown type"},
+    {"pieces on a line", "list\nadd L1 LINE pieces=3\n", 2, "POLYLINE"},
+    {"pieces not a number", "list\nadd P1 POLYLINE pieces=3x\n", 2,
+     "bad pieces"},
+    {"item without a code", "list\nxdata L1 APP pipe\n", 2, "bad item"},
+    {"unsupported code", "list\nxdata L1 APP 1011:1,2,3\n", 2,
+     "unsupported code"},
+    {"1070 out of range", "list\nxdata L1 APP 1070:40000\n", 2, "1070"},
+    {"1071 out of range", "list\nxdata L1 APP 1071:2147483648\n", 2, "1071"},
+    {"real not a number", "list\nxdata L1 APP 1040:2,5\n", 2, "1040"},
+    {"real in hexadecimal", "list\nxdata L1 APP 1040:0x10\n", 2, "1040"},
+    {"point of four", "list\nxdata L1 APP 1010:1,2,3,4\n", 2, "1010"},
+    {"point of one", "list\nxdata L1 APP 1010:1\n", 2, "1010"},
+    {"unbalanced braces", "list\nxdata L1 APP 1002:{ 1000:\"a\"\n", 2, "1002"},
+    {"closing brace first", "list\nxdata L1 APP 1002:} 1002:{\n", 2, "1002"},
+    {"handle not hex", "list\nxdata L1 APP 1005:XYZ\n", 2, "1005"},
+    {"bad handle label", "list\nerase #XYZ\n", 2, "bad label"},
+    {"repeat zero", "list\ncommand COPY L1 repeat=0\n", 2, "bad repeat"},
+    {"unknown outcome", "list\ncommand COPY L1 outcome=maybe\n", 2,
+     "bad outcome"},
+    {"unknown option", "list\ncommand COPY L1 speed=2\n", 2,
+     "unexpected option"},
+    {"extra word", "list\nlist all\n", 2, "unexpected"},
+    {"lisp without what", "list\nlisp\n", 2, "missing"},
+    {"fault count and persistent", "list\nfault open count=2 persistent\n", 2,
+     "exclude"},
+    {"tag without $", "list\nexpect L1 tag 10\n", 2, "begins with $"},
+    {"expect nonsense", "list\nexpect L1 colour red\n", 2,
+     "unknown expectation"},
+    {"text that is not UTF-8", "list\necho \"\xC3\x28\"\n", 2, "UTF-8"},
+};
+
+TEST(ScriptErrors, SyntaxErrorsStopBeforeTheFirstLineRuns) {
+  for (const BadScript& bad : kSyntaxErrors) {
+    SCOPED_TRACE(bad.why);
+    const RunResult run = runInProcess(bad.script);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    const std::string prefix = "line " + std::to_string(bad.line) + ": ";
+    EXPECT_EQ(run.err.rfind(prefix, 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(bad.message), std::string::npos) << run.err;
+    EXPECT_EQ(linesOf(run.err).size(), 1u) << run.err;
+  }
+}
+
+const BadScript kRunErrors[] = {
+    {"unknown label", "add L1 LINE\necho ran\nerase L2\n", 3,
+     "unknown label \"L2\""},
+    {"no such handle", "echo ran\nerase #FFFF\n", 2, "no object with handle"},
+    {"selection in another drawing",
+     "add L1 LINE\necho ran\ndrawing other\ncommand COPY L1\n", 4,
+     "not in the current drawing"},
+    {"erased selection", "add L1 LINE\nerase L1\necho ran\ndeepclone L1\n", 4,
+     "erased"},
+    {"selected twice", "add L1 LINE\necho ran\nappend-copy L1 L1\n", 3,
+     "twice"},
+    {"end without begin", "echo ran\nend COPY\n", 2, "is running"},
+    {"unload twice", "echo ran\nunload\nunload\n", 3, "no module"},
+    {"load twice", "echo ran\nload\n", 2, "already loaded"},
+    {"load a missing file", "unload\necho ran\nload /nonexistent/x.so\n", 3,
+     "cannot load"},
+    {"xdata on a missing handle", "echo ran\nxdata #FFFF APP 1000:\"a\"\n", 2,
+     "no object"},
+    {"expect on an unknown label", "echo ran\nexpect L9 tag none\n", 2,
+     "unknown label"},
+};
+
+TEST(ScriptErrors, RunErrorsNameTheirLineAndStopThere) {
+  for (const BadScript& bad : kRunErrors) {
+    SCOPED_TRACE(bad.why);
+    const RunResult run =
+        runInProcess(std::string(bad.script) + "echo after\n");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.out.find("ran\n"), std::string::npos);
+    EXPECT_EQ(run.out.find("after"), std::string::npos);
+    const std::string prefix = "line " + std::to_string(bad.line) + ": ";
+    EXPECT_EQ(run.err.rfind(prefix, 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(bad.message), std::string::npos) << run.err;
+  }
+}
+
+// Applies the lines of SCRIPT to a session over HOST; the result of the last.
+StepResult applyAll(Session& session, const std::string& script,
+                    std::string& message) {
+  std::vector<Statement> statements;
+  std::string error;
+  EXPECT_TRUE(parseScript(script, statements, error)) << error;
+  StepResult result = StepResult::Done;
+  for (const Statement& statement : statements) {
+    result = session.apply(statement, message);
+    if (result != StepResult::Done) break;
+  }
+  return result;
+}
+
+TEST(ScriptErrors, ARefusedLineChangesNothing) {
+  using cadsim::Session;
+  sim::Host host;
+  host.useDrawing("main");
+  std::ostringstream out;
+  Session session(host, cadsim::SessionOptions(), out);
+  std::string message;
+  ASSERT_EQ(
+      cadsim::StepResult::Done,
+      applyAll(session, "add L1 LINE\nxdata L1 $10 1000:\"a\"\n", message));
+  const size_t objects = host.drawingInfo("main").objects.size();
+  const size_t regapps = host.drawingInfo("main").regapps.size();
+
+  // A selection with one bad label copies none of the good ones.
+  for (const char* line :
+       {"command COPY L1 L9\n", "deepclone L1 L1\n", "append-copy L1 #FFFF\n",
+        "xdata #FFFF NEWAPP 1000:\"b\"\n", "fault open object=L9\n"}) {
+    SCOPED_TRACE(line);
+    EXPECT_EQ(cadsim::StepResult::ScriptError,
+              applyAll(session, line, message));
+    EXPECT_EQ(host.drawingInfo("main").objects.size(), objects);
+    EXPECT_EQ(host.drawingInfo("main").regapps.size(), regapps);
+    EXPECT_EQ(host.commandLine().size(), 0u);
+  }
+  EXPECT_EQ(session.labels().find("L1.1"), nullptr);
+  // The next good line still works, and its clone is the first of L1.
+  EXPECT_EQ(cadsim::StepResult::Done,
+            applyAll(session, "deepclone L1\n", message));
+  EXPECT_NE(session.labels().find("L1.1"), nullptr);
+}
+
+}  // namespace
