@@ -210,6 +210,9 @@ class SIMHOST_API Host {
   std::string modulePath() const;  // "" for a linked-in entry point
 
   // -- Fault injection --
+  // The operation names a fault can be armed on, for checking user input.
+  static std::vector<std::string> operationNames();
+  static bool isOperation(const std::string& name);
   void armFault(const FaultSpec& spec);
   void clearFaults();
   long callCount(const std::string& operation) const;

@@ -1,0 +1,181 @@
+// Drawings: handles, registered applications, opening objects by id, entity
+// names, database reactors and the working drawing.
+#include "host/sim/host_state.h"
+
+using sim::HostState;
+using sim::Op;
+
+AcDbImpDatabase::AcDbImpDatabase(sim::HostState& owner,
+                                 const std::string& drawingName,
+                                 long drawingSerial)
+    : host(owner),
+      name(drawingName),
+      serial(drawingSerial),
+      facade(new AcDbDatabase(this)) {
+  namedObjects =
+      host.appendNew(*this, host.createObject("DICTIONARY"), nullptr);
+}
+
+AcDbImpDatabase::~AcDbImpDatabase() {
+  for (AcDbStub& stub : stubs) {
+    host.validStubs.erase(&stub);
+    if (stub.object != nullptr) {
+      host.openObjects.erase(stub.object->impObject());
+      delete stub.object;
+    }
+  }
+}
+
+AcDbStub* AcDbImpDatabase::append(AcDbObject* object, AcDbStub* owner) {
+  stubs.emplace_back();
+  AcDbStub* stub = &stubs.back();
+  stub->drawing = this;
+  stub->handle = nextHandle++;
+  stub->object = object;
+  byHandle.emplace(stub->handle, stub);
+  object->impObject()->stub = stub;
+  object->impObject()->owner = owner;
+  return stub;
+}
+
+AcDbStub* AcDbImpDatabase::findHandle(Adesk::UInt64 handle) const {
+  auto it = byHandle.find(handle);
+  return it == byHandle.end() ? nullptr : it->second;
+}
+
+long AcDbImpDatabase::findRegapp(const AcWString& appName) const {
+  auto it = regappIndex.find(sim::foldCase(appName));
+  return it == regappIndex.end() ? -1 : static_cast<long>(it->second);
+}
+
+std::size_t AcDbImpDatabase::registerApp(const AcWString& appName) {
+  const long found = findRegapp(appName);
+  if (found >= 0) return static_cast<std::size_t>(found);
+  regapps.push_back(appName);
+  regappIndex.emplace(sim::foldCase(appName), regapps.size() - 1);
+  return regapps.size() - 1;
+}
+
+AcDbDatabase::AcDbDatabase(AcDbImpDatabase* imp) : mpImpDatabase(imp) {}
+
+AcDbDatabase::~AcDbDatabase() {}
+
+Acad::ErrorStatus AcDbDatabase::getNamedObjectsDictionary(
+    AcDbDictionary*& dictionary, AcDb::OpenMode mode) {
+  dictionary = nullptr;
+  HostState& state = mpImpDatabase->host;
+  AcDbStub* nod = mpImpDatabase->namedObjects;
+  if (state.fault(Op::GetNamedObjectsDictionary, nod))
+    return mode == AcDb::kForWrite ? Acad::eWasOpenForRead
+                                   : Acad::eWasOpenForWrite;
+  AcDbObject* object = nullptr;
+  const Acad::ErrorStatus es =
+      state.openObject(nod, mode, false, false, object);
+  if (es == Acad::eOk) dictionary = AcDbDictionary::cast(object);
+  return es;
+}
+
+AcDbObjectId AcDbDatabase::namedObjectsDictionaryId() const {
+  return AcDbObjectId(mpImpDatabase->namedObjects);
+}
+
+Acad::ErrorStatus AcDbDatabase::getAcDbObjectId(
+    AcDbObjectId& id, bool, const AcDbHandle& handle) const {
+  id.setNull();
+  HostState& state = mpImpDatabase->host;
+  if (state.fault(Op::GetAcDbObjectId)) return Acad::eUnknownHandle;
+  AcDbStub* stub = mpImpDatabase->findHandle(handle.value());
+  // The host never makes up an object for a handle it does not know.
+  if (stub == nullptr || stub->object == nullptr) return Acad::eUnknownHandle;
+  id = AcDbObjectId(stub);
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbDatabase::addReactor(AcDbDatabaseReactor* reactor) const {
+  HostState& state = mpImpDatabase->host;
+  if (state.fault(Op::AddReactor)) return Acad::eOutOfMemory;
+  auto& list = mpImpDatabase->reactors;
+  if (reactor == nullptr) {
+    state.violation("AcDbDatabase::addReactor: null reactor");
+    return Acad::eInvalidInput;
+  }
+  if (std::find(list.begin(), list.end(), reactor) != list.end()) {
+    state.violation("AcDbDatabase::addReactor: reactor added twice");
+    return Acad::eInvalidInput;
+  }
+  list.push_back(reactor);
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbDatabase::removeReactor(
+    AcDbDatabaseReactor* reactor) const {
+  HostState& state = mpImpDatabase->host;
+  if (state.fault(Op::RemoveReactor)) return Acad::eOutOfMemory;
+  auto& list = mpImpDatabase->reactors;
+  auto it = std::find(list.begin(), list.end(), reactor);
+  if (it == list.end()) {
+    state.violation(
+        "AcDbDatabase::removeReactor: reactor removed that was never added");
+    return Acad::eKeyNotFound;
+  }
+  list.erase(it);
+  return Acad::eOk;
+}
+
+AcDbDatabase* AcDbHostApplicationServices::workingDatabase() const {
+  HostState* state = sim::currentState();
+  if (state == nullptr || state->fault(Op::WorkingDatabase)) return nullptr;
+  return state->current != nullptr ? state->current->facade.get() : nullptr;
+}
+
+AcDbHostApplicationServices* acdbHostApplicationServices() {
+  static AcDbHostApplicationServices services;
+  return &services;
+}
+
+Acad::ErrorStatus acdbOpenAcDbObject(AcDbObject*& obj, AcDbObjectId id,
+                                     AcDb::OpenMode mode, bool openErased) {
+  obj = nullptr;
+  HostState* state = sim::currentState();
+  if (state == nullptr) return Acad::eNoDatabase;
+  Acad::ErrorStatus status = Acad::eOk;
+  AcDbStub* stub = state->resolve(id, status);
+  if (state->fault(Op::Open, stub))
+    return mode == AcDb::kForWrite ? Acad::eWasOpenForRead
+                                   : Acad::eWasOpenForWrite;
+  if (stub == nullptr) return status;
+  return state->openObject(stub, mode, openErased, false, obj);
+}
+
+int acdbRegApp(const ACHAR* appName) {
+  HostState* state = sim::currentState();
+  if (state == nullptr || state->fault(Op::RegApp)) return RTERROR;
+  if (appName == nullptr || state->current == nullptr ||
+      !sim::isValidSymbolName(appName))
+    return RTERROR;
+  state->current->registerApp(appName);
+  return RTNORM;
+}
+
+Acad::ErrorStatus acdbGetAdsName(ads_name& name, AcDbObjectId id) {
+  name[0] = name[1] = 0;
+  HostState* state = sim::currentState();
+  if (state == nullptr) return Acad::eNoDatabase;
+  Acad::ErrorStatus status = Acad::eOk;
+  AcDbStub* stub = state->resolve(id, status);
+  if (state->fault(Op::GetAdsName, stub)) return Acad::eUnknownHandle;
+  if (stub == nullptr) return status;
+  state->adsNameOf(stub, name);
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus acdbGetObjectId(AcDbObjectId& id, const ads_name name) {
+  id.setNull();
+  HostState* state = sim::currentState();
+  if (state == nullptr) return Acad::eNoDatabase;
+  if (state->fault(Op::GetObjectId)) return Acad::eInvalidAdsName;
+  AcDbStub* stub = state->stubOfAdsName(name);
+  if (stub == nullptr) return Acad::eInvalidAdsName;
+  id = AcDbObjectId(stub);
+  return Acad::eOk;
+}

@@ -1,0 +1,158 @@
+// Dictionaries and xrecords.
+#include "host/sim/host_state.h"
+#include "host/sim/services.h"
+
+using sim::HostState;
+using sim::Op;
+
+namespace {
+
+// The live entry under KEY, or null: an erased entry counts as gone.
+AcDbStub* liveEntry(const AcDbImpObject& dictionary, const ACHAR* key) {
+  auto it = dictionary.entries.find(key);
+  if (it == dictionary.entries.end()) return nullptr;
+  AcDbStub* stub = it->second;
+  if (stub->object == nullptr || stub->object->impObject()->erased)
+    return nullptr;
+  return stub;
+}
+
+bool checkDictionaryReadable(HostState& state, const AcDbImpObject& imp,
+                             const char* operation) {
+  if (imp.readEnabled()) return true;
+  state.violation(std::string(operation) + " on dictionary " + imp.describe() +
+                  " that is not open");
+  return false;
+}
+
+}  // namespace
+
+AcDbDictionary::AcDbDictionary() : AcDbObject(AcDbDictionary::desc()) {}
+
+Acad::ErrorStatus AcDbDictionary::getAt(const ACHAR* key, AcDbObject*& entry,
+                                        AcDb::OpenMode mode) const {
+  entry = nullptr;
+  HostState* state = sim::currentState();
+  const AcDbImpObject& imp = *impObject();
+  if (state == nullptr) return Acad::eNoDatabase;
+  if (state->fault(Op::DictionaryGetAt, imp.stub))
+    return mode == AcDb::kForWrite ? Acad::eWasOpenForRead
+                                   : Acad::eWasOpenForWrite;
+  if (!checkDictionaryReadable(*state, imp, "AcDbDictionary::getAt"))
+    return Acad::eNotOpenForRead;
+  if (key == nullptr) return Acad::eInvalidKey;
+  AcDbStub* stub = liveEntry(imp, key);
+  if (stub == nullptr) return Acad::eKeyNotFound;
+  return state->openObject(stub, mode, false, false, entry);
+}
+
+Acad::ErrorStatus AcDbDictionary::getAt(const ACHAR* key,
+                                        AcDbObjectId& entryId) const {
+  entryId.setNull();
+  HostState* state = sim::currentState();
+  const AcDbImpObject& imp = *impObject();
+  if (state == nullptr) return Acad::eNoDatabase;
+  if (state->fault(Op::DictionaryGetAt, imp.stub)) return Acad::eOutOfMemory;
+  if (!checkDictionaryReadable(*state, imp, "AcDbDictionary::getAt"))
+    return Acad::eNotOpenForRead;
+  if (key == nullptr) return Acad::eInvalidKey;
+  AcDbStub* stub = liveEntry(imp, key);
+  if (stub == nullptr) return Acad::eKeyNotFound;
+  entryId = AcDbObjectId(stub);
+  return Acad::eOk;
+}
+
+bool AcDbDictionary::has(const ACHAR* key) const {
+  HostState* state = sim::currentState();
+  if (state == nullptr || key == nullptr) return false;
+  if (!checkDictionaryReadable(*state, *impObject(), "AcDbDictionary::has"))
+    return false;
+  return liveEntry(*impObject(), key) != nullptr;
+}
+
+Adesk::UInt32 AcDbDictionary::numEntries() const {
+  Adesk::UInt32 count = 0;
+  for (const auto& entry : impObject()->entries)
+    if (entry.second->object != nullptr &&
+        !entry.second->object->impObject()->erased)
+      ++count;
+  return count;
+}
+
+Acad::ErrorStatus AcDbDictionary::setAt(const ACHAR* key, AcDbObject* newValue,
+                                        AcDbObjectId& newId) {
+  newId.setNull();
+  HostState* state = sim::currentState();
+  AcDbImpObject& imp = *impObject();
+  if (state == nullptr) return Acad::eNoDatabase;
+  if (state->fault(Op::DictionarySetAt, imp.stub)) return Acad::eOutOfMemory;
+  if (!imp.writeEnabled()) {
+    state->violation("AcDbDictionary::setAt on dictionary " + imp.describe() +
+                     " without a write open");
+    return Acad::eNotOpenForWrite;
+  }
+  if (imp.stub == nullptr) return Acad::eNoDatabase;
+  if (key == nullptr || !sim::isValidSymbolName(key)) return Acad::eInvalidKey;
+  if (newValue == nullptr) return Acad::eNullObjectId;
+  AcDbImpObject& added = *newValue->impObject();
+  if (added.stub != nullptr) return Acad::eAlreadyInDb;
+  // Entities live in blocks, never under a key.
+  if (newValue == this || newValue->isKindOf(AcDbEntity::desc()))
+    return Acad::eInvalidInput;
+  // The host refuses to overwrite a live entry rather than silently erase
+  // the object it held.
+  if (liveEntry(imp, key) != nullptr) return Acad::eDuplicateKey;
+
+  AcDbImpDatabase& drawing = *imp.stub->drawing;
+  AcDbStub* stub = state->appendNew(drawing, newValue, imp.stub);
+  added.push(AcDb::kForWrite, false);
+  state->noteOpened(added);
+  imp.entries.erase(key);
+  imp.entries.emplace(key, stub);
+  newId = AcDbObjectId(stub);
+  const AcDbDatabase* facade = drawing.facade.get();
+  state->notifyDatabase(drawing, "objectAppended",
+                        [&](AcDbDatabaseReactor* reactor) {
+                          reactor->objectAppended(facade, newValue);
+                        });
+  return Acad::eOk;
+}
+
+AcDbXrecord::AcDbXrecord() : AcDbObject(AcDbXrecord::desc()) {}
+
+Acad::ErrorStatus AcDbXrecord::setFromRbChain(const resbuf& chain) {
+  HostState* state = sim::currentState();
+  AcDbImpObject& imp = *impObject();
+  if (state == nullptr) return Acad::eNoDatabase;
+  if (state->fault(Op::SetFromRbChain, imp.stub)) return Acad::eOutOfMemory;
+  if (!imp.writeEnabled()) {
+    state->violation("setFromRbChain on xrecord " + imp.describe() +
+                     " without a write open");
+    return Acad::eNotOpenForWrite;
+  }
+  std::vector<sim::StoredItem> items;
+  const Acad::ErrorStatus es = state->storedFromChain(&chain, items);
+  if (es != Acad::eOk) return es;
+  // Only drawing-file group codes belong in an xrecord, not result codes.
+  for (const sim::StoredItem& item : items)
+    if (item.code <= 0 || item.code >= 5000) return Acad::eInvalidInput;
+  imp.record.swap(items);
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbXrecord::rbChain(resbuf** chain) const {
+  if (chain != nullptr) *chain = nullptr;
+  HostState* state = sim::currentState();
+  const AcDbImpObject& imp = *impObject();
+  if (state == nullptr) return Acad::eNoDatabase;
+  if (state->fault(Op::RbChain, imp.stub)) return Acad::eOutOfMemory;
+  if (chain == nullptr) return Acad::eInvalidInput;
+  if (!imp.readEnabled()) {
+    state->violation("rbChain on xrecord " + imp.describe() +
+                     " that is not open");
+    return Acad::eNotOpenForRead;
+  }
+  *chain = state->chainFromStored(
+      imp.record, imp.stub != nullptr ? imp.stub->drawing : nullptr);
+  return Acad::eOk;
+}

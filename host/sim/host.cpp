@@ -1,0 +1,477 @@
+// The host object: the one current host, its drawings, the user's edits and
+// what tests and the runner can see of its state.
+#include <cstdio>
+#include <cstdlib>
+
+#include "host/sim/host_state.h"
+#include "host/sim/services.h"
+#include "host/sim/xdata_rules.h"
+
+namespace sim {
+
+namespace {
+Host* gCurrentHost = nullptr;
+
+bool parseHex(const std::string& text, Adesk::UInt64& value) {
+  if (text.empty() || text.size() > 16) return false;
+  value = 0;
+  for (char c : text) {
+    int digit;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    else if (c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else
+      return false;
+    value = (value << 4) | static_cast<Adesk::UInt64>(digit);
+  }
+  return true;
+}
+
+// The user's typed item as the host stores it; false when the value's type
+// does not suit the code.
+bool storedOfItem(const Item& item, StoredItem& stored) {
+  stored.code = static_cast<short>(item.code);
+  switch (kindOfCode(item.code)) {
+    case ValueKind::String:
+      if (!std::holds_alternative<std::string>(item.value)) return false;
+      stored.text = toWide(std::get<std::string>(item.value));
+      return true;
+    case ValueKind::Point:
+      if (!std::holds_alternative<Point>(item.value)) return false;
+      stored.v[0] = std::get<Point>(item.value).x;
+      stored.v[1] = std::get<Point>(item.value).y;
+      stored.v[2] = std::get<Point>(item.value).z;
+      return true;
+    case ValueKind::Real:
+      if (std::holds_alternative<double>(item.value))
+        stored.v[0] = std::get<double>(item.value);
+      else if (std::holds_alternative<long>(item.value))
+        stored.v[0] = static_cast<double>(std::get<long>(item.value));
+      else
+        return false;
+      return true;
+    case ValueKind::Int16:
+    case ValueKind::Int32:
+    case ValueKind::Int64:
+      if (!std::holds_alternative<long>(item.value)) return false;
+      stored.n = std::get<long>(item.value);
+      return true;
+    default:
+      return false;
+  }
+}
+}  // namespace
+
+HostState* currentState() {
+  return gCurrentHost != nullptr ? &gCurrentHost->state() : nullptr;
+}
+
+Item itemOfStored(const StoredItem& stored) {
+  Item item;
+  item.code = stored.code;
+  switch (kindOfCode(stored.code)) {
+    case ValueKind::String:
+      item.value = toUtf8(stored.text);
+      break;
+    case ValueKind::Point:
+      item.value = Point{stored.v[0], stored.v[1], stored.v[2]};
+      break;
+    case ValueKind::Real:
+      item.value = stored.v[0];
+      break;
+    case ValueKind::Int16:
+    case ValueKind::Int32:
+    case ValueKind::Int64:
+      item.value = static_cast<long>(stored.n);
+      break;
+    case ValueKind::Name:
+      item.value =
+          stored.ref != nullptr ? hexText(stored.ref->handle) : std::string();
+      break;
+    default:
+      item.value = std::string();
+      break;
+  }
+  return item;
+}
+
+Host::Host() {
+  if (gCurrentHost != nullptr) {
+    std::fprintf(stderr,
+                 "sim::Host: a second host was made while one is alive\n");
+    std::abort();
+  }
+  state_.reset(new HostState(this));
+  gCurrentHost = this;
+  FaultSpec spec;
+  if (sweepFault(spec)) armFault(spec);
+}
+
+Host::~Host() {
+  if (state_->module) unloadModule();
+  // While the state is torn down, currentState() is already null, so the
+  // objects it deletes do no bookkeeping.
+  state_.reset();
+  gCurrentHost = nullptr;
+}
+
+Host* Host::current() { return gCurrentHost; }
+
+// ---- Drawings ---------------------------------------------------------------
+
+AcDbDatabase* Host::useDrawing(const std::string& name) {
+  if (name.empty()) return nullptr;
+  HostState& s = *state_;
+  AcDbImpDatabase* found = nullptr;
+  for (auto& drawing : s.drawings)
+    if (drawing->name == name) found = drawing.get();
+  if (found == nullptr) {
+    s.drawings.emplace_back(new AcDbImpDatabase(s, name, s.nextSerial++));
+    found = s.drawings.back().get();
+  }
+  if (s.current != found) {
+    s.current = found;
+    AcDbDatabase* facade = found->facade.get();
+    s.notifyEditor("documentBecameCurrent(" + name + ")",
+                   [&](AcEditorReactor* reactor) {
+                     reactor->documentBecameCurrent(facade);
+                   });
+  }
+  return found->facade.get();
+}
+
+AcDbDatabase* Host::currentDrawing() const {
+  return state_->current != nullptr ? state_->current->facade.get() : nullptr;
+}
+
+std::string Host::currentDrawingName() const {
+  return state_->current != nullptr ? state_->current->name : std::string();
+}
+
+std::vector<std::string> Host::drawingNames() const {
+  std::vector<std::string> names;
+  for (auto& drawing : state_->drawings) names.push_back(drawing->name);
+  return names;
+}
+
+AcDbDatabase* Host::drawing(const std::string& name) const {
+  for (auto& drawing : state_->drawings)
+    if (drawing->name == name) return drawing->facade.get();
+  return nullptr;
+}
+
+// ---- The user's edits -------------------------------------------------------
+
+AcDbObjectId Host::addObject(const std::string& type, int pieces) {
+  HostState& s = *state_;
+  if (s.current == nullptr) return AcDbObjectId();
+  AcDbObject* object = s.createObject(type);
+  if (object == nullptr) return AcDbObjectId();
+  AcDbStub* stub = s.appendNew(*s.current, object, nullptr);
+  AcDbImpObject& imp = *object->impObject();
+  if (!object->isKindOf(AcDbEntity::desc()))
+    imp.pieces = 0;
+  else if (imp.type == "POLYLINE")
+    imp.pieces = pieces < 0 ? 0 : pieces;
+  s.announceAppended(*s.current, stub);
+  return AcDbObjectId(stub);
+}
+
+bool Host::registerApp(const std::string& name) {
+  HostState& s = *state_;
+  const AcWString wide = toWide(name);
+  if (s.current == nullptr || !isValidSymbolName(wide)) return false;
+  s.current->registerApp(wide);
+  return true;
+}
+
+Acad::ErrorStatus Host::setXData(AcDbObjectId id, const std::string& app,
+                                 const Items& items) {
+  HostState& s = *state_;
+  Acad::ErrorStatus status = Acad::eOk;
+  AcDbStub* stub = s.resolve(id, status);
+  if (stub == nullptr) return status;
+  const AcWString appName = toWide(app);
+  if (!isValidSymbolName(appName)) return Acad::eInvalidInput;
+  AcDbImpDatabase& drawing = *stub->drawing;
+  AcDbImpObject& imp = *stub->object->impObject();
+
+  XdataEntry update;
+  for (const Item& item : items) {
+    StoredItem stored;
+    if (!isXdataDataCode(item.code) || !storedOfItem(item, stored))
+      return Acad::eInvalidInput;
+    update.items.push_back(std::move(stored));
+  }
+  const Acad::ErrorStatus checked = checkBlockItems(update.items);
+  if (checked != Acad::eOk) return checked;
+  const long known = drawing.findRegapp(appName);
+  if (known < 0 && update.items.empty()) return Acad::eOk;
+  // A new application is registered only once the xdata is known to fit.
+  update.app =
+      known >= 0 ? static_cast<std::size_t>(known) : drawing.regapps.size();
+  std::vector<XdataEntry> updates;
+  updates.push_back(std::move(update));
+  std::vector<XdataEntry> result;
+  const Acad::ErrorStatus merged =
+      mergeXdata(imp.xdata, std::move(updates), result);
+  if (merged != Acad::eOk) return merged;
+  if (known < 0) drawing.registerApp(appName);
+  imp.xdata.swap(result);
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus Host::erase(AcDbObjectId id) {
+  HostState& s = *state_;
+  Acad::ErrorStatus status = Acad::eOk;
+  AcDbStub* stub = s.resolve(id, status);
+  if (stub == nullptr) return status;
+  AcDbImpObject& imp = *stub->object->impObject();
+  if (imp.erased) return Acad::eWasErased;
+  imp.erased = true;
+  s.announceErased(*stub->drawing, stub);
+  return Acad::eOk;
+}
+
+// ---- Introspection ----------------------------------------------------------
+
+namespace {
+void fillObjectInfo(const AcDbStub& stub, ObjectInfo& info) {
+  const AcDbImpObject& imp = *stub.object->impObject();
+  const AcDbImpDatabase& drawing = *stub.drawing;
+  info.id = AcDbObjectId(const_cast<AcDbStub*>(&stub));
+  info.handle = hexText(stub.handle);
+  info.type = imp.type;
+  info.erased = imp.erased;
+  info.ownerHandle = imp.owner != nullptr ? hexText(imp.owner->handle) : "";
+  info.pieces = imp.pieces;
+  info.xdata.clear();
+  for (const XdataEntry& block : imp.xdata) {
+    XdataBlock out;
+    out.app = toUtf8(drawing.regapps[block.app]);
+    for (const StoredItem& stored : block.items)
+      out.items.push_back(itemOfStored(stored));
+    info.xdata.push_back(std::move(out));
+  }
+}
+
+const AcDbImpObject* liveObject(const AcDbStub* stub) {
+  if (stub == nullptr || stub->object == nullptr) return nullptr;
+  const AcDbImpObject* imp = stub->object->impObject();
+  return imp->erased ? nullptr : imp;
+}
+}  // namespace
+
+std::vector<DrawingInfo> Host::drawings() const {
+  std::vector<DrawingInfo> all;
+  for (auto& drawing : state_->drawings)
+    all.push_back(drawingInfo(drawing->name));
+  return all;
+}
+
+DrawingInfo Host::drawingInfo(const std::string& name) const {
+  DrawingInfo info;
+  const AcDbImpDatabase* found = nullptr;
+  for (auto& drawing : state_->drawings)
+    if (drawing->name == name) found = drawing.get();
+  if (found == nullptr) return info;
+  info.name = found->name;
+  info.current = found == state_->current;
+  for (const AcWString& app : found->regapps)
+    info.regapps.push_back(toUtf8(app));
+  info.objects.reserve(found->stubs.size());
+  for (const AcDbStub& stub : found->stubs) {
+    if (stub.object == nullptr) continue;
+    info.objects.emplace_back();
+    fillObjectInfo(stub, info.objects.back());
+  }
+  const AcDbImpObject* nod = liveObject(found->namedObjects);
+  if (nod == nullptr) return info;
+  for (const auto& entry : nod->entries) {
+    const AcDbImpObject* value = liveObject(entry.second);
+    if (value == nullptr) continue;
+    info.namedObjects.emplace_back(toUtf8(entry.first), value->type);
+  }
+  auto part = nod->entries.find(ACRX_T("PVNR_HANDLE"));
+  const AcDbImpObject* parts =
+      part != nod->entries.end() ? liveObject(part->second) : nullptr;
+  if (parts == nullptr || parts->type != "DICTIONARY") return info;
+  info.hasPartDictionary = true;
+  for (const auto& entry : parts->entries) {
+    const AcDbImpObject* record = liveObject(entry.second);
+    if (record == nullptr) continue;
+    PartRecord out;
+    out.tag = toUtf8(entry.first);
+    for (const StoredItem& stored : record->record)
+      out.items.push_back(itemOfStored(stored));
+    info.partRecords.push_back(std::move(out));
+  }
+  return info;
+}
+
+bool Host::objectInfo(AcDbObjectId id, ObjectInfo& info) const {
+  Acad::ErrorStatus status;
+  AcDbStub* stub = state_->resolve(id, status);
+  if (stub == nullptr) return false;
+  fillObjectInfo(*stub, info);
+  return true;
+}
+
+std::string Host::handleText(AcDbObjectId id) const {
+  Acad::ErrorStatus status;
+  AcDbStub* stub = state_->resolve(id, status);
+  return stub != nullptr ? hexText(stub->handle) : std::string();
+}
+
+AcDbObjectId Host::idFromHandle(const std::string& hexText) const {
+  Adesk::UInt64 value = 0;
+  if (state_->current == nullptr || !parseHex(hexText, value))
+    return AcDbObjectId();
+  AcDbStub* stub = state_->current->findHandle(value);
+  return stub != nullptr && stub->object != nullptr ? AcDbObjectId(stub)
+                                                    : AcDbObjectId();
+}
+
+std::vector<XdataBlock> Host::xdataOf(AcDbObjectId id) const {
+  ObjectInfo info;
+  if (!objectInfo(id, info)) return {};
+  return info.xdata;
+}
+
+std::vector<std::string> Host::commandLine() const {
+  std::vector<std::string> lines = state_->lines;
+  if (!state_->pendingLine.empty()) lines.push_back(state_->pendingLine);
+  return lines;
+}
+
+void Host::clearCommandLine() {
+  state_->lines.clear();
+  state_->pendingLine.clear();
+}
+
+int Host::editorReactorCount() const {
+  return static_cast<int>(state_->editor->reactors.size());
+}
+
+int Host::databaseReactorCount() const {
+  std::size_t count = 0;
+  for (auto& drawing : state_->drawings) count += drawing->reactors.size();
+  return static_cast<int>(count);
+}
+
+std::vector<RegisteredCommand> Host::registeredCommands() const {
+  std::vector<RegisteredCommand> all;
+  for (const RegisteredCommandRecord& c : state_->commands)
+    all.push_back(RegisteredCommand{toUtf8(c.group), toUtf8(c.globalName),
+                                    toUtf8(c.localName), c.flags});
+  return all;
+}
+
+std::vector<std::string> Host::commandGroups() const {
+  std::vector<std::string> groups;
+  for (const RegisteredCommandRecord& c : state_->commands) {
+    const std::string group = toUtf8(c.group);
+    if (std::find(groups.begin(), groups.end(), group) == groups.end())
+      groups.push_back(group);
+  }
+  return groups;
+}
+
+std::vector<std::string> Host::commandNames() const {
+  std::vector<std::string> names;
+  for (const RegisteredCommandRecord& c : state_->commands)
+    names.push_back(toUtf8(c.globalName));
+  return names;
+}
+
+std::vector<void*> Host::unlockedApplications() const {
+  return state_->unlockedApps;
+}
+
+std::vector<void*> Host::mdiAwareApplications() const {
+  return state_->mdiAwareApps;
+}
+
+void Host::removeRegistryEntry(const std::string& key) {
+  state_->registry->present.erase(key);
+}
+
+void Host::restoreRegistryEntry(const std::string& key) {
+  auto it = state_->registry->all.find(key);
+  if (it != state_->registry->all.end())
+    state_->registry->present[key] = it->second;
+}
+
+// ---- Accounting -------------------------------------------------------------
+
+void Host::audit() { state_->audit("audit"); }
+
+const std::vector<std::string>& Host::violations() const {
+  return state_->violations;
+}
+
+void Host::clearViolations() { state_->violations.clear(); }
+
+long Host::openObjectCount() const {
+  return static_cast<long>(state_->openObjects.size());
+}
+
+long Host::liveResbufItems() const {
+  return static_cast<long>(state_->liveItems.size());
+}
+
+long Host::liveNewObjects() const {
+  return static_cast<long>(state_->newObjects.size());
+}
+
+resbuf* Host::buildChain(const Items& items) {
+  HostState& s = *state_;
+  resbuf* head = nullptr;
+  resbuf* tail = nullptr;
+  for (const Item& item : items) {
+    resbuf* rb = s.newItem(static_cast<short>(item.code));
+    const ValueKind kind = kindOfCode(item.code);
+    if (kind == ValueKind::Name) {
+      AcDbObjectId named;
+      if (const std::string* text = std::get_if<std::string>(&item.value))
+        named = idFromHandle(*text);
+      s.adsNameOf(named.stub(), rb->resval.rlname);
+    } else {
+      StoredItem stored;
+      if (storedOfItem(item, stored)) {
+        resbuf* one = s.chainFromStored({stored}, s.current);
+        if (kind == ValueKind::String) {
+          s.setItemString(rb, stored.text);
+        } else {
+          rb->resval = one->resval;
+        }
+        s.freeItem(one);
+      }
+    }
+    if (tail == nullptr)
+      head = rb;
+    else
+      tail->rbnext = rb;
+    tail = rb;
+  }
+  return head;
+}
+
+Items Host::itemsOf(const resbuf* chain) const {
+  Items items;
+  for (const resbuf* rb = chain; rb != nullptr; rb = rb->rbnext) {
+    StoredItem stored;
+    const resbuf single{nullptr, rb->restype, rb->resval};
+    std::vector<StoredItem> one;
+    if (state_->storedFromChain(&single, one) == Acad::eOk)
+      items.push_back(itemOfStored(one.front()));
+    else
+      items.push_back(Item{rb->restype, std::string()});
+  }
+  return items;
+}
+
+}  // namespace sim

@@ -1,0 +1,397 @@
+// The host's inner state: fault points, audit, opening by the rules, and
+// the notifications the host sends about objects.
+#include "host/sim/host_state.h"
+
+#include <algorithm>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+#include "host/sim/services.h"
+
+namespace sim {
+
+namespace {
+const char* const kOpNames[] = {"open",
+                                "close",
+                                "upgradeOpen",
+                                "erase",
+                                "xData",
+                                "setXData",
+                                "regApp",
+                                "getAdsName",
+                                "getObjectId",
+                                "getNamedObjectsDictionary",
+                                "getAcDbObjectId",
+                                "dictionaryGetAt",
+                                "dictionarySetAt",
+                                "setFromRbChain",
+                                "rbChain",
+                                "buildList",
+                                "addReactor",
+                                "removeReactor",
+                                "addCommand",
+                                "removeGroup",
+                                "registryAt",
+                                "unlockApplication",
+                                "registerAppMDIAware",
+                                "workingDatabase"};
+static_assert(sizeof(kOpNames) / sizeof(kOpNames[0]) ==
+                  static_cast<std::size_t>(Op::Count),
+              "one name per operation");
+
+ACHAR upperUnit(ACHAR c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<ACHAR>(c - 'a' + 'A') : c;
+}
+
+const char* modeName(AcDb::OpenMode mode) {
+  switch (mode) {
+    case AcDb::kForRead:
+      return "read";
+    case AcDb::kForWrite:
+      return "write";
+    default:
+      return "notify";
+  }
+}
+
+// Where the code that holds ADDRESS is mapped, or null.
+const void* moduleBaseOf(const void* address) {
+#if defined(_WIN32)
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          static_cast<LPCSTR>(address), &module))
+    return nullptr;
+  return module;
+#else
+  Dl_info info;
+  if (dladdr(address, &info) == 0) return nullptr;
+  return info.dli_fbase;
+#endif
+}
+}  // namespace
+
+const char* opName(Op op) { return kOpNames[static_cast<int>(op)]; }
+
+AcWString foldCase(const AcWString& s) {
+  AcWString folded(s);
+  for (ACHAR& c : folded) c = upperUnit(c);
+  return folded;
+}
+
+bool FoldedLess::operator()(const AcWString& a, const AcWString& b) const {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const ACHAR x = upperUnit(a[i]);
+    const ACHAR y = upperUnit(b[i]);
+    if (x != y) return x < y;
+  }
+  return a.size() < b.size();
+}
+
+std::string hexText(Adesk::UInt64 value) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  do {
+    text.insert(text.begin(), kDigits[value & 0xF]);
+    value >>= 4;
+  } while (value != 0);
+  return text;
+}
+
+bool isValidSymbolName(const AcWString& name) {
+  if (name.empty() || name.size() > 255) return false;
+  if (name.front() == ' ' || name.back() == ' ') return false;
+  static const AcWString kForbidden = ACRX_T("<>/\\\":;?*|,=`");
+  for (ACHAR c : name) {
+    if (c < 0x20 || c == 0x7F) return false;
+    if (kForbidden.find(c) != AcWString::npos) return false;
+  }
+  return true;
+}
+
+std::string upperAscii(const std::string& s) {
+  std::string upper(s);
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return upper;
+}
+
+HostState::HostState(Host* host)
+    : owner(host),
+      editor(new SimEditor(*this)),
+      commandStack(new SimCommandStack(*this)),
+      linker(new SimDynamicLinker(*this)),
+      registry(new SimRegistry(*this)) {
+  registry->all = {{"AcEditor", editor.get()},
+                   {"ACAD_REGISTERED_COMMANDS", commandStack.get()},
+                   {"DynamicLinker", linker.get()}};
+  registry->present = registry->all;
+}
+
+HostState::~HostState() {
+  destroying = true;
+  drawings.clear();
+  for (AcDbImpObject* imp : newObjects) leakedNewObjects.insert(imp->self);
+  newObjects.clear();
+  for (AcDbObject* object : leakedNewObjects) delete object;
+  leakedNewObjects.clear();
+  while (!liveItems.empty()) freeItem(liveItems.begin()->first);
+}
+
+bool HostState::fault(Op op, const AcDbStub* object) {
+  ++calls[static_cast<int>(op)];
+  if (faults.empty()) return false;
+  bool hit = false;
+  for (ArmedFault& armed : faults) {
+    const std::string& wanted = armed.spec.operation;
+    if (!wanted.empty() && wanted != "*" && wanted != opName(op)) continue;
+    if (!armed.spec.object.isNull()) {
+      if (object == armed.spec.object.stub()) hit = true;
+      continue;
+    }
+    ++armed.seen;
+    if (armed.seen >= armed.spec.nth &&
+        (armed.spec.persistent ||
+         armed.seen < armed.spec.nth + armed.spec.count))
+      hit = true;
+  }
+  if (hit) {
+    ++injected;
+    noteSweepInjection();
+  }
+  return hit;
+}
+
+void HostState::violation(const std::string& text) {
+  violations.push_back(text);
+}
+
+void HostState::audit(const std::string& context) {
+  // Objects the plug-in left open: reported, then closed, so one leak is
+  // reported once and does not block the opens that follow.
+  std::vector<std::pair<Adesk::UInt64, std::string>> leftOpen;
+  const std::vector<AcDbImpObject*> open(openObjects.begin(),
+                                         openObjects.end());
+  for (AcDbImpObject* imp : open) {
+    std::string modes;
+    for (std::size_t i = imp->opens.size(); i-- > 0;) {
+      if (imp->opens[i].byHost) continue;
+      modes = std::string(modeName(imp->opens[i].mode)) +
+              (modes.empty() ? "" : ", ") + modes;
+      imp->popAt(i);
+    }
+    noteClosed(*imp);
+    if (!modes.empty())
+      leftOpen.emplace_back(imp->stub != nullptr ? imp->stub->handle : 0,
+                            "after " + context + ": object " + imp->describe() +
+                                " left open for " + modes);
+  }
+  std::sort(leftOpen.begin(), leftOpen.end());
+  for (auto& entry : leftOpen) violation(entry.second);
+
+  if (!liveItems.empty()) {
+    violation("after " + context + ": " + std::to_string(liveItems.size()) +
+              " result-buffer item(s) not freed");
+    while (!liveItems.empty()) freeItem(liveItems.begin()->first);
+  }
+
+  if (!newObjects.empty()) {
+    std::vector<std::string> kinds;
+    for (AcDbImpObject* imp : newObjects) {
+      kinds.push_back(imp->type);
+      leakedNewObjects.insert(imp->self);
+    }
+    newObjects.clear();
+    std::sort(kinds.begin(), kinds.end());
+    for (const std::string& kind : kinds)
+      violation("after " + context + ": a new " + kind +
+                " was neither added to a drawing nor deleted");
+  }
+}
+
+AcDbStub* HostState::resolve(AcDbObjectId id, Acad::ErrorStatus& status) const {
+  if (id.isNull()) {
+    status = Acad::eNullObjectId;
+    return nullptr;
+  }
+  AcDbStub* stub = id.stub();
+  if (!isKnownStub(stub) || stub->object == nullptr) {
+    status = Acad::eUnknownHandle;
+    return nullptr;
+  }
+  status = Acad::eOk;
+  return stub;
+}
+
+AcDbObject* HostState::createObject(const std::string& type) {
+  const std::string kind = upperAscii(type);
+  if (kind == "LINE") return new AcDbLine;
+  if (kind == "CIRCLE") return new AcDbCircle;
+  if (kind == "ARC") return new AcDbArc;
+  if (kind == "POLYLINE") return new AcDbPolyline;
+  if (kind == "TEXT") return new AcDbText;
+  if (kind == "DICTIONARY") return new AcDbDictionary;
+  if (kind == "XRECORD") return new AcDbXrecord;
+  return nullptr;
+}
+
+AcDbStub* HostState::appendNew(AcDbImpDatabase& drawing, AcDbObject* object,
+                               AcDbStub* ownerStub) {
+  AcDbStub* stub = drawing.append(object, ownerStub);
+  validStubs.insert(stub);
+  newObjects.erase(object->impObject());
+  return stub;
+}
+
+Acad::ErrorStatus HostState::openObject(AcDbStub* stub, AcDb::OpenMode mode,
+                                        bool openErased, bool byHost,
+                                        AcDbObject*& out) {
+  out = nullptr;
+  if (stub == nullptr || stub->object == nullptr) return Acad::eUnknownHandle;
+  AcDbImpObject& imp = *stub->object->impObject();
+  if (imp.erased && !openErased) return Acad::eWasErased;
+  switch (mode) {
+    case AcDb::kForWrite:
+      if (imp.writers > 0) return Acad::eWasOpenForWrite;
+      if (imp.readers > 0) return Acad::eWasOpenForRead;
+      break;
+    case AcDb::kForRead:
+      if (imp.writers > 0) return Acad::eWasOpenForWrite;
+      break;
+    case AcDb::kForNotify:
+      break;
+    default:
+      return Acad::eInvalidInput;
+  }
+  imp.push(mode, byHost);
+  noteOpened(imp);
+  out = stub->object;
+  return Acad::eOk;
+}
+
+void HostState::hostClose(AcDbImpObject& imp) {
+  for (std::size_t i = imp.opens.size(); i-- > 0;) {
+    if (imp.opens[i].byHost) {
+      imp.popAt(i);
+      noteClosed(imp);
+      return;
+    }
+  }
+  violation("the host's own open of object " + imp.describe() +
+            " was closed by someone else");
+}
+
+std::vector<XdataEntry> HostState::xdataFor(const AcDbImpObject& source,
+                                            AcDbImpDatabase& target) {
+  if (source.stub == nullptr || source.stub->drawing == &target)
+    return source.xdata;
+  std::vector<XdataEntry> copy = source.xdata;
+  const AcDbImpDatabase& from = *source.stub->drawing;
+  for (XdataEntry& block : copy)
+    block.app = target.registerApp(from.regapps[block.app]);
+  return copy;
+}
+
+void HostState::announceAppended(AcDbImpDatabase& drawing, AcDbStub* stub) {
+  AcDbObject* object = stub->object;
+  AcDbImpObject& imp = *object->impObject();
+  imp.push(AcDb::kForRead, true);
+  noteOpened(imp);
+  const AcDbDatabase* facade = drawing.facade.get();
+  notifyDatabase(drawing, "objectAppended(" + hexText(stub->handle) + ")",
+                 [&](AcDbDatabaseReactor* reactor) {
+                   reactor->objectAppended(facade, object);
+                 });
+  hostClose(imp);
+}
+
+void HostState::announceErased(AcDbImpDatabase& drawing, AcDbStub* stub) {
+  AcDbObject* object = stub->object;
+  AcDbImpObject& imp = *object->impObject();
+  imp.push(AcDb::kForNotify, true);
+  noteOpened(imp);
+  const AcDbDatabase* facade = drawing.facade.get();
+  const bool erased = imp.erased;
+  notifyDatabase(drawing, "objectErased(" + hexText(stub->handle) + ")",
+                 [&](AcDbDatabaseReactor* reactor) {
+                   reactor->objectErased(facade, object, erased);
+                 });
+  hostClose(imp);
+}
+
+const RegisteredCommandRecord* HostState::findCommand(
+    const std::string& name) const {
+  const std::string wanted = upperAscii(name);
+  for (const RegisteredCommandRecord& command : commands)
+    if (upperAscii(toUtf8(command.globalName)) == wanted) return &command;
+  return nullptr;
+}
+
+bool HostState::isStaleCommand(const std::string& name) const {
+  return pluginCommandNames.count(upperAscii(name)) != 0 &&
+         findCommand(name) == nullptr;
+}
+
+void HostState::print(const std::string& text) {
+  for (char c : text) {
+    if (c == '\n') {
+      lines.push_back(pendingLine);
+      pendingLine.clear();
+    } else {
+      pendingLine += c;
+    }
+  }
+}
+
+bool HostState::isModuleCode(const void* object) const {
+  if (!module || module->base == nullptr || object == nullptr) return false;
+  // The first word of a polymorphic object points into its class's vtable,
+  // which lives in the library that defines the class.
+  const void* vtable = *static_cast<const void* const*>(object);
+  return moduleBaseOf(vtable) == module->base;
+}
+
+void HostState::detachModuleReactors(const std::string& when) {
+  const std::vector<AcEditorReactor*> editorReactors = editor->reactors;
+  for (AcEditorReactor* reactor : editorReactors) {
+    if (!isModuleCode(reactor)) continue;
+    violation("an editor reactor of the plug-in was still attached " + when);
+    editor->detach(reactor);
+  }
+  for (auto& drawing : drawings) {
+    const std::vector<AcDbDatabaseReactor*> list = drawing->reactors;
+    for (AcDbDatabaseReactor* reactor : list) {
+      if (!isModuleCode(reactor)) continue;
+      violation("a database reactor of the plug-in was still attached to " +
+                drawing->name + " " + when);
+      drawing->reactors.erase(std::find(drawing->reactors.begin(),
+                                        drawing->reactors.end(), reactor));
+    }
+  }
+}
+
+void HostState::removeModuleCommands() {
+  if (!module) return;
+  for (const std::string& name : module->commandNames) {
+    auto it = std::find_if(commands.begin(), commands.end(),
+                           [&](const RegisteredCommandRecord& c) {
+                             return upperAscii(toUtf8(c.globalName)) ==
+                                    upperAscii(name);
+                           });
+    if (it == commands.end()) continue;
+    violation("command " + name +
+              " of the plug-in was still registered after it unloaded");
+    commands.erase(it);
+  }
+}
+
+const void* moduleBaseOfAddress(const void* address) {
+  return moduleBaseOf(address);
+}
+
+}  // namespace sim

@@ -1,0 +1,337 @@
+// The simulated host's inner state: objects, drawings, open bookkeeping,
+// result-buffer accounting, fault points and the plug-in in the process.
+// Internal to host/sim; plug-ins only ever see the host/api facades.
+#ifndef HOST_SIM_HOST_STATE_H
+#define HOST_SIM_HOST_STATE_H
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "host/api/host_api.h"
+#include "host/sim/sim_host.h"
+
+namespace sim {
+
+class HostState;
+class SimEditor;
+class SimCommandStack;
+class SimDynamicLinker;
+class SimRegistry;
+
+// Every host operation a plug-in can call passes one fault point named so.
+enum class Op : int {
+  Open,
+  Close,
+  UpgradeOpen,
+  Erase,
+  XData,
+  SetXData,
+  RegApp,
+  GetAdsName,
+  GetObjectId,
+  GetNamedObjectsDictionary,
+  GetAcDbObjectId,
+  DictionaryGetAt,
+  DictionarySetAt,
+  SetFromRbChain,
+  RbChain,
+  BuildList,
+  AddReactor,
+  RemoveReactor,
+  AddCommand,
+  RemoveGroup,
+  RegistryAt,
+  UnlockApplication,
+  RegisterAppMDIAware,
+  WorkingDatabase,
+  Count
+};
+const char* opName(Op op);
+
+// How a group code's value is held in a result buffer.
+enum class ValueKind {
+  None,
+  String,
+  Real,
+  Point,
+  Int16,
+  Int32,
+  Int64,
+  Name,
+  Invalid
+};
+ValueKind kindOfCode(int code);
+// The codes xdata may hold after a 1001 item.
+bool isXdataDataCode(int code);
+
+// One stored item of xdata or of an xrecord.
+struct StoredItem {
+  short code = 0;
+  AcWString text;
+  double v[3] = {0, 0, 0};
+  Adesk::Int64 n = 0;
+  AcDbStub* ref = nullptr;  // an entity name, kept as the object it names
+};
+
+struct XdataEntry {
+  std::size_t app = 0;  // index into the drawing's registered applications
+  std::vector<StoredItem> items;
+};
+
+// Application names and dictionary keys compare without regard to ASCII case
+// (the host's symbol tables do); the stored spelling is kept for display.
+AcWString foldCase(const AcWString& s);
+struct FoldedLess {
+  bool operator()(const AcWString& a, const AcWString& b) const;
+};
+
+std::string hexText(Adesk::UInt64 value);
+
+// An application name or dictionary key the host accepts: 1 to 255 units, no
+// control characters, none of <>/\":;?*|,=` and no blank at either end.
+bool isValidSymbolName(const AcWString& name);
+
+}  // namespace sim
+
+// The host's record of one object, stable for the drawing's lifetime: an
+// AcDbObjectId points at it.
+class AcDbStub {
+ public:
+  AcDbImpDatabase* drawing = nullptr;
+  Adesk::UInt64 handle = 0;
+  AcDbObject* object = nullptr;  // null once a plug-in deleted it (misuse)
+};
+
+class AcDbImpObject {
+ public:
+  struct OpenEntry {
+    AcDb::OpenMode mode;
+    bool byHost;
+  };
+
+  AcDbImpObject(AcDbObject* self, AcRxClass* kind);
+
+  AcDbObject* self;
+  AcDbStub* stub = nullptr;  // null while the object is new
+  std::string type;
+  AcDbStub* owner = nullptr;
+  bool erased = false;
+  int pieces = 1;
+  std::vector<sim::XdataEntry> xdata;
+  // Group codes and texts the host does not model, kept to write them back.
+  std::vector<std::pair<int, std::string>> extras;
+
+  // Most recent last; close pops one. Counts avoid scans.
+  std::vector<OpenEntry> opens;
+  unsigned readers = 0;
+  unsigned writers = 0;
+  unsigned notifiers = 0;
+
+  // Dictionary entries, when the object is a dictionary.
+  std::map<AcWString, AcDbStub*, sim::FoldedLess> entries;
+  // Xrecord data, when the object is an xrecord.
+  std::vector<sim::StoredItem> record;
+
+  bool isOpen() const { return !opens.empty(); }
+  bool readEnabled() const { return stub == nullptr || !opens.empty(); }
+  bool writeEnabled() const { return stub == nullptr || writers > 0; }
+  std::string describe() const;  // "2A (LINE)" for messages
+  void push(AcDb::OpenMode mode, bool byHost);
+  void popAt(std::size_t index);
+};
+
+class AcDbImpDatabase {
+ public:
+  AcDbImpDatabase(sim::HostState& host, const std::string& name, long serial);
+  ~AcDbImpDatabase();
+
+  // Gives a new object its handle and makes it part of this drawing.
+  AcDbStub* append(AcDbObject* object, AcDbStub* owner);
+  AcDbStub* findHandle(Adesk::UInt64 handle) const;
+  // The index of a registered application, or -1.
+  long findRegapp(const AcWString& name) const;
+  std::size_t registerApp(const AcWString& name);
+
+  sim::HostState& host;
+  std::string name;
+  long serial;
+  std::unique_ptr<AcDbDatabase> facade;
+  std::deque<AcDbStub> stubs;  // in order of creation
+  std::unordered_map<Adesk::UInt64, AcDbStub*> byHandle;
+  Adesk::UInt64 nextHandle = 1;
+  std::vector<AcWString> regapps;
+  std::unordered_map<AcWString, std::size_t> regappIndex;  // folded names
+  AcDbStub* namedObjects = nullptr;
+  std::vector<AcDbDatabaseReactor*> reactors;
+};
+
+namespace sim {
+
+struct ArmedFault {
+  FaultSpec spec;
+  long seen = 0;
+};
+
+struct LoadedModule {
+  void* library = nullptr;  // null for an entry point linked into the program
+  EntryPointFunction entry = nullptr;
+  std::string path;
+  const void* base = nullptr;  // where the module's code is mapped
+  char appIdToken = 0;         // its address is the opaque application id
+  std::vector<std::string> commandNames;
+};
+
+struct CommandFrame {
+  std::string name;       // as begun
+  AcWString notifyName;   // as reactors see it
+  bool accepted = false;  // false: refused as unknown, nothing is sent
+};
+
+struct RegisteredCommandRecord {
+  AcWString group;
+  AcWString globalName;
+  AcWString localName;
+  int flags = 0;
+  AcRxFunctionPtr function = nullptr;
+};
+
+class HostState {
+ public:
+  explicit HostState(Host* owner);
+  ~HostState();
+
+  // -- Fault points and counting --
+  // True when this call must fail; counts the call either way.
+  bool fault(Op op, const AcDbStub* object = nullptr);
+
+  // -- Violations and audit --
+  void violation(const std::string& text);
+  void audit(const std::string& context);
+
+  // -- Objects --
+  // A valid id's stub whose object still exists, or null; status explains.
+  AcDbStub* resolve(AcDbObjectId id, Acad::ErrorStatus& status) const;
+  bool isKnownStub(const AcDbStub* stub) const {
+    return validStubs.count(stub) != 0;
+  }
+  AcDbObject* createObject(const std::string& type);
+  AcDbStub* appendNew(AcDbImpDatabase& drawing, AcDbObject* object,
+                      AcDbStub* owner);
+  void noteOpened(AcDbImpObject& imp) { openObjects.insert(&imp); }
+  void noteClosed(AcDbImpObject& imp) {
+    if (!imp.isOpen()) openObjects.erase(&imp);
+  }
+  // Opens by the rules every opener follows; byHost marks the host's own.
+  Acad::ErrorStatus openObject(AcDbStub* stub, AcDb::OpenMode mode,
+                               bool openErased, bool byHost, AcDbObject*& out);
+  void hostClose(AcDbImpObject& imp);
+  // Copies xdata between drawings by application name.
+  std::vector<XdataEntry> xdataFor(const AcDbImpObject& source,
+                                   AcDbImpDatabase& target);
+
+  // -- Result buffers --
+  resbuf* newItem(short code);
+  void setItemString(resbuf* item, const AcWString& text);
+  bool isLiveItem(const resbuf* item) const {
+    return liveItems.count(const_cast<resbuf*>(item)) != 0;
+  }
+  void freeItem(resbuf* item);
+  resbuf* chainFromStored(const std::vector<StoredItem>& items,
+                          const AcDbImpDatabase* drawing);
+  Acad::ErrorStatus storedFromChain(const resbuf* chain,
+                                    std::vector<StoredItem>& out);
+  void adsNameOf(const AcDbStub* stub, ads_name name) const;
+  AcDbStub* stubOfAdsName(const ads_name name) const;
+
+  // -- Notifications --
+  // Calls into plug-in code; audits when the outermost such call returns.
+  template <typename F>
+  void callPlugin(const std::string& context, F&& f) {
+    ++pluginDepth;
+    f();
+    if (--pluginDepth == 0) audit(context);
+  }
+  template <typename F>
+  void notifyEditor(const std::string& context, F&& f);
+  template <typename F>
+  void notifyDatabase(AcDbImpDatabase& drawing, const std::string& context,
+                      F&& f);
+  // objectAppended with the object held open for read by the host.
+  void announceAppended(AcDbImpDatabase& drawing, AcDbStub* stub);
+  void announceErased(AcDbImpDatabase& drawing, AcDbStub* stub);
+
+  // -- Commands and plug-ins --
+  const RegisteredCommandRecord* findCommand(const std::string& name) const;
+  bool isStaleCommand(const std::string& name) const;
+  void print(const std::string& text);
+  bool isModuleCode(const void* object) const;
+  void detachModuleReactors(const std::string& when);
+  void removeModuleCommands();
+
+  Host* owner;
+  std::vector<std::unique_ptr<AcDbImpDatabase>> drawings;
+  AcDbImpDatabase* current = nullptr;
+  long nextSerial = 1;
+
+  std::unordered_set<const AcDbStub*> validStubs;
+  std::unordered_set<AcDbImpObject*> openObjects;
+  std::unordered_set<AcDbImpObject*> newObjects;
+  // Reported as leaked; deleted with the host unless the plug-in does.
+  std::unordered_set<AcDbObject*> leakedNewObjects;
+  long objectAllocations = 0;
+  bool destroying = false;
+
+  // Every item handed out, with the string it was given, so a plug-in that
+  // swaps an item's string cannot make the host free foreign memory.
+  std::unordered_map<resbuf*, ACHAR*> liveItems;
+
+  std::vector<std::string> violations;
+  std::vector<std::string> lines;
+  std::string pendingLine;
+
+  std::unique_ptr<SimEditor> editor;
+  std::unique_ptr<SimCommandStack> commandStack;
+  std::unique_ptr<SimDynamicLinker> linker;
+  std::unique_ptr<SimRegistry> registry;
+  std::vector<RegisteredCommandRecord> commands;
+  std::set<std::string> pluginCommandNames;  // folded, ever registered
+  std::vector<void*> unlockedApps;
+  std::vector<void*> mdiAwareApps;
+
+  std::array<long, static_cast<int>(Op::Count)> calls{};
+  long injected = 0;
+  std::vector<ArmedFault> faults;
+
+  std::unique_ptr<LoadedModule> module;
+  std::vector<CommandFrame> commandFrames;
+  int pluginDepth = 0;
+};
+
+// The state of the current host, or null when there is none.
+HostState* currentState();
+
+// The fault a running sweep wants armed on every host; false when none.
+bool sweepFault(FaultSpec& spec);
+void noteSweepInjection();
+
+std::string upperAscii(const std::string& s);
+
+// Where the library holding ADDRESS is mapped, or null.
+const void* moduleBaseOfAddress(const void* address);
+
+// A stored item as a typed value (330: the handle text it names).
+Item itemOfStored(const StoredItem& stored);
+
+}  // namespace sim
+
+#endif

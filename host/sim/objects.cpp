@@ -1,0 +1,227 @@
+// Drawing objects: their inner state, lifetime on the host's heap, open and
+// close bookkeeping, handles and erasing; and the reactor base classes.
+#include <new>
+
+#include "host/sim/host_state.h"
+#include "host/sim/services.h"
+
+using sim::currentState;
+using sim::HostState;
+
+namespace {
+
+std::string typeOfKind(const AcRxClass* kind) {
+  if (kind == AcDbLine::desc()) return "LINE";
+  if (kind == AcDbCircle::desc()) return "CIRCLE";
+  if (kind == AcDbArc::desc()) return "ARC";
+  if (kind == AcDbPolyline::desc()) return "POLYLINE";
+  if (kind == AcDbText::desc()) return "TEXT";
+  if (kind == AcDbProxyEntity::desc()) return "ACAD_PROXY_ENTITY";
+  if (kind == AcDbDictionary::desc()) return "DICTIONARY";
+  if (kind == AcDbXrecord::desc()) return "XRECORD";
+  return kind != nullptr ? sim::upperAscii(sim::toUtf8(kind->name())) : "";
+}
+
+// Reading an object through a pointer kept after its last close works on no
+// host; report it rather than let it pass.
+bool checkReadable(const AcDbImpObject& imp, const char* operation) {
+  if (imp.readEnabled()) return true;
+  if (HostState* state = currentState())
+    state->violation(std::string(operation) + " on object " + imp.describe() +
+                     " that is not open");
+  return false;
+}
+
+}  // namespace
+
+AcDbImpObject::AcDbImpObject(AcDbObject* owner, AcRxClass* kind)
+    : self(owner), type(typeOfKind(kind)) {}
+
+std::string AcDbImpObject::describe() const {
+  return (stub != nullptr ? sim::hexText(stub->handle) : std::string("new")) +
+         " (" + type + ")";
+}
+
+void AcDbImpObject::push(AcDb::OpenMode mode, bool byHost) {
+  opens.push_back(OpenEntry{mode, byHost});
+  if (mode == AcDb::kForRead) ++readers;
+  if (mode == AcDb::kForWrite) ++writers;
+  if (mode == AcDb::kForNotify) ++notifiers;
+}
+
+void AcDbImpObject::popAt(std::size_t index) {
+  const AcDb::OpenMode mode = opens[index].mode;
+  if (mode == AcDb::kForRead) --readers;
+  if (mode == AcDb::kForWrite) --writers;
+  if (mode == AcDb::kForNotify) --notifiers;
+  opens.erase(opens.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+AcDbObject::AcDbObject(AcRxClass* kind)
+    : mpImpObject(new AcDbImpObject(this, kind)) {
+  if (HostState* state = currentState()) state->newObjects.insert(mpImpObject);
+}
+
+AcDbObject::~AcDbObject() {
+  HostState* state = currentState();
+  if (state != nullptr && !state->destroying) {
+    state->newObjects.erase(mpImpObject);
+    state->leakedNewObjects.erase(this);
+    state->openObjects.erase(mpImpObject);
+    if (mpImpObject->stub != nullptr) {
+      state->violation("object " + mpImpObject->describe() +
+                       " deleted while it belongs to a drawing (close it "
+                       "instead)");
+      mpImpObject->stub->object = nullptr;
+    }
+  }
+  delete mpImpObject;
+}
+
+void* AcDbObject::operator new(std::size_t size) {
+  void* p = ::operator new(size);
+  if (HostState* state = currentState()) ++state->objectAllocations;
+  return p;
+}
+
+void AcDbObject::operator delete(void* p) {
+  if (p == nullptr) return;
+  if (HostState* state = currentState()) --state->objectAllocations;
+  ::operator delete(p);
+}
+
+AcDbObjectId AcDbObject::objectId() const {
+  return AcDbObjectId(mpImpObject->stub);
+}
+
+AcDbObjectId AcDbObject::ownerId() const {
+  return AcDbObjectId(mpImpObject->owner);
+}
+
+AcDbDatabase* AcDbObject::database() const {
+  return mpImpObject->stub != nullptr ? mpImpObject->stub->drawing->facade.get()
+                                      : nullptr;
+}
+
+void AcDbObject::getAcDbHandle(AcDbHandle& handle) const {
+  checkReadable(*mpImpObject, "getAcDbHandle");
+  handle =
+      AcDbHandle(mpImpObject->stub != nullptr ? mpImpObject->stub->handle : 0);
+}
+
+bool AcDbObject::isErased() const { return mpImpObject->erased; }
+bool AcDbObject::isReadEnabled() const { return mpImpObject->readEnabled(); }
+bool AcDbObject::isWriteEnabled() const { return mpImpObject->writeEnabled(); }
+bool AcDbObject::isNewObject() const { return mpImpObject->stub == nullptr; }
+
+Acad::ErrorStatus AcDbObject::close() {
+  HostState* state = currentState();
+  AcDbImpObject& imp = *mpImpObject;
+  if (state == nullptr) return Acad::eNoDatabase;
+  if (state->fault(sim::Op::Close, imp.stub)) return Acad::eOutOfMemory;
+  if (imp.stub == nullptr) {
+    state->violation("close of new object " + imp.describe() +
+                     " that is in no drawing (delete it instead)");
+    return Acad::eNotInDatabase;
+  }
+  if (imp.opens.empty()) {
+    state->violation("close of object " + imp.describe() + " that is not open");
+    return Acad::eWasNotOpen;
+  }
+  if (imp.opens.back().byHost) {
+    state->violation("close of object " + imp.describe() +
+                     " that the host holds open and closes itself");
+    return Acad::eWasNotOpen;
+  }
+  imp.popAt(imp.opens.size() - 1);
+  state->noteClosed(imp);
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbObject::upgradeOpen() {
+  HostState* state = currentState();
+  AcDbImpObject& imp = *mpImpObject;
+  if (state == nullptr) return Acad::eNoDatabase;
+  if (state->fault(sim::Op::UpgradeOpen, imp.stub))
+    return Acad::eWasOpenForRead;
+  if (imp.stub == nullptr) return Acad::eWasOpenForWrite;
+  if (imp.opens.empty()) {
+    state->violation("upgradeOpen of object " + imp.describe() +
+                     " that is not open");
+    return Acad::eWasNotOpen;
+  }
+  const AcDb::OpenMode top = imp.opens.back().mode;
+  if (top == AcDb::kForWrite) return Acad::eWasOpenForWrite;
+  if (top == AcDb::kForNotify) return Acad::eNotApplicable;
+  if (imp.readers > 1) return Acad::eWasOpenForRead;
+  imp.opens.back().mode = AcDb::kForWrite;
+  --imp.readers;
+  ++imp.writers;
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbObject::erase(bool erasing) {
+  HostState* state = currentState();
+  AcDbImpObject& imp = *mpImpObject;
+  if (state == nullptr) return Acad::eNoDatabase;
+  if (state->fault(sim::Op::Erase, imp.stub)) return Acad::eOutOfMemory;
+  if (imp.stub == nullptr) return Acad::eNotInDatabase;
+  if (!imp.writeEnabled()) {
+    state->violation("erase of object " + imp.describe() +
+                     " without a write open");
+    return Acad::eNotOpenForWrite;
+  }
+  if (imp.erased == erasing)
+    return erasing ? Acad::eWasErased : Acad::eNotApplicable;
+  imp.erased = erasing;
+  state->announceErased(*imp.stub->drawing, imp.stub);
+  return Acad::eOk;
+}
+
+AcDbEntity::AcDbEntity(AcRxClass* kind) : AcDbObject(kind) {}
+
+#define SIMHOST_ENTITY_KIND(CLASS) \
+  CLASS::CLASS() : AcDbEntity(CLASS::desc()) {}
+SIMHOST_ENTITY_KIND(AcDbLine)
+SIMHOST_ENTITY_KIND(AcDbCircle)
+SIMHOST_ENTITY_KIND(AcDbArc)
+SIMHOST_ENTITY_KIND(AcDbPolyline)
+SIMHOST_ENTITY_KIND(AcDbText)
+SIMHOST_ENTITY_KIND(AcDbProxyEntity)
+#undef SIMHOST_ENTITY_KIND
+
+// A reactor destroyed while attached would be called after its death; the
+// host detaches it and says so.
+AcEditorReactor::~AcEditorReactor() {
+  HostState* state = currentState();
+  if (state != nullptr && state->editor && state->editor->detach(this))
+    state->violation("an editor reactor was destroyed while still attached");
+}
+void AcEditorReactor::beginDeepClone(AcDbDatabase*, AcDbIdMapping&) {}
+void AcEditorReactor::endDeepClone(AcDbIdMapping&) {}
+void AcEditorReactor::commandWillStart(const ACHAR*) {}
+void AcEditorReactor::commandEnded(const ACHAR*) {}
+void AcEditorReactor::commandCancelled(const ACHAR*) {}
+void AcEditorReactor::commandFailed(const ACHAR*) {}
+void AcEditorReactor::lispWillStart(const ACHAR*) {}
+void AcEditorReactor::lispEnded() {}
+void AcEditorReactor::lispCancelled() {}
+void AcEditorReactor::documentBecameCurrent(AcDbDatabase*) {}
+
+AcDbDatabaseReactor::~AcDbDatabaseReactor() {
+  HostState* state = currentState();
+  if (state == nullptr) return;
+  for (auto& drawing : state->drawings) {
+    auto& list = drawing->reactors;
+    auto it = std::find(list.begin(), list.end(), this);
+    if (it == list.end()) continue;
+    list.erase(it);
+    state->violation("a database reactor was destroyed while still attached");
+  }
+}
+void AcDbDatabaseReactor::objectAppended(const AcDbDatabase*,
+                                         const AcDbObject*) {}
+void AcDbDatabaseReactor::objectModified(const AcDbDatabase*,
+                                         const AcDbObject*) {}
+void AcDbDatabaseReactor::objectErased(const AcDbDatabase*, const AcDbObject*,
+                                       bool) {}

@@ -1,0 +1,122 @@
+// Loading plug-ins with the platform loader, calling their entry point, and
+// what the host checks and cleans up when one unloads.
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+#include "host/sim/host_state.h"
+#include "host/sim/services.h"
+
+namespace sim {
+
+namespace {
+
+void closeLibrary(void* library) {
+  if (library == nullptr) return;
+#if defined(_WIN32)
+  FreeLibrary(static_cast<HMODULE>(library));
+#else
+  dlclose(library);
+#endif
+}
+
+// What the plug-in left behind is reported and taken away before its code
+// leaves the process, so nothing calls into unmapped code afterwards.
+void finishUnload(HostState& s, const std::string& when) {
+  s.detachModuleReactors(when);
+  s.removeModuleCommands();
+  void* library = s.module->library;
+  s.module.reset();
+  closeLibrary(library);
+}
+
+bool start(HostState& s, std::unique_ptr<LoadedModule> module,
+           std::string& error) {
+  s.module = std::move(module);
+  AcRx::AppRetCode result = AcRx::kRetOK;
+  s.callPlugin("acrxEntryPoint(kInitAppMsg)", [&] {
+    result = s.module->entry(AcRx::kInitAppMsg, &s.module->appIdToken);
+  });
+  if (result == AcRx::kRetOK) return true;
+  error = "the plug-in refused to load (entry point returned " +
+          std::to_string(static_cast<int>(result)) + ")";
+  finishUnload(s, "after it refused to load");
+  return false;
+}
+
+}  // namespace
+
+bool Host::loadModule(const std::string& path, std::string& error) {
+  HostState& s = *state_;
+  if (s.module) {
+    error = "a plug-in is already loaded";
+    return false;
+  }
+#if defined(_WIN32)
+  HMODULE library = LoadLibraryA(path.c_str());
+  if (library == nullptr) {
+    error = "cannot load " + path + " (error " +
+            std::to_string(GetLastError()) + ")";
+    return false;
+  }
+  void* symbol =
+      reinterpret_cast<void*>(GetProcAddress(library, "acrxEntryPoint"));
+#else
+  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    const char* why = dlerror();
+    error = why != nullptr ? why : "cannot load " + path;
+    return false;
+  }
+  void* symbol = dlsym(library, "acrxEntryPoint");
+#endif
+  if (symbol == nullptr) {
+    error = path + " has no acrxEntryPoint";
+    closeLibrary(library);
+    return false;
+  }
+  std::unique_ptr<LoadedModule> module(new LoadedModule);
+  module->library = library;
+  module->entry = reinterpret_cast<EntryPointFunction>(symbol);
+  module->path = path;
+  module->base = moduleBaseOfAddress(symbol);
+  return start(s, std::move(module), error);
+}
+
+bool Host::loadModule(EntryPointFunction entryPoint, std::string& error) {
+  HostState& s = *state_;
+  if (s.module) {
+    error = "a plug-in is already loaded";
+    return false;
+  }
+  if (entryPoint == nullptr) {
+    error = "no entry point";
+    return false;
+  }
+  std::unique_ptr<LoadedModule> module(new LoadedModule);
+  module->entry = entryPoint;
+  // The program itself stands for the module: reactors whose classes it
+  // defines count as the plug-in's.
+  module->base = moduleBaseOfAddress(reinterpret_cast<const void*>(entryPoint));
+  return start(s, std::move(module), error);
+}
+
+bool Host::unloadModule() {
+  HostState& s = *state_;
+  if (!s.module) return false;
+  s.callPlugin("acrxEntryPoint(kUnloadAppMsg)", [&] {
+    s.module->entry(AcRx::kUnloadAppMsg, &s.module->appIdToken);
+  });
+  finishUnload(s, "after it unloaded");
+  return true;
+}
+
+bool Host::moduleLoaded() const { return state_->module != nullptr; }
+
+std::string Host::modulePath() const {
+  return state_->module ? state_->module->path : std::string();
+}
+
+}  // namespace sim

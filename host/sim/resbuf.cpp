@@ -1,0 +1,354 @@
+// Result buffers: the kinds of group codes, counted chains, and the
+// utilities that build, free and print with them.
+#include <cstdarg>
+#include <cstring>
+
+#include "host/sim/host_state.h"
+
+namespace sim {
+
+ValueKind kindOfCode(int code) {
+  // The result codes of the utility functions.
+  switch (code) {
+    case 5001:  // real
+    case 5004:  // angle
+    case 5008:  // orientation
+      return ValueKind::Real;
+    case 5002:  // point
+    case 5009:  // 3D point
+      return ValueKind::Point;
+    case 5003:
+      return ValueKind::Int16;
+    case 5005:  // string
+    case 5020:  // entity type
+      return ValueKind::String;
+    case 5006:  // entity name
+    case 5007:  // selection set
+      return ValueKind::Name;
+    case 5010:
+      return ValueKind::Int32;
+    case 5014:  // void
+    case 5016:  // list begin
+    case 5017:  // list end
+    case 5018:  // dotted pair end
+    case 5019:  // nil
+    case 5021:  // true
+      return ValueKind::None;
+    default:
+      break;
+  }
+  // Drawing-file group codes.
+  if (code >= 0 && code <= 9) return ValueKind::String;
+  if (code >= 10 && code <= 37) return ValueKind::Point;
+  if (code >= 38 && code <= 59) return ValueKind::Real;
+  if (code >= 60 && code <= 79) return ValueKind::Int16;
+  if (code >= 90 && code <= 99) return ValueKind::Int32;
+  if (code >= 100 && code <= 102) return ValueKind::String;
+  if (code == 105) return ValueKind::String;
+  if (code >= 110 && code <= 139) return ValueKind::Point;
+  if (code >= 140 && code <= 149) return ValueKind::Real;
+  if (code >= 160 && code <= 169) return ValueKind::Int64;
+  if (code >= 170 && code <= 179) return ValueKind::Int16;
+  if (code == 210) return ValueKind::Point;
+  if (code >= 211 && code <= 239) return ValueKind::Real;
+  if (code >= 270 && code <= 299) return ValueKind::Int16;
+  if (code >= 300 && code <= 309) return ValueKind::String;
+  if (code >= 320 && code <= 329) return ValueKind::String;
+  if (code >= 330 && code <= 369) return ValueKind::Name;
+  if (code >= 370 && code <= 389) return ValueKind::Int16;
+  if (code >= 390 && code <= 399) return ValueKind::String;
+  if (code >= 400 && code <= 409) return ValueKind::Int16;
+  if (code >= 410 && code <= 419) return ValueKind::String;
+  if (code >= 420 && code <= 429) return ValueKind::Int32;
+  if (code >= 430 && code <= 439) return ValueKind::String;
+  if (code >= 440 && code <= 459) return ValueKind::Int32;
+  if (code >= 460 && code <= 469) return ValueKind::Real;
+  if (code >= 470 && code <= 481) return ValueKind::String;
+  if (code == 999) return ValueKind::String;
+  if (code >= 1000 && code <= 1003) return ValueKind::String;
+  if (code >= 1005 && code <= 1009) return ValueKind::String;
+  if (code >= 1010 && code <= 1013) return ValueKind::Point;
+  if (code >= 1014 && code <= 1059) return ValueKind::Real;
+  if (code >= 1060 && code <= 1070) return ValueKind::Int16;
+  if (code == 1071) return ValueKind::Int32;
+  return ValueKind::Invalid;
+}
+
+bool isXdataDataCode(int code) {
+  switch (code) {
+    case 1000:
+    case 1002:
+    case 1003:
+    case 1005:
+    case 1010:
+    case 1040:
+    case 1070:
+    case 1071:
+      return true;
+    default:
+      return false;
+  }
+}
+
+resbuf* HostState::newItem(short code) {
+  resbuf* item = new resbuf;
+  std::memset(item, 0, sizeof(resbuf));
+  item->restype = code;
+  liveItems.emplace(item, nullptr);
+  return item;
+}
+
+void HostState::setItemString(resbuf* item, const AcWString& text) {
+  ACHAR* copy = new ACHAR[text.size() + 1];
+  std::copy(text.begin(), text.end(), copy);
+  copy[text.size()] = 0;
+  item->resval.rstring = copy;
+  liveItems[item] = copy;
+}
+
+void HostState::freeItem(resbuf* item) {
+  auto it = liveItems.find(item);
+  if (it == liveItems.end()) return;
+  delete[] it->second;
+  liveItems.erase(it);
+  delete item;
+}
+
+void HostState::adsNameOf(const AcDbStub* stub, ads_name name) const {
+  name[0] = stub != nullptr ? stub->drawing->serial : 0;
+  name[1] = stub != nullptr ? static_cast<Adesk::Int64>(stub->handle) : 0;
+}
+
+AcDbStub* HostState::stubOfAdsName(const ads_name name) const {
+  for (const auto& drawing : drawings) {
+    if (drawing->serial != name[0]) continue;
+    AcDbStub* stub = drawing->findHandle(static_cast<Adesk::UInt64>(name[1]));
+    return stub != nullptr && stub->object != nullptr ? stub : nullptr;
+  }
+  return nullptr;
+}
+
+resbuf* HostState::chainFromStored(const std::vector<StoredItem>& items,
+                                   const AcDbImpDatabase*) {
+  resbuf* head = nullptr;
+  resbuf* tail = nullptr;
+  for (const StoredItem& stored : items) {
+    resbuf* item = newItem(stored.code);
+    switch (kindOfCode(stored.code)) {
+      case ValueKind::String:
+        setItemString(item, stored.text);
+        break;
+      case ValueKind::Point:
+        std::copy(stored.v, stored.v + 3, item->resval.rpoint);
+        break;
+      case ValueKind::Real:
+        item->resval.rreal = stored.v[0];
+        break;
+      case ValueKind::Int16:
+        item->resval.rint = static_cast<short>(stored.n);
+        break;
+      case ValueKind::Int32:
+        item->resval.rlong = static_cast<Adesk::Int32>(stored.n);
+        break;
+      case ValueKind::Int64:
+        item->resval.mnInt64 = stored.n;
+        break;
+      case ValueKind::Name:
+        adsNameOf(stored.ref, item->resval.rlname);
+        break;
+      default:
+        break;
+    }
+    if (tail == nullptr)
+      head = item;
+    else
+      tail->rbnext = item;
+    tail = item;
+  }
+  return head;
+}
+
+Acad::ErrorStatus HostState::storedFromChain(const resbuf* chain,
+                                             std::vector<StoredItem>& out) {
+  // Far past any chain a plug-in means to pass: a longer one loops.
+  const std::size_t kLongest = std::size_t(1) << 20;
+  out.clear();
+  for (const resbuf* rb = chain; rb != nullptr; rb = rb->rbnext) {
+    if (out.size() >= kLongest) return Acad::eInvalidInput;
+    StoredItem stored;
+    stored.code = rb->restype;
+    switch (kindOfCode(rb->restype)) {
+      case ValueKind::String:
+        if (rb->resval.rstring == nullptr) return Acad::eInvalidInput;
+        stored.text = rb->resval.rstring;
+        break;
+      case ValueKind::Point:
+        std::copy(rb->resval.rpoint, rb->resval.rpoint + 3, stored.v);
+        break;
+      case ValueKind::Real:
+        stored.v[0] = rb->resval.rreal;
+        break;
+      case ValueKind::Int16:
+        stored.n = rb->resval.rint;
+        break;
+      case ValueKind::Int32:
+        stored.n = rb->resval.rlong;
+        break;
+      case ValueKind::Int64:
+        stored.n = rb->resval.mnInt64;
+        break;
+      case ValueKind::Name:
+        stored.ref = stubOfAdsName(rb->resval.rlname);
+        if (stored.ref == nullptr) return Acad::eInvalidAdsName;
+        break;
+      case ValueKind::None:
+        break;
+      case ValueKind::Invalid:
+        return Acad::eInvalidInput;
+    }
+    out.push_back(std::move(stored));
+  }
+  return Acad::eOk;
+}
+
+}  // namespace sim
+
+using sim::HostState;
+using sim::ValueKind;
+
+resbuf* acutBuildList(int restype, ...) {
+  HostState* state = sim::currentState();
+  if (state == nullptr || state->fault(sim::Op::BuildList)) return nullptr;
+  resbuf* head = nullptr;
+  resbuf* tail = nullptr;
+  std::string problem;
+  va_list args;
+  va_start(args, restype);
+  for (int code = restype; code != RTNONE; code = va_arg(args, int)) {
+    const ValueKind kind = sim::kindOfCode(code);
+    if (kind == ValueKind::Invalid || code < -32768 || code > 32767) {
+      problem = "unsupported group code " + std::to_string(code);
+      break;
+    }
+    resbuf* item = state->newItem(static_cast<short>(code));
+    if (tail == nullptr)
+      head = item;
+    else
+      tail->rbnext = item;
+    tail = item;
+    switch (kind) {
+      case ValueKind::String: {
+        const ACHAR* text = va_arg(args, const ACHAR*);
+        if (text == nullptr) {
+          problem = "null string for group code " + std::to_string(code);
+          break;
+        }
+        state->setItemString(item, text);
+        break;
+      }
+      case ValueKind::Point: {
+        const double* point = va_arg(args, const double*);
+        if (point == nullptr) {
+          problem = "null point for group code " + std::to_string(code);
+          break;
+        }
+        std::copy(point, point + 3, item->resval.rpoint);
+        break;
+      }
+      case ValueKind::Real:
+        item->resval.rreal = va_arg(args, double);
+        break;
+      case ValueKind::Int16:
+        item->resval.rint = static_cast<short>(va_arg(args, int));
+        break;
+      case ValueKind::Int32:
+        item->resval.rlong = static_cast<Adesk::Int32>(va_arg(args, int));
+        break;
+      case ValueKind::Int64:
+        item->resval.mnInt64 = va_arg(args, Adesk::Int64);
+        break;
+      case ValueKind::Name: {
+        const Adesk::Int64* name = va_arg(args, const Adesk::Int64*);
+        if (name == nullptr) {
+          problem = "null entity name for group code " + std::to_string(code);
+          break;
+        }
+        item->resval.rlname[0] = name[0];
+        item->resval.rlname[1] = name[1];
+        break;
+      }
+      default:
+        break;
+    }
+    if (!problem.empty()) break;
+  }
+  va_end(args);
+  if (!problem.empty()) {
+    state->violation("acutBuildList: " + problem);
+    while (head != nullptr) {
+      resbuf* next = head->rbnext;
+      state->freeItem(head);
+      head = next;
+    }
+    return nullptr;
+  }
+  return head;
+}
+
+int acutRelRb(resbuf* chain) {
+  HostState* state = sim::currentState();
+  if (state == nullptr) return RTERROR;
+  for (resbuf* item = chain; item != nullptr;) {
+    resbuf* next = item->rbnext;
+    auto it = state->liveItems.find(item);
+    if (it == state->liveItems.end()) {
+      // Freeing memory the host never handed out corrupts a real heap.
+      state->violation(
+          "acutRelRb: an item the host did not hand out (or freed twice)");
+      return RTERROR;
+    }
+    if (sim::kindOfCode(item->restype) == ValueKind::String &&
+        item->resval.rstring != it->second)
+      state->violation(
+          "acutRelRb: an item's string was replaced by memory the host did "
+          "not allocate");
+    state->freeItem(item);
+    item = next;
+  }
+  return RTNORM;
+}
+
+int acutPrintf(const ACHAR* format, ...) {
+  HostState* state = sim::currentState();
+  if (state == nullptr || format == nullptr) return 0;
+  AcWString out;
+  va_list args;
+  va_start(args, format);
+  for (const ACHAR* p = format; *p != 0; ++p) {
+    if (*p != '%') {
+      out += *p;
+      continue;
+    }
+    const ACHAR spec = p[1];
+    if (spec == '%') {
+      out += '%';
+      ++p;
+    } else if (spec == 's') {
+      const ACHAR* text = va_arg(args, const ACHAR*);
+      out += text != nullptr ? AcWString(text) : AcWString(ACRX_T("(null)"));
+      ++p;
+    } else if (spec == 'd') {
+      out += sim::toWide(std::to_string(va_arg(args, int)));
+      ++p;
+    } else {
+      // Consuming an argument for an unknown conversion would misread the
+      // rest; print it as written and say so.
+      state->violation("acutPrintf: unsupported conversion in format \"" +
+                       sim::toUtf8(format) + "\"");
+      out += '%';
+    }
+  }
+  va_end(args);
+  state->print(sim::toUtf8(out));
+  return static_cast<int>(out.size());
+}

@@ -1,0 +1,99 @@
+// The editor, command stack, dynamic linker and runtime registry.
+#include "host/sim/services.h"
+
+namespace sim {
+
+void SimEditor::addReactor(AcEditorReactor* reactor) {
+  // The call has no status, so a failure here is silent, as on a host that
+  // could not take the reactor.
+  if (state_.fault(Op::AddReactor)) return;
+  if (reactor == nullptr) {
+    state_.violation("AcEditor::addReactor: null reactor");
+    return;
+  }
+  if (isAttached(reactor)) {
+    state_.violation("AcEditor::addReactor: reactor added twice");
+    return;
+  }
+  reactors.push_back(reactor);
+}
+
+void SimEditor::removeReactor(AcEditorReactor* reactor) {
+  if (state_.fault(Op::RemoveReactor)) return;
+  if (!detach(reactor))
+    state_.violation(
+        "AcEditor::removeReactor: reactor removed that was never added");
+}
+
+bool SimEditor::detach(const AcEditorReactor* reactor) {
+  auto it = std::find(reactors.begin(), reactors.end(), reactor);
+  if (it == reactors.end()) return false;
+  reactors.erase(it);
+  return true;
+}
+
+Acad::ErrorStatus SimCommandStack::addCommand(const ACHAR* cmdGroupName,
+                                              const ACHAR* cmdGlobalName,
+                                              const ACHAR* cmdLocalName,
+                                              Adesk::Int32 commandFlags,
+                                              AcRxFunctionPtr functionAddr,
+                                              AcEdUIContext*, int, void*,
+                                              AcEdCommand** cmdPtrRet) {
+  if (cmdPtrRet != nullptr) *cmdPtrRet = nullptr;
+  if (state_.fault(Op::AddCommand)) return Acad::eDuplicateKey;
+  if (cmdGroupName == nullptr || cmdGlobalName == nullptr ||
+      functionAddr == nullptr || *cmdGroupName == 0 || *cmdGlobalName == 0)
+    return Acad::eInvalidInput;
+  const std::string global = toUtf8(cmdGlobalName);
+  if (state_.findCommand(global) != nullptr) return Acad::eDuplicateKey;
+  RegisteredCommandRecord record;
+  record.group = cmdGroupName;
+  record.globalName = cmdGlobalName;
+  record.localName = cmdLocalName != nullptr ? cmdLocalName : cmdGlobalName;
+  record.flags = commandFlags;
+  record.function = functionAddr;
+  state_.commands.push_back(record);
+  state_.pluginCommandNames.insert(upperAscii(global));
+  if (state_.module) state_.module->commandNames.push_back(global);
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus SimCommandStack::removeGroup(const ACHAR* groupName) {
+  if (state_.fault(Op::RemoveGroup)) return Acad::eKeyNotFound;
+  if (groupName == nullptr) return Acad::eInvalidInput;
+  const AcWString group = foldCase(groupName);
+  auto& commands = state_.commands;
+  const std::size_t before = commands.size();
+  commands.erase(std::remove_if(commands.begin(), commands.end(),
+                                [&](const RegisteredCommandRecord& c) {
+                                  return foldCase(c.group) == group;
+                                }),
+                 commands.end());
+  return commands.size() == before ? Acad::eKeyNotFound : Acad::eOk;
+}
+
+bool SimDynamicLinker::unlockApplication(void* appId) const {
+  if (state_.fault(Op::UnlockApplication)) return false;
+  state_.unlockedApps.push_back(appId);
+  return true;
+}
+
+bool SimDynamicLinker::registerAppMDIAware(void* appId) const {
+  if (state_.fault(Op::RegisterAppMDIAware)) return false;
+  state_.mdiAwareApps.push_back(appId);
+  return true;
+}
+
+AcRxObject* SimRegistry::at(const ACHAR* key) const {
+  if (state_.fault(Op::RegistryAt)) return nullptr;
+  if (key == nullptr) return nullptr;
+  auto it = present.find(toUtf8(key));
+  return it == present.end() ? nullptr : it->second;
+}
+
+}  // namespace sim
+
+AcRxDictionary* acrxSysRegistry() {
+  sim::HostState* state = sim::currentState();
+  return state != nullptr ? state->registry.get() : nullptr;
+}

@@ -1,0 +1,184 @@
+// Xdata: reading it as a new chain, replacing blocks all or nothing.
+#include "host/sim/xdata_rules.h"
+
+namespace sim {
+namespace {
+
+const std::size_t kLongestText = 255;
+
+bool isHexHandle(const AcWString& text) {
+  if (text.empty() || text.size() > 16) return false;
+  for (ACHAR c : text) {
+    const bool digit = c >= '0' && c <= '9';
+    const bool hex = (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    if (!digit && !hex) return false;
+  }
+  return true;
+}
+
+std::size_t itemSize(const StoredItem& item) {
+  const std::size_t code = 2;
+  switch (item.code) {
+    case 1002:
+      return code + 1;
+    case 1010:
+      return code + 24;
+    case 1040:
+      return code + 8;
+    case 1070:
+      return code + 2;
+    case 1071:
+      return code + 4;
+    default:
+      return code + 2 + 2 * item.text.size();
+  }
+}
+
+}  // namespace
+
+std::size_t xdataSize(const std::vector<XdataEntry>& blocks) {
+  std::size_t total = 0;
+  for (const XdataEntry& block : blocks) {
+    total += 2 + 2;  // the 1001 item: code and application reference
+    for (const StoredItem& item : block.items) total += itemSize(item);
+  }
+  return total;
+}
+
+Acad::ErrorStatus checkBlockItems(const std::vector<StoredItem>& items) {
+  int depth = 0;
+  for (const StoredItem& item : items) {
+    if (!isXdataDataCode(item.code)) return Acad::eInvalidInput;
+    switch (item.code) {
+      case 1002:
+        if (item.text == ACRX_T("{")) {
+          ++depth;
+        } else if (item.text == ACRX_T("}")) {
+          if (--depth < 0) return Acad::eInvalidInput;
+        } else {
+          return Acad::eInvalidInput;
+        }
+        break;
+      case 1005:
+        if (!isHexHandle(item.text)) return Acad::eInvalidInput;
+        break;
+      case 1000:
+      case 1003:
+        if (item.text.size() > kLongestText) return Acad::eInvalidInput;
+        break;
+      case 1070:
+        if (item.n < -32768 || item.n > 32767) return Acad::eInvalidInput;
+        break;
+      case 1071:
+        if (item.n < INT32_MIN || item.n > INT32_MAX)
+          return Acad::eInvalidInput;
+        break;
+      default:
+        break;
+    }
+  }
+  return depth == 0 ? Acad::eOk : Acad::eInvalidInput;
+}
+
+Acad::ErrorStatus mergeXdata(const std::vector<XdataEntry>& current,
+                             std::vector<XdataEntry>&& updates,
+                             std::vector<XdataEntry>& result) {
+  result = current;
+  for (XdataEntry& update : updates) {
+    auto it = result.begin();
+    while (it != result.end() && it->app != update.app) ++it;
+    if (update.items.empty()) {
+      if (it != result.end()) result.erase(it);
+    } else if (it != result.end()) {
+      it->items = std::move(update.items);
+    } else {
+      result.push_back(std::move(update));
+    }
+  }
+  return xdataSize(result) > kXdataLimit ? Acad::eXdataSizeExceeded : Acad::eOk;
+}
+
+}  // namespace sim
+
+using sim::HostState;
+
+resbuf* AcDbObject::xData(const ACHAR* regappName) const {
+  HostState* state = sim::currentState();
+  const AcDbImpObject& imp = *mpImpObject;
+  if (state == nullptr || state->fault(sim::Op::XData, imp.stub))
+    return nullptr;
+  if (!imp.readEnabled()) {
+    state->violation("xData on object " + imp.describe() + " that is not open");
+    return nullptr;
+  }
+  if (imp.stub == nullptr || imp.xdata.empty()) return nullptr;
+  const AcDbImpDatabase& drawing = *imp.stub->drawing;
+  long wanted = -1;
+  if (regappName != nullptr) {
+    wanted = drawing.findRegapp(regappName);
+    if (wanted < 0) return nullptr;
+  }
+  resbuf* head = nullptr;
+  resbuf* tail = nullptr;
+  for (const sim::XdataEntry& block : imp.xdata) {
+    if (wanted >= 0 && block.app != static_cast<std::size_t>(wanted)) continue;
+    resbuf* name = state->newItem(1001);
+    state->setItemString(name, drawing.regapps[block.app]);
+    name->rbnext = state->chainFromStored(block.items, &drawing);
+    if (tail == nullptr)
+      head = name;
+    else
+      tail->rbnext = name;
+    tail = name;
+    while (tail->rbnext != nullptr) tail = tail->rbnext;
+  }
+  return head;
+}
+
+Acad::ErrorStatus AcDbObject::setXData(const resbuf* xdata) {
+  HostState* state = sim::currentState();
+  AcDbImpObject& imp = *mpImpObject;
+  if (state == nullptr) return Acad::eNoDatabase;
+  if (state->fault(sim::Op::SetXData, imp.stub)) return Acad::eOutOfMemory;
+  if (!imp.writeEnabled()) {
+    state->violation("setXData on object " + imp.describe() +
+                     " without a write open");
+    return Acad::eNotOpenForWrite;
+  }
+  // Application names live in a drawing's table, so a new object has none.
+  if (imp.stub == nullptr) return Acad::eNoDatabase;
+  if (xdata == nullptr) return Acad::eInvalidInput;
+  AcDbImpDatabase& drawing = *imp.stub->drawing;
+
+  std::vector<sim::XdataEntry> updates;
+  std::size_t count = 0;
+  for (const resbuf* rb = xdata; rb != nullptr; rb = rb->rbnext) {
+    // No valid chain is this long (the size limit comes first); a longer one
+    // is a loop or garbage.
+    if (++count > sim::kXdataLimit) return Acad::eXdataSizeExceeded;
+    if (rb->restype == 1001) {
+      if (rb->resval.rstring == nullptr) return Acad::eInvalidInput;
+      const long app = drawing.findRegapp(rb->resval.rstring);
+      if (app < 0) return Acad::eRegappIdNotFound;
+      updates.push_back(sim::XdataEntry{static_cast<std::size_t>(app), {}});
+      continue;
+    }
+    if (updates.empty() || !sim::isXdataDataCode(rb->restype))
+      return Acad::eInvalidInput;
+    std::vector<sim::StoredItem> one;
+    const resbuf single{nullptr, rb->restype, rb->resval};
+    const Acad::ErrorStatus es = state->storedFromChain(&single, one);
+    if (es != Acad::eOk) return es;
+    updates.back().items.push_back(std::move(one.front()));
+  }
+  for (const sim::XdataEntry& update : updates) {
+    const Acad::ErrorStatus es = sim::checkBlockItems(update.items);
+    if (es != Acad::eOk) return es;
+  }
+  std::vector<sim::XdataEntry> result;
+  const Acad::ErrorStatus es =
+      sim::mergeXdata(imp.xdata, std::move(updates), result);
+  if (es != Acad::eOk) return es;
+  imp.xdata.swap(result);
+  return Acad::eOk;
+}

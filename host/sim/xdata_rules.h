@@ -1,0 +1,34 @@
+// The rules of xdata: which items a block may hold, how its size is counted
+// and how an update merges with what an object carries.
+#ifndef HOST_SIM_XDATA_RULES_H
+#define HOST_SIM_XDATA_RULES_H
+
+#include <vector>
+
+#include "host/sim/host_state.h"
+
+namespace sim {
+
+// Per object, the host refuses xdata whose counted size exceeds this.
+constexpr std::size_t kXdataLimit = 16384;
+
+// Bytes counted for xdata, as a compact binary writer would store it: two
+// bytes of group code per item, plus for the value: an application
+// reference 2, a text 2 (its length) + 2 per UTF-16 unit, a brace 1, a
+// point 24, a real 8, a 16-bit integer 2, a 32-bit integer 4.
+std::size_t xdataSize(const std::vector<XdataEntry>& blocks);
+
+// The data items of one block: only supported codes, texts present, braces
+// "{" / "}" balanced, handles as hexadecimal. eOk or eInvalidInput.
+Acad::ErrorStatus checkBlockItems(const std::vector<StoredItem>& items);
+
+// What the object would carry after the updates, each replacing its
+// application's block whole (an empty block removes it; a new application
+// goes to the end). eOk or eXdataSizeExceeded; CURRENT is not touched.
+Acad::ErrorStatus mergeXdata(const std::vector<XdataEntry>& current,
+                             std::vector<XdataEntry>&& updates,
+                             std::vector<XdataEntry>& result);
+
+}  // namespace sim
+
+#endif
