@@ -331,9 +331,10 @@ bool DocumentParser::checkDocument(const Document& document) {
   const std::string& text = version->values[0].value;
   if (text.size() != 6 || text.compare(0, 2, "AC") != 0 ||
       text.substr(2) < "1015")
-    return fail(version->values[0].line + 1, "DXF version \"" + text.substr(0, 40) +
-                                       "\" is not read; save the drawing "
-                                       "as AC1015 or later");
+    return fail(version->values[0].line + 1,
+                "DXF version \"" + text.substr(0, 40) +
+                    "\" is not read; save the drawing "
+                    "as AC1015 or later");
   const HeaderVariable* seed = document.headerVariable("$HANDSEED");
   if (seed) {
     std::uint64_t value;
