@@ -111,10 +111,12 @@ Acad::ErrorStatus AcDbDictionary::setAt(const ACHAR* key, AcDbObject* newValue,
   imp.entries.emplace(key, stub);
   newId = AcDbObjectId(stub);
   const AcDbDatabase* facade = drawing.facade.get();
-  state->notifyDatabase(drawing, "objectAppended",
-                        [&](AcDbDatabaseReactor* reactor) {
-                          reactor->objectAppended(facade, newValue);
-                        });
+  state->withinApiCall([&] {
+    state->notifyDatabase(drawing, "objectAppended",
+                          [&](AcDbDatabaseReactor* reactor) {
+                            reactor->objectAppended(facade, newValue);
+                          });
+  });
   return Acad::eOk;
 }
 

@@ -259,7 +259,15 @@ class HostState {
   void callPlugin(const std::string& context, F&& f) {
     ++pluginDepth;
     f();
-    if (--pluginDepth == 0) audit(context);
+    if (--pluginDepth == 0 && insideApiCall == 0) audit(context);
+  }
+  // Notifications a plug-in's own call causes (setAt, erase) are no place
+  // for an audit: the caller still holds what it opened.
+  template <typename F>
+  void withinApiCall(F&& f) {
+    ++insideApiCall;
+    f();
+    --insideApiCall;
   }
   template <typename F>
   void notifyEditor(const std::string& context, F&& f);
@@ -315,6 +323,7 @@ class HostState {
   std::unique_ptr<LoadedModule> module;
   std::vector<CommandFrame> commandFrames;
   int pluginDepth = 0;
+  int insideApiCall = 0;
 };
 
 // The state of the current host, or null when there is none.

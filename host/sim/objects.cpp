@@ -174,7 +174,8 @@ Acad::ErrorStatus AcDbObject::erase(bool erasing) {
   if (imp.erased == erasing)
     return erasing ? Acad::eWasErased : Acad::eNotApplicable;
   imp.erased = erasing;
-  state->announceErased(*imp.stub->drawing, imp.stub);
+  state->withinApiCall(
+      [&] { state->announceErased(*imp.stub->drawing, imp.stub); });
   return Acad::eOk;
 }
 

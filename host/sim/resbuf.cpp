@@ -299,7 +299,7 @@ int acutRelRb(resbuf* chain) {
   HostState* state = sim::currentState();
   if (state == nullptr) return RTERROR;
   for (resbuf* item = chain; item != nullptr;) {
-    resbuf* next = item->rbnext;
+    // Checked before anything is read from it: it may be freed already.
     auto it = state->liveItems.find(item);
     if (it == state->liveItems.end()) {
       // Freeing memory the host never handed out corrupts a real heap.
@@ -312,6 +312,7 @@ int acutRelRb(resbuf* chain) {
       state->violation(
           "acutRelRb: an item's string was replaced by memory the host did "
           "not allocate");
+    resbuf* next = item->rbnext;
     state->freeItem(item);
     item = next;
   }
