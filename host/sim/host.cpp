@@ -11,6 +11,8 @@ namespace sim {
 
 namespace {
 Host* gCurrentHost = nullptr;
+// Kept apart from the host so that it reads null while the state is torn down.
+HostState* gCurrentState = nullptr;
 
 bool parseHex(const std::string& text, Adesk::UInt64& value) {
   if (text.empty() || text.size() > 16) return false;
@@ -65,9 +67,7 @@ bool storedOfItem(const Item& item, StoredItem& stored) {
 }
 }  // namespace
 
-HostState* currentState() {
-  return gCurrentHost != nullptr ? &gCurrentHost->state() : nullptr;
-}
+HostState* currentState() { return gCurrentState; }
 
 Item itemOfStored(const StoredItem& stored) {
   Item item;
@@ -106,6 +106,7 @@ Host::Host() {
   }
   state_.reset(new HostState(this));
   gCurrentHost = this;
+  gCurrentState = state_.get();
   FaultSpec spec;
   if (sweepFault(spec)) armFault(spec);
 }
@@ -114,6 +115,7 @@ Host::~Host() {
   if (state_->module) unloadModule();
   // While the state is torn down, currentState() is already null, so the
   // objects it deletes do no bookkeeping.
+  gCurrentState = nullptr;
   state_.reset();
   gCurrentHost = nullptr;
 }
