@@ -20,6 +20,10 @@
 #include "host/api/host_api.h"
 #include "host/sim/sim_host.h"
 
+namespace dxf {
+struct Document;
+}  // namespace dxf
+
 namespace sim {
 
 class HostState;
@@ -173,6 +177,9 @@ class AcDbImpDatabase {
   std::unordered_map<AcWString, std::size_t> regappIndex;  // folded names
   AcDbStub* namedObjects = nullptr;
   std::vector<AcDbDatabaseReactor*> reactors;
+  // The DXF file this drawing was opened from or last saved to, less the
+  // objects the host holds itself: what is written back as it came.
+  std::shared_ptr<dxf::Document> fileDocument;
 };
 
 namespace sim {

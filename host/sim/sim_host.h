@@ -147,6 +147,15 @@ class SIMHOST_API Host {
   std::vector<std::string> drawingNames() const;         // in order of creation
   AcDbDatabase* drawing(const std::string& name) const;  // null if none
 
+  // -- Drawing files (text DXF, AC1015 and later) --
+  // Reads PATH as a new drawing NAME and makes it current. A damaged file,
+  // or a NAME already in use, is refused with a message ("line 12: ...")
+  // and changes nothing.
+  bool openDrawingFile(const std::string& path, const std::string& name,
+                       std::string& error);
+  // Writes the current drawing to PATH, replacing the file whole.
+  bool saveDrawingFile(const std::string& path, std::string& error);
+
   // -- The user's edits: no fault injection, no accounting --
   // TYPE is LINE, CIRCLE, ARC, POLYLINE, TEXT, DICTIONARY or XRECORD; pieces
   // counts what EXPLODE makes of a POLYLINE (other entities: 1). A null id

@@ -79,7 +79,7 @@ def raw_structure(path):
     names in file order, and the first object of the OBJECTS section."""
     with open(path, "rb") as f:
         data = f.read().decode("cp1252")
-    objects, tables, blocks = {}, [], []
+    objects, tables, blocks, duplicates = {}, [], [], []
     first_object = None
     section = None
     current = None
@@ -103,11 +103,13 @@ def raw_structure(path):
             blocks.append(value)
         first = not any(c in (5, 105) for c, _ in current[1][:-1])
         if code in (5, 105) and first:
+            if value.upper() in objects:
+                duplicates.append(value.upper())
             objects[value.upper()] = current
             if section == "OBJECTS" and first_object is None:
                 first_object = value.upper()
     return {"objects": objects, "tables": tables, "blocks": blocks,
-            "first_object": first_object}
+            "first_object": first_object, "duplicates": duplicates}
 
 
 class _Lines:

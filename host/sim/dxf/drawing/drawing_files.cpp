@@ -1,0 +1,51 @@
+// The host's open and save of drawing files: a DXF document read or
+// written whole, the drawing made or left as it was.
+#include "drawing_loader.h"
+#include "drawing_saver.h"
+#include "dxf_document_reader.h"
+#include "dxf_document_writer.h"
+#include "host/sim/host_state.h"
+
+namespace sim {
+
+bool Host::openDrawingFile(const std::string& path, const std::string& name,
+                           std::string& error) {
+  HostState& s = *state_;
+  if (name.empty()) {
+    error = "a drawing needs a name";
+    return false;
+  }
+  for (const auto& drawing : s.drawings)
+    if (drawing->name == name) {
+      error = "a drawing named \"" + name + "\" is already open";
+      return false;
+    }
+  dxf::Document document;
+  dxf::Error problem;
+  AcDbImpDatabase* drawing = nullptr;
+  if (!dxf::readDocumentFile(path, document, problem) ||
+      !dxfio::loadDrawing(s, std::move(document), name, drawing, problem)) {
+    error = path + ": " + problem.text();
+    return false;
+  }
+  useDrawing(name);
+  return true;
+}
+
+bool Host::saveDrawingFile(const std::string& path, std::string& error) {
+  HostState& s = *state_;
+  if (s.current == nullptr) {
+    error = "no current drawing to save";
+    return false;
+  }
+  dxf::Document document = dxfio::saveDrawing(*s.current);
+  dxf::Error problem;
+  if (!dxf::writeDocumentFile(document, path, problem)) {
+    error = problem.text();
+    return false;
+  }
+  dxfio::adoptSavedDocument(*s.current, std::move(document));
+  return true;
+}
+
+}  // namespace sim

@@ -1,0 +1,459 @@
+#include "drawing_saver.h"
+
+#include <algorithm>
+#include <memory>
+#include <unordered_set>
+
+#include "dxf_skeleton.h"
+#include "dxf_tag_writer.h"
+#include "stored_item_tags.h"
+
+namespace sim {
+namespace dxfio {
+
+namespace {
+
+using Extras = std::vector<std::pair<int, std::string>>;
+
+bool isEntity(const AcDbImpObject& imp) {
+  return imp.self->isKindOf(AcDbEntity::desc());
+}
+
+dxf::Tag tag(int code, std::string value) {
+  return dxf::makeTag(code, std::move(value));
+}
+
+// An object's own tags and its followers, split from its extras.
+void splitExtras(const Extras& extras, dxf::Object& head,
+                 std::vector<dxf::Object>& followers) {
+  dxf::Object* current = nullptr;
+  for (const auto& item : extras) {
+    if (item.first == 0) {
+      if (current == nullptr) {
+        current = &head;
+      } else {
+        followers.emplace_back();
+        current = &followers.back();
+      }
+      current->type = item.second;
+      continue;
+    }
+    if (current == nullptr) continue;
+    bool xdata = item.first >= 1000 || !current->xdata.empty();
+    (xdata ? current->xdata : current->tags)
+        .push_back(tag(item.first, item.second));
+  }
+  head.locateHandleAndOwner();
+  for (dxf::Object& follower : followers) follower.locateHandleAndOwner();
+}
+
+// Tags for an object the host made itself: the least each type needs.
+void synthesize(const AcDbImpObject& imp, dxf::Object& object) {
+  const std::string& kind = imp.type;
+  object.tags.push_back(tag(5, "0"));
+  if (isEntity(imp)) {
+    object.tags.push_back(tag(100, "AcDbEntity"));
+    object.tags.push_back(tag(8, "0"));
+  }
+  if (kind == "LINE") {
+    object.type = "LINE";
+    for (auto item : {std::make_pair(100, "AcDbLine"),
+                      {10, "0.0"},
+                      {20, "0.0"},
+                      {30, "0.0"},
+                      {11, "1.0"},
+                      {21, "0.0"},
+                      {31, "0.0"}})
+      object.tags.push_back(tag(item.first, item.second));
+  } else if (kind == "CIRCLE" || kind == "ARC") {
+    object.type = kind;
+    for (auto item : {std::make_pair(100, "AcDbCircle"),
+                      {10, "0.0"},
+                      {20, "0.0"},
+                      {30, "0.0"},
+                      {40, "1.0"}})
+      object.tags.push_back(tag(item.first, item.second));
+    if (kind == "ARC")
+      for (auto item :
+           {std::make_pair(100, "AcDbArc"), {50, "0.0"}, {51, "90.0"}})
+        object.tags.push_back(tag(item.first, item.second));
+  } else if (kind == "TEXT") {
+    object.type = "TEXT";
+    for (auto item : {std::make_pair(100, "AcDbText"),
+                      {10, "0.0"},
+                      {20, "0.0"},
+                      {30, "0.0"},
+                      {40, "2.5"},
+                      {1, ""},
+                      {100, "AcDbText"}})
+      object.tags.push_back(tag(item.first, item.second));
+  } else if (kind == "POLYLINE") {
+    // The host's polyline is the lightweight one; one vertex more than it
+    // has pieces.
+    object.type = "LWPOLYLINE";
+    int vertices = std::max(1, imp.pieces) + 1;
+    object.tags.push_back(tag(100, "AcDbPolyline"));
+    object.tags.push_back(tag(90, std::to_string(vertices)));
+    object.tags.push_back(tag(70, "0"));
+    for (int v = 0; v < vertices; ++v) {
+      object.tags.push_back(tag(10, dxf::formatReal(v)));
+      object.tags.push_back(tag(20, "0.0"));
+    }
+  } else if (kind == "DICTIONARY") {
+    object.type = "DICTIONARY";
+    object.tags.push_back(tag(100, "AcDbDictionary"));
+    object.tags.push_back(tag(281, "1"));
+  } else if (kind == "XRECORD") {
+    object.type = "XRECORD";
+    object.tags.push_back(tag(100, "AcDbXrecord"));
+    object.tags.push_back(tag(280, "1"));
+  } else {
+    object.type = kind;
+  }
+  object.locateHandleAndOwner();
+}
+
+class Saver {
+ public:
+  Saver(const AcDbImpDatabase& drawing, dxf::Document& out)
+      : mDrawing(drawing), mOut(out), mEncoding(out.encoding()) {}
+
+  void run();
+
+ private:
+  bool isLive(const AcDbStub* stub) const {
+    return stub != nullptr && stub->object != nullptr &&
+           !stub->object->impObject()->erased;
+  }
+  AcDbStub* resolve(std::uint64_t handle) const {
+    return handle != 0 ? mDrawing.findHandle(handle) : nullptr;
+  }
+  void objectOf(const AcDbStub& stub, std::vector<dxf::Object>& into);
+  void writeXdata(const AcDbImpObject& imp, dxf::Object& object);
+  void writeEntries(const AcDbImpObject& imp, dxf::Object& object);
+  void writeRecord(const AcDbImpObject& imp, dxf::Object& object);
+  void registerApplications();
+  void clearErasedPointers(dxf::Object& object);
+
+  const AcDbImpDatabase& mDrawing;
+  dxf::Document& mOut;
+  dxf::TextEncoding mEncoding;
+  std::uint64_t mNext = 0;
+};
+
+void Saver::writeXdata(const AcDbImpObject& imp, dxf::Object& object) {
+  // The xdata the object came with, by application, to keep its spelling
+  // where the host holds the same values.
+  struct RawBlock {
+    AcWString app;
+    std::size_t begin, end;
+  };
+  std::vector<RawBlock> raw;
+  for (std::size_t i = 0; i < object.xdata.size();) {
+    std::size_t next = i + 1;
+    while (next < object.xdata.size() && object.xdata[next].code != 1001)
+      ++next;
+    RawBlock block;
+    if (object.xdata[i].code == 1001 &&
+        dxf::decodeText(object.xdata[i].value, mEncoding, block.app)) {
+      block.begin = i;
+      block.end = next;
+      raw.push_back(block);
+    }
+    i = next;
+  }
+  std::vector<dxf::Tag> tags;
+  for (const sim::XdataEntry& entry : imp.xdata) {
+    const AcWString& app = mDrawing.regapps[entry.app];
+    bool kept = false;
+    for (const RawBlock& block : raw) {
+      if (block.app != app) continue;
+      std::vector<StoredItem> items;
+      dxf::Error ignored;
+      if (xdataItemsFromTags(object.xdata.data() + block.begin + 1,
+                             object.xdata.data() + block.end, mEncoding, items,
+                             ignored) &&
+          sameItems(items, entry.items)) {
+        tags.insert(tags.end(), object.xdata.begin() + block.begin,
+                    object.xdata.begin() + block.end);
+        kept = true;
+      }
+      break;
+    }
+    if (kept) continue;
+    tags.push_back(tag(1001, dxf::encodeText(app, mEncoding)));
+    appendXdataTags(entry.items, mEncoding, tags);
+  }
+  object.xdata.swap(tags);
+}
+
+void Saver::writeEntries(const AcDbImpObject& imp, dxf::Object& object) {
+  std::vector<dxf::DictionaryEntry> before = dxf::dictionaryEntries(object);
+  std::vector<dxf::DictionaryEntry> after;
+  std::unordered_set<std::string> placed;  // folded keys, as the host has them
+  auto folded = [](const AcWString& key) { return toUtf8(foldCase(key)); };
+  // Entries that were there stay in their place while the host still has
+  // them; entries naming objects the host does not hold are kept as well.
+  for (const dxf::DictionaryEntry& entry : before) {
+    AcWString key;
+    if (!dxf::decodeText(entry.key, mEncoding, key)) continue;
+    AcDbStub* target = resolve(entry.handle);
+    auto now = imp.entries.find(key);
+    bool keep;
+    if (now != imp.entries.end())
+      keep = now->second == target && isLive(target);
+    else
+      keep = target == nullptr;
+    if (!keep || !placed.insert(folded(key)).second) continue;
+    after.push_back(entry);
+  }
+  bool hardOwner = false;
+  for (const dxf::Tag& t : object.tags)
+    if (t.code == 280 && t.value == "1") hardOwner = true;
+  for (const auto& entry : imp.entries) {
+    if (!isLive(entry.second) || placed.count(folded(entry.first))) continue;
+    dxf::DictionaryEntry added;
+    added.key = dxf::encodeText(entry.first, mEncoding);
+    added.code = hardOwner ? 360 : 350;
+    added.handle = entry.second->handle;
+    // An entry the file named for an object the host did not hold gives
+    // way to the host's entry of the same key.
+    after.erase(std::remove_if(after.begin(), after.end(),
+                               [&](const dxf::DictionaryEntry& e) {
+                                 AcWString k;
+                                 return dxf::decodeText(e.key, mEncoding, k) &&
+                                        foldCase(k) == foldCase(entry.first);
+                               }),
+                after.end());
+    after.push_back(added);
+  }
+  bool same = before.size() == after.size();
+  for (std::size_t i = 0; same && i < before.size(); ++i)
+    same = before[i].key == after[i].key && before[i].code == after[i].code &&
+           before[i].handle == after[i].handle;
+  if (same) return;
+  // Rewrite the entries where the first one stood.
+  std::vector<dxf::Tag>& tags = object.tags;
+  std::size_t insertAt = tags.size();
+  bool inDictionary = object.find(100) == nullptr;
+  std::vector<dxf::Tag> kept;
+  for (std::size_t i = 0; i < tags.size(); ++i) {
+    const dxf::Tag& t = tags[i];
+    if (t.code == 100) {
+      if (inDictionary && insertAt == tags.size()) insertAt = kept.size();
+      inDictionary = t.value == "AcDbDictionary";
+    }
+    if (inDictionary && (t.code == 3 || t.code == 350 || t.code == 360)) {
+      if (insertAt == tags.size()) insertAt = kept.size();
+      continue;
+    }
+    kept.push_back(t);
+  }
+  if (insertAt > kept.size()) insertAt = kept.size();
+  std::vector<dxf::Tag> entries;
+  for (const dxf::DictionaryEntry& entry : after) {
+    entries.push_back(tag(3, entry.key));
+    entries.push_back(dxf::handleTag(entry.code, entry.handle));
+  }
+  kept.insert(kept.begin() + static_cast<std::ptrdiff_t>(insertAt),
+              entries.begin(), entries.end());
+  tags.swap(kept);
+  object.locateHandleAndOwner();
+}
+
+void Saver::writeRecord(const AcDbImpObject& imp, dxf::Object& object) {
+  std::vector<dxf::Tag>& tags = object.tags;
+  std::size_t at = 0;
+  while (at < tags.size() &&
+         !(tags[at].code == 100 && tags[at].value == "AcDbXrecord"))
+    ++at;
+  if (at == tags.size()) {
+    tags.push_back(tag(100, "AcDbXrecord"));
+    tags.push_back(tag(280, "1"));
+    at = tags.size();
+  } else {
+    ++at;
+    if (at < tags.size() && tags[at].code == 280) ++at;
+  }
+  std::vector<StoredItem> before;
+  dxf::Error ignored;
+  auto resolver = [this](std::uint64_t handle) { return resolve(handle); };
+  if (recordItemsFromTags(tags.data() + at, tags.data() + tags.size(),
+                          mEncoding, resolver, before, ignored) &&
+      sameItems(before, imp.record))
+    return;
+  tags.resize(at);
+  appendRecordTags(imp.record, mEncoding, tags);
+}
+
+// Erased objects are not written, so a pointer to one would name nothing:
+// it goes out as the null handle, as CAD programs write it.
+void Saver::clearErasedPointers(dxf::Object& object) {
+  for (std::size_t i = 0; i < object.tags.size(); ++i) {
+    dxf::Tag& t = object.tags[i];
+    bool pointer =
+        (t.code >= 330 && t.code <= 369) || (t.code >= 390 && t.code <= 399);
+    if (!pointer || static_cast<int>(i) == object.ownerIndex) continue;
+    std::uint64_t handle = 0;
+    if (!dxf::parseHandle(t.value, handle)) continue;
+    const AcDbStub* stub = resolve(handle);
+    if (stub != nullptr && !isLive(stub)) t.value = "0";
+  }
+}
+
+void Saver::objectOf(const AcDbStub& stub, std::vector<dxf::Object>& into) {
+  const AcDbImpObject& imp = *stub.object->impObject();
+  dxf::Object object;
+  std::vector<dxf::Object> followers;
+  if (!imp.extras.empty())
+    splitExtras(imp.extras, object, followers);
+  else
+    synthesize(imp, object);
+  // A copy carries its source's tags; it differs in handle, and its
+  // followers need handles of their own and it as their owner.
+  bool copied = object.handle != stub.handle;
+  object.setHandle(stub.handle);
+  if (imp.owner != nullptr) object.setOwner(imp.owner->handle);
+  if (imp.type == "DICTIONARY") writeEntries(imp, object);
+  if (imp.type == "XRECORD") writeRecord(imp, object);
+  writeXdata(imp, object);
+  clearErasedPointers(object);
+  into.push_back(std::move(object));
+  for (dxf::Object& follower : followers) {
+    if (copied) {
+      follower.setHandle(mNext++);
+      follower.setOwner(stub.handle);
+    }
+    into.push_back(std::move(follower));
+  }
+}
+
+void Saver::registerApplications() {
+  dxf::Table* apps = mOut.table("APPID");
+  std::vector<AcWString> known;
+  if (apps != nullptr)
+    for (const dxf::Object& record : apps->records)
+      if (const dxf::Tag* name = record.find(2)) {
+        AcWString app;
+        if (dxf::decodeText(name->value, mEncoding, app))
+          known.push_back(foldCase(app));
+      }
+  // The skeleton adds an APPID record for every name used in xdata; the
+  // host's registered names that no xdata uses yet are added the same way.
+  for (const AcWString& app : mDrawing.regapps) {
+    if (std::find(known.begin(), known.end(), foldCase(app)) != known.end())
+      continue;
+    known.push_back(foldCase(app));
+    if (apps == nullptr) {
+      mOut.tables.emplace_back();
+      apps = &mOut.tables.back();
+      apps->name = "APPID";
+      apps->head.type = "TABLE";
+      apps->head.tags = {tag(2, "APPID"), dxf::handleTag(5, mNext++),
+                         tag(330, "0"), tag(100, "AcDbSymbolTable"),
+                         tag(70, "0")};
+      apps->head.locateHandleAndOwner();
+      apps->end.type = "ENDTAB";
+    }
+    dxf::Object record;
+    record.type = "APPID";
+    record.tags = {dxf::handleTag(5, mNext++),
+                   dxf::handleTag(330, apps->head.handle),
+                   tag(100, "AcDbSymbolTableRecord"),
+                   tag(100, "AcDbRegAppTableRecord"),
+                   tag(2, dxf::encodeText(app, mEncoding)),
+                   tag(70, "0")};
+    record.locateHandleAndOwner();
+    apps->records.push_back(std::move(record));
+  }
+}
+
+void Saver::run() {
+  mNext = std::max<std::uint64_t>(mOut.nextFreeHandle(), mDrawing.nextHandle);
+  std::unordered_set<std::uint64_t> placed;
+  std::vector<dxf::Object> objects;
+  // Objects keep the file's order: the root first, what the host does not
+  // hold as it came, the host's objects as they are now (none if erased).
+  for (dxf::Object& kept : mOut.objects) {
+    const AcDbStub* stub = resolve(kept.handle);
+    if (stub == nullptr) {
+      objects.push_back(std::move(kept));
+      continue;
+    }
+    placed.insert(kept.handle);
+    if (isLive(stub)) objectOf(*stub, objects);
+  }
+  // The named-objects dictionary leads when the drawing has no file yet.
+  const AcDbStub* nod = mDrawing.namedObjects;
+  if (nod != nullptr && !placed.count(nod->handle) && isLive(nod)) {
+    std::vector<dxf::Object> root;
+    objectOf(*nod, root);
+    dxf::Object& first = root.front();
+    first.setOwner(0);
+    objects.insert(objects.begin(), std::move(first));
+    placed.insert(nod->handle);
+  }
+  std::vector<dxf::Object> entities;
+  for (const AcDbStub& stub : mDrawing.stubs) {
+    if (!isLive(&stub) || placed.count(stub.handle)) continue;
+    if (isEntity(*stub.object->impObject()))
+      objectOf(stub, entities);
+    else
+      objectOf(stub, objects);
+  }
+  mOut.objects.swap(objects);
+  mOut.entities.swap(entities);
+  registerApplications();
+  mOut.setHeaderVariable("$HANDSEED", {dxf::handleTag(5, mNext)});
+  dxf::completeSkeleton(mOut);
+}
+
+}  // namespace
+
+dxf::Document saveDrawing(const AcDbImpDatabase& drawing) {
+  dxf::Document out;
+  if (drawing.fileDocument) out = *drawing.fileDocument;
+  Saver(drawing, out).run();
+  return out;
+}
+
+void adoptSavedDocument(AcDbImpDatabase& drawing, dxf::Document document) {
+  std::uint64_t seed = document.handleSeed();
+  // Each object of the host takes the tags it was written with, so the
+  // next save starts from the file as it now is; the document keeps only
+  // what the host does not hold, as after opening.
+  auto appendTags = [](const dxf::Object& object, Extras& extras) {
+    extras.emplace_back(0, object.type);
+    for (const dxf::Tag& t : object.tags) extras.emplace_back(t.code, t.value);
+    for (const dxf::Tag& t : object.xdata) extras.emplace_back(t.code, t.value);
+  };
+  AcDbImpObject* head = nullptr;
+  for (const dxf::Object& entity : document.entities) {
+    bool follower = entity.type == "VERTEX" || entity.type == "ATTRIB" ||
+                    entity.type == "SEQEND";
+    if (!follower) {
+      AcDbStub* stub = drawing.findHandle(entity.handle);
+      head = stub != nullptr && stub->object != nullptr
+                 ? stub->object->impObject()
+                 : nullptr;
+      if (head != nullptr) head->extras.clear();
+    }
+    if (head != nullptr) appendTags(entity, head->extras);
+  }
+  document.entities.clear();
+  for (dxf::Object& object : document.objects) {
+    AcDbStub* stub = drawing.findHandle(object.handle);
+    if (stub == nullptr || stub->object == nullptr) continue;
+    AcDbImpObject& imp = *stub->object->impObject();
+    imp.extras.clear();
+    appendTags(object, imp.extras);
+    object.tags.clear();
+    object.xdata.clear();
+    object.handleIndex = object.ownerIndex = -1;
+  }
+  drawing.fileDocument = std::make_shared<dxf::Document>(std::move(document));
+  drawing.nextHandle = std::max<Adesk::UInt64>(drawing.nextHandle, seed);
+}
+
+}  // namespace dxfio
+}  // namespace sim
