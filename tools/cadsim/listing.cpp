@@ -31,10 +31,10 @@ std::string formatReal(double value) {
   return buffer;
 }
 
+// TEXT and the blanks that bring it to WIDTH, plus two between columns.
 std::string padded(const std::string& text, std::size_t width) {
-  return text.size() >= width
-             ? text + ' '
-             : text + std::string(width - text.size() + 1, ' ');
+  return text +
+         std::string(text.size() < width ? width - text.size() + 2 : 2, ' ');
 }
 
 }  // namespace

@@ -486,12 +486,19 @@ bool LineParser::parseFault(Statement& s) {
     s.name = "off";
     return noMore();
   }
+  if (operation != "any" && !sim::Host::isOperation(operation)) {
+    std::string known;
+    for (const std::string& name : sim::Host::operationNames())
+      known += " " + name;
+    return fail("unknown operation \"" + operation + "\" (any" + known + ")");
+  }
   s.name = operation;
   s.fault.operation = operation == "any" ? std::string() : operation;
   bool seenNth = false, seenCount = false, seenObject = false;
   while (!atEnd()) {
     const Token& token = tokens_[next_++];
-    if (!token.quoted && token.text == "persistent" && !seenCount) {
+    if (!token.quoted && token.text == "persistent") {
+      if (seenCount) return fail("count= and persistent exclude each other");
       s.fault.persistent = true;
       seenCount = true;
       continue;
@@ -511,7 +518,7 @@ bool LineParser::parseFault(Statement& s) {
       if (!isLabelReference(value)) return fail("bad label \"" + value + "\"");
       s.faultObject = value;
       seenObject = true;
-    } else if ((key == "count" && seenCount) || key == "persistent") {
+    } else if (key == "count" && seenCount) {
       return fail("count= and persistent exclude each other");
     } else {
       return fail("unexpected option \"" + token.text + "\"");
