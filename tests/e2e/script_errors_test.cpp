@@ -59,6 +59,7 @@ const BadScript kSyntaxErrors[] = {
     {"tag without $", "list\nexpect L1 tag 10\n", 2, "begins with $"},
     {"expect nonsense", "list\nexpect L1 colour red\n", 2,
      "unknown expectation"},
+    {"unknown fault operation", "list\nfault frob\n", 2, "unknown operation"},
     {"text that is not UTF-8", "list\necho \"\xC3\x28\"\n", 2, "UTF-8"},
 };
 
