@@ -1,0 +1,125 @@
+// recordPart: the part dictionary and its records, and what a failing host
+// call leaves behind.
+#include "identity/part_record.h"
+
+#include "fault_sweep.h"
+#include "support/host_test.h"
+
+namespace {
+
+class PartRecordTest : public HostTest {
+ protected:
+  // The record items a complete record of these members holds.
+  sim::Items expectedItems(const std::vector<AcDbObjectId>& members) {
+    sim::Items items{{102, std::string("{MORVAT_PART")}};
+    for (AcDbObjectId id : members)
+      items.push_back({330, host().handleText(id)});
+    items.push_back({102, std::string("}")});
+    return items;
+  }
+  // The record of tag in the current drawing; false when there is none.
+  bool recordOf(const std::string& tag, sim::Items& items) {
+    for (const sim::PartRecord& record :
+         host().drawingInfo(host().currentDrawingName()).partRecords)
+      if (record.tag == tag) {
+        items = record.items;
+        return true;
+      }
+    return false;
+  }
+  static AcDbObjectIdArray array(const std::vector<AcDbObjectId>& ids) {
+    AcDbObjectIdArray result;
+    for (AcDbObjectId id : ids) result.append(id);
+    return result;
+  }
+};
+
+TEST_F(PartRecordTest, FirstUseMakesTheDictionaryAndTheRecordOnce) {
+  AcDbObjectId a = add("LINE"), b = add("CIRCLE"), c = add("ARC");
+  ASSERT_TRUE(recordPart(W("$2A3F").c_str(), array({a, b, c})));
+
+  sim::DrawingInfo info = host().drawingInfo("main");
+  EXPECT_TRUE(info.hasPartDictionary);
+  EXPECT_NE(std::find(info.namedObjects.begin(), info.namedObjects.end(),
+                      std::make_pair(std::string("PVNR_HANDLE"),
+                                     std::string("DICTIONARY"))),
+            info.namedObjects.end());
+  sim::Items items;
+  ASSERT_TRUE(recordOf("$2A3F", items));
+  EXPECT_EQ(items, expectedItems({a, b, c}));
+
+  // A second call finds the record and leaves it as it was.
+  EXPECT_TRUE(recordPart(W("$2A3F").c_str(), array({c})));
+  ASSERT_TRUE(recordOf("$2A3F", items));
+  EXPECT_EQ(items, expectedItems({a, b, c}));
+  EXPECT_EQ(host().drawingInfo("main").partRecords.size(), 1u);
+  EXPECT_TRUE(host().commandLine().empty());
+}
+
+TEST_F(PartRecordTest, MembersWithoutAnEntityNameAreLeftOutRepeatsStay) {
+  AcDbObjectId a = add("LINE"), b = add("LINE");
+  ASSERT_TRUE(recordPart(W("$7").c_str(), array({a, AcDbObjectId(), b, a})));
+  sim::Items items;
+  ASSERT_TRUE(recordOf("$7", items));
+  EXPECT_EQ(items, expectedItems({a, b, a}));
+
+  ASSERT_TRUE(recordPart(W("$8").c_str(), AcDbObjectIdArray()));
+  ASSERT_TRUE(recordOf("$8", items));
+  EXPECT_EQ(items, expectedItems({}));
+}
+
+TEST_F(PartRecordTest, AnEntryThatIsNotADictionaryIsReportedNotOverwritten) {
+  AcDbDictionary* named = nullptr;
+  ASSERT_EQ(db()->getNamedObjectsDictionary(named, AcDb::kForWrite), Acad::eOk);
+  AcDbObjectId squatterId;
+  AcDbXrecord* squatter = new AcDbXrecord;
+  ASSERT_EQ(named->setAt(W("PVNR_HANDLE").c_str(), squatter, squatterId),
+            Acad::eOk);
+  squatter->close();
+  named->close();
+
+  EXPECT_FALSE(recordPart(W("$9").c_str(), array({add("LINE")})));
+  EXPECT_EQ(host().commandLine(),
+            std::vector<std::string>{
+                "Failed: AcDbDictionary::getAt(eNotThatKindOfClass)."});
+  sim::DrawingInfo info = host().drawingInfo("main");
+  EXPECT_FALSE(info.hasPartDictionary);
+  EXPECT_TRUE(info.partRecords.empty());
+}
+
+// Every host call recordPart makes fails in turn: the record is whole or
+// absent, and a false result comes with exactly one line naming the failure.
+TEST_F(PartRecordTest, AFailingHostCallLeavesTheRecordWholeOrAbsent) {
+  std::vector<AcDbObjectId> members;
+  bool result = false;
+  int drawingNumber = 0;
+  long faulted = sweepEachOperation(
+      host(),
+      [&] {
+        host().useDrawing("run" + std::to_string(++drawingNumber));
+        members = {add("LINE"), add("TEXT")};
+        host().clearCommandLine();
+        result = recordPart(W("$5").c_str(), array(members));
+      },
+      [&](const sim::SweepRun& run) {
+        sim::Items items;
+        bool present = recordOf("$5", items);
+        EXPECT_EQ(present, result);
+        EXPECT_EQ(host().commandLine().size(), result ? 0u : 1u);
+        if (!present) return;
+        sim::Items whole = expectedItems(members);
+        if (run.operation != "getAdsName") {
+          EXPECT_EQ(items, whole);
+          return;
+        }
+        // A member the host gives no entity name for is left out.
+        ASSERT_GE(items.size(), 2u);
+        EXPECT_EQ(items.front(), whole.front());
+        EXPECT_EQ(items.back(), whole.back());
+        EXPECT_TRUE(isSubsequence(
+            sim::Items(items.begin() + 1, items.end() - 1), whole));
+      });
+  EXPECT_GT(faulted, 10);
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+// Pending groups: filing by source tag, first-met order, and the index that
+// keeps filing cheap however many groups there are.
+#include "watcher/pending_groups.h"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+#include "support/host_test.h"
+
+namespace {
+
+class PendingGroupsTest : public HostTest {
+ protected:
+  AcDbObjectId taggedSource(const std::string& tag) {
+    AcDbObjectId id = add("LINE");
+    if (!tag.empty()) host().setXData(id, tag, {xd::text("data")});
+    return id;
+  }
+  static std::vector<AcDbObjectId> ids(const AcDbObjectIdArray& array) {
+    return std::vector<AcDbObjectId>(array.asArrayPtr(),
+                                     array.asArrayPtr() + array.length());
+  }
+  PendingGroupList pending;
+};
+
+TEST_F(PendingGroupsTest, PairsAreGroupedBySourceTagInFirstMetOrder) {
+  std::vector<AcDbObjectId> sources = {taggedSource("$B"), taggedSource("$A"),
+                                       taggedSource(""), taggedSource("$B"),
+                                       taggedSource("$A")};
+  sim::Created created = host().deepClone(sources);
+  ASSERT_EQ(created.size(), 5u);
+  // The tag is read from the source, never from the clone.
+  host().setXData(created[1].second, "$A", {});
+  for (const sim::CreatedPair& pair : created)
+    collectClone(pending, pair.first, pair.second);
+  collectClone(pending, AcDbObjectId(), created[0].second);
+
+  ASSERT_EQ(pending.groupCount(), 2u);
+  EXPECT_EQ(U8(pending.groupAt(0).name), "$B");
+  EXPECT_EQ(U8(pending.groupAt(1).name), "$A");
+  EXPECT_EQ(ids(pending.idsOf(0)),
+            (std::vector<AcDbObjectId>{created[0].second, created[3].second}));
+  EXPECT_EQ(ids(pending.idsOf(1)),
+            (std::vector<AcDbObjectId>{created[1].second, created[4].second}));
+  EXPECT_EQ(host().openObjectCount(), 0);
+}
+
+TEST_F(PendingGroupsTest, SeveralDeepClonesOfOneTagMakeOnePart) {
+  AcDbObjectId source = taggedSource("$10");
+  std::vector<AcDbObjectId> clones;
+  for (int round = 0; round < 3; ++round)
+    for (const sim::CreatedPair& pair : host().deepClone({source})) {
+      collectClone(pending, pair.first, pair.second);
+      clones.push_back(pair.second);
+    }
+  ASSERT_EQ(pending.groupCount(), 1u);
+  flushPendingGroups(pending);
+
+  EXPECT_TRUE(pending.isEmpty());
+  const std::string tag = "$" + host().handleText(clones[0]);
+  for (AcDbObjectId clone : clones)
+    EXPECT_EQ(xdataApps(clone), std::vector<std::string>{tag});
+  EXPECT_EQ(xdataApps(source), std::vector<std::string>{"$10"});
+  ASSERT_EQ(host().drawingInfo("main").partRecords.size(), 1u);
+}
+
+TEST_F(PendingGroupsTest, AnEmptyFlushCallsNothing) {
+  host().resetCounters();
+  flushPendingGroups(pending);
+  long calls = 0;
+  for (const auto& [operation, count] : host().callCounts()) calls += count;
+  EXPECT_EQ(calls, 0);
+  EXPECT_FALSE(host().drawingInfo("main").hasPartDictionary);
+}
+
+// Unchecked ids, long tags and many groups, without a host in the way.
+TEST(PendingGroupList, KeepsEveryFiledIdAndTagAcrossIndexGrowth) {
+  PendingGroupList list;
+  const int kTags = 5000;
+  auto tagOf = [](int i) {
+    return W(i == 7 ? "$" + std::string(100, 'x') + "7"
+                    : "$" + std::to_string(i));
+  };
+  for (int round = 0; round < 3; ++round)
+    for (int i = kTags - 1; i >= 0; --i)
+      list.file(tagOf(i),
+                AcDbObjectId(reinterpret_cast<AcDbStub*>(
+                    static_cast<std::uintptr_t>(round * kTags + i + 1))));
+  list.file(tagOf(42), AcDbObjectId());
+  list.file(tagOf(42), AcDbObjectId());
+
+  ASSERT_EQ(list.groupCount(), static_cast<std::size_t>(kTags));
+  ASSERT_EQ(list.cloneCount(), static_cast<std::size_t>(3 * kTags + 2));
+  for (int i = 0; i < kTags; i += 499) {
+    std::size_t position = static_cast<std::size_t>(kTags - 1 - i);
+    EXPECT_EQ(list.groupAt(position).name, tagOf(i));
+    AcDbObjectIdArray ids = list.idsOf(position);
+    ASSERT_EQ(ids.length(), i == 42 ? 5 : 3);
+    for (int round = 0; round < 3; ++round)
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(ids[round].stub()),
+                static_cast<std::uintptr_t>(round * kTags + i + 1));
+  }
+  EXPECT_TRUE(list.idsOf(kTags - 1 - 42)[4].isNull());
+
+  static std::vector<std::pair<std::string, int>> drained;
+  drained.clear();
+  list.drain([](AcDbObjectIdArray group, const ACHAR* tag) {
+    drained.push_back({U8(tag), group.length()});
+  });
+  EXPECT_TRUE(list.isEmpty());
+  ASSERT_EQ(drained.size(), static_cast<std::size_t>(kTags));
+  EXPECT_EQ(drained.front(), std::make_pair(U8(tagOf(kTags - 1)), 3));
+  EXPECT_EQ(drained[kTags - 1 - 7].first, U8(tagOf(7)));
+}
+
+// A pending copy costs its id and a group number; groups and the index add
+// little when a group holds about ten copies (a copy of many small parts).
+TEST(PendingGroupList, HoldsAPendingCopyInAtMost24Bytes) {
+#if !defined(__GLIBC__) || defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "needs the C library's own heap accounting";
+#else
+  const int kCopies = 400000, kTags = 40000;
+  std::vector<AcWString> tags;
+  for (int i = 0; i < kTags; ++i) tags.push_back(W("$" + std::to_string(i)));
+  auto heapInUse = [] { return mallinfo2().uordblks; };
+  std::size_t before = heapInUse();
+  {
+    PendingGroupList list;
+    for (int i = 0; i < kCopies; ++i)
+      list.file(tags[static_cast<std::size_t>(i % kTags)], AcDbObjectId());
+    double perCopy = double(heapInUse() - before) / kCopies;
+    EXPECT_LE(perCopy, 24.0);
+    RecordProperty("bytes_per_pending_copy", std::to_string(perCopy));
+  }
+#endif
+}
+
+}  // namespace
