@@ -244,4 +244,19 @@ std::u16string asciiToUtf16(std::string_view text) {
   return out;
 }
 
+#if defined(_WIN32)
+bool decodeText(std::string_view raw, TextEncoding encoding,
+                std::wstring& text) {
+  std::u16string units;
+  if (!decodeText(raw, encoding, units)) return false;
+  text.assign(units.begin(), units.end());
+  return true;
+}
+
+std::string encodeText(std::wstring_view text, TextEncoding encoding) {
+  const std::u16string units(text.begin(), text.end());
+  return encodeText(std::u16string_view(units), encoding);
+}
+#endif
+
 }  // namespace dxf

@@ -33,6 +33,13 @@ std::string encodeText(std::u16string_view text, TextEncoding encoding);
 // Convenience for names that are plain ASCII in practice.
 std::u16string asciiToUtf16(std::string_view text);
 
+#if defined(_WIN32)
+// There the host's text is the system's wide character, UTF-16 as well.
+bool decodeText(std::string_view raw, TextEncoding encoding,
+                std::wstring& text);
+std::string encodeText(std::wstring_view text, TextEncoding encoding);
+#endif
+
 }  // namespace dxf
 
 #endif
