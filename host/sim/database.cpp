@@ -1,5 +1,7 @@
 // Drawings: handles, registered applications, opening objects by id, entity
 // names, database reactors and the working drawing.
+#include <new>
+
 #include "host/sim/host_state.h"
 
 using sim::HostState;
@@ -11,14 +13,14 @@ AcDbImpDatabase::AcDbImpDatabase(sim::HostState& owner,
     : host(owner),
       name(drawingName),
       serial(drawingSerial),
-      facade(new AcDbDatabase(this)) {
+      facade(new AcDbDatabase(this)),
+      stubs(owner.stubRegistry) {
   namedObjects =
       host.appendNew(*this, host.createObject("DICTIONARY"), nullptr);
 }
 
 AcDbImpDatabase::~AcDbImpDatabase() {
   for (AcDbStub& stub : stubs) {
-    host.validStubs.erase(&stub);
     if (stub.object != nullptr) {
       host.openObjects.erase(stub.object->impObject());
       delete stub.object;
@@ -27,8 +29,7 @@ AcDbImpDatabase::~AcDbImpDatabase() {
 }
 
 AcDbStub* AcDbImpDatabase::append(AcDbObject* object, AcDbStub* owner) {
-  stubs.emplace_back();
-  AcDbStub* stub = &stubs.back();
+  AcDbStub* stub = &stubs.emplace_back();
   stub->drawing = this;
   stub->handle = nextHandle++;
   stub->object = object;
@@ -55,6 +56,47 @@ std::size_t AcDbImpDatabase::registerApp(const AcWString& appName) {
   regappIndex.emplace(sim::foldCase(appName), regapps.size() - 1);
   return regapps.size() - 1;
 }
+
+namespace sim {
+
+bool StubRegistry::contains(const AcDbStub* stub) const {
+  const std::uintptr_t p = address(stub);
+  const std::uintptr_t base = p & ~std::uintptr_t(StubStore::kChunkBytes - 1);
+  auto it = chunks_.find(base);
+  if (it == chunks_.end()) return false;
+  const std::uintptr_t offset = p - base;
+  if (offset % sizeof(AcDbStub) != 0) return false;
+  const std::size_t index =
+      it->second.second * StubStore::kPerChunk + offset / sizeof(AcDbStub);
+  return index < it->second.first->size();
+}
+
+void StubRegistry::add(const void* chunk, const StubStore* store,
+                       std::size_t index) {
+  chunks_[address(chunk)] = {store, index};
+}
+
+StubStore::~StubStore() {
+  for (AcDbStub* chunk : chunks_) {
+    registry_.remove(chunk);
+    ::operator delete(chunk, std::align_val_t(kChunkBytes));
+  }
+}
+
+AcDbStub& StubStore::emplace_back() {
+  if (size_ == chunks_.size() * kPerChunk) {
+    AcDbStub* chunk = static_cast<AcDbStub*>(
+        ::operator new(kChunkBytes, std::align_val_t(kChunkBytes)));
+    chunks_.push_back(chunk);
+    registry_.add(chunk, this, chunks_.size() - 1);
+  }
+  AcDbStub* slot = &chunks_[size_ / kPerChunk][size_ % kPerChunk];
+  new (slot) AcDbStub();
+  ++size_;
+  return *slot;
+}
+
+}  // namespace sim
 
 AcDbDatabase::AcDbDatabase(AcDbImpDatabase* imp) : mpImpDatabase(imp) {}
 

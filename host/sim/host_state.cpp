@@ -243,7 +243,6 @@ AcDbObject* HostState::createObject(const std::string& type) {
 AcDbStub* HostState::appendNew(AcDbImpDatabase& drawing, AcDbObject* object,
                                AcDbStub* ownerStub) {
   AcDbStub* stub = drawing.append(object, ownerStub);
-  validStubs.insert(stub);
   newObjects.erase(object->impObject());
   return stub;
 }

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <memory>
 #include <set>
@@ -116,6 +115,75 @@ class AcDbStub {
   AcDbObject* object = nullptr;  // null once a plug-in deleted it (misuse)
 };
 
+namespace sim {
+
+class StubStore;
+
+// Which memory holds stubs: an id handed in by a plug-in is checked here
+// before anything is read through it.
+class StubRegistry {
+ public:
+  bool contains(const AcDbStub* stub) const;
+  void add(const void* chunk, const StubStore* store, std::size_t index);
+  void remove(const void* chunk) { chunks_.erase(address(chunk)); }
+
+ private:
+  static std::uintptr_t address(const void* p) {
+    return reinterpret_cast<std::uintptr_t>(p);
+  }
+  std::unordered_map<std::uintptr_t, std::pair<const StubStore*, std::size_t>>
+      chunks_;
+};
+
+// A drawing's stubs in order of creation, in aligned chunks that never move,
+// so an id stays valid as the drawing grows and can be checked in constant
+// time by the address of its chunk.
+class StubStore {
+ public:
+  static constexpr std::size_t kChunkBytes = 64 * 1024;
+  static constexpr std::size_t kPerChunk = kChunkBytes / sizeof(AcDbStub);
+
+  class iterator {
+   public:
+    iterator(const StubStore* store, std::size_t index)
+        : store_(store), index_(index) {}
+    AcDbStub& operator*() const { return store_->at(index_); }
+    AcDbStub* operator->() const { return &store_->at(index_); }
+    iterator& operator++() {
+      ++index_;
+      return *this;
+    }
+    bool operator!=(const iterator& o) const { return index_ != o.index_; }
+    bool operator==(const iterator& o) const { return index_ == o.index_; }
+
+   private:
+    const StubStore* store_;
+    std::size_t index_;
+  };
+
+  explicit StubStore(StubRegistry& registry) : registry_(registry) {}
+  ~StubStore();
+  StubStore(const StubStore&) = delete;
+  StubStore& operator=(const StubStore&) = delete;
+
+  AcDbStub& emplace_back();
+  AcDbStub& back() { return at(size_ - 1); }
+  AcDbStub& at(std::size_t i) const {
+    return chunks_[i / kPerChunk][i % kPerChunk];
+  }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  iterator begin() const { return iterator(this, 0); }
+  iterator end() const { return iterator(this, size_); }
+
+ private:
+  StubRegistry& registry_;
+  std::vector<AcDbStub*> chunks_;
+  std::size_t size_ = 0;
+};
+
+}  // namespace sim
+
 class AcDbImpObject {
  public:
   struct OpenEntry {
@@ -170,7 +238,7 @@ class AcDbImpDatabase {
   std::string name;
   long serial;
   std::unique_ptr<AcDbDatabase> facade;
-  std::deque<AcDbStub> stubs;  // in order of creation
+  sim::StubStore stubs;  // in order of creation
   std::unordered_map<Adesk::UInt64, AcDbStub*> byHandle;
   Adesk::UInt64 nextHandle = 1;
   std::vector<AcWString> regapps;
@@ -229,7 +297,7 @@ class HostState {
   // A valid id's stub whose object still exists, or null; status explains.
   AcDbStub* resolve(AcDbObjectId id, Acad::ErrorStatus& status) const;
   bool isKnownStub(const AcDbStub* stub) const {
-    return validStubs.count(stub) != 0;
+    return stubRegistry.contains(stub);
   }
   AcDbObject* createObject(const std::string& type);
   AcDbStub* appendNew(AcDbImpDatabase& drawing, AcDbObject* object,
@@ -298,7 +366,7 @@ class HostState {
   AcDbImpDatabase* current = nullptr;
   long nextSerial = 1;
 
-  std::unordered_set<const AcDbStub*> validStubs;
+  StubRegistry stubRegistry;
   std::unordered_set<AcDbImpObject*> openObjects;
   std::unordered_set<AcDbImpObject*> newObjects;
   // Reported as leaked; deleted with the host unless the plug-in does.
