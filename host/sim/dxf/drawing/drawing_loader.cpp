@@ -59,6 +59,17 @@ void appendObject(const dxf::Object& object,
   appendTags(object.xdata, extras);
 }
 
+// For entities, which the file document does not keep: their text moves.
+void moveObject(dxf::Object& object,
+                std::vector<std::pair<int, std::string>>& extras) {
+  extras.reserve(extras.size() + 1 + object.tags.size() + object.xdata.size());
+  extras.emplace_back(0, object.type);
+  for (dxf::Tag& tag : object.tags)
+    extras.emplace_back(tag.code, std::move(tag.value));
+  for (dxf::Tag& tag : object.xdata)
+    extras.emplace_back(tag.code, std::move(tag.value));
+}
+
 struct XdataBlockPlan {
   AcWString app;
   std::vector<StoredItem> items;
@@ -204,7 +215,7 @@ bool Loader::plan() {
   // Entities with their followers.
   std::vector<dxf::Object>& entities = mDoc.entities;
   for (std::size_t i = 0; i < entities.size();) {
-    const dxf::Object& entity = entities[i];
+    dxf::Object& entity = entities[i];
     if (isFollower(entity.type))
       return fail(entity.line, entity.type +
                                    " without the entity it "
@@ -216,18 +227,16 @@ bool Loader::plan() {
       plan.kind = entity.type;
       plan.proxy = true;
     }
-    appendObject(entity, plan.extras);
     if (!planXdata(entity, plan)) return false;
     std::size_t next = i + 1;
     int vertices = 0;
     while (next < entities.size() && isFollower(entities[next].type)) {
       if (entities[next].type == "VERTEX") ++vertices;
-      appendObject(entities[next], plan.extras);
-      bool last = entities[next].type == "SEQEND";
       ++next;
-      if (last) break;
+      if (entities[next - 1].type == "SEQEND") break;
     }
     plan.pieces = piecesOf(entity, vertices);
+    for (std::size_t k = i; k < next; ++k) moveObject(entities[k], plan.extras);
     mPlans.push_back(std::move(plan));
     i = next;
   }

@@ -422,13 +422,17 @@ void adoptSavedDocument(AcDbImpDatabase& drawing, dxf::Document document) {
   // Each object of the host takes the tags it was written with, so the
   // next save starts from the file as it now is; the document keeps only
   // what the host does not hold, as after opening.
-  auto appendTags = [](const dxf::Object& object, Extras& extras) {
+  auto appendTags = [](dxf::Object& object, Extras& extras) {
+    extras.reserve(extras.size() + 1 + object.tags.size() +
+                   object.xdata.size());
     extras.emplace_back(0, object.type);
-    for (const dxf::Tag& t : object.tags) extras.emplace_back(t.code, t.value);
-    for (const dxf::Tag& t : object.xdata) extras.emplace_back(t.code, t.value);
+    for (dxf::Tag& t : object.tags)
+      extras.emplace_back(t.code, std::move(t.value));
+    for (dxf::Tag& t : object.xdata)
+      extras.emplace_back(t.code, std::move(t.value));
   };
   AcDbImpObject* head = nullptr;
-  for (const dxf::Object& entity : document.entities) {
+  for (dxf::Object& entity : document.entities) {
     bool follower = entity.type == "VERTEX" || entity.type == "ATTRIB" ||
                     entity.type == "SEQEND";
     if (!follower) {
