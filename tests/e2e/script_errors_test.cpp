@@ -139,16 +139,26 @@ TEST(ScriptErrors, ARefusedLineChangesNothing) {
   const size_t objects = host.drawingInfo("main").objects.size();
   const size_t regapps = host.drawingInfo("main").regapps.size();
 
+  // Xdata past the host's size limit, under an application not yet known:
+  // neither the xdata nor the application stays.
+  std::string oversized = "xdata L1 NEWAPP";
+  for (int i = 0; i < 70; ++i)
+    oversized += " 1000:\"" + std::string(250, 'x') + "\"";
+  oversized += "\n";
+
   // A selection with one bad label copies none of the good ones.
-  for (const char* line :
-       {"command COPY L1 L9\n", "deepclone L1 L1\n", "append-copy L1 #FFFF\n",
-        "xdata #FFFF NEWAPP 1000:\"b\"\n", "fault open object=L9\n"}) {
-    SCOPED_TRACE(line);
+  for (const std::string& line :
+       {std::string("command COPY L1 L9\n"), std::string("deepclone L1 L1\n"),
+        std::string("append-copy L1 #FFFF\n"),
+        std::string("xdata #FFFF NEWAPP 1000:\"b\"\n"),
+        std::string("fault open object=L9\n"), oversized}) {
+    SCOPED_TRACE(line.substr(0, 40));
     EXPECT_EQ(cadsim::StepResult::ScriptError,
               applyAll(session, line, message));
     EXPECT_EQ(host.drawingInfo("main").objects.size(), objects);
     EXPECT_EQ(host.drawingInfo("main").regapps.size(), regapps);
     EXPECT_EQ(host.commandLine().size(), 0u);
+    EXPECT_EQ(host.xdataOf(session.labels().find("L1")->id).size(), 1u);
   }
   EXPECT_EQ(session.labels().find("L1.1"), nullptr);
   // The next good line still works, and its clone is the first of L1.
