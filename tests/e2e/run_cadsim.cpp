@@ -14,13 +14,31 @@
 
 namespace {
 
+// Files that carry a script and the output of one run; the folder goes when
+// the test program ends.
+class ScratchFolder {
+ public:
+  ScratchFolder()
+      : dir_(std::filesystem::temp_directory_path() /
+             ("cadsim_e2e_" + std::to_string(::getpid()))) {
+    std::filesystem::create_directories(dir_);
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  std::string path(const std::string& name) {
+    return (dir_ / (std::to_string(++serial_) + "_" + name)).string();
+  }
+
+ private:
+  std::filesystem::path dir_;
+  int serial_ = 0;
+};
+
 std::string scratchPath(const std::string& name) {
-  static int serial = 0;
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() /
-      ("cadsim_e2e_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  return (dir / (std::to_string(++serial) + "_" + name)).string();
+  static ScratchFolder folder;
+  return folder.path(name);
 }
 
 std::string shellQuoted(const std::string& text) {
