@@ -1,0 +1,29 @@
+// libFuzzer target of the DXF reader: any input is either refused with a
+// line and a message, or read into a document that, completed and written,
+// reads back and writes the same text again.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "dxf_document_reader.h"
+#include "dxf_document_writer.h"
+#include "dxf_skeleton.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  dxf::Document document;
+  dxf::Error error;
+  if (!dxf::readDocument(text, document, error)) {
+    if (error.message.empty()) std::abort();  // a refusal always says why
+    return 0;
+  }
+  dxf::completeSkeleton(document);
+  std::string written = dxf::writeDocument(document);
+  dxf::Document again;
+  if (!dxf::readDocument(written, again, error)) std::abort();
+  if (dxf::writeDocument(again) != written) std::abort();
+  return 0;
+}
