@@ -11,9 +11,10 @@ bool LabelTable::add(const std::string& label, AcDbObjectId id,
   return true;
 }
 
-std::string LabelTable::nextCloneLabel(AcDbObjectId source) {
-  const std::string base = labelOf(source);
-  if (base.empty()) return std::string();
+std::string LabelTable::nextCloneLabel(AcDbObjectId source,
+                                       const std::string& handleLabel) {
+  std::string base = labelOf(source);
+  if (base.empty()) base = handleLabel;
   return base + "." + std::to_string(++cloneCounts_[base]);
 }
 

@@ -21,9 +21,10 @@ class LabelTable {
   // False when LABEL is already in use; nothing changes then.
   bool add(const std::string& label, AcDbObjectId id,
            const std::string& drawing);
-  // The next clone label of SOURCE ("L1.3" for its third clone), or "" when
-  // SOURCE has no label: a clone of an unnamed object stays unnamed too.
-  std::string nextCloneLabel(AcDbObjectId source);
+  // The next clone label of SOURCE: "L1.3" for its third clone. A source
+  // without a label counts under HANDLE_LABEL, its #HEX name ("#2F.1").
+  std::string nextCloneLabel(AcDbObjectId source,
+                             const std::string& handleLabel);
   const Entry* find(const std::string& label) const;
   // "" when the object has no label.
   std::string labelOf(AcDbObjectId id) const;

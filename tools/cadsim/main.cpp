@@ -102,6 +102,9 @@ int main(int argc, char** argv) {
     script.assign(std::istreambuf_iterator<char>(file),
                   std::istreambuf_iterator<char>());
   }
+  if (haveScript && scriptPath != "-")
+    options.baseDirectory =
+        std::filesystem::path(scriptPath).parent_path().string();
   const int status = cadsim::runSession(script, options, std::cout, std::cerr);
   std::cout.flush();
   return status;

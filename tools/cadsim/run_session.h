@@ -13,6 +13,9 @@ struct SessionOptions {
   std::string modulePath;
   // False: the session starts with no plug-in loaded.
   bool loadModule = true;
+  // Where relative paths in `load`, `open` and `save` start: the script's
+  // folder. Empty: the working directory.
+  std::string baseDirectory;
 };
 
 // Exit statuses of a run.

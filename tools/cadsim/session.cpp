@@ -3,6 +3,7 @@
 // leaves the session as it was.
 #include "session.h"
 
+#include <filesystem>
 #include <set>
 
 #include "json_dump.h"
@@ -20,6 +21,12 @@ void Session::echoCommandLine() {
     out_ << lines[echoedLines_] << '\n';
 }
 
+std::string Session::filePath(const std::string& path) const {
+  const std::filesystem::path given(path);
+  if (given.is_absolute() || options_.baseDirectory.empty()) return path;
+  return (std::filesystem::path(options_.baseDirectory) / given).string();
+}
+
 std::string Session::displayLabel(AcDbObjectId id) const {
   const std::string label = labels_.labelOf(id);
   return label.empty() ? "#" + host_.handleText(id) : label;
@@ -27,7 +34,7 @@ std::string Session::displayLabel(AcDbObjectId id) const {
 
 bool Session::resolve(const std::string& label, AcDbObjectId& id,
                       std::string& message) const {
-  if (label[0] == '#') {
+  if (isHandleReference(label)) {
     id = host_.idFromHandle(label.substr(1));
     if (id.isNull()) {
       message = "no object with handle " + label.substr(1) + " in drawing " +
@@ -76,8 +83,11 @@ bool Session::resolveSelection(const std::vector<std::string>& labels,
 void Session::labelCreated(const sim::Created& created) {
   const std::string drawing = host_.currentDrawingName();
   for (const sim::CreatedPair& pair : created) {
-    const std::string label = labels_.nextCloneLabel(pair.first);
-    if (!label.empty()) labels_.add(label, pair.second, drawing);
+    const std::string label =
+        labels_.nextCloneLabel(pair.first, "#" + host_.handleText(pair.first));
+    // Counters go by label text across drawings, so the label is new even
+    // when two drawings hold a #2F.
+    labels_.add(label, pair.second, drawing);
   }
 }
 
@@ -174,10 +184,34 @@ StepResult Session::apply(const Statement& s, std::string& message) {
         message = "a module is already loaded (" + host_.modulePath() + ")";
         return StepResult::ScriptError;
       }
-      const std::string path = s.name.empty() ? options_.modulePath : s.name;
+      const std::string path =
+          s.name.empty() ? options_.modulePath : filePath(s.name);
       std::string error;
       if (!host_.loadModule(path, error)) {
         message = "cannot load \"" + path + "\": " + error;
+        return StepResult::ScriptError;
+      }
+      return StepResult::Done;
+    }
+
+    case Verb::Open: {
+      const std::string path = filePath(s.name);
+      std::string name = s.drawingName;
+      if (name.empty()) name = std::filesystem::path(path).stem().string();
+      std::string error;
+      if (name.empty() || !host_.openDrawingFile(path, name, error)) {
+        message = "cannot open \"" + path +
+                  "\": " + (name.empty() ? "name the drawing" : error);
+        return StepResult::ScriptError;
+      }
+      return StepResult::Done;
+    }
+
+    case Verb::Save: {
+      const std::string path = filePath(s.name);
+      std::string error;
+      if (!host_.saveDrawingFile(path, error)) {
+        message = "cannot save \"" + path + "\": " + error;
         return StepResult::ScriptError;
       }
       return StepResult::Done;

@@ -45,6 +45,9 @@ class Session {
                         std::string& message) const;
   // Gives the objects a call created their clone labels.
   void labelCreated(const sim::Created& created);
+  // A file named by the script: relative paths start at the script's
+  // folder.
+  std::string filePath(const std::string& path) const;
   // The label an object is known by: its own, or #HEX.
   std::string displayLabel(AcDbObjectId id) const;
 

@@ -26,6 +26,8 @@ enum class Verb {
   LispCancel,
   Load,
   Unload,
+  Open,
+  Save,
   Fault,
   List,
   Dump,
@@ -78,6 +80,7 @@ struct Statement {
   int line = 0;
   Verb verb = Verb::List;
   std::string name;                 // drawing, type, app, command, path, text
+  std::string drawingName;          // open: the name the drawing gets
   std::vector<std::string> labels;  // objects named, in order
   sim::Items items;                 // xdata items
   int pieces = 2;                   // add POLYLINE
@@ -98,6 +101,8 @@ bool parseScript(const std::string& text, std::vector<Statement>& statements,
 // (clone labels such as L1.2.1 and handle labels such as #1F included).
 bool isNewLabel(const std::string& word);
 bool isLabelReference(const std::string& word);
+// #HEX alone: an object named by its handle rather than by a label.
+bool isHandleReference(const std::string& word);
 
 }  // namespace cadsim
 

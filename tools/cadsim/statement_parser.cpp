@@ -132,6 +132,8 @@ class LineParser {
   bool parseLabelList(Statement& s) { return labelsToEnd(s, true); }
   bool parseLisp(Statement& s);
   bool parseLoad(Statement& s);
+  bool parseOpen(Statement& s);
+  bool parseSave(Statement& s);
   bool parseBare(Statement&) { return noMore(); }
   bool parseFault(Statement& s);
   bool parseEcho(Statement& s);
@@ -162,6 +164,8 @@ bool LineParser::parse(Statement& statement, std::string& error) {
       {"append-copy", {Verb::AppendCopy, &LineParser::parseLabelList}},
       {"lisp", {Verb::LispBegin, &LineParser::parseLisp}},
       {"load", {Verb::Load, &LineParser::parseLoad}},
+      {"open", {Verb::Open, &LineParser::parseOpen}},
+      {"save", {Verb::Save, &LineParser::parseSave}},
       {"unload", {Verb::Unload, &LineParser::parseBare}},
       {"fault", {Verb::Fault, &LineParser::parseFault}},
       {"list", {Verb::List, &LineParser::parseBare}},
@@ -479,6 +483,16 @@ bool LineParser::parseLoad(Statement& s) {
   return noMore();
 }
 
+bool LineParser::parseOpen(Statement& s) {
+  if (!word("file path", s.name)) return false;
+  if (!atEnd() && !word("drawing name", s.drawingName)) return false;
+  return noMore();
+}
+
+bool LineParser::parseSave(Statement& s) {
+  return word("file path", s.name) && noMore();
+}
+
 bool LineParser::parseFault(Statement& s) {
   std::string operation;
   if (!word("operation", operation)) return false;
@@ -642,10 +656,15 @@ bool isNewLabel(const std::string& word) {
   return true;
 }
 
+bool isHandleReference(const std::string& word) {
+  return !word.empty() && word[0] == '#' && isHandleText(word.substr(1));
+}
+
+// LABEL or #HEX, then any number of ".N" clone counts.
 bool isLabelReference(const std::string& word) {
-  if (!word.empty() && word[0] == '#') return isHandleText(word.substr(1));
   const std::size_t dot = word.find('.');
-  if (!isNewLabel(word.substr(0, dot))) return false;
+  const std::string base = word.substr(0, dot);
+  if (!isNewLabel(base) && !isHandleReference(base)) return false;
   std::size_t start = dot;
   while (start != std::string::npos) {
     const std::size_t end = word.find('.', start + 1);
