@@ -64,7 +64,7 @@ QoRmEditReactor::~QoRmEditReactor() {
     AcEditor* editor = lookUpHostService<AcEditor>(ACRX_T("AcEditor"));
     if (editor != NULL) editor->removeReactor(this);
   }
-  gDbReactors.releaseAll();
+  offsetReactorsByDrawing.releaseAll();
 }
 
 void QoRmEditReactor::beginDeepClone(AcDbDatabase* /*to*/,
@@ -95,7 +95,7 @@ void QoRmEditReactor::commandWillStart(const ACHAR* cmdStr) {
       explodeActive = true;
       break;
     case kOffset:
-      gDbReactors.attachTo(workingDrawing());
+      offsetReactorsByDrawing.attachTo(workingDrawing());
       break;
     case kUnwatched:
       break;
@@ -135,7 +135,7 @@ void QoRmEditReactor::commandStopped(const ACHAR* cmdStr) {
       explodeActive = false;
       break;
     case kOffset:
-      gDbReactors.releaseFrom(workingDrawing());
+      offsetReactorsByDrawing.releaseFrom(workingDrawing());
       break;
     case kUnwatched:
       break;

@@ -32,7 +32,9 @@ class QoRmEditReactor : public AcEditorReactor {
   bool isLispActive() const { return lispActive; }
   bool isForeignCopyActive() const { return foreignCopyActive; }
   const PendingGroupList& pendingGroups() const { return pending; }
-  const OffsetReactorHolding& offsetReactors() const { return gDbReactors; }
+  const OffsetReactorHolding& offsetReactors() const {
+    return offsetReactorsByDrawing;
+  }
 
  private:
   QoRmEditReactor(const QoRmEditReactor&);
@@ -50,7 +52,7 @@ class QoRmEditReactor : public AcEditorReactor {
   bool foreignCopyActive;  // KL712_COPY runs
   PendingGroupList pending;
   // The offset reactors of the OFFSETs now running, one per drawing.
-  OffsetReactorHolding gDbReactors;
+  OffsetReactorHolding offsetReactorsByDrawing;
 };
 
 #endif

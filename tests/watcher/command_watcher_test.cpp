@@ -194,6 +194,24 @@ TEST_F(CommandWatcherTest, OffsetKeepsOneReactorPerDrawing) {
   ASSERT_TRUE(host().endCommand("OFFSET"));
 }
 
+// Freeing a reactor the drawing still holds would leave the host calling
+// freed memory at the next append.
+TEST_F(CommandWatcherTest, AReactorTheHostKeepsIsKeptUntilItLetsGo) {
+  AcDbObjectId source = part("$10");
+  sim::FaultSpec refuse;
+  refuse.operation = "removeReactor";
+  host().armFault(refuse);
+  host().runCommand("OFFSET", {source});
+  EXPECT_EQ(host().faultsInjected(), 1);
+  EXPECT_EQ(host().databaseReactorCount(), 1);
+  EXPECT_EQ(watcher->offsetReactors().count(), 1u);
+  expectUntouched(host().appendCopies({source}), "");  // still alive
+
+  host().runCommand("OFFSET", {source});
+  EXPECT_EQ(host().databaseReactorCount(), 0);
+  EXPECT_EQ(watcher->offsetReactors().count(), 0u);
+}
+
 TEST_F(CommandWatcherTest, DestroyingTheWatcherLetsGoOfOffsetReactors) {
   ASSERT_TRUE(host().beginCommand("OFFSET"));
   host().useDrawing("other");
