@@ -156,7 +156,9 @@ class SIMHOST_API Host {
   // Writes the current drawing to PATH, replacing the file whole.
   bool saveDrawingFile(const std::string& path, std::string& error);
 
-  // -- The user's edits: no fault injection, no accounting --
+  // -- The user's edits: no fault injection, no accounting of their own --
+  // As on a real host, drawing reactors hear of them: objectAppended for a
+  // new object, objectErased for an erased one.
   // TYPE is LINE, CIRCLE, ARC, POLYLINE, TEXT, DICTIONARY or XRECORD; pieces
   // counts what EXPLODE makes of a POLYLINE (other entities: 1). A null id
   // for an unknown type or no current drawing.
