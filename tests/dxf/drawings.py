@@ -113,8 +113,10 @@ def raw_structure(path):
 
 
 class _Lines:
+    """Lines of the text with LF endings, whatever the file used."""
+
     def __init__(self, text):
-        self._lines = iter(text.splitlines(keepends=True))
+        self._lines = iter(line + "\n" for line in text.splitlines())
 
     def readline(self):
         return next(self._lines, "")

@@ -9,59 +9,15 @@
 #include <set>
 
 #include "dxf_test_support.h"
+#include "ezdxf_checks.h"
 #include "module/module_entry.h"
 #include "support/host_test.h"
 
 namespace {
 
+using dxftest::dumpOf;
+using dxftest::expectSound;
 using nlohmann::json;
-
-std::string upper(std::string s) {
-  for (char& c : s)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
-json dumpOf(const std::string& path) {
-  bool ok = false;
-  std::string output = dxftest::runDrawingsScript("dump " + path, ok);
-  EXPECT_TRUE(ok) << output;
-  return ok ? json::parse(output) : json::object();
-}
-
-// The structural promises every saved file keeps, whatever it holds.
-void expectSound(const json& seen) {
-  const json& raw = seen["raw"]["objects"];
-  EXPECT_TRUE(seen["raw"]["duplicates"].empty())
-      << "duplicate handles " << seen["raw"]["duplicates"];
-  std::set<std::string> apps;
-  for (const json& app : seen["appids"]) apps.insert(upper(app));
-  for (auto it = raw.begin(); it != raw.end(); ++it) {
-    int depth = 0;
-    std::string app;
-    for (const json& tag : it.value()[1]) {
-      int code = tag[0];
-      std::string value = tag[1];
-      if (code == 1001) {
-        EXPECT_EQ(depth, 0) << it.key() << " " << app;
-        depth = 0;
-        app = value;
-        EXPECT_TRUE(apps.count(upper(value)))
-            << it.key() << ": xdata under " << value << " not in APPID";
-      } else if (code == 1002) {
-        depth += value == "{" ? 1 : -1;
-        EXPECT_GE(depth, 0) << it.key();
-      } else if ((code == 330 || code == 1005 || code == 340 || code == 350 ||
-                  code == 360) &&
-                 value != "0") {
-        EXPECT_TRUE(raw.contains(upper(value)))
-            << it.key() << ": " << code << ":" << value << " names nothing";
-      }
-    }
-    EXPECT_EQ(depth, 0) << it.key() << " " << app;
-  }
-  EXPECT_EQ(seen["audit"]["errors"], 0);
-}
 
 json xdataOf(const json& object, const std::string& app) {
   for (const json& block : object["xdata"])

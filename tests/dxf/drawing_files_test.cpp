@@ -1,0 +1,273 @@
+// Open and save in the host: refused files change nothing, $HANDSEED keeps
+// new handles clear of the file's, drawings made here save into files the
+// independent reader accepts, and a save reads back as it was.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "dxf_test_support.h"
+#include "ezdxf_checks.h"
+#include "module/module_entry.h"
+#include "support/host_test.h"
+
+namespace {
+
+using dxftest::dumpOf;
+using dxftest::expectSound;
+using dxftest::lines;
+using nlohmann::json;
+
+std::string header(const char* seed) {
+  return lines({"0", "SECTION", "2", "HEADER", "9", "$ACADVER", "1", "AC1015",
+                "9", "$HANDSEED", "5", seed, "0", "ENDSEC"});
+}
+
+// Header, then entities starting at line 19.
+std::string drawing(const char* seed,
+                    std::initializer_list<const char*> entities) {
+  return header(seed) + lines({"0", "SECTION", "2", "ENTITIES"}) +
+         lines(entities) + lines({"0", "ENDSEC", "0", "EOF"});
+}
+
+std::string fileWith(const std::string& name, const std::string& text) {
+  std::string path = dxftest::scratchPath(name);
+  dxftest::writeFile(path, text);
+  return path;
+}
+
+unsigned long hex(const std::string& text) {
+  return std::stoul(text, nullptr, 16);
+}
+
+using DrawingFiles = HostTest;
+
+TEST_F(DrawingFiles, ARefusedFileChangesNothing) {
+  struct Case {
+    std::string text;
+    const char* words;
+  };
+  std::string big(300, 'x');
+  const Case cases[] = {
+      {drawing("40", {"0", "LINE", "5", "2F", "0", "LINE", "5", "2F"}),
+       "line 23: handle 2F"},
+      {drawing("40", {"0", "LINE", "5", "2F", "1001", "A", "1041", "2.0"}),
+       "line 25: extended data group code 1041"},
+      {drawing("40",
+               {"0", "LINE", "5", "2F", "1001", "A", "1000", big.c_str()}),
+       "line 23: xdata of A on LINE 2F breaks the host's rules"},
+      {drawing("40", {"0", "LINE", "5", "2F", "1001", "A", "1010", "1.0"}),
+       "line 25: point 1010 without its 1020"},
+      {drawing("40", {"0", "VERTEX", "5", "2F"}), "line 19: VERTEX without"},
+      {drawing("40", {"0", "LINE", "5", "2F", "1001", "A\\U+003B"}),
+       "is not a valid application name"},
+  };
+  for (const Case& c : cases) {
+    std::string path = fileWith("refused.dxf", c.text);
+    std::string error;
+    EXPECT_FALSE(host().openDrawingFile(path, "refused", error));
+    EXPECT_NE(error.find(c.words), std::string::npos) << error;
+    EXPECT_EQ(host().drawingNames(), std::vector<std::string>{"main"});
+    EXPECT_EQ(host().currentDrawingName(), "main");
+  }
+  std::string error;
+  std::string good = fileWith("good.dxf", drawing("40", {"0", "LINE"}));
+  EXPECT_FALSE(host().openDrawingFile(good, "main", error));
+  EXPECT_NE(error.find("already open"), std::string::npos) << error;
+  EXPECT_FALSE(
+      host().openDrawingFile(dxftest::scratchPath("none.dxf"), "none", error));
+  EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
+}
+
+TEST_F(DrawingFiles, NewHandlesNeverCollideWithTheFiles) {
+  std::string error;
+  // An honest seed, and one below a handle in use (a damaged file).
+  std::string honest =
+      fileWith("seed-honest.dxf", drawing("100", {"0", "LINE", "5", "20"}));
+  std::string damaged = fileWith(
+      "seed-damaged.dxf",
+      drawing("10", {"0", "LINE", "5", "7F", "0", "CIRCLE", "5", "3"}));
+  ASSERT_TRUE(host().openDrawingFile(honest, "honest", error)) << error;
+  AcDbObjectId added = add("LINE");
+  EXPECT_GE(hex(host().handleText(added)), 0x100u);
+  ASSERT_TRUE(host().openDrawingFile(damaged, "damaged", error)) << error;
+  sim::Created copies = host().runCommand("COPY", {host().idFromHandle("7F")});
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_GT(hex(host().handleText(copies[0].second)), 0x7Fu);
+}
+
+TEST_F(DrawingFiles, ADrawingMadeHereSavesIntoAFileOthersRead) {
+  REQUIRE_EZDXF();
+  std::string error;
+  ASSERT_TRUE(host().loadModule(&acrxEntryPoint, error)) << error;
+  AcDbObjectId line = add("LINE");
+  AcDbObjectId poly = add("POLYLINE", 3);
+  ASSERT_EQ(host().setXData(line, "$10",
+                            {xd::text("\u03a9 pipe"), xd::point(1, 2, 3)}),
+            Acad::eOk);
+  ASSERT_EQ(host().setXData(poly, "$10", {xd::int16(4)}), Acad::eOk);
+  sim::Created copies = host().runCommand("COPY", {line, poly});
+  ASSERT_EQ(copies.size(), 2u);
+  std::string path = dxftest::scratchPath("made-here.dxf");
+  ASSERT_TRUE(host().saveDrawingFile(path, error)) << error;
+
+  // Below AC1021 the omega goes out as an escape, never as UTF-8 bytes.
+  std::string text = dxftest::readFile(path);
+  EXPECT_NE(text.find("\\U+03A9 pipe"), std::string::npos);
+  EXPECT_EQ(text.find("\xce\xa9"), std::string::npos);
+
+  json seen = dumpOf(path);
+  ASSERT_TRUE(seen.contains("objects"));
+  expectSound(seen);
+  EXPECT_EQ(seen["acadver"], "AC1015");
+  EXPECT_EQ(seen["raw"]["tables"].size(), 9u);
+  std::string copy = host().handleText(copies[0].second);
+  const json& objects = seen["objects"];
+  EXPECT_EQ(objects[host().handleText(poly)]["type"], "LWPOLYLINE");
+  std::string root = seen["rootdict"];
+  std::string parts = objects[root]["entries"]["PVNR_HANDLE"];
+  const json& record =
+      objects[objects[parts]["entries"]["$" + copy].get<std::string>()];
+  EXPECT_EQ(
+      record["data"],
+      json::parse(R"([[102,"{MORVAT_PART"],[330,")" + copy + R"("],[330,")" +
+                  host().handleText(copies[1].second) + R"("],[102,"}"]])"));
+
+  // Opened again, the drawing holds what the host had.
+  ASSERT_TRUE(host().openDrawingFile(path, "again", error)) << error;
+  sim::DrawingInfo before = host().drawingInfo("main");
+  sim::DrawingInfo after = host().drawingInfo("again");
+  // The file also names the application every drawing has.
+  std::vector<std::string> apps = before.regapps;
+  apps.push_back("ACAD");
+  EXPECT_EQ(after.regapps, apps);
+  ASSERT_EQ(after.partRecords.size(), before.partRecords.size());
+  for (std::size_t i = 0; i < before.partRecords.size(); ++i) {
+    EXPECT_EQ(after.partRecords[i].tag, before.partRecords[i].tag);
+    EXPECT_EQ(after.partRecords[i].items, before.partRecords[i].items);
+  }
+  std::map<std::string, sim::ObjectInfo> reopened;
+  for (const sim::ObjectInfo& object : after.objects)
+    reopened[object.handle] = object;
+  for (const sim::ObjectInfo& object : before.objects) {
+    ASSERT_TRUE(reopened.count(object.handle)) << object.handle;
+    const sim::ObjectInfo& other = reopened[object.handle];
+    EXPECT_EQ(other.type, object.type) << object.handle;
+    ASSERT_EQ(other.xdata.size(), object.xdata.size()) << object.handle;
+    for (std::size_t i = 0; i < object.xdata.size(); ++i) {
+      EXPECT_EQ(other.xdata[i].app, object.xdata[i].app);
+      EXPECT_EQ(other.xdata[i].items, object.xdata[i].items);
+    }
+  }
+}
+
+TEST_F(DrawingFiles, SavingAgainWritesTheSameFile) {
+  std::string error;
+  std::string path =
+      fileWith("again.dxf", drawing("40", {"0",    "LINE",
+                                           "5",    "20",
+                                           "100",  "AcDbEntity",
+                                           "8",    "0",
+                                           "100",  "AcDbLine",
+                                           "10",   "0.0",
+                                           "20",   "0.0",
+                                           "30",   "0.0",
+                                           "11",   "1.0",
+                                           "21",   "0.0",
+                                           "31",   "0.0",
+                                           "1001", "APP",
+                                           "1040", "2.50",
+                                           "0",    "POLYLINE",
+                                           "5",    "21",
+                                           "100",  "AcDbEntity",
+                                           "8",    "0",
+                                           "100",  "AcDb2dPolyline",
+                                           "66",   "1",
+                                           "10",   "0.0",
+                                           "20",   "0.0",
+                                           "30",   "0.0",
+                                           "0",    "VERTEX",
+                                           "5",    "22",
+                                           "330",  "21",
+                                           "100",  "AcDbEntity",
+                                           "8",    "0",
+                                           "100",  "AcDbVertex",
+                                           "100",  "AcDb2dVertex",
+                                           "10",   "0.0",
+                                           "20",   "0.0",
+                                           "30",   "0.0",
+                                           "0",    "VERTEX",
+                                           "5",    "23",
+                                           "330",  "21",
+                                           "100",  "AcDbEntity",
+                                           "8",    "0",
+                                           "100",  "AcDbVertex",
+                                           "100",  "AcDb2dVertex",
+                                           "10",   "1.0",
+                                           "20",   "0.0",
+                                           "30",   "0.0",
+                                           "0",    "VERTEX",
+                                           "5",    "24",
+                                           "330",  "21",
+                                           "100",  "AcDbEntity",
+                                           "8",    "0",
+                                           "100",  "AcDbVertex",
+                                           "100",  "AcDb2dVertex",
+                                           "10",   "1.0",
+                                           "20",   "1.0",
+                                           "30",   "0.0",
+                                           "0",    "SEQEND",
+                                           "5",    "25",
+                                           "330",  "21",
+                                           "100",  "AcDbEntity",
+                                           "8",    "0",
+                                           "0",    "MTEXT",
+                                           "5",    "26",
+                                           "100",  "AcDbEntity",
+                                           "8",    "0",
+                                           "100",  "AcDbMText",
+                                           "10",   "0.0",
+                                           "20",   "0.0",
+                                           "30",   "0.0",
+                                           "40",   "2.5",
+                                           "1",    "note"}));
+  ASSERT_TRUE(host().openDrawingFile(path, "user", error)) << error;
+  sim::ObjectInfo poly;
+  ASSERT_TRUE(host().objectInfo(host().idFromHandle("21"), poly));
+  EXPECT_EQ(poly.pieces, 2);
+  ASSERT_EQ(host()
+                .runCommand("COPY", {host().idFromHandle("21"),
+                                     host().idFromHandle("26")})
+                .size(),
+            2u);
+  std::string first = dxftest::scratchPath("again-1.dxf");
+  std::string second = dxftest::scratchPath("again-2.dxf");
+  std::string third = dxftest::scratchPath("again-3.dxf");
+  ASSERT_TRUE(host().saveDrawingFile(first, error)) << error;
+  ASSERT_TRUE(host().saveDrawingFile(second, error)) << error;
+  EXPECT_EQ(dxftest::readFile(first), dxftest::readFile(second));
+  ASSERT_TRUE(host().openDrawingFile(first, "reopened", error)) << error;
+  ASSERT_TRUE(host().saveDrawingFile(third, error)) << error;
+  EXPECT_EQ(dxftest::readFile(first), dxftest::readFile(third));
+  // The untouched real keeps its spelling; the copied polyline brought
+  // vertices of its own, owned by it.
+  std::string text = dxftest::readFile(first);
+  EXPECT_NE(text.find("1040\n2.50\n"), std::string::npos);
+  if (dxftest::ezdxfAvailable()) {
+    json seen = dumpOf(first);
+    ASSERT_TRUE(seen.contains("objects"));
+    expectSound(seen);
+    int vertices = 0;
+    const json& raw = seen["raw"]["objects"];
+    for (auto it = raw.begin(); it != raw.end(); ++it) {
+      if (it.value()[0] != "VERTEX") continue;
+      ++vertices;
+      std::string owner;
+      for (const json& tag : it.value()[1])
+        if (tag[0] == 330 && owner.empty()) owner = tag[1];
+      EXPECT_EQ(raw[owner][0], "POLYLINE") << it.key();
+    }
+    EXPECT_EQ(vertices, 6);
+  }
+}
+
+}  // namespace
