@@ -11,11 +11,13 @@ void AsdkDbReactor::objectAppended(const AcDbDatabase* /*dwg*/,
   if (kind == NULL || !kind->isDerivedFrom(AcDbEntity::desc())) return;
   AcWString tag = partTagOf(obj);
   if (tag.empty()) return;
-  // The host hands the object over open and closes it afterwards; it may
-  // already be open for write, so upgradeOpen's answer decides nothing and
-  // setXData reports for itself.
+  // The host hands the object over open and closes it afterwards. It may
+  // already be open for write, which upgradeOpen reports as a failure; what
+  // counts is whether the object can be written now. Writing one that is
+  // still open for read only would be a misuse of the host.
   AcDbObject* entity = const_cast<AcDbObject*>(obj);
   entity->upgradeOpen();
+  if (!entity->isWriteEnabled()) return;
   resbuf* removal = acutBuildList(1001, tag.c_str(), RTNONE);
   if (removal == NULL) return;
   entity->setXData(removal);

@@ -55,4 +55,18 @@ TEST_F(OffsetReactorTest, NonEntitiesAndUntaggedEntitiesAreLeftAlone) {
   EXPECT_EQ(xdataApps(dictionaryId), std::vector<std::string>{"$10"});
 }
 
+TEST_F(OffsetReactorTest, AnEntityThatCannotBeWrittenKeepsItsTagUntouched) {
+  // upgradeOpen failing leaves the object open for read: writing it then
+  // would be a write without a write open.
+  AcDbObjectId source = add("LINE");
+  host().setXData(source, "$10", {xd::text("pipe")});
+  sim::FaultSpec fault;
+  fault.operation = "upgradeOpen";
+  host().armFault(fault);
+  AcDbObjectId copy = appendedCopyOf(source);
+  EXPECT_EQ(host().faultsInjected(), 1);
+  EXPECT_EQ(xdataItems(copy, "$10"), sim::Items{xd::text("pipe")});
+  EXPECT_EQ(host().callCount("setXData"), 0);
+}
+
 }  // namespace
