@@ -14,6 +14,11 @@ const ACHAR kCommandGroup[] = ACRX_T("QORMQORMPLIVET");
 const ACHAR kStartCommand[] = ACRX_T("QORMPLIVETSTART");
 const ACHAR kStopCommand[] = ACRX_T("QORMPLIVETSTOP");
 
+// The command stack the commands were added to. Commands left registered
+// after unloading would call into code that is gone, so the group is removed
+// from this stack when the registry cannot name one at unload.
+AcEdCommandStack* gCommandStackUsed = NULL;
+
 AcEdCommandStack* commandStack() {
   return lookUpHostService<AcEdCommandStack>(
       ACRX_T("ACAD_REGISTERED_COMMANDS"));
@@ -34,6 +39,7 @@ void stopWatching() {
 
 void initApp() {
   AcEdCommandStack* commands = commandStack();
+  gCommandStackUsed = commands;
   if (commands != NULL) {
     commands->addCommand(kCommandGroup, kStartCommand, kStartCommand,
                          ACRX_CMD::kModal, qormplivetstart, NULL, -1, NULL,
@@ -47,7 +53,9 @@ void initApp() {
 
 void unloadApp() {
   AcEdCommandStack* commands = commandStack();
+  if (commands == NULL) commands = gCommandStackUsed;
   if (commands != NULL) commands->removeGroup(kCommandGroup);
+  gCommandStackUsed = NULL;
   stopWatching();
 }
 

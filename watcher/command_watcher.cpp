@@ -47,21 +47,25 @@ AcDbDatabase* workingDrawing() {
 
 QoRmEditReactor::QoRmEditReactor(bool attach)
     : attached(attach),
+      attachedEditor(NULL),
       copyActive(false),
       explodeActive(false),
       lispActive(false),
       foreignCopyActive(false) {
   if (!attach) return;
   AcEditor* editor = lookUpHostService<AcEditor>(ACRX_T("AcEditor"));
-  if (editor != NULL)
+  if (editor != NULL) {
     editor->addReactor(this);
-  else
+    attachedEditor = editor;
+  } else {
     attached = false;
+  }
 }
 
 QoRmEditReactor::~QoRmEditReactor() {
   if (attached) {
     AcEditor* editor = lookUpHostService<AcEditor>(ACRX_T("AcEditor"));
+    if (editor == NULL) editor = attachedEditor;
     if (editor != NULL) editor->removeReactor(this);
   }
   offsetReactorsByDrawing.releaseAll();

@@ -45,7 +45,10 @@ class QoRmEditReactor : public AcEditorReactor {
   // What ending and cancelling a LISP evaluation have in common.
   void lispStopped();
 
-  bool attached;           // registered with the editor
+  bool attached;  // registered with the editor
+  // The editor it was added to: if the registry cannot name the editor at
+  // destruction, this one still must let go of the watcher before it dies.
+  AcEditor* attachedEditor;
   bool copyActive;         // a copy-family command runs
   bool explodeActive;      // EXPLODE runs
   bool lispActive;         // a LISP expression is being evaluated

@@ -124,6 +124,22 @@ TEST_F(ModuleEntryTest, AHostWithoutLinkerOrCommandStackStillLoads) {
   host().restoreRegistryEntry("ACAD_REGISTERED_COMMANDS");
 }
 
+TEST_F(ModuleEntryTest, UnloadingWhileTheRegistryFailsLeavesNothingBehind) {
+  // Commands left registered, or a watcher freed while the editor still
+  // holds it, would have the host call into code that is gone.
+  load();
+  sim::FaultSpec registryFails;
+  registryFails.operation = "registryAt";
+  registryFails.persistent = true;
+  host().armFault(registryFails);
+  ASSERT_TRUE(host().unloadModule());
+  host().clearFaults();
+  EXPECT_GE(host().faultsInjected(), 2);
+  EXPECT_TRUE(host().registeredCommands().empty());
+  EXPECT_EQ(host().editorReactorCount(), 0);
+  EXPECT_EQ(gEditReactor, nullptr);
+}
+
 TEST_F(ModuleEntryTest, OtherMessagesChangeNothing) {
   EXPECT_EQ(acrxEntryPoint(AcRx::kNullMsg, nullptr), AcRx::kRetOK);
   EXPECT_EQ(gEditReactor, nullptr);
