@@ -16,8 +16,8 @@ struct PendingGroup {
 };
 
 // Groups in the order their tags were first met, one per exact tag, each made
-// with its first clone. Filing costs the same however many groups there are;
-// a filed clone costs an id and a group number, nothing per group.
+// with its first clone. Filing costs about the same however many groups there
+// are, and a pending clone is held as its id and its group's number only.
 class PendingGroupList {
  public:
   typedef void (*RetagFunction)(AcDbObjectIdArray ids, const ACHAR* tag);
@@ -35,7 +35,8 @@ class PendingGroupList {
   const PendingGroup& groupAt(std::size_t position) const {
     return mGroups[position];
   }
-  // The clones of the group at position, in filing order.
+  // The clones of the group at position, in filing order (a walk of every
+  // pending clone: for inspection, not for the flush).
   AcDbObjectIdArray idsOf(std::size_t position) const;
 
   // Empties the list first, then hands each group, in order, to retag with
