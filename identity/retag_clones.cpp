@@ -5,6 +5,7 @@
 #include "identity/retag_clones.h"
 
 #include <set>
+#include <vector>
 
 #include "identity/part_record.h"
 
@@ -52,39 +53,117 @@ Acad::ErrorStatus moveToNewTag(AcDbObject* clone, resbuf* ownData,
   return es;
 }
 
+// Application names compare as the host compares them: ASCII letters
+// without regard to case.
+bool sameApplicationName(const ACHAR* a, const ACHAR* b) {
+  for (;; ++a, ++b) {
+    ACHAR x = *a, y = *b;
+    if (x >= ACRX_T('a') && x <= ACRX_T('z')) x = x - ACRX_T('a') + ACRX_T('A');
+    if (y >= ACRX_T('a') && y <= ACRX_T('z')) y = y - ACRX_T('a') + ACRX_T('A');
+    if (x != y) return false;
+    if (x == 0) return true;
+  }
+}
+
+AcDbDatabase* workingDrawing() {
+  AcDbHostApplicationServices* services = acdbHostApplicationServices();
+  return services != NULL ? services->workingDatabase() : NULL;
+}
+
+// The tag a clone's handle makes, read through a short read open.
+AcWString handleTagOf(AcDbObjectId id) {
+  AcDbObject* clone = NULL;
+  if (acdbOpenAcDbObject(clone, id, AcDb::kForRead) != Acad::eOk ||
+      clone == NULL)
+    return AcWString();
+  AcWString tag = tagFromHandle(clone);
+  clone->close();
+  return tag;
+}
+
+// Opens one clone and moves its own xdata from oldTag to newTag; true when
+// it now carries newTag.
+bool retagOne(AcDbObjectId id, const ACHAR* oldTag, const ACHAR* newTag) {
+  AcDbObject* clone = NULL;
+  if (acdbOpenAcDbObject(clone, id, AcDb::kForWrite) != Acad::eOk ||
+      clone == NULL)
+    return false;
+  resbuf* ownData = ownPartData(clone, oldTag);
+  bool moved = false;
+  if (ownData != NULL)
+    moved = moveToNewTag(clone, ownData, oldTag, newTag) == Acad::eOk;
+  clone->close();
+  return moved;
+}
+
 }  // namespace
 
-void retagClones(AcDbObjectIdArray ids, const ACHAR* oldTag) {
+void retagClones(AcDbObjectIdArray ids, const ACHAR* oldTag,
+                 AcDbObjectIdArray* elsewhere) {
   if (ids.isEmpty() || oldTag == NULL) return;
+  AcDbDatabase* working = workingDrawing();
   AcWString newTag;
-  AcDbObjectIdArray members;
-  std::set<AcDbObjectId> listed;  // a repeated id is one member
+  std::vector<bool> moved(static_cast<std::size_t>(ids.length()), false);
+  // A clone whose own handle spells the old tag waits until another clone
+  // has named the new one.
+  std::vector<int> deferred;
   for (int i = 0; i < ids.length(); ++i) {
     AcDbObject* clone = NULL;
     if (acdbOpenAcDbObject(clone, ids[i], AcDb::kForWrite) != Acad::eOk ||
         clone == NULL)
       continue;
+    if (clone->database() != working) {
+      clone->close();
+      if (elsewhere != NULL) elsewhere->append(ids[i]);
+      continue;
+    }
     resbuf* ownData = ownPartData(clone, oldTag);
     if (ownData == NULL) {
       clone->close();
       continue;
     }
     if (newTag.empty()) {
-      newTag = tagFromHandle(clone);
-      if (newTag.empty()) {
+      const AcWString candidate = tagFromHandle(clone);
+      if (candidate.empty()) {
         acutRelRb(ownData);
         clone->close();
         break;
       }
+      if (sameApplicationName(candidate.c_str(), oldTag)) {
+        acutRelRb(ownData);
+        clone->close();
+        deferred.push_back(i);
+        continue;
+      }
+      newTag = candidate;
       // Not checked: a name the drawing already knows is as good as a new
       // one, and an unregistered one makes every write below fail whole.
       acdbRegApp(newTag.c_str());
     }
-    if (moveToNewTag(clone, ownData, oldTag, newTag.c_str()) == Acad::eOk &&
-        listed.insert(ids[i]).second)
-      members.append(ids[i]);
+    moved[static_cast<std::size_t>(i)] =
+        moveToNewTag(clone, ownData, oldTag, newTag.c_str()) == Acad::eOk;
     clone->close();
   }
+  if (!newTag.empty()) {
+    for (std::size_t k = 0; k < deferred.size(); ++k)
+      moved[static_cast<std::size_t>(deferred[k])] =
+          retagOne(ids[deferred[k]], oldTag, newTag.c_str());
+  } else if (!deferred.empty()) {
+    // No other clone can name the part: the one whose handle spells the old
+    // tag already carries its data under the tag it would get (a copy pasted
+    // from another drawing, where that tag names another part).
+    newTag = handleTagOf(ids[deferred[0]]);
+    if (!newTag.empty()) {
+      acdbRegApp(newTag.c_str());
+      for (std::size_t k = 0; k < deferred.size(); ++k)
+        moved[static_cast<std::size_t>(deferred[k])] = true;
+    }
+  }
+  AcDbObjectIdArray members;
+  std::set<AcDbObjectId> listed;  // a repeated id is one member
+  for (int i = 0; i < ids.length(); ++i)
+    if (moved[static_cast<std::size_t>(i)] && listed.insert(ids[i]).second)
+      members.append(ids[i]);
   ids.removeAll();
   if (!members.isEmpty()) recordPart(newTag.c_str(), members);
 }
