@@ -103,6 +103,24 @@ void collectClone(PendingGroupList& pending, AcDbObjectId sourceId,
   source->close();
 }
 
+namespace {
+
+// The list being flushed. Clones of another drawing than the working one go
+// back into it: their part can only be made while their drawing is the
+// working one, at a later flush there.
+PendingGroupList* gFlushing = NULL;
+
+void retagWorkingDrawingClones(AcDbObjectIdArray ids, const ACHAR* tag) {
+  AcDbObjectIdArray elsewhere;
+  retagClones(ids, tag, &elsewhere);
+  for (int i = 0; i < elsewhere.length(); ++i)
+    gFlushing->file(AcWString(tag), elsewhere[i]);
+}
+
+}  // namespace
+
 void flushPendingGroups(PendingGroupList& pending) {
-  pending.drain(retagClones);
+  gFlushing = &pending;
+  pending.drain(retagWorkingDrawingClones);
+  gFlushing = NULL;
 }
