@@ -1,0 +1,314 @@
+// Each step is checked against what it may do: the checker compares the
+// drawings before and after, and the watch model, fed by the same
+// notifications, says what the watcher must hold and which clones a flush
+// must have moved to a tag of their own. Where the host failed a call the
+// module's choices are its own, so the model takes the module's state.
+#include "random/session_driver.h"
+
+#include <climits>
+
+#include "host/sim/host_state.h"
+#include "json_dump.h"
+#include "module/module_entry.h"
+
+namespace {
+
+std::string upper(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+bool isRegisteredCommand(const sim::Host& host, const std::string& name) {
+  for (const std::string& registered : host.commandNames())
+    if (upper(registered) == upper(name)) return true;
+  return false;
+}
+
+}  // namespace
+
+SessionDriver::SessionDriver(ExtraInvariant extra)
+    : extra_(std::move(extra)), host_(new sim::Host) {
+  host_->useDrawing("main");
+  model_.reset(new WatchModel(*host_));
+  model_->attach();
+  loadModule();
+  invariants_.reset(new PartInvariants(*host_));
+  host_->audit();
+  if (!host_->violations().empty())
+    failure_ = "host reports at load: " + host_->violations().front();
+  host_->clearViolations();
+}
+
+SessionDriver::~SessionDriver() {
+  model_->detach();
+  if (host_->moduleLoaded()) host_->unloadModule();
+  invariants_.reset();
+  model_.reset();
+  host_.reset();
+}
+
+void SessionDriver::loadModule() {
+  std::string error;
+  if (host_->loadModule(acrxEntryPoint, error)) model_->watcherCreated();
+}
+
+void SessionDriver::unloadModule() {
+  // The model lives in this program, as the linked-in module does; the host
+  // would take it for a reactor the module forgot.
+  model_->detach();
+  host_->unloadModule();
+  model_->attach();
+  model_->watcherDestroyed();
+}
+
+void SessionDriver::afterPluginCommand(const std::string& name) {
+  if (upper(name) == "QORMPLIVETSTART")
+    model_->watcherCreated();
+  else if (upper(name) == "QORMPLIVETSTOP")
+    model_->watcherDestroyed();
+}
+
+void SessionDriver::filterSelection(std::vector<std::string>& labels) const {
+  const std::string drawing = host_->currentDrawingName();
+  std::set<AcDbObjectId> seen;
+  std::vector<std::string> kept;
+  for (const std::string& label : labels) {
+    const cadsim::LabelTable::Entry* entry = labels_.find(label);
+    if (entry == nullptr || entry->drawing != drawing) continue;
+    sim::ObjectInfo info;
+    if (!host_->objectInfo(entry->id, info) || info.erased) continue;
+    if (seen.insert(entry->id).second) kept.push_back(label);
+  }
+  labels.swap(kept);
+}
+
+void SessionDriver::resolveSelection(const std::vector<std::string>& labels,
+                                     std::vector<AcDbObjectId>& ids) const {
+  for (const std::string& label : labels)
+    ids.push_back(labels_.find(label)->id);
+}
+
+void SessionDriver::labelCreated(const sim::Created& created) {
+  const std::string drawing = host_->currentDrawingName();
+  for (const sim::CreatedPair& pair : created) {
+    const std::string label =
+        labels_.nextCloneLabel(pair.first, "#" + host_->handleText(pair.first));
+    if (!labels_.add(label, pair.second, drawing)) continue;
+    objects_.push_back(LabelledObject{label, pair.second, drawing, false});
+  }
+}
+
+bool SessionDriver::perform(const SessionStep& step, StepFacts& facts) {
+  sim::Host& host = *host_;
+  switch (step.kind) {
+    case StepKind::Drawing:
+      host.useDrawing(step.name);
+      return true;
+
+    case StepKind::Add: {
+      if (labels_.find(step.labels[0]) != nullptr) return false;
+      const AcDbObjectId id = host.addObject(step.name, step.pieces);
+      if (id.isNull()) return false;
+      labels_.add(step.labels[0], id, host.currentDrawingName());
+      objects_.push_back(
+          LabelledObject{step.labels[0], id, host.currentDrawingName(), true});
+      return true;
+    }
+
+    case StepKind::Xdata: {
+      const cadsim::LabelTable::Entry* entry = labels_.find(step.labels[0]);
+      if (entry == nullptr) return false;
+      if (host.setXData(entry->id, step.name, step.items) != Acad::eOk)
+        return false;
+      facts.edited.insert(entry->id);
+      return true;
+    }
+
+    case StepKind::Regapp:
+      return host.registerApp(step.name);
+
+    case StepKind::Erase: {
+      const cadsim::LabelTable::Entry* entry = labels_.find(step.labels[0]);
+      if (entry == nullptr || host.erase(entry->id) != Acad::eOk) return false;
+      facts.erasable.insert(entry->id);
+      return true;
+    }
+
+    case StepKind::Command: {
+      std::vector<AcDbObjectId> ids;
+      resolveSelection(step.labels, ids);
+      if (upper(step.name) == "EXPLODE")
+        facts.erasable.insert(ids.begin(), ids.end());
+      const bool plugin = isRegisteredCommand(host, step.name);
+      facts.created =
+          host.runCommand(step.name, ids, step.repeat, step.outcome);
+      labelCreated(facts.created);
+      if (plugin) afterPluginCommand(step.name);
+      return true;
+    }
+
+    case StepKind::Begin: {
+      const bool plugin = isRegisteredCommand(host, step.name);
+      host.beginCommand(step.name);
+      begun_.push_back(step.name);
+      if (plugin) afterPluginCommand(step.name);
+      return true;
+    }
+
+    case StepKind::End: {
+      if (!host.endCommand(step.name, step.outcome)) return false;
+      for (std::size_t i = begun_.size(); i-- > 0;) {
+        if (upper(begun_[i]) != upper(step.name)) continue;
+        begun_.erase(begun_.begin() + static_cast<std::ptrdiff_t>(i));
+        break;
+      }
+      return true;
+    }
+
+    case StepKind::DeepClone:
+    case StepKind::AppendCopy: {
+      std::vector<AcDbObjectId> ids;
+      if (step.labels.empty()) return false;
+      resolveSelection(step.labels, ids);
+      facts.created = step.kind == StepKind::DeepClone ? host.deepClone(ids)
+                                                       : host.appendCopies(ids);
+      labelCreated(facts.created);
+      return true;
+    }
+
+    case StepKind::LispBegin:
+      host.lispBegin(step.name);
+      return true;
+    case StepKind::LispEnd:
+      host.lispEnd();
+      return true;
+    case StepKind::LispCancel:
+      host.lispCancel();
+      return true;
+
+    case StepKind::Load:
+      if (host.moduleLoaded()) return false;
+      loadModule();
+      return true;
+    case StepKind::Unload:
+      if (!host.moduleLoaded()) return false;
+      unloadModule();
+      return true;
+
+    case StepKind::Fault: {
+      if (!sim::Host::isOperation(step.name) || step.name.empty()) return false;
+      sim::FaultSpec spec;
+      spec.operation = step.name;
+      spec.nth = step.nth;
+      spec.count = step.count;
+      spec.persistent = step.persistent;
+      ArmedFault armed;
+      armed.operation = step.name;
+      armed.armedAt = host.callCount(step.name);
+      armed.first = step.nth;
+      armed.last = step.persistent ? LONG_MAX : step.nth + step.count - 1;
+      host.armFault(spec);
+      faults_.push_back(armed);
+      return true;
+    }
+    case StepKind::FaultOff:
+      host.clearFaults();
+      faults_.clear();
+      return true;
+  }
+  return false;
+}
+
+std::set<std::string> SessionDriver::faultedOperations(
+    const std::map<std::string, long>& callsBefore) const {
+  std::set<std::string> operations;
+  for (const ArmedFault& armed : faults_) {
+    const auto was = callsBefore.find(armed.operation);
+    const long before =
+        (was == callsBefore.end() ? 0 : was->second) - armed.armedAt;
+    const long after = host_->callCount(armed.operation) - armed.armedAt;
+    // Calls before+1 .. after were made in the step; the fault hits
+    // first .. last, counted from arming.
+    if (after >= armed.first && before < armed.last)
+      operations.insert(armed.operation);
+  }
+  return operations;
+}
+
+bool SessionDriver::apply(SessionStep step) {
+  failure_.clear();
+  if (step.kind == StepKind::Command || step.kind == StepKind::DeepClone ||
+      step.kind == StepKind::AppendCopy)
+    filterSelection(step.labels);
+  model_->beginStep();
+  invariants_->before(pendingClonesOfModule());
+  const std::map<std::string, long> callsBefore = host_->callCounts();
+  const long injectedBefore = host_->faultsInjected();
+  StepFacts facts;
+  if (!perform(step, facts)) {
+    invariants_->forget();
+    return false;
+  }
+  ++stepsApplied_;
+  lastApplied_ = step;
+  const long injected = host_->faultsInjected() - injectedBefore;
+  faultsInjected_ += injected;
+  if (injected > 0) facts.faultedOperations = faultedOperations(callsBefore);
+  facts.earlierFaults = earlierFaults_;
+  if (facts.faultedOperations.count("addReactor"))
+    earlierFaults_.insert("addReactor");
+  facts.stripDrawings = model_->offsetDrawingsSeen();
+  if (injected > 0) {
+    for (const std::string& d : offsetDrawingsOfModule(*host_))
+      facts.stripDrawings.insert(d);
+  }
+  check(facts, injected > 0);
+  return true;
+}
+
+void SessionDriver::check(const StepFacts& facts, bool faulted) {
+  std::vector<std::string> failures = invariants_->after(facts);
+  if (faulted && facts.faultedOperations.empty())
+    failures.push_back("a fault was injected outside every armed operation");
+  const WatchState actual = watchStateOfModule(*host_);
+  if (faulted) {
+    // What the module did with a failed call is its own choice; follow it.
+    model_->state() = actual;
+  } else {
+    if (!(actual == model_->state()))
+      failures.push_back("the watcher holds " + actual.describe() +
+                         " where the model holds " +
+                         model_->state().describe());
+    for (const auto& group : model_->flushed()) {
+      const std::string& tag = group.first;
+      bool anyRetagged = false;
+      for (AcDbObjectId clone : group.second)
+        anyRetagged = anyRetagged || invariants_->retags().count(clone) != 0;
+      for (AcDbObjectId clone : group.second) {
+        sim::ObjectInfo info;
+        if (!host_->objectInfo(clone, info) || info.erased) continue;
+        if (partTagIn(info.xdata) != tag) continue;
+        // A lone clone whose own handle spells the old tag has no other
+        // name to take.
+        if (!anyRetagged && upper("$" + info.handle) == upper(tag)) continue;
+        failures.push_back("copy " + info.handle +
+                           " still carries its source's tag " + tag);
+      }
+    }
+  }
+  if (extra_) {
+    const std::string broken = extra_(*host_);
+    if (!broken.empty()) failures.push_back(broken);
+  }
+  for (const std::string& f : failures)
+    failure_ += (failure_.empty() ? "" : "; ") + f;
+}
+
+std::string SessionDriver::dump() {
+  // The model is no reactor of the session the script describes.
+  model_->detach();
+  const std::string json = cadsim::dumpJson(*host_, labels_);
+  model_->attach();
+  return json;
+}

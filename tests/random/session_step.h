@@ -1,0 +1,50 @@
+// One step of a generated session, in the terms of the runner's session
+// language, so that any session can be printed as a script that replays it.
+#ifndef TESTS_RANDOM_SESSION_STEP_H
+#define TESTS_RANDOM_SESSION_STEP_H
+
+#include <string>
+#include <vector>
+
+#include "host/sim/sim_host.h"
+
+enum class StepKind {
+  Drawing,     // drawing NAME
+  Add,         // add LABEL TYPE [pieces=N]
+  Xdata,       // xdata LABEL APP ITEM...
+  Regapp,      // regapp NAME
+  Erase,       // erase LABEL
+  Command,     // command NAME [LABEL...] [repeat=N] [outcome=...]
+  Begin,       // begin NAME
+  End,         // end NAME OUTCOME
+  DeepClone,   // deepclone LABEL...
+  AppendCopy,  // append-copy LABEL...
+  LispBegin,   // lisp begin "LINE"
+  LispEnd,     // lisp end
+  LispCancel,  // lisp cancel
+  Load,        // load
+  Unload,      // unload
+  Fault,       // fault OPERATION nth=N count=N|persistent
+  FaultOff     // fault off
+};
+
+struct SessionStep {
+  StepKind kind = StepKind::Drawing;
+  std::string name;  // drawing, type, application, command, fault operation
+  std::vector<std::string> labels;
+  sim::Items items;
+  int pieces = 2;
+  int repeat = 1;
+  sim::Outcome outcome = sim::Outcome::Ended;
+  long nth = 1;
+  long count = 1;
+  bool persistent = false;
+};
+
+// The step as one line of a session script.
+std::string scriptLine(const SessionStep& step);
+// Whole script: a comment heading, the steps, then `check`.
+std::string scriptOf(const std::vector<SessionStep>& steps,
+                     const std::string& heading);
+
+#endif

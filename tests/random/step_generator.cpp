@@ -1,0 +1,285 @@
+// The mix leans on the copy-family commands and on the part tags that can
+// trip the module: tags that look like handles (so a new tag may equal an
+// old one), tags that differ only in case, the bare "$", a long tag, and
+// objects carrying two tags or other applications' data.
+#include "random/step_generator.h"
+
+namespace {
+
+const std::vector<std::string> kTags = {
+    "$10",
+    "$1F",
+    "$2B",
+    "$A",
+    "$ab",
+    "$AB",
+    "$",
+    "$PIPE-RUN",
+    "$LONG-TAG-OF-ANOTHER-APPLICATION-WELL-PAST-FORTY-EIGHT-CHARACTERS"};
+const std::vector<std::string> kOtherApps = {"ACAD", "SURVEY", "PIPE_DATA"};
+
+struct Weighted {
+  const char* name;
+  int weight;
+};
+const Weighted kCommands[] = {{"COPY", 7},
+                              {"MIRROR", 2},
+                              {"ARRAY", 2},
+                              {"DROPGEOM", 1},
+                              {"PASTECLIP", 2},
+                              {"EXPLODE", 6},
+                              {"OFFSET", 4},
+                              {"KL712_COPY", 2},
+                              {"copy", 1},
+                              {"explode", 1},
+                              {"COPYCLIP", 1},
+                              {"MOVE", 1},
+                              {"QORMPLIVETSTART", 1},
+                              {"QORMPLIVETSTOP", 1}};
+const Weighted kTypes[] = {{"LINE", 30},     {"CIRCLE", 15}, {"ARC", 10},
+                           {"POLYLINE", 25}, {"TEXT", 10},   {"DICTIONARY", 5},
+                           {"XRECORD", 5}};
+const char* const kDrawings[] = {"main", "second", "third"};
+
+// Sessions are kept to drawings of a few hundred objects: the invariants
+// compare every object after every step.
+const std::size_t kCrowded = 250;
+
+template <std::size_t N>
+const char* weightedPick(const Weighted (&table)[N], std::size_t roll) {
+  int total = 0;
+  for (const Weighted& w : table) total += w.weight;
+  int at = static_cast<int>(roll % static_cast<std::size_t>(total));
+  for (const Weighted& w : table) {
+    if (at < w.weight) return w.name;
+    at -= w.weight;
+  }
+  return table[0].name;
+}
+
+std::vector<const LabelledObject*> liveIn(const SessionDriver& session,
+                                          const std::string& drawing) {
+  std::vector<const LabelledObject*> live;
+  for (const LabelledObject& object : session.objects()) {
+    if (object.drawing != drawing) continue;
+    sim::ObjectInfo info;
+    if (session.host().objectInfo(object.id, info) && !info.erased)
+      live.push_back(&object);
+  }
+  return live;
+}
+
+}  // namespace
+
+std::uint64_t StepGenerator::nextBits() {
+  std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+  return z ^ (z >> 31);
+}
+
+sim::Items StepGenerator::items() {
+  sim::Items items;
+  const std::size_t n = 1 + below(4);
+  const bool braced = chance(15);
+  if (braced) items.push_back({1002, std::string("{")});
+  for (std::size_t i = 0; i < n; ++i) {
+    switch (below(7)) {
+      case 0:
+        items.push_back({1000, pick(std::vector<std::string>{
+                                   "pipe", "bend", "flange", "two words"})});
+        break;
+      case 1:
+        items.push_back({1070, static_cast<long>(below(200)) - 100});
+        break;
+      case 2:
+        items.push_back({1071, static_cast<long>(below(200000)) - 100000});
+        break;
+      case 3:
+        items.push_back({1040, static_cast<double>(below(64)) * 0.25 - 4});
+        break;
+      case 4:
+        items.push_back(
+            {1010, sim::Point{static_cast<double>(below(20)),
+                              static_cast<double>(below(20)) / 2, 0.0}});
+        break;
+      case 5:
+        items.push_back({1003, std::string("0")});
+        break;
+      default:
+        items.push_back(
+            {1005, pick(std::vector<std::string>{"1F", "2A", "10"})});
+        break;
+    }
+  }
+  if (braced) items.push_back({1002, std::string("}")});
+  return items;
+}
+
+SessionStep StepGenerator::add() {
+  SessionStep step;
+  step.kind = StepKind::Add;
+  step.name = weightedPick(kTypes, nextBits());
+  step.labels.push_back(step.name.substr(0, 1) + std::to_string(nextLabel_++));
+  step.pieces = step.name == "POLYLINE" ? 1 + static_cast<int>(below(4)) : 1;
+  return step;
+}
+
+SessionStep StepGenerator::xdata(const SessionDriver& session) {
+  std::vector<const LabelledObject*> userMade;
+  for (const LabelledObject& object : session.objects())
+    if (object.userMade) userMade.push_back(&object);
+  SessionStep step;
+  step.kind = StepKind::Xdata;
+  step.labels.push_back(pick(userMade)->label);
+  step.name = chance(75) ? pick(kTags) : pick(kOtherApps);
+  if (!chance(8)) step.items = items();
+  return step;
+}
+
+std::vector<std::string> StepGenerator::selection(const SessionDriver& session,
+                                                  std::size_t most) {
+  std::vector<const LabelledObject*> live =
+      liveIn(session, session.host().currentDrawingName());
+  std::vector<std::string> labels;
+  const std::size_t n = below(most + 1);
+  for (std::size_t i = 0; i < n && !live.empty(); ++i) {
+    const std::size_t at = below(live.size());
+    labels.push_back(live[at]->label);
+    live.erase(live.begin() + static_cast<std::ptrdiff_t>(at));
+  }
+  return labels;
+}
+
+SessionStep StepGenerator::command(const SessionDriver& session) {
+  SessionStep step;
+  step.kind = StepKind::Command;
+  step.name = weightedPick(kCommands, nextBits());
+  const bool crowded = session.objects().size() > kCrowded;
+  step.labels = selection(session, crowded ? 1 : 3);
+  step.repeat = chance(80) || crowded ? 1 : 2 + static_cast<int>(below(2));
+  const std::size_t roll = below(100);
+  step.outcome = roll < 70   ? sim::Outcome::Ended
+                 : roll < 85 ? sim::Outcome::Cancelled
+                             : sim::Outcome::Failed;
+  return step;
+}
+
+SessionStep StepGenerator::fault() {
+  static const std::vector<std::string> operations =
+      sim::Host::operationNames();
+  SessionStep step;
+  step.kind = StepKind::Fault;
+  step.name = pick(operations);
+  step.nth = 1 + static_cast<long>(below(15));
+  step.persistent = chance(10);
+  step.count = 1 + static_cast<long>(below(3));
+  return step;
+}
+
+SessionStep StepGenerator::next(const SessionDriver& session) {
+  const std::string current = session.host().currentDrawingName();
+  const std::size_t live = liveIn(session, current).size();
+  const bool crowded = session.objects().size() > kCrowded;
+  bool anyUserMade = false;
+  for (const LabelledObject& object : session.objects())
+    anyUserMade = anyUserMade || object.userMade;
+
+  enum Choice {
+    kAdd,
+    kXdata,
+    kRegapp,
+    kErase,
+    kCommand,
+    kBegin,
+    kEnd,
+    kDeepClone,
+    kAppendCopy,
+    kLisp,
+    kDrawing,
+    kLoad,
+    kFault,
+    kFaultOff,
+    kChoices
+  };
+  int weights[kChoices] = {};
+  weights[kAdd] = crowded ? 0 : live < 4 ? 30 : 10;
+  weights[kXdata] = anyUserMade ? 14 : 0;
+  weights[kRegapp] = 1;
+  weights[kErase] = live > 0 ? 3 : 0;
+  weights[kCommand] = 26;
+  weights[kBegin] = session.begunCommands().size() < 4 ? 5 : 0;
+  weights[kEnd] = session.begunCommands().empty() ? 0 : 7;
+  weights[kDeepClone] = live > 0 ? 4 : 0;
+  weights[kAppendCopy] = live > 0 ? 2 : 0;
+  weights[kLisp] = 4;
+  weights[kDrawing] = 3;
+  weights[kLoad] = 1;
+  weights[kFault] = 4;
+  weights[kFaultOff] = 1;
+  int total = 0;
+  for (int w : weights) total += w;
+  int roll = static_cast<int>(below(static_cast<std::size_t>(total)));
+  int choice = 0;
+  while (roll >= weights[choice]) roll -= weights[choice++];
+
+  SessionStep step;
+  switch (choice) {
+    case kAdd:
+      return add();
+    case kXdata:
+      return xdata(session);
+    case kRegapp:
+      step.kind = StepKind::Regapp;
+      step.name = chance(50) ? pick(kTags) : pick(kOtherApps);
+      return step;
+    case kErase: {
+      step.kind = StepKind::Erase;
+      step.labels = selection(session, 1);
+      if (step.labels.empty()) return add();
+      return step;
+    }
+    case kCommand:
+      return command(session);
+    case kBegin:
+      step = command(session);
+      step.kind = StepKind::Begin;
+      step.labels.clear();
+      return step;
+    case kEnd:
+      step = command(session);
+      step.kind = StepKind::End;
+      step.labels.clear();
+      step.name = pick(session.begunCommands());
+      return step;
+    case kDeepClone:
+    case kAppendCopy:
+      step.kind =
+          choice == kDeepClone ? StepKind::DeepClone : StepKind::AppendCopy;
+      step.labels = selection(session, crowded ? 1 : 3);
+      if (step.labels.empty()) step.labels = selection(session, 1);
+      if (step.labels.empty()) return add();
+      return step;
+    case kLisp: {
+      const std::size_t which = below(4);
+      step.kind = which < 2    ? StepKind::LispBegin
+                  : which == 2 ? StepKind::LispEnd
+                               : StepKind::LispCancel;
+      step.name = "(c:copyall)";
+      return step;
+    }
+    case kDrawing:
+      step.kind = StepKind::Drawing;
+      step.name = kDrawings[below(3)];
+      return step;
+    case kLoad:
+      step.kind =
+          session.host().moduleLoaded() ? StepKind::Unload : StepKind::Load;
+      return step;
+    case kFault:
+      return fault();
+    default:
+      step.kind = StepKind::FaultOff;
+      return step;
+  }
+}

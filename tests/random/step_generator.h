@@ -1,0 +1,46 @@
+// Picks the next step of a random session from a seed and the session's
+// state: what a user, the host's commands, LISP and the host's failures
+// could do next.
+#ifndef TESTS_RANDOM_STEP_GENERATOR_H
+#define TESTS_RANDOM_STEP_GENERATOR_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "random/session_driver.h"
+#include "random/session_step.h"
+
+class StepGenerator {
+ public:
+  explicit StepGenerator(std::uint64_t seed) : state_(seed) {}
+
+  SessionStep next(const SessionDriver& session);
+
+ private:
+  // splitmix64: the same numbers from the same seed with every compiler and
+  // standard library, so a seed replays anywhere.
+  std::uint64_t nextBits();
+  // 0 .. n-1
+  std::size_t below(std::size_t n) { return n == 0 ? 0 : nextBits() % n; }
+  bool chance(int percent) {
+    return below(100) < static_cast<std::size_t>(percent);
+  }
+  template <typename T>
+  const T& pick(const std::vector<T>& from) {
+    return from[below(from.size())];
+  }
+
+  SessionStep add();
+  SessionStep xdata(const SessionDriver& session);
+  SessionStep command(const SessionDriver& session);
+  SessionStep fault();
+  std::vector<std::string> selection(const SessionDriver& session,
+                                     std::size_t most);
+  sim::Items items();
+
+  std::uint64_t state_;
+  int nextLabel_ = 1;
+};
+
+#endif
