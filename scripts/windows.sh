@@ -59,7 +59,7 @@ mkdir -p "$sessions"
 linux_cadsim=$linux_build/tools/cadsim/cadsim
 failed=0
 count=0
-for script in examples/*.cadsim tests/scripts/*.cadsim; do
+for script in examples/*.cadsim tests/scripts/*.cadsim tests/windows/*.cadsim; do
   count=$((count + 1))
   name=${script//\//_}
   name=${name%.cadsim}

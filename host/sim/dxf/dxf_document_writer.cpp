@@ -3,11 +3,29 @@
 #include <cstdio>
 #include <fstream>
 
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
 #include "dxf_tag_writer.h"
 
 namespace dxf {
 
 namespace {
+
+// Moves the finished file over the old one in one step. Windows' rename
+// refuses an existing target, so there the replacement must be asked for.
+bool replaceFile(const std::string& from, const std::string& to) {
+#if defined(_WIN32)
+  return MoveFileExA(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+  return std::rename(from.c_str(), to.c_str()) == 0;
+#endif
+}
 
 void writeObject(TagWriter& writer, const Object& object) {
   writer.raw(0, object.type);
@@ -93,7 +111,7 @@ bool writeDocumentFile(const Document& document, const std::string& path,
       return false;
     }
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+  if (!replaceFile(temporary, path)) {
     std::remove(temporary.c_str());
     error.line = 0;
     error.message = "cannot replace \"" + path + "\"";
