@@ -27,17 +27,26 @@ bool isRegisteredCommand(const sim::Host& host, const std::string& name) {
 
 }  // namespace
 
-SessionDriver::SessionDriver(ExtraInvariant extra)
+SessionDriver::SessionDriver(ExtraInvariant extra,
+                             const sim::FaultSpec* armedByHost)
     : extra_(std::move(extra)), host_(new sim::Host) {
+  if (armedByHost != nullptr) {
+    ArmedFault armed;
+    armed.operation = armedByHost->operation;
+    armed.first = armedByHost->nth;
+    armed.last = armedByHost->persistent
+                     ? LONG_MAX
+                     : armedByHost->nth + armedByHost->count - 1;
+    faults_.push_back(armed);
+  }
   host_->useDrawing("main");
   model_.reset(new WatchModel(*host_));
   model_->attach();
-  loadModule();
   invariants_.reset(new PartInvariants(*host_));
-  host_->audit();
-  if (!host_->violations().empty())
-    failure_ = "host reports at load: " + host_->violations().front();
-  host_->clearViolations();
+  SessionStep load;
+  load.kind = StepKind::Load;
+  apply(load);
+  stepsApplied_ = 0;
 }
 
 SessionDriver::~SessionDriver() {
@@ -256,8 +265,10 @@ bool SessionDriver::apply(SessionStep step) {
   faultsInjected_ += injected;
   if (injected > 0) facts.faultedOperations = faultedOperations(callsBefore);
   facts.earlierFaults = earlierFaults_;
-  if (facts.faultedOperations.count("addReactor"))
-    earlierFaults_.insert("addReactor");
+  // A reactor the host refused to take, or to give back, shows only later:
+  // at its removal, or when the module unloads.
+  for (const char* lasting : {"addReactor", "removeReactor"})
+    if (facts.faultedOperations.count(lasting)) earlierFaults_.insert(lasting);
   facts.stripDrawings = model_->offsetDrawingsSeen();
   if (injected > 0) {
     for (const std::string& d : offsetDrawingsOfModule(*host_))
@@ -303,6 +314,11 @@ void SessionDriver::check(const StepFacts& facts, bool faulted) {
   }
   for (const std::string& f : failures)
     failure_ += (failure_.empty() ? "" : "; ") + f;
+  if (!failure_.empty() && faulted) {
+    failure_ += " (faults injected into:";
+    for (const std::string& op : facts.faultedOperations) failure_ += " " + op;
+    failure_ += ")";
+  }
 }
 
 std::string SessionDriver::dump() {

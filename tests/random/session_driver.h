@@ -29,8 +29,11 @@ using ExtraInvariant = std::function<std::string(const sim::Host&)>;
 
 class SessionDriver {
  public:
-  // Makes the host (drawing "main", the module loaded), as the runner does.
-  explicit SessionDriver(ExtraInvariant extra = nullptr);
+  // Makes the host (drawing "main", the module loaded), as the runner does;
+  // loading is checked as the first step. armedByHost: the fault a running
+  // sweep arms on every new host, if any.
+  explicit SessionDriver(ExtraInvariant extra = nullptr,
+                         const sim::FaultSpec* armedByHost = nullptr);
   ~SessionDriver();
   SessionDriver(const SessionDriver&) = delete;
   SessionDriver& operator=(const SessionDriver&) = delete;
