@@ -422,7 +422,7 @@ long Host::openObjectCount() const {
 }
 
 long Host::liveResbufItems() const {
-  return static_cast<long>(state_->liveItems.size());
+  return static_cast<long>(state_->resbufs.liveCount());
 }
 
 long Host::liveNewObjects() const {

@@ -140,7 +140,7 @@ HostState::~HostState() {
   newObjects.clear();
   for (AcDbObject* object : leakedNewObjects) delete object;
   leakedNewObjects.clear();
-  while (!liveItems.empty()) freeItem(liveItems.begin()->first);
+  resbufs.releaseAll();
 }
 
 bool HostState::fault(Op op, const AcDbStub* object) {
@@ -194,10 +194,10 @@ void HostState::audit(const std::string& context) {
   std::sort(leftOpen.begin(), leftOpen.end());
   for (auto& entry : leftOpen) violation(entry.second);
 
-  if (!liveItems.empty()) {
-    violation("after " + context + ": " + std::to_string(liveItems.size()) +
+  if (resbufs.liveCount() != 0) {
+    violation("after " + context + ": " + std::to_string(resbufs.liveCount()) +
               " result-buffer item(s) not freed");
-    while (!liveItems.empty()) freeItem(liveItems.begin()->first);
+    resbufs.releaseAll();
   }
 
   if (!newObjects.empty()) {

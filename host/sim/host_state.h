@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "host/api/host_api.h"
+#include "host/sim/resbuf_pool.h"
 #include "host/sim/sim_host.h"
 
 namespace dxf {
@@ -316,10 +317,13 @@ class HostState {
 
   // -- Result buffers --
   resbuf* newItem(short code);
-  void setItemString(resbuf* item, const AcWString& text);
-  bool isLiveItem(const resbuf* item) const {
-    return liveItems.count(const_cast<resbuf*>(item)) != 0;
+  void setItemString(resbuf* item, const AcWString& text) {
+    resbufs.setString(item, text.data(), text.size());
   }
+  void setItemString(resbuf* item, const ACHAR* text) {
+    resbufs.setString(item, text, std::char_traits<ACHAR>::length(text));
+  }
+  bool isLiveItem(const resbuf* item) const { return resbufs.isLive(item); }
   void freeItem(resbuf* item);
   resbuf* chainFromStored(const std::vector<StoredItem>& items,
                           const AcDbImpDatabase* drawing);
@@ -376,7 +380,7 @@ class HostState {
 
   // Every item handed out, with the string it was given, so a plug-in that
   // swaps an item's string cannot make the host free foreign memory.
-  std::unordered_map<resbuf*, ACHAR*> liveItems;
+  ResbufPool resbufs;
 
   std::vector<std::string> violations;
   std::vector<std::string> lines;

@@ -90,29 +90,9 @@ bool isXdataDataCode(int code) {
   }
 }
 
-resbuf* HostState::newItem(short code) {
-  resbuf* item = new resbuf;
-  std::memset(item, 0, sizeof(resbuf));
-  item->restype = code;
-  liveItems.emplace(item, nullptr);
-  return item;
-}
+resbuf* HostState::newItem(short code) { return resbufs.allocate(code); }
 
-void HostState::setItemString(resbuf* item, const AcWString& text) {
-  ACHAR* copy = new ACHAR[text.size() + 1];
-  std::copy(text.begin(), text.end(), copy);
-  copy[text.size()] = 0;
-  item->resval.rstring = copy;
-  liveItems[item] = copy;
-}
-
-void HostState::freeItem(resbuf* item) {
-  auto it = liveItems.find(item);
-  if (it == liveItems.end()) return;
-  delete[] it->second;
-  liveItems.erase(it);
-  delete item;
-}
+void HostState::freeItem(resbuf* item) { resbufs.release(item); }
 
 void HostState::adsNameOf(const AcDbStub* stub, ads_name name) const {
   name[0] = stub != nullptr ? stub->drawing->serial : 0;
@@ -300,15 +280,14 @@ int acutRelRb(resbuf* chain) {
   if (state == nullptr) return RTERROR;
   for (resbuf* item = chain; item != nullptr;) {
     // Checked before anything is read from it: it may be freed already.
-    auto it = state->liveItems.find(item);
-    if (it == state->liveItems.end()) {
+    if (!state->isLiveItem(item)) {
       // Freeing memory the host never handed out corrupts a real heap.
       state->violation(
           "acutRelRb: an item the host did not hand out (or freed twice)");
       return RTERROR;
     }
     if (sim::kindOfCode(item->restype) == ValueKind::String &&
-        item->resval.rstring != it->second)
+        item->resval.rstring != state->resbufs.givenString(item))
       state->violation(
           "acutRelRb: an item's string was replaced by memory the host did "
           "not allocate");

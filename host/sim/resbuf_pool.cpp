@@ -1,0 +1,133 @@
+#include "host/sim/resbuf_pool.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define SIMHOST_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define SIMHOST_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#else
+#define SIMHOST_POISON(p, n) ((void)(p), (void)(n))
+#define SIMHOST_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
+namespace sim {
+
+namespace {
+#if defined(__SANITIZE_ADDRESS__)
+// A slot freed long ago is reused first, so a stale read meets poison.
+constexpr bool kReuseOldestFirst = true;
+#else
+// The slot freed last is warm in the cache.
+constexpr bool kReuseOldestFirst = false;
+#endif
+}  // namespace
+
+ResbufPool::~ResbufPool() {
+  releaseAll();
+  for (auto& chunk : chunks_) {
+    SIMHOST_UNPOISON(chunk->slots, kChunkBytes);
+    ::operator delete(chunk->slots, std::align_val_t(kChunkBytes));
+  }
+}
+
+void ResbufPool::addChunk() {
+  auto chunk = std::make_unique<Chunk>();
+  chunk->slots = static_cast<Slot*>(
+      ::operator new(kChunkBytes, std::align_val_t(kChunkBytes)));
+  chunk->given = std::make_unique<const ACHAR*[]>(kPerChunk);
+  chunk->live = std::make_unique<bool[]>(kPerChunk);
+  SIMHOST_POISON(chunk->slots, kChunkBytes);
+  byAddress_.emplace(reinterpret_cast<std::uintptr_t>(chunk->slots),
+                     chunk.get());
+  for (std::size_t i = 0; i < kPerChunk; ++i)
+    free_.push_back(Place{chunk.get(), i});
+  chunks_.push_back(std::move(chunk));
+}
+
+bool ResbufPool::find(const resbuf* item, Place& place) const {
+  const std::uintptr_t p = reinterpret_cast<std::uintptr_t>(item);
+  const std::uintptr_t base = p & ~std::uintptr_t(kChunkBytes - 1);
+  if (base != lastBase_ || lastChunk_ == nullptr) {
+    auto it = byAddress_.find(base);
+    if (it == byAddress_.end()) return false;
+    lastBase_ = base;
+    lastChunk_ = it->second;
+  }
+  const std::uintptr_t offset = p - base;
+  if (offset % sizeof(Slot) != 0 || offset / sizeof(Slot) >= kPerChunk)
+    return false;
+  place = Place{lastChunk_, offset / sizeof(Slot)};
+  return place.chunk->live[place.index];
+}
+
+resbuf* ResbufPool::allocate(short code) {
+  if (free_.empty()) addChunk();
+  Place place;
+  if (kReuseOldestFirst) {
+    place = free_.front();
+    free_.pop_front();
+  } else {
+    place = free_.back();
+    free_.pop_back();
+  }
+  Slot* slot = &place.chunk->slots[place.index];
+  SIMHOST_UNPOISON(slot, sizeof(Slot));
+  std::memset(&slot->item, 0, sizeof(resbuf));
+  slot->item.restype = code;
+  place.chunk->live[place.index] = true;
+  place.chunk->given[place.index] = nullptr;
+  ++live_;
+  return &slot->item;
+}
+
+void ResbufPool::freeString(Slot& slot, const ACHAR* given) {
+  if (given != nullptr && given != slot.text) delete[] given;
+}
+
+void ResbufPool::setString(resbuf* item, const ACHAR* text,
+                           std::size_t length) {
+  Place place;
+  if (!find(item, place)) return;
+  Slot& slot = *reinterpret_cast<Slot*>(item);
+  freeString(slot, place.chunk->given[place.index]);
+  ACHAR* copy = length < kInlineUnits ? slot.text : new ACHAR[length + 1];
+  std::copy(text, text + length, copy);
+  copy[length] = 0;
+  item->resval.rstring = copy;
+  place.chunk->given[place.index] = copy;
+}
+
+bool ResbufPool::isLive(const resbuf* item) const {
+  Place place;
+  return find(item, place);
+}
+
+const ACHAR* ResbufPool::givenString(const resbuf* item) const {
+  Place place;
+  return find(item, place) ? place.chunk->given[place.index] : nullptr;
+}
+
+void ResbufPool::release(resbuf* item) {
+  Place place;
+  if (!find(item, place)) return;
+  Slot& slot = *reinterpret_cast<Slot*>(item);
+  freeString(slot, place.chunk->given[place.index]);
+  place.chunk->given[place.index] = nullptr;
+  place.chunk->live[place.index] = false;
+  --live_;
+  SIMHOST_POISON(&slot, sizeof(Slot));
+  free_.push_back(place);
+}
+
+void ResbufPool::releaseAll() {
+  for (auto& chunk : chunks_) {
+    if (live_ == 0) return;
+    for (std::size_t i = 0; i < kPerChunk; ++i)
+      if (chunk->live[i]) release(&chunk->slots[i].item);
+  }
+}
+
+}  // namespace sim

@@ -1,0 +1,82 @@
+// The result-buffer items the host hands out: a pool of slots that knows
+// which items are live and which string each was given.
+#ifndef HOST_SIM_RESBUF_POOL_H
+#define HOST_SIM_RESBUF_POOL_H
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "host/api/host_api.h"
+
+namespace sim {
+
+// Items live in aligned chunks that the pool keeps for its whole life, so an
+// item a plug-in passes back is checked by its chunk's address and its
+// slot's live mark before anything is read through it, and handing out or
+// taking back an item costs no heap call. A short string lives in the slot.
+// Under AddressSanitizer a free slot is poisoned and reused oldest first, so
+// a plug-in that reads an item after freeing it is still caught.
+class ResbufPool {
+ public:
+  ResbufPool() = default;
+  ~ResbufPool();
+  ResbufPool(const ResbufPool&) = delete;
+  ResbufPool& operator=(const ResbufPool&) = delete;
+
+  // A zeroed live item with this group code.
+  resbuf* allocate(short code);
+  // Gives a live item its own copy of text as its string.
+  void setString(resbuf* item, const ACHAR* text, std::size_t length);
+  // True for an item this pool handed out and has not taken back.
+  bool isLive(const resbuf* item) const;
+  // The string the pool gave a live item, or null.
+  const ACHAR* givenString(const resbuf* item) const;
+  // Takes back a live item and the string it was given; anything else is
+  // ignored.
+  void release(resbuf* item);
+  // Takes back every live item.
+  void releaseAll();
+  std::size_t liveCount() const { return live_; }
+
+ private:
+  static constexpr std::size_t kInlineUnits = 20;
+  // The item first: an item's address is its slot's.
+  struct Slot {
+    resbuf item;
+    ACHAR text[kInlineUnits];
+  };
+  static constexpr std::size_t kChunkBytes = 64 * 1024;
+  static constexpr std::size_t kPerChunk = kChunkBytes / sizeof(Slot);
+  // Kept apart from the slots, which are poisoned while free.
+  struct Chunk {
+    Slot* slots = nullptr;
+    std::unique_ptr<const ACHAR*[]> given;  // null: the slot is free
+    std::unique_ptr<bool[]> live;
+  };
+  struct Place {
+    Chunk* chunk;
+    std::size_t index;
+  };
+
+  // Where a live item sits; false for any other pointer.
+  bool find(const resbuf* item, Place& place) const;
+  void addChunk();
+  void freeString(Slot& slot, const ACHAR* given);
+
+  std::vector<std::unique_ptr<Chunk>> chunks_;
+  std::unordered_map<std::uintptr_t, Chunk*> byAddress_;
+  // The chunk found last: an item is most often checked just after it was
+  // made, or next to one that was.
+  mutable std::uintptr_t lastBase_ = 0;
+  mutable Chunk* lastChunk_ = nullptr;
+  std::deque<Place> free_;
+  std::size_t live_ = 0;
+};
+
+}  // namespace sim
+
+#endif
