@@ -215,6 +215,11 @@ class AcDbImpObject {
   // Xrecord data, when the object is an xrecord.
   std::vector<sim::StoredItem> record;
 
+  // Where the object sits in the host's sets of open and of new objects.
+  std::size_t openPosition = kNoPosition;
+  std::size_t newPosition = kNoPosition;
+  static constexpr std::size_t kNoPosition = ~std::size_t(0);
+
   bool isOpen() const { return !opens.empty(); }
   bool readEnabled() const { return stub == nullptr || !opens.empty(); }
   bool writeEnabled() const { return stub == nullptr || writers > 0; }
@@ -222,6 +227,50 @@ class AcDbImpObject {
   void push(AcDb::OpenMode mode, bool byHost);
   void popAt(std::size_t index);
 };
+
+namespace sim {
+
+// A set of objects that each keep their own place in it, so that adding and
+// removing one costs neither a search nor a heap call: every open and close
+// passes here. The order is not kept; readers sort what they report.
+template <std::size_t AcDbImpObject::*Position>
+class ObjectSet {
+ public:
+  using const_iterator = std::vector<AcDbImpObject*>::const_iterator;
+
+  void insert(AcDbImpObject* object) {
+    if (count(object) != 0) return;
+    object->*Position = members_.size();
+    members_.push_back(object);
+  }
+  void erase(AcDbImpObject* object) {
+    if (count(object) == 0) return;
+    const std::size_t position = object->*Position;
+    members_[position] = members_.back();
+    members_[position]->*Position = position;
+    members_.pop_back();
+    object->*Position = AcDbImpObject::kNoPosition;
+  }
+  std::size_t count(const AcDbImpObject* object) const {
+    const std::size_t position = object->*Position;
+    return position < members_.size() && members_[position] == object ? 1
+                                                                       : 0;
+  }
+  void clear() {
+    for (AcDbImpObject* object : members_)
+      object->*Position = AcDbImpObject::kNoPosition;
+    members_.clear();
+  }
+  std::size_t size() const { return members_.size(); }
+  bool empty() const { return members_.empty(); }
+  const_iterator begin() const { return members_.begin(); }
+  const_iterator end() const { return members_.end(); }
+
+ private:
+  std::vector<AcDbImpObject*> members_;
+};
+
+}  // namespace sim
 
 class AcDbImpDatabase {
  public:
@@ -371,8 +420,8 @@ class HostState {
   long nextSerial = 1;
 
   StubRegistry stubRegistry;
-  std::unordered_set<AcDbImpObject*> openObjects;
-  std::unordered_set<AcDbImpObject*> newObjects;
+  ObjectSet<&AcDbImpObject::openPosition> openObjects;
+  ObjectSet<&AcDbImpObject::newPosition> newObjects;
   // Reported as leaked; deleted with the host unless the plug-in does.
   std::unordered_set<AcDbObject*> leakedNewObjects;
   long objectAllocations = 0;
