@@ -1,0 +1,122 @@
+// The module's cost next to the host's own work: every copy scenario runs in
+// one process twice, with the module watching and with it stopped, on a
+// fresh drawing each time; only the command itself is timed, in processor
+// time of the thread. The table after
+// the run gives the ratio, the host's own time per copy, and how time grows
+// from N to 10N.
+//
+// Under valgrind --tool=callgrind --instr-atstart=no only the timed command
+// is instrumented, so the instruction count is the command's alone.
+#include <valgrind/callgrind.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench/copy_scenarios.h"
+#include "bench/cpu_stopwatch.h"
+#include "bench/figure_table.h"
+
+namespace {
+
+std::string benchName(const bench::CopyScenario& scenario, bool watching) {
+  return scenario.name + (watching ? "/watching" : "/stopped");
+}
+
+void runScenario(benchmark::State& state, const bench::CopyScenario* scenario,
+                 bool watching) {
+  for (auto _ : state) {
+    bench::PreparedDrawing drawing(*scenario, watching);
+    if (!drawing.problem().empty()) {
+      state.SkipWithError(drawing.problem().c_str());
+      break;
+    }
+    CALLGRIND_START_INSTRUMENTATION;
+    const bench::CpuStopwatch stopwatch;
+    const sim::Created created = drawing.run();
+    const double seconds = stopwatch.seconds();
+    CALLGRIND_STOP_INSTRUMENTATION;
+    state.SetIterationTime(seconds);
+    const std::string problem = drawing.checkCopies(created);
+    if (!problem.empty()) {
+      state.SkipWithError(problem.c_str());
+      break;
+    }
+  }
+  state.counters["clones"] = static_cast<double>(scenario->clones());
+}
+
+std::optional<double> ratio(std::optional<double> a, std::optional<double> b) {
+  if (!a || !b || *b <= 0) return std::nullopt;
+  return *a / *b;
+}
+
+std::optional<double> perClone(std::optional<double> seconds, long clones,
+                               double unit) {
+  if (!seconds) return std::nullopt;
+  return *seconds * unit / double(clones);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Each scenario is measured on a fresh drawing, so a repetition is one
+  // command; --quick runs each once (for a profiler or a first look).
+  bool quick = false;
+  std::vector<char*> args;
+  for (int i = 0; i < argc; ++i) {
+    if (i > 0 && std::string(argv[i]) == "--quick")
+      quick = true;
+    else
+      args.push_back(argv[i]);
+  }
+  int argCount = static_cast<int>(args.size());
+
+  const std::vector<bench::CopyScenario> scenarios = bench::copyScenarios();
+  for (const bench::CopyScenario& scenario : scenarios)
+    for (bool watching : {true, false})
+      benchmark::RegisterBenchmark(benchName(scenario, watching).c_str(),
+                                   runScenario, &scenario, watching)
+          ->UseManualTime()
+          ->Unit(benchmark::kMillisecond)
+          ->Iterations(1)
+          ->Repetitions(quick ? 1 : scenario.repetitions)
+          ->ComputeStatistics("min", bench::fastestOf);
+
+  benchmark::Initialize(&argCount, args.data());
+  if (benchmark::ReportUnrecognizedArguments(argCount, args.data())) return 1;
+  bench::FigureCollector collector;
+  benchmark::RunSpecifiedBenchmarks(&collector);
+
+  bench::Table table({"scenario", "N", "copies", "stopped ms", "watching ms",
+                      "ratio", "host ns/copy", "module ns/copy",
+                      "growth from N/10"});
+  for (const bench::CopyScenario& scenario : scenarios) {
+    const std::optional<double> watching =
+        collector.seconds(benchName(scenario, true));
+    const std::optional<double> stopped =
+        collector.seconds(benchName(scenario, false));
+    if (!watching && !stopped) continue;
+    std::optional<double> moduleSeconds;
+    if (watching && stopped) moduleSeconds = *watching - *stopped;
+    std::optional<double> growth;
+    if (!scenario.tenthName.empty())
+      for (const bench::CopyScenario& tenth : scenarios)
+        if (tenth.name == scenario.tenthName)
+          growth = ratio(watching, collector.seconds(benchName(tenth, true)));
+    table.addRow(
+        {scenario.label, std::to_string(scenario.entities),
+         std::to_string(scenario.clones()),
+         bench::fixed(perClone(stopped, 1, 1e3), 1),
+         bench::fixed(perClone(watching, 1, 1e3), 1),
+         bench::fixed(ratio(watching, stopped), 2),
+         bench::fixed(perClone(stopped, scenario.clones(), 1e9), 0),
+         bench::fixed(perClone(moduleSeconds, scenario.clones(), 1e9), 0),
+         growth ? bench::fixed(growth, 2) : std::string("")});
+  }
+  std::printf(
+      "\nModule watching against stopped (fastest repetition of each)\n\n%s",
+      table.str().c_str());
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,151 @@
+// The pending groups alone: filing a million (source, clone) pairs spread over
+// few or many tags, then flushing them, and the bytes a pending copy holds.
+// A flush here hands each group to a retag that only counts it: what
+// retagging costs the host is measured by module_cost_bench.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench/counting_allocator.h"
+#include "bench/cpu_stopwatch.h"
+#include "bench/figure_table.h"
+#include "watcher/pending_groups.h"
+
+namespace {
+
+const long kPairs = 1000000;
+const long kTagCounts[] = {10, 1000, 100000};
+
+// How the pairs of one deep clone meet the tags: one after another in turn
+// (every pair a different group from the last), or a part's copies together,
+// as a copy of whole parts brings them.
+enum class Order { RoundRobin, PartsTogether };
+
+const char* orderName(Order order) {
+  return order == Order::RoundRobin ? "round_robin" : "parts_together";
+}
+
+// Tags as the module makes them: "$" and a handle's hexadecimal text.
+std::vector<AcWString> makeTags(long count) {
+  std::vector<AcWString> tags;
+  tags.reserve(static_cast<std::size_t>(count));
+  for (long i = 0; i < count; ++i) {
+    char text[24];
+    std::snprintf(text, sizeof text, "$%lX", 0x100000L + i);
+    tags.emplace_back(text, text + std::char_traits<char>::length(text));
+  }
+  return tags;
+}
+
+// The tag of pair i of pairs, over tags.size() tags.
+std::size_t tagOfPair(long i, long pairs, std::size_t tagCount, Order order) {
+  if (order == Order::RoundRobin) return static_cast<std::size_t>(i) % tagCount;
+  return static_cast<std::size_t>(i / (pairs / static_cast<long>(tagCount)));
+}
+
+// A clone id that names no object: the list never looks at it.
+AcDbObjectId fakeClone(long i) {
+  return AcDbObjectId(
+      reinterpret_cast<AcDbStub*>(static_cast<std::uintptr_t>(i + 1) * 8));
+}
+
+// Bytes a text of this tag takes on the heap when a group keeps a copy of
+// it; short texts live inside the string itself and cost nothing apart.
+std::size_t heapTextBytes(const AcWString& tag) {
+  const AcWString copy(tag);
+  return copy.capacity() > AcWString().capacity()
+             ? (copy.capacity() + 1) * sizeof(ACHAR)
+             : 0;
+}
+
+long gRetaggedClones = 0;
+void countRetag(AcDbObjectIdArray ids, const ACHAR*) {
+  gRetaggedClones += ids.length();
+}
+
+void fileThenFlush(benchmark::State& state, long pairs, long tagCount,
+                   Order order) {
+  const std::vector<AcWString> tags = makeTags(tagCount);
+  std::size_t textBytes = 0;
+  for (const AcWString& tag : tags) textBytes += heapTextBytes(tag);
+  double fileSeconds = 0, flushSeconds = 0, bytesPerCopy = 0;
+  for (auto _ : state) {
+    PendingGroupList pending;
+    const std::size_t heapBefore = bench::liveHeapBytes();
+    bench::CpuStopwatch stopwatch;
+    for (long i = 0; i < pairs; ++i)
+      pending.file(tags[tagOfPair(i, pairs, tags.size(), order)], fakeClone(i));
+    const double file = stopwatch.seconds();
+    const std::size_t held = bench::liveHeapBytes() - heapBefore;
+    gRetaggedClones = 0;
+    stopwatch.restart();
+    pending.drain(countRetag);
+    const double flush = stopwatch.seconds();
+    if (gRetaggedClones != pairs || !pending.isEmpty()) {
+      state.SkipWithError("the flush lost pending copies");
+      break;
+    }
+    state.SetIterationTime(file);
+    fileSeconds = fileSeconds == 0 ? file : std::min(fileSeconds, file);
+    flushSeconds = flushSeconds == 0 ? flush : std::min(flushSeconds, flush);
+    bytesPerCopy = static_cast<double>(held - textBytes) / double(pairs);
+  }
+  state.counters["file_ns_per_pair"] = fileSeconds * 1e9 / double(pairs);
+  state.counters["flush_ns_per_pair"] = flushSeconds * 1e9 / double(pairs);
+  state.counters["bytes_per_pending_copy"] = bytesPerCopy;
+}
+
+std::string benchName(long pairs, long tags, Order order) {
+  return "file_then_flush/pairs:" + std::to_string(pairs) +
+         "/tags:" + std::to_string(tags) + "/" + orderName(order);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  struct Case {
+    long pairs, tags;
+    Order order;
+  };
+  std::vector<Case> cases;
+  for (Order order : {Order::RoundRobin, Order::PartsTogether})
+    for (long tags : kTagCounts) cases.push_back({kPairs, tags, order});
+  // A copy of many one-entity parts: every pending copy has a group of its own.
+  cases.push_back({100000, 100000, Order::PartsTogether});
+  for (const Case& c : cases)
+    benchmark::RegisterBenchmark(benchName(c.pairs, c.tags, c.order).c_str(),
+                                 fileThenFlush, c.pairs, c.tags, c.order)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Repetitions(5)
+        ->ComputeStatistics("min", bench::fastestOf);
+
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  bench::FigureCollector collector;
+  benchmark::RunSpecifiedBenchmarks(&collector);
+
+  bench::Table table({"pairs", "tags", "order", "file ns/pair", "vs 10 tags",
+                      "flush ns/pair", "bytes/pending copy"});
+  for (const Case& c : cases) {
+    const std::string name = benchName(c.pairs, c.tags, c.order);
+    const std::optional<double> seconds = collector.seconds(name);
+    if (!seconds) continue;
+    const double perPair = *seconds * 1e9 / double(c.pairs);
+    std::optional<double> versus10;
+    if (const std::optional<double> base =
+            collector.seconds(benchName(c.pairs, 10, c.order)))
+      versus10 = perPair / (*base * 1e9 / double(c.pairs));
+    table.addRow(
+        {std::to_string(c.pairs), std::to_string(c.tags), orderName(c.order),
+         bench::fixed(perPair, 1), bench::fixed(versus10, 2),
+         bench::fixed(collector.counter(name, "flush_ns_per_pair"), 1),
+         bench::fixed(collector.counter(name, "bytes_per_pending_copy"), 1)});
+  }
+  std::printf("\nPending groups: filing pairs, then the flush\n\n%s",
+              table.str().c_str());
+  benchmark::Shutdown();
+  return 0;
+}
