@@ -61,15 +61,6 @@ TEST(PeTables, ReadsExportsImportsAndFormatFromTheirOwnSections) {
   EXPECT_TRUE(tables.imports.at("ordinals.dll").empty());
 }
 
-TEST(PeTables, AFileWithoutTablesHasNoExportsOrImports) {
-  const PeTables tables = parseObjdumpPrivateHeaders(
-      "x.exe:     file format pei-x86-64\n\nCharacteristics 0x22\n"
-      "\texecutable\n");
-  EXPECT_EQ(tables.format, "pei-x86-64");
-  EXPECT_TRUE(tables.exports.empty());
-  EXPECT_TRUE(tables.imports.empty());
-}
-
 TEST(PeTables, AFailedRunIsAnErrorNotAnEmptyTable) {
   PeTables tables;
   tables.exports.push_back("left alone");
