@@ -5,6 +5,18 @@
 
 #include <new>
 
+namespace {
+
+// Reactors the host would not detach: the host may still call them, so they
+// live on, held here for the rest of the process rather than dropped.
+void keepAlive(AsdkDbReactor* reactor) {
+  static std::vector<AsdkDbReactor*>* kept =
+      new (std::nothrow) std::vector<AsdkDbReactor*>;
+  if (kept != NULL) kept->push_back(reactor);
+}
+
+}  // namespace
+
 OffsetReactorHolding::~OffsetReactorHolding() { releaseAll(); }
 
 void OffsetReactorHolding::attachTo(AcDbDatabase* drawing) {
@@ -36,6 +48,8 @@ void OffsetReactorHolding::releaseAll() {
     // call into freed memory is not.
     if (held[i].first->removeReactor(held[i].second) == Acad::eOk)
       delete held[i].second;
+    else
+      keepAlive(held[i].second);
   }
 }
 
