@@ -44,8 +44,9 @@ AcDbStub* AcDbImpDatabase::findHandle(Adesk::UInt64 handle) const {
   return it == byHandle.end() ? nullptr : it->second;
 }
 
-long AcDbImpDatabase::findRegapp(const AcWString& appName) const {
-  auto it = regappIndex.find(sim::foldCase(appName));
+long AcDbImpDatabase::findRegapp(const ACHAR* appName) const {
+  sim::foldCaseInto(appName, foldedScratch);
+  auto it = regappIndex.find(foldedScratch);
   return it == regappIndex.end() ? -1 : static_cast<long>(it->second);
 }
 

@@ -217,12 +217,9 @@ Acad::ErrorStatus Host::setXData(AcDbObjectId id, const std::string& app,
       known >= 0 ? static_cast<std::size_t>(known) : drawing.regapps.size();
   std::vector<XdataEntry> updates;
   updates.push_back(std::move(update));
-  std::vector<XdataEntry> result;
-  const Acad::ErrorStatus merged =
-      mergeXdata(imp.xdata, std::move(updates), result);
+  const Acad::ErrorStatus merged = mergeXdata(imp.xdata, std::move(updates));
   if (merged != Acad::eOk) return merged;
   if (known < 0) drawing.registerApp(appName);
-  imp.xdata.swap(result);
   return Acad::eOk;
 }
 

@@ -83,6 +83,11 @@ AcWString foldCase(const AcWString& s) {
   return folded;
 }
 
+void foldCaseInto(const ACHAR* s, AcWString& out) {
+  out.assign(s);
+  for (ACHAR& c : out) c = upperUnit(c);
+}
+
 bool FoldedLess::operator()(const AcWString& a, const AcWString& b) const {
   const std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {

@@ -95,6 +95,9 @@ struct XdataEntry {
 // Application names and dictionary keys compare without regard to ASCII case
 // (the host's symbol tables do); the stored spelling is kept for display.
 AcWString foldCase(const AcWString& s);
+// The same into a buffer the caller keeps, for lookups that should not cost
+// a string each.
+void foldCaseInto(const ACHAR* s, AcWString& out);
 struct FoldedLess {
   bool operator()(const AcWString& a, const AcWString& b) const;
 };
@@ -253,8 +256,7 @@ class ObjectSet {
   }
   std::size_t count(const AcDbImpObject* object) const {
     const std::size_t position = object->*Position;
-    return position < members_.size() && members_[position] == object ? 1
-                                                                       : 0;
+    return position < members_.size() && members_[position] == object ? 1 : 0;
   }
   void clear() {
     for (AcDbImpObject* object : members_)
@@ -281,7 +283,10 @@ class AcDbImpDatabase {
   AcDbStub* append(AcDbObject* object, AcDbStub* owner);
   AcDbStub* findHandle(Adesk::UInt64 handle) const;
   // The index of a registered application, or -1.
-  long findRegapp(const AcWString& name) const;
+  long findRegapp(const AcWString& name) const {
+    return findRegapp(name.c_str());
+  }
+  long findRegapp(const ACHAR* name) const;
   std::size_t registerApp(const AcWString& name);
 
   sim::HostState& host;
@@ -293,6 +298,9 @@ class AcDbImpDatabase {
   Adesk::UInt64 nextHandle = 1;
   std::vector<AcWString> regapps;
   std::unordered_map<AcWString, std::size_t> regappIndex;  // folded names
+  // Where a name is folded for a lookup: every xdata call looks names up,
+  // and a reused buffer spares each lookup a string of its own.
+  mutable AcWString foldedScratch;
   AcDbStub* namedObjects = nullptr;
   std::vector<AcDbDatabaseReactor*> reactors;
   // The DXF file this drawing was opened from or last saved to, less the
@@ -378,6 +386,9 @@ class HostState {
                           const AcDbImpDatabase* drawing);
   Acad::ErrorStatus storedFromChain(const resbuf* chain,
                                     std::vector<StoredItem>& out);
+  // One item as the host stores it; the item's rbnext is not followed.
+  Acad::ErrorStatus storedFromItem(const resbuf& item,
+                                   StoredItem& stored) const;
   void adsNameOf(const AcDbStub* stub, ads_name name) const;
   AcDbStub* stubOfAdsName(const ads_name name) const;
 

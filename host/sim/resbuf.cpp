@@ -148,6 +148,41 @@ resbuf* HostState::chainFromStored(const std::vector<StoredItem>& items,
   return head;
 }
 
+Acad::ErrorStatus HostState::storedFromItem(const resbuf& rb,
+                                            StoredItem& stored) const {
+  stored.code = rb.restype;
+  switch (kindOfCode(rb.restype)) {
+    case ValueKind::String:
+      if (rb.resval.rstring == nullptr) return Acad::eInvalidInput;
+      stored.text = rb.resval.rstring;
+      break;
+    case ValueKind::Point:
+      std::copy(rb.resval.rpoint, rb.resval.rpoint + 3, stored.v);
+      break;
+    case ValueKind::Real:
+      stored.v[0] = rb.resval.rreal;
+      break;
+    case ValueKind::Int16:
+      stored.n = rb.resval.rint;
+      break;
+    case ValueKind::Int32:
+      stored.n = rb.resval.rlong;
+      break;
+    case ValueKind::Int64:
+      stored.n = rb.resval.mnInt64;
+      break;
+    case ValueKind::Name:
+      stored.ref = stubOfAdsName(rb.resval.rlname);
+      if (stored.ref == nullptr) return Acad::eInvalidAdsName;
+      break;
+    case ValueKind::None:
+      break;
+    case ValueKind::Invalid:
+      return Acad::eInvalidInput;
+  }
+  return Acad::eOk;
+}
+
 Acad::ErrorStatus HostState::storedFromChain(const resbuf* chain,
                                              std::vector<StoredItem>& out) {
   // Far past any chain a plug-in means to pass: a longer one loops.
@@ -155,38 +190,9 @@ Acad::ErrorStatus HostState::storedFromChain(const resbuf* chain,
   out.clear();
   for (const resbuf* rb = chain; rb != nullptr; rb = rb->rbnext) {
     if (out.size() >= kLongest) return Acad::eInvalidInput;
-    StoredItem stored;
-    stored.code = rb->restype;
-    switch (kindOfCode(rb->restype)) {
-      case ValueKind::String:
-        if (rb->resval.rstring == nullptr) return Acad::eInvalidInput;
-        stored.text = rb->resval.rstring;
-        break;
-      case ValueKind::Point:
-        std::copy(rb->resval.rpoint, rb->resval.rpoint + 3, stored.v);
-        break;
-      case ValueKind::Real:
-        stored.v[0] = rb->resval.rreal;
-        break;
-      case ValueKind::Int16:
-        stored.n = rb->resval.rint;
-        break;
-      case ValueKind::Int32:
-        stored.n = rb->resval.rlong;
-        break;
-      case ValueKind::Int64:
-        stored.n = rb->resval.mnInt64;
-        break;
-      case ValueKind::Name:
-        stored.ref = stubOfAdsName(rb->resval.rlname);
-        if (stored.ref == nullptr) return Acad::eInvalidAdsName;
-        break;
-      case ValueKind::None:
-        break;
-      case ValueKind::Invalid:
-        return Acad::eInvalidInput;
-    }
-    out.push_back(std::move(stored));
+    out.emplace_back();
+    const Acad::ErrorStatus es = storedFromItem(*rb, out.back());
+    if (es != Acad::eOk) return es;
   }
   return Acad::eOk;
 }

@@ -36,12 +36,15 @@ std::size_t itemSize(const StoredItem& item) {
 
 }  // namespace
 
+std::size_t blockSize(const XdataEntry& block) {
+  std::size_t total = 2 + 2;  // the 1001 item: code and application reference
+  for (const StoredItem& item : block.items) total += itemSize(item);
+  return total;
+}
+
 std::size_t xdataSize(const std::vector<XdataEntry>& blocks) {
   std::size_t total = 0;
-  for (const XdataEntry& block : blocks) {
-    total += 2 + 2;  // the 1001 item: code and application reference
-    for (const StoredItem& item : block.items) total += itemSize(item);
-  }
+  for (const XdataEntry& block : blocks) total += blockSize(block);
   return total;
 }
 
@@ -80,22 +83,54 @@ Acad::ErrorStatus checkBlockItems(const std::vector<StoredItem>& items) {
   return depth == 0 ? Acad::eOk : Acad::eInvalidInput;
 }
 
-Acad::ErrorStatus mergeXdata(const std::vector<XdataEntry>& current,
-                             std::vector<XdataEntry>&& updates,
-                             std::vector<XdataEntry>& result) {
-  result = current;
-  for (XdataEntry& update : updates) {
-    auto it = result.begin();
-    while (it != result.end() && it->app != update.app) ++it;
+Acad::ErrorStatus mergeXdata(std::vector<XdataEntry>& blocks,
+                             std::vector<XdataEntry>&& updates) {
+  // The size of the result is worked out first on the blocks' sizes alone,
+  // so that no block is copied and a refused update leaves the object as it
+  // was; then the updates are applied in place.
+  struct Sized {
+    std::size_t app;
+    std::size_t size;
+  };
+  // Objects carry a handful of blocks; more only spill to the heap.
+  Sized local[16];
+  std::vector<Sized> spilled;
+  Sized* sized = local;
+  const std::size_t most = blocks.size() + updates.size();
+  if (most > sizeof local / sizeof local[0]) {
+    spilled.resize(most);
+    sized = spilled.data();
+  }
+  std::size_t count = 0;
+  for (const XdataEntry& block : blocks)
+    sized[count++] = Sized{block.app, blockSize(block)};
+  for (const XdataEntry& update : updates) {
+    std::size_t k = 0;
+    while (k < count && sized[k].app != update.app) ++k;
     if (update.items.empty()) {
-      if (it != result.end()) result.erase(it);
-    } else if (it != result.end()) {
-      it->items = std::move(update.items);
+      if (k < count) std::copy(sized + k + 1, sized + count--, sized + k);
+    } else if (k < count) {
+      sized[k].size = blockSize(update);
     } else {
-      result.push_back(std::move(update));
+      sized[count++] = Sized{update.app, blockSize(update)};
     }
   }
-  return xdataSize(result) > kXdataLimit ? Acad::eXdataSizeExceeded : Acad::eOk;
+  std::size_t total = 0;
+  for (std::size_t k = 0; k < count; ++k) total += sized[k].size;
+  if (total > kXdataLimit) return Acad::eXdataSizeExceeded;
+
+  for (XdataEntry& update : updates) {
+    auto it = blocks.begin();
+    while (it != blocks.end() && it->app != update.app) ++it;
+    if (update.items.empty()) {
+      if (it != blocks.end()) blocks.erase(it);
+    } else if (it != blocks.end()) {
+      it->items.swap(update.items);
+    } else {
+      blocks.push_back(std::move(update));
+    }
+  }
+  return Acad::eOk;
 }
 
 }  // namespace sim
@@ -151,6 +186,7 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* xdata) {
   AcDbImpDatabase& drawing = *imp.stub->drawing;
 
   std::vector<sim::XdataEntry> updates;
+  updates.reserve(2);  // a usual update: one block, or a move between two
   std::size_t count = 0;
   for (const resbuf* rb = xdata; rb != nullptr; rb = rb->rbnext) {
     // No valid chain is this long (the size limit comes first); a longer one
@@ -165,20 +201,24 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* xdata) {
     }
     if (updates.empty() || !sim::isXdataDataCode(rb->restype))
       return Acad::eInvalidInput;
-    std::vector<sim::StoredItem> one;
-    const resbuf single{nullptr, rb->restype, rb->resval};
-    const Acad::ErrorStatus es = state->storedFromChain(&single, one);
+    std::vector<sim::StoredItem>& items = updates.back().items;
+    if (items.empty()) {
+      // The block's items in one allocation of just their number: the
+      // object keeps this storage.
+      std::size_t length = 0;
+      for (const resbuf* next = rb; next != nullptr && next->restype != 1001 &&
+                                    length < sim::kXdataLimit;
+           next = next->rbnext)
+        ++length;
+      items.reserve(length);
+    }
+    items.emplace_back();
+    const Acad::ErrorStatus es = state->storedFromItem(*rb, items.back());
     if (es != Acad::eOk) return es;
-    updates.back().items.push_back(std::move(one.front()));
   }
   for (const sim::XdataEntry& update : updates) {
     const Acad::ErrorStatus es = sim::checkBlockItems(update.items);
     if (es != Acad::eOk) return es;
   }
-  std::vector<sim::XdataEntry> result;
-  const Acad::ErrorStatus es =
-      sim::mergeXdata(imp.xdata, std::move(updates), result);
-  if (es != Acad::eOk) return es;
-  imp.xdata.swap(result);
-  return Acad::eOk;
+  return sim::mergeXdata(imp.xdata, std::move(updates));
 }

@@ -22,12 +22,11 @@ std::size_t xdataSize(const std::vector<XdataEntry>& blocks);
 // "{" / "}" balanced, handles as hexadecimal. eOk or eInvalidInput.
 Acad::ErrorStatus checkBlockItems(const std::vector<StoredItem>& items);
 
-// What the object would carry after the updates, each replacing its
+// Applies the updates to an object's blocks, each replacing its
 // application's block whole (an empty block removes it; a new application
-// goes to the end). eOk or eXdataSizeExceeded; CURRENT is not touched.
-Acad::ErrorStatus mergeXdata(const std::vector<XdataEntry>& current,
-                             std::vector<XdataEntry>&& updates,
-                             std::vector<XdataEntry>& result);
+// goes to the end). eOk, or eXdataSizeExceeded with BLOCKS untouched.
+Acad::ErrorStatus mergeXdata(std::vector<XdataEntry>& blocks,
+                             std::vector<XdataEntry>&& updates);
 
 }  // namespace sim
 
