@@ -286,20 +286,19 @@ int acutRelRb(resbuf* chain) {
   if (state == nullptr) return RTERROR;
   for (resbuf* item = chain; item != nullptr;) {
     // Checked before anything is read from it: it may be freed already.
-    if (!state->isLiveItem(item)) {
+    sim::ResbufPool::Returned returned;
+    if (!state->resbufs.giveBack(item, returned)) {
       // Freeing memory the host never handed out corrupts a real heap.
       state->violation(
           "acutRelRb: an item the host did not hand out (or freed twice)");
       return RTERROR;
     }
-    if (sim::kindOfCode(item->restype) == ValueKind::String &&
-        item->resval.rstring != state->resbufs.givenString(item))
+    if (sim::kindOfCode(returned.code) == ValueKind::String &&
+        returned.string != returned.given)
       state->violation(
           "acutRelRb: an item's string was replaced by memory the host did "
           "not allocate");
-    resbuf* next = item->rbnext;
-    state->freeItem(item);
-    item = next;
+    item = returned.next;
   }
   return RTNORM;
 }

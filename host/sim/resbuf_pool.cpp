@@ -112,8 +112,20 @@ const ACHAR* ResbufPool::givenString(const resbuf* item) const {
 
 void ResbufPool::release(resbuf* item) {
   Place place;
-  if (!find(item, place)) return;
-  Slot& slot = *reinterpret_cast<Slot*>(item);
+  if (find(item, place)) take(place);
+}
+
+bool ResbufPool::giveBack(resbuf* item, Returned& returned) {
+  Place place;
+  if (!find(item, place)) return false;
+  returned = Returned{item->restype, item->resval.rstring,
+                      place.chunk->given[place.index], item->rbnext};
+  take(place);
+  return true;
+}
+
+void ResbufPool::take(const Place& place) {
+  Slot& slot = place.chunk->slots[place.index];
   freeString(slot, place.chunk->given[place.index]);
   place.chunk->given[place.index] = nullptr;
   place.chunk->live[place.index] = false;

@@ -38,6 +38,17 @@ class ResbufPool {
   // Takes back a live item and the string it was given; anything else is
   // ignored.
   void release(resbuf* item);
+  // What an item held when it was given back: read before the slot is
+  // taken back, so the caller never reads a free slot.
+  struct Returned {
+    short code;
+    const ACHAR* string;  // the value as a string pointer
+    const ACHAR* given;   // the string the pool gave it, or null
+    resbuf* next;
+  };
+  // Takes back a live item in one lookup; false (nothing read, nothing
+  // changed) for any other pointer.
+  bool giveBack(resbuf* item, Returned& returned);
   // Takes back every live item.
   void releaseAll();
   std::size_t liveCount() const { return live_; }
@@ -66,6 +77,7 @@ class ResbufPool {
   bool find(const resbuf* item, Place& place) const;
   void addChunk();
   void freeString(Slot& slot, const ACHAR* given);
+  void take(const Place& place);
 
   std::vector<std::unique_ptr<Chunk>> chunks_;
   std::unordered_map<std::uintptr_t, Chunk*> byAddress_;
