@@ -212,7 +212,14 @@ bool SessionDriver::perform(const SessionStep& step, StepFacts& facts) {
       spec.nth = step.nth;
       spec.count = step.count;
       spec.persistent = step.persistent;
+      if (step.onObject) {
+        const cadsim::LabelTable::Entry* entry =
+            step.labels.empty() ? nullptr : labels_.find(step.labels[0]);
+        if (entry == nullptr) return false;
+        spec.object = entry->id;
+      }
       ArmedFault armed;
+      armed.onObject = step.onObject;
       armed.operation = step.name;
       armed.armedAt = host.callCount(step.name);
       armed.first = step.nth;
@@ -237,6 +244,11 @@ std::set<std::string> SessionDriver::faultedOperations(
     const long before =
         (was == callsBefore.end() ? 0 : was->second) - armed.armedAt;
     const long after = host_->callCount(armed.operation) - armed.armedAt;
+    // Which calls were on the object is not counted: any call may have been.
+    if (armed.onObject) {
+      if (after > before) operations.insert(armed.operation);
+      continue;
+    }
     // Calls before+1 .. after were made in the step; the fault hits
     // first .. last, counted from arming.
     if (after >= armed.first && before < armed.last)

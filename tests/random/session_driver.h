@@ -60,9 +60,10 @@ class SessionDriver {
  private:
   struct ArmedFault {
     std::string operation;
-    long armedAt = 0;  // calls of the operation before it was armed
-    long first = 1;    // nth
-    long last = 1;     // nth + count - 1, or LONG_MAX
+    long armedAt = 0;       // calls of the operation before it was armed
+    long first = 1;         // nth
+    long last = 1;          // nth + count - 1, or LONG_MAX
+    bool onObject = false;  // every call on one object
   };
 
   // Keeps the labels of live objects of the current drawing, each once.

@@ -98,6 +98,8 @@ std::string scriptLine(const SessionStep& step) {
     case StepKind::Unload:
       return "unload";
     case StepKind::Fault:
+      if (step.onObject)
+        return "fault " + step.name + " object=" + step.labels[0];
       return "fault " + step.name + " nth=" + std::to_string(step.nth) +
              (step.persistent ? std::string(" persistent")
                               : " count=" + std::to_string(step.count));

@@ -24,7 +24,7 @@ enum class StepKind {
   LispCancel,  // lisp cancel
   Load,        // load
   Unload,      // unload
-  Fault,       // fault OPERATION nth=N count=N|persistent
+  Fault,       // fault OPERATION nth=N count=N|persistent [object=LABEL]
   FaultOff     // fault off
 };
 
@@ -39,6 +39,8 @@ struct SessionStep {
   long nth = 1;
   long count = 1;
   bool persistent = false;
+  // A fault on every call of the operation on this object (labels[0]).
+  bool onObject = false;
 };
 
 // The step as one line of a session script.

@@ -165,12 +165,18 @@ SessionStep StepGenerator::command(const SessionDriver& session) {
   return step;
 }
 
-SessionStep StepGenerator::fault() {
+SessionStep StepGenerator::fault(const SessionDriver& session) {
   static const std::vector<std::string> operations =
       sim::Host::operationNames();
   SessionStep step;
   step.kind = StepKind::Fault;
   step.name = pick(operations);
+  if (chance(20) && !session.objects().empty()) {
+    // Every call on one object fails, as for a damaged object.
+    step.onObject = true;
+    step.labels.push_back(pick(session.objects()).label);
+    return step;
+  }
   step.nth = 1 + static_cast<long>(below(15));
   step.persistent = chance(10);
   step.count = 1 + static_cast<long>(below(3));
@@ -277,7 +283,7 @@ SessionStep StepGenerator::next(const SessionDriver& session) {
           session.host().moduleLoaded() ? StepKind::Unload : StepKind::Load;
       return step;
     case kFault:
-      return fault();
+      return fault(session);
     default:
       step.kind = StepKind::FaultOff;
       return step;

@@ -34,7 +34,7 @@ class StepGenerator {
   SessionStep add();
   SessionStep xdata(const SessionDriver& session);
   SessionStep command(const SessionDriver& session);
-  SessionStep fault();
+  SessionStep fault(const SessionDriver& session);
   std::vector<std::string> selection(const SessionDriver& session,
                                      std::size_t most);
   sim::Items items();
