@@ -45,16 +45,14 @@ AcDbStub* AcDbImpDatabase::findHandle(Adesk::UInt64 handle) const {
 }
 
 long AcDbImpDatabase::findRegapp(const ACHAR* appName) const {
-  sim::foldCaseInto(appName, foldedScratch);
-  auto it = regappIndex.find(foldedScratch);
-  return it == regappIndex.end() ? -1 : static_cast<long>(it->second);
+  return regappIndex.find(appName, regapps);
 }
 
 std::size_t AcDbImpDatabase::registerApp(const AcWString& appName) {
   const long found = findRegapp(appName);
   if (found >= 0) return static_cast<std::size_t>(found);
   regapps.push_back(appName);
-  regappIndex.emplace(sim::foldCase(appName), regapps.size() - 1);
+  regappIndex.add(regapps.size() - 1, regapps);
   return regapps.size() - 1;
 }
 

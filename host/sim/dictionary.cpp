@@ -7,14 +7,16 @@ using sim::Op;
 
 namespace {
 
-// The live entry under KEY, or null: an erased entry counts as gone.
+// An erased entry, or one whose object is gone, counts as no entry.
+bool isLive(const AcDbStub* stub) {
+  return stub->object != nullptr && !stub->object->impObject()->erased;
+}
+
+// The live entry under KEY, or null.
 AcDbStub* liveEntry(const AcDbImpObject& dictionary, const ACHAR* key) {
   auto it = dictionary.entries.find(key);
-  if (it == dictionary.entries.end()) return nullptr;
-  AcDbStub* stub = it->second;
-  if (stub->object == nullptr || stub->object->impObject()->erased)
-    return nullptr;
-  return stub;
+  return it != dictionary.entries.end() && isLive(it->second) ? it->second
+                                                              : nullptr;
 }
 
 bool checkDictionaryReadable(HostState& state, const AcDbImpObject& imp,
@@ -101,14 +103,17 @@ Acad::ErrorStatus AcDbDictionary::setAt(const ACHAR* key, AcDbObject* newValue,
     return Acad::eInvalidInput;
   // The host refuses to overwrite a live entry rather than silently erase
   // the object it held.
-  if (liveEntry(imp, key) != nullptr) return Acad::eDuplicateKey;
+  const auto existing = imp.entries.find(key);
+  if (existing != imp.entries.end() && isLive(existing->second))
+    return Acad::eDuplicateKey;
 
   AcDbImpDatabase& drawing = *imp.stub->drawing;
   AcDbStub* stub = state->appendNew(drawing, newValue, imp.stub);
   added.push(AcDb::kForWrite, false);
   state->noteOpened(added);
-  imp.entries.erase(key);
-  imp.entries.emplace(key, stub);
+  // An erased entry of that key gives way.
+  if (existing != imp.entries.end()) imp.entries.erase(existing);
+  imp.entries.emplace(AcWString(key), stub);
   newId = AcDbObjectId(stub);
   const AcDbDatabase* facade = drawing.facade.get();
   state->withinApiCall([&] {

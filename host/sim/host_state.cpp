@@ -83,21 +83,6 @@ AcWString foldCase(const AcWString& s) {
   return folded;
 }
 
-void foldCaseInto(const ACHAR* s, AcWString& out) {
-  out.assign(s);
-  for (ACHAR& c : out) c = upperUnit(c);
-}
-
-bool FoldedLess::operator()(const AcWString& a, const AcWString& b) const {
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const ACHAR x = upperUnit(a[i]);
-    const ACHAR y = upperUnit(b[i]);
-    if (x != y) return x < y;
-  }
-  return a.size() < b.size();
-}
-
 std::string hexText(Adesk::UInt64 value) {
   static const char kDigits[] = "0123456789ABCDEF";
   std::string text;
@@ -111,10 +96,26 @@ std::string hexText(Adesk::UInt64 value) {
 bool isValidSymbolName(const AcWString& name) {
   if (name.empty() || name.size() > 255) return false;
   if (name.front() == ' ' || name.back() == ' ') return false;
-  static const AcWString kForbidden = ACRX_T("<>/\\\":;?*|,=`");
   for (ACHAR c : name) {
     if (c < 0x20 || c == 0x7F) return false;
-    if (kForbidden.find(c) != AcWString::npos) return false;
+    switch (c) {
+      case '<':
+      case '>':
+      case '/':
+      case '\\':
+      case '"':
+      case ':':
+      case ';':
+      case '?':
+      case '*':
+      case '|':
+      case ',':
+      case '=':
+      case '`':
+        return false;
+      default:
+        break;
+    }
   }
   return true;
 }

@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "host/api/host_api.h"
+#include "host/sim/dictionary_entries.h"
+#include "host/sim/folded_name_index.h"
 #include "host/sim/resbuf_pool.h"
 #include "host/sim/sim_host.h"
 
@@ -93,14 +95,9 @@ struct XdataEntry {
 };
 
 // Application names and dictionary keys compare without regard to ASCII case
-// (the host's symbol tables do); the stored spelling is kept for display.
+// (the host's symbol tables do; see FoldedLess); the stored spelling is kept
+// for display.
 AcWString foldCase(const AcWString& s);
-// The same into a buffer the caller keeps, for lookups that should not cost
-// a string each.
-void foldCaseInto(const ACHAR* s, AcWString& out);
-struct FoldedLess {
-  bool operator()(const AcWString& a, const AcWString& b) const;
-};
 
 std::string hexText(Adesk::UInt64 value);
 
@@ -214,7 +211,7 @@ class AcDbImpObject {
   unsigned notifiers = 0;
 
   // Dictionary entries, when the object is a dictionary.
-  std::map<AcWString, AcDbStub*, sim::FoldedLess> entries;
+  sim::DictionaryEntries entries;
   // Xrecord data, when the object is an xrecord.
   std::vector<sim::StoredItem> record;
 
@@ -297,10 +294,7 @@ class AcDbImpDatabase {
   std::unordered_map<Adesk::UInt64, AcDbStub*> byHandle;
   Adesk::UInt64 nextHandle = 1;
   std::vector<AcWString> regapps;
-  std::unordered_map<AcWString, std::size_t> regappIndex;  // folded names
-  // Where a name is folded for a lookup: every xdata call looks names up,
-  // and a reused buffer spares each lookup a string of its own.
-  mutable AcWString foldedScratch;
+  sim::FoldedNameIndex regappIndex;
   AcDbStub* namedObjects = nullptr;
   std::vector<AcDbDatabaseReactor*> reactors;
   // The DXF file this drawing was opened from or last saved to, less the

@@ -188,6 +188,11 @@ Acad::ErrorStatus HostState::storedFromChain(const resbuf* chain,
   // Far past any chain a plug-in means to pass: a longer one loops.
   const std::size_t kLongest = std::size_t(1) << 20;
   out.clear();
+  std::size_t length = 0;
+  for (const resbuf* rb = chain; rb != nullptr && length < kLongest;
+       rb = rb->rbnext)
+    ++length;
+  out.reserve(length);  // one allocation: the result is kept as it is
   for (const resbuf* rb = chain; rb != nullptr; rb = rb->rbnext) {
     if (out.size() >= kLongest) return Acad::eInvalidInput;
     out.emplace_back();
