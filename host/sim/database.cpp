@@ -40,6 +40,13 @@ AcDbStub* AcDbImpDatabase::append(AcDbObject* object, AcDbStub* owner) {
 }
 
 AcDbStub* AcDbImpDatabase::findHandle(Adesk::UInt64 handle) const {
+  // A drawing made here hands out handles 1, 2, 3... in the order of its
+  // stubs, so the stub is found by position; a drawing read from a file
+  // keeps the file's handles and is found through the map.
+  if (handle >= 1 && handle <= stubs.size()) {
+    AcDbStub& candidate = stubs.at(static_cast<std::size_t>(handle - 1));
+    if (candidate.handle == handle) return &candidate;
+  }
   auto it = byHandle.find(handle);
   return it == byHandle.end() ? nullptr : it->second;
 }
@@ -61,18 +68,24 @@ namespace sim {
 bool StubRegistry::contains(const AcDbStub* stub) const {
   const std::uintptr_t p = address(stub);
   const std::uintptr_t base = p & ~std::uintptr_t(StubStore::kChunkBytes - 1);
-  auto it = chunks_.find(base);
-  if (it == chunks_.end()) return false;
+  if (base == 0) return false;
+  if (base != lastBase_) {
+    auto it = chunks_.find(base);
+    if (it == chunks_.end()) return false;
+    lastBase_ = base;
+    lastPlace_ = it->second;
+  }
   const std::uintptr_t offset = p - base;
   if (offset % sizeof(AcDbStub) != 0) return false;
   const std::size_t index =
-      it->second.second * StubStore::kPerChunk + offset / sizeof(AcDbStub);
-  return index < it->second.first->size();
+      lastPlace_.second * StubStore::kPerChunk + offset / sizeof(AcDbStub);
+  return index < lastPlace_.first->size();
 }
 
 void StubRegistry::add(const void* chunk, const StubStore* store,
                        std::size_t index) {
   chunks_[address(chunk)] = {store, index};
+  lastBase_ = 0;
 }
 
 StubStore::~StubStore() {

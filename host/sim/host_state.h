@@ -126,14 +126,20 @@ class StubRegistry {
  public:
   bool contains(const AcDbStub* stub) const;
   void add(const void* chunk, const StubStore* store, std::size_t index);
-  void remove(const void* chunk) { chunks_.erase(address(chunk)); }
+  void remove(const void* chunk) {
+    chunks_.erase(address(chunk));
+    lastBase_ = 0;
+  }
 
  private:
+  using Place = std::pair<const StubStore*, std::size_t>;
   static std::uintptr_t address(const void* p) {
     return reinterpret_cast<std::uintptr_t>(p);
   }
-  std::unordered_map<std::uintptr_t, std::pair<const StubStore*, std::size_t>>
-      chunks_;
+  std::unordered_map<std::uintptr_t, Place> chunks_;
+  // The chunk found last: the ids of one command's work mostly share one.
+  mutable std::uintptr_t lastBase_ = 0;
+  mutable Place lastPlace_;
 };
 
 // A drawing's stubs in order of creation, in aligned chunks that never move,
