@@ -54,7 +54,7 @@ void AcDbImpObject::popAt(std::size_t index) {
   if (mode == AcDb::kForRead) --readers;
   if (mode == AcDb::kForWrite) --writers;
   if (mode == AcDb::kForNotify) --notifiers;
-  opens.erase(opens.begin() + static_cast<std::ptrdiff_t>(index));
+  opens.eraseAt(index);
 }
 
 AcDbObject::AcDbObject(AcRxClass* kind)
