@@ -7,9 +7,12 @@
 //
 // Under valgrind --tool=callgrind --instr-atstart=no only the timed command
 // is instrumented, so the instruction count is the command's alone.
+#include <malloc.h>
+#include <sys/resource.h>
 #include <valgrind/callgrind.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -23,8 +26,22 @@ std::string benchName(const bench::CopyScenario& scenario, bool watching) {
   return scenario.name + (watching ? "/watching" : "/stopped");
 }
 
+// Under perf record --control=fifo:PATH -D -1, with PLIVET_PERF_CONTROL=PATH,
+// only the timed command is sampled, as under callgrind.
+void perfControl(const char* command) {
+  static std::FILE* fifo = [] {
+    const char* path = std::getenv("PLIVET_PERF_CONTROL");
+    return path != nullptr ? std::fopen(path, "w") : nullptr;
+  }();
+  if (fifo == nullptr) return;
+  std::fputs(command, fifo);
+  std::fflush(fifo);
+}
+
 void runScenario(benchmark::State& state, const bench::CopyScenario* scenario,
                  bool watching) {
+  long pageFaults = 0;
+  double heapGrowth = 0;
   for (auto _ : state) {
     bench::PreparedDrawing drawing(*scenario, watching);
     if (!drawing.problem().empty()) {
@@ -32,10 +49,19 @@ void runScenario(benchmark::State& state, const bench::CopyScenario* scenario,
       break;
     }
     CALLGRIND_START_INSTRUMENTATION;
+    perfControl("enable\n");
+    rusage before;
+    getrusage(RUSAGE_THREAD, &before);
+    const std::size_t heapBefore = mallinfo2().uordblks;
     const bench::CpuStopwatch stopwatch;
     const sim::Created created = drawing.run();
     const double seconds = stopwatch.seconds();
     CALLGRIND_STOP_INSTRUMENTATION;
+    perfControl("disable\n");
+    rusage after;
+    getrusage(RUSAGE_THREAD, &after);
+    pageFaults = after.ru_minflt - before.ru_minflt;
+    heapGrowth = double(mallinfo2().uordblks) - double(heapBefore);
     state.SetIterationTime(seconds);
     const std::string problem = drawing.checkCopies(created);
     if (!problem.empty()) {
@@ -44,6 +70,10 @@ void runScenario(benchmark::State& state, const bench::CopyScenario* scenario,
     }
   }
   state.counters["clones"] = static_cast<double>(scenario->clones());
+  state.counters["page_faults_per_copy"] =
+      double(pageFaults) / double(scenario->clones());
+  state.counters["heap_bytes_per_copy"] =
+      heapGrowth / double(scenario->clones());
 }
 
 std::optional<double> ratio(std::optional<double> a, std::optional<double> b) {
