@@ -81,17 +81,33 @@ AcWString handleTagOf(AcDbObjectId id) {
   return tag;
 }
 
-// Opens one clone and moves its own xdata from oldTag to newTag; true when
-// it now carries newTag.
+// True when the object, which carries xdata under some application, also
+// carries xdata under app; also when the host does not answer, since a move
+// onto data that is there would overwrite it.
+bool carries(const AcDbObject* object, const ACHAR* app) {
+  resbuf* chain = object->xData(NULL);
+  if (chain == NULL) return true;
+  bool found = false;
+  for (const resbuf* item = chain; item != NULL && !found; item = item->rbnext)
+    found = item->restype == 1001 && item->resval.rstring != NULL &&
+            sameApplicationName(item->resval.rstring, app);
+  acutRelRb(chain);
+  return found;
+}
+
+// Opens one clone and moves its own xdata from oldTag to newTag, unless it
+// already carries newTag; true when it was moved.
 bool retagOne(AcDbObjectId id, const ACHAR* oldTag, const ACHAR* newTag) {
   AcDbObject* clone = NULL;
   if (acdbOpenAcDbObject(clone, id, AcDb::kForWrite) != Acad::eOk ||
       clone == NULL)
     return false;
-  resbuf* ownData = ownPartData(clone, oldTag);
   bool moved = false;
-  if (ownData != NULL)
-    moved = moveToNewTag(clone, ownData, oldTag, newTag) == Acad::eOk;
+  if (!carries(clone, newTag)) {
+    resbuf* ownData = ownPartData(clone, oldTag);
+    if (ownData != NULL)
+      moved = moveToNewTag(clone, ownData, oldTag, newTag) == Acad::eOk;
+  }
   clone->close();
   return moved;
 }
@@ -104,9 +120,10 @@ void retagClones(AcDbObjectIdArray ids, const ACHAR* oldTag,
   AcDbDatabase* working = workingDrawing();
   AcWString newTag;
   std::vector<bool> moved(static_cast<std::size_t>(ids.length()), false);
-  // A clone whose own handle spells the old tag waits until another clone
-  // has named the new one.
-  std::vector<int> deferred;
+  // Clones that cannot give the part its name wait until another clone has:
+  // one whose handle spells the old tag, and one that already carries the
+  // application its handle would name (moving there would overwrite it).
+  std::vector<int> spellsOldTag, carriesOwnTag;
   for (int i = 0; i < ids.length(); ++i) {
     AcDbObject* clone = NULL;
     if (acdbOpenAcDbObject(clone, ids[i], AcDb::kForWrite) != Acad::eOk ||
@@ -129,10 +146,11 @@ void retagClones(AcDbObjectIdArray ids, const ACHAR* oldTag,
         clone->close();
         break;
       }
-      if (sameApplicationName(candidate.c_str(), oldTag)) {
+      const bool spells = sameApplicationName(candidate.c_str(), oldTag);
+      if (spells || carries(clone, candidate.c_str())) {
         acutRelRb(ownData);
         clone->close();
-        deferred.push_back(i);
+        (spells ? spellsOldTag : carriesOwnTag).push_back(i);
         continue;
       }
       newTag = candidate;
@@ -140,23 +158,31 @@ void retagClones(AcDbObjectIdArray ids, const ACHAR* oldTag,
       // one, and an unregistered one makes every write below fail whole.
       acdbRegApp(newTag.c_str());
     }
-    moved[static_cast<std::size_t>(i)] =
-        moveToNewTag(clone, ownData, oldTag, newTag.c_str()) == Acad::eOk;
+    if (carries(clone, newTag.c_str())) {
+      // Its own data under the new tag would be overwritten: it stays where
+      // it is, in its source's part.
+      acutRelRb(ownData);
+    } else {
+      moved[static_cast<std::size_t>(i)] =
+          moveToNewTag(clone, ownData, oldTag, newTag.c_str()) == Acad::eOk;
+    }
     clone->close();
   }
   if (!newTag.empty()) {
-    for (std::size_t k = 0; k < deferred.size(); ++k)
-      moved[static_cast<std::size_t>(deferred[k])] =
-          retagOne(ids[deferred[k]], oldTag, newTag.c_str());
-  } else if (!deferred.empty()) {
+    std::vector<int> waiting(spellsOldTag);
+    waiting.insert(waiting.end(), carriesOwnTag.begin(), carriesOwnTag.end());
+    for (std::size_t k = 0; k < waiting.size(); ++k)
+      moved[static_cast<std::size_t>(waiting[k])] =
+          retagOne(ids[waiting[k]], oldTag, newTag.c_str());
+  } else if (!spellsOldTag.empty()) {
     // No other clone can name the part: the one whose handle spells the old
     // tag already carries its data under the tag it would get (a copy pasted
     // from another drawing, where that tag names another part).
-    newTag = handleTagOf(ids[deferred[0]]);
+    newTag = handleTagOf(ids[spellsOldTag[0]]);
     if (!newTag.empty()) {
       acdbRegApp(newTag.c_str());
-      for (std::size_t k = 0; k < deferred.size(); ++k)
-        moved[static_cast<std::size_t>(deferred[k])] = true;
+      for (std::size_t k = 0; k < spellsOldTag.size(); ++k)
+        moved[static_cast<std::size_t>(spellsOldTag[k])] = true;
     }
   }
   AcDbObjectIdArray members;
