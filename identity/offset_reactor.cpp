@@ -6,7 +6,7 @@ AsdkDbReactor::~AsdkDbReactor() {}
 
 void AsdkDbReactor::objectAppended(const AcDbDatabase* /*dwg*/,
                                    const AcDbObject* obj) {
-  if (obj == NULL) return;
+  if (obj == NULL || retired) return;
   const AcRxClass* kind = obj->isA();
   if (kind == NULL || !kind->isDerivedFrom(AcDbEntity::desc())) return;
   AcWString tag = partTagOf(obj);

@@ -7,16 +7,24 @@
 
 class AsdkDbReactor : public AcDbDatabaseReactor {
  public:
-  AsdkDbReactor() {}
+  AsdkDbReactor() : retired(false) {}
   virtual ~AsdkDbReactor();
   // Removes the first part tag of an appended entity; other applications'
   // xdata, a second tag and non-entities are left alone. The object stays
-  // open: the host closes it.
+  // open: the host closes it. A retired reactor does nothing.
   virtual void objectAppended(const AcDbDatabase* dwg, const AcDbObject* obj);
+
+  // For a reactor the host would not detach when its OFFSET ended: it stays
+  // attached, but must not take tags off what later commands append.
+  void retire() { retired = true; }
+  void revive() { retired = false; }
+  bool isRetired() const { return retired; }
 
  private:
   AsdkDbReactor(const AsdkDbReactor&);
   AsdkDbReactor& operator=(const AsdkDbReactor&);
+
+  bool retired;
 };
 
 #endif

@@ -20,7 +20,11 @@ void keepAlive(AsdkDbReactor* reactor) {
 OffsetReactorHolding::~OffsetReactorHolding() { releaseAll(); }
 
 void OffsetReactorHolding::attachTo(AcDbDatabase* drawing) {
-  if (drawing == NULL || reactorOf(drawing) != NULL) return;
+  if (drawing == NULL) return;
+  if (AsdkDbReactor* held = reactorOf(drawing)) {
+    held->revive();  // one the host kept attached serves this OFFSET
+    return;
+  }
   AsdkDbReactor* reactor = new (std::nothrow) AsdkDbReactor;
   if (reactor == NULL) return;
   if (drawing->addReactor(reactor) != Acad::eOk) {
@@ -33,7 +37,11 @@ void OffsetReactorHolding::attachTo(AcDbDatabase* drawing) {
 void OffsetReactorHolding::releaseFrom(AcDbDatabase* drawing) {
   for (std::size_t i = 0; i < mHeld.size(); ++i) {
     if (mHeld[i].first != drawing) continue;
-    if (drawing->removeReactor(mHeld[i].second) != Acad::eOk) return;
+    if (drawing->removeReactor(mHeld[i].second) != Acad::eOk) {
+      // Still attached: held for another try, idle until then.
+      mHeld[i].second->retire();
+      return;
+    }
     delete mHeld[i].second;
     mHeld.erase(mHeld.begin() + static_cast<std::ptrdiff_t>(i));
     return;
@@ -48,8 +56,10 @@ void OffsetReactorHolding::releaseAll() {
     // call into freed memory is not.
     if (held[i].first->removeReactor(held[i].second) == Acad::eOk)
       delete held[i].second;
-    else
+    else {
+      held[i].second->retire();
       keepAlive(held[i].second);
+    }
   }
 }
 

@@ -205,10 +205,14 @@ TEST_F(CommandWatcherTest, AReactorTheHostKeepsIsKeptUntilItLetsGo) {
   EXPECT_EQ(host().faultsInjected(), 1);
   EXPECT_EQ(host().databaseReactorCount(), 1);
   EXPECT_EQ(watcher->offsetReactors().count(), 1u);
-  expectUntouched(host().appendCopies({source}), "");  // still alive
-
-  host().runCommand("OFFSET", {source});
+  // Still attached, but idle: what is appended after OFFSET keeps its part.
+  expectUntouched(host().appendCopies({source}), "$10");
+  // The next OFFSET in that drawing puts it back to work.
+  ASSERT_TRUE(host().beginCommand("OFFSET"));
+  expectUntouched(host().appendCopies({source}), "");
+  ASSERT_TRUE(host().endCommand("OFFSET"));
   EXPECT_EQ(host().databaseReactorCount(), 0);
+
   EXPECT_EQ(watcher->offsetReactors().count(), 0u);
 }
 
