@@ -25,6 +25,22 @@ bool isRegisteredCommand(const sim::Host& host, const std::string& name) {
   return false;
 }
 
+bool carriesApp(const sim::ObjectInfo& info, const std::string& app) {
+  for (const sim::XdataBlock& block : info.xdata)
+    if (upper(block.app) == upper(app)) return true;
+  return false;
+}
+
+// A copy may keep its source's tag only where moving it would overwrite
+// data: the new tag (or, when none could be made, the tag its own handle
+// names) is already one of its applications, or is the source's tag itself.
+bool keepsSourceTagRightly(const sim::ObjectInfo& copy, const std::string& tag,
+                           const std::string& newTag) {
+  const std::string ownTag = "$" + copy.handle;
+  if (!newTag.empty()) return carriesApp(copy, newTag);
+  return upper(ownTag) == upper(tag) || carriesApp(copy, ownTag);
+}
+
 }  // namespace
 
 SessionDriver::SessionDriver(ExtraInvariant extra,
@@ -305,16 +321,16 @@ void SessionDriver::check(const StepFacts& facts, bool faulted) {
                          model_->state().describe());
     for (const auto& group : model_->flushed()) {
       const std::string& tag = group.first;
-      bool anyRetagged = false;
-      for (AcDbObjectId clone : group.second)
-        anyRetagged = anyRetagged || invariants_->retags().count(clone) != 0;
+      std::string newTag;
+      for (AcDbObjectId clone : group.second) {
+        const auto retag = invariants_->retags().find(clone);
+        if (retag != invariants_->retags().end()) newTag = retag->second.second;
+      }
       for (AcDbObjectId clone : group.second) {
         sim::ObjectInfo info;
         if (!host_->objectInfo(clone, info) || info.erased) continue;
         if (partTagIn(info.xdata) != tag) continue;
-        // A lone clone whose own handle spells the old tag has no other
-        // name to take.
-        if (!anyRetagged && upper("$" + info.handle) == upper(tag)) continue;
+        if (keepsSourceTagRightly(info, tag, newTag)) continue;
         failures.push_back("copy " + info.handle +
                            " still carries its source's tag " + tag);
       }

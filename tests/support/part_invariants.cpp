@@ -13,6 +13,13 @@ bool isPartTagName(const std::string& app) {
   return !app.empty() && app[0] == '$';
 }
 
+// Application names and dictionary keys compare as the host compares them.
+std::string folded(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
 bool isEntityType(const std::string& type) {
   return type != "DICTIONARY" && type != "XRECORD";
 }
@@ -63,9 +70,11 @@ std::set<AcDbObjectId> pendingClonesOfModule() {
 std::set<std::string> offsetDrawingsOfModule(const sim::Host& host) {
   std::set<std::string> names;
   if (gEditReactor == nullptr) return names;
-  for (const std::string& name : host.drawingNames())
-    if (gEditReactor->offsetReactors().reactorOf(host.drawing(name)) != nullptr)
-      names.insert(name);
+  for (const std::string& name : host.drawingNames()) {
+    const AsdkDbReactor* reactor =
+        gEditReactor->offsetReactors().reactorOf(host.drawing(name));
+    if (reactor != nullptr && !reactor->isRetired()) names.insert(name);
+  }
   return names;
 }
 
@@ -296,7 +305,9 @@ void PartInvariants::checkRecords(const State& now, const StepFacts& facts,
         const ObjectState& o = now.objects.at(member->second);
         const bool carries =
             std::any_of(o.xdata.begin(), o.xdata.end(),
-                        [&](const sim::XdataBlock& b) { return b.app == tag; });
+                        [&](const sim::XdataBlock& b) {
+                          return folded(b.app) == folded(tag);
+                        });
         if (!carries)
           failures.push_back(where + " names " + *handle +
                              ", which does not carry the tag");
@@ -314,7 +325,10 @@ void PartInvariants::checkRecords(const State& now, const StepFacts& facts,
     if (!drawing.regapps.count(tag))
       failures.push_back(name + " carries " + tag +
                          ", not registered in its drawing");
-    const auto record = drawing.records.find(tag);
+    auto record = drawing.records.begin();
+    while (record != drawing.records.end() &&
+           folded(record->first) != folded(tag))
+      ++record;
     if (record == drawing.records.end()) {
       failures.push_back(name + " was retagged to " + tag +
                          " but its drawing has no record of it");
