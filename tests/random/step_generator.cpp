@@ -168,16 +168,33 @@ SessionStep StepGenerator::command(const SessionDriver& session) {
 SessionStep StepGenerator::fault(const SessionDriver& session) {
   static const std::vector<std::string> operations =
       sim::Host::operationNames();
+  // Mostly the calls the module makes while it copies, so that faults land.
+  static const std::vector<std::string> busy = {"open",
+                                                "close",
+                                                "upgradeOpen",
+                                                "xData",
+                                                "setXData",
+                                                "regApp",
+                                                "getAdsName",
+                                                "dictionaryGetAt",
+                                                "dictionarySetAt",
+                                                "setFromRbChain",
+                                                "buildList",
+                                                "workingDatabase",
+                                                "getNamedObjectsDictionary",
+                                                "addReactor",
+                                                "removeReactor",
+                                                "registryAt"};
   SessionStep step;
   step.kind = StepKind::Fault;
-  step.name = pick(operations);
+  step.name = chance(75) ? pick(busy) : pick(operations);
   if (chance(20) && !session.objects().empty()) {
     // Every call on one object fails, as for a damaged object.
     step.onObject = true;
     step.labels.push_back(pick(session.objects()).label);
     return step;
   }
-  step.nth = 1 + static_cast<long>(below(15));
+  step.nth = 1 + static_cast<long>(below(6));
   step.persistent = chance(10);
   step.count = 1 + static_cast<long>(below(3));
   return step;
@@ -221,7 +238,7 @@ SessionStep StepGenerator::next(const SessionDriver& session) {
   weights[kLisp] = 4;
   weights[kDrawing] = 3;
   weights[kLoad] = 1;
-  weights[kFault] = 4;
+  weights[kFault] = 6;
   weights[kFaultOff] = 1;
   int total = 0;
   for (int w : weights) total += w;
