@@ -212,7 +212,13 @@ void PartInvariants::checkObjects(const State& now, const StepFacts& facts,
       }
       const auto from = before_.objects.find(source->second);
       if (from == before_.objects.end()) continue;
-      switch (classify(from->second.xdata, o.xdata, oldTag, newTag)) {
+      Change change = classify(from->second.xdata, o.xdata, oldTag, newTag);
+      // A pending source retagged earlier in the same step (a repeated copy)
+      // gave its later copies its new xdata.
+      const auto sourceNow = now.objects.find(source->second);
+      if (change == Change::Other && sourceNow != now.objects.end())
+        change = classify(sourceNow->second.xdata, o.xdata, oldTag, newTag);
+      switch (change) {
         case Change::None:
           break;
         case Change::Retag:
@@ -303,11 +309,10 @@ void PartInvariants::checkRecords(const State& now, const StepFacts& facts,
           continue;
         }
         const ObjectState& o = now.objects.at(member->second);
-        const bool carries =
-            std::any_of(o.xdata.begin(), o.xdata.end(),
-                        [&](const sim::XdataBlock& b) {
-                          return folded(b.app) == folded(tag);
-                        });
+        const bool carries = std::any_of(o.xdata.begin(), o.xdata.end(),
+                                         [&](const sim::XdataBlock& b) {
+                                           return folded(b.app) == folded(tag);
+                                         });
         if (!carries)
           failures.push_back(where + " names " + *handle +
                              ", which does not carry the tag");
