@@ -35,14 +35,20 @@ long FoldedNameIndex::find(const ACHAR* name,
                            const std::vector<AcWString>& names) const {
   if (cells_.empty() || name == nullptr) return -1;
   const std::size_t length = std::char_traits<ACHAR>::length(name);
+  for (std::uint32_t recent : recent_)
+    if (recent != 0 && equalsFolded(name, length, names[recent - 1]))
+      return static_cast<long>(recent - 1);
   const std::uint32_t hash = foldedHash(name, length);
   const std::size_t mask = cells_.size() - 1;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
     const Cell& cell = cells_[i];
     if (cell.positionPlusOne == 0) return -1;
     if (cell.hash == hash &&
-        equalsFolded(name, length, names[cell.positionPlusOne - 1]))
+        equalsFolded(name, length, names[cell.positionPlusOne - 1])) {
+      recent_[1] = recent_[0];
+      recent_[0] = cell.positionPlusOne;
       return static_cast<long>(cell.positionPlusOne - 1);
+    }
   }
 }
 

@@ -37,6 +37,9 @@ class FoldedNameIndex {
 
   std::vector<Cell> cells_;  // open addressing, a power of two, under 1/2 full
   std::size_t count_ = 0;
+  // The two names found last: moving a part's xdata from one application to
+  // another looks the same two up over and over.
+  mutable std::uint32_t recent_[2] = {0, 0};  // position plus one; 0: none
 };
 
 }  // namespace sim
