@@ -26,6 +26,8 @@ std::uint32_t foldedHash(const ACHAR* name, std::size_t length) {
 
 bool equalsFolded(const ACHAR* a, std::size_t length, const AcWString& b) {
   if (length != b.size()) return false;
+  // Most names come back spelled as they were given.
+  if (std::char_traits<ACHAR>::compare(a, b.data(), length) == 0) return true;
   for (std::size_t i = 0; i < length; ++i)
     if (upper(a[i]) != upper(b[i])) return false;
   return true;

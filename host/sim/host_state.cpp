@@ -149,9 +149,7 @@ HostState::~HostState() {
   resbufs.releaseAll();
 }
 
-bool HostState::fault(Op op, const AcDbStub* object) {
-  ++calls[static_cast<int>(op)];
-  if (faults.empty()) return false;
+bool HostState::armedFault(Op op, const AcDbStub* object) {
   bool hit = false;
   for (ArmedFault& armed : faults) {
     const std::string& wanted = armed.spec.operation;

@@ -383,7 +383,13 @@ class HostState {
 
   // -- Fault points and counting --
   // True when this call must fail; counts the call either way.
-  bool fault(Op op, const AcDbStub* object = nullptr);
+  // Inline: every call a plug-in makes passes here, and nearly always with
+  // no fault armed.
+  bool fault(Op op, const AcDbStub* object = nullptr) {
+    ++calls[static_cast<int>(op)];
+    return !faults.empty() && armedFault(op, object);
+  }
+  bool armedFault(Op op, const AcDbStub* object);
 
   // -- Violations and audit --
   void violation(const std::string& text);
@@ -412,6 +418,9 @@ class HostState {
 
   // -- Result buffers --
   resbuf* newItem(short code);
+  resbuf* newStringItem(short code, const AcWString& text) {
+    return resbufs.allocate(code, text.data(), text.size());
+  }
   void setItemString(resbuf* item, const AcWString& text) {
     resbufs.setString(item, text.data(), text.size());
   }
@@ -475,6 +484,9 @@ class HostState {
   std::unordered_set<AcDbObject*> leakedNewObjects;
   long objectAllocations = 0;
   bool destroying = false;
+
+  // The blocks of the setXData call under way (see there).
+  std::vector<XdataEntry> xdataUpdates;
 
   // Every item handed out, with the string it was given, so a plug-in that
   // swaps an item's string cannot make the host free foreign memory.

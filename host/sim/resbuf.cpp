@@ -7,7 +7,8 @@
 
 namespace sim {
 
-ValueKind kindOfCode(int code) {
+namespace {
+ValueKind kindOfAnyCode(int code) {
   // The result codes of the utility functions.
   switch (code) {
     case 5001:  // real
@@ -74,6 +75,23 @@ ValueKind kindOfCode(int code) {
   return ValueKind::Invalid;
 }
 
+// Every item the host makes, reads or frees asks for its code's kind; the
+// drawing-file codes are looked up in a table made once.
+struct DrawingCodeKinds {
+  static constexpr int kCodes = 1072;
+  ValueKind kinds[kCodes];
+  DrawingCodeKinds() {
+    for (int code = 0; code < kCodes; ++code) kinds[code] = kindOfAnyCode(code);
+  }
+};
+}  // namespace
+
+ValueKind kindOfCode(int code) {
+  static const DrawingCodeKinds table;
+  if (code >= 0 && code < DrawingCodeKinds::kCodes) return table.kinds[code];
+  return kindOfAnyCode(code);
+}
+
 bool isXdataDataCode(int code) {
   switch (code) {
     case 1000:
@@ -113,10 +131,12 @@ resbuf* HostState::chainFromStored(const std::vector<StoredItem>& items,
   resbuf* head = nullptr;
   resbuf* tail = nullptr;
   for (const StoredItem& stored : items) {
-    resbuf* item = newItem(stored.code);
-    switch (kindOfCode(stored.code)) {
+    const ValueKind kind = kindOfCode(stored.code);
+    resbuf* item = kind == ValueKind::String
+                       ? newStringItem(stored.code, stored.text)
+                       : newItem(stored.code);
+    switch (kind) {
       case ValueKind::String:
-        setItemString(item, stored.text);
         break;
       case ValueKind::Point:
         std::copy(stored.v, stored.v + 3, item->resval.rpoint);

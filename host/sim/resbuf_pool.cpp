@@ -63,12 +63,17 @@ bool ResbufPool::find(const resbuf* item, Place& place) const {
   return place.chunk->live[place.index];
 }
 
-resbuf* ResbufPool::allocate(short code) {
-  if (free_.empty()) addChunk();
+ResbufPool::Place ResbufPool::takeFree(short code) {
+  if (first_ == free_.size()) addChunk();
   Place place;
   if (kReuseOldestFirst) {
-    place = free_.front();
-    free_.pop_front();
+    place = free_[first_++];
+    // The taken front is dropped once it outweighs what is left.
+    if (first_ * 2 > free_.size()) {
+      free_.erase(free_.begin(),
+                  free_.begin() + static_cast<std::ptrdiff_t>(first_));
+      first_ = 0;
+    }
   } else {
     place = free_.back();
     free_.pop_back();
@@ -80,7 +85,30 @@ resbuf* ResbufPool::allocate(short code) {
   place.chunk->live[place.index] = true;
   place.chunk->given[place.index] = nullptr;
   ++live_;
-  return &slot->item;
+  return place;
+}
+
+resbuf* ResbufPool::allocate(short code) {
+  const Place place = takeFree(code);
+  return &place.chunk->slots[place.index].item;
+}
+
+resbuf* ResbufPool::allocate(short code, const ACHAR* text,
+                             std::size_t length) {
+  const Place place = takeFree(code);
+  giveString(place, text, length);
+  return &place.chunk->slots[place.index].item;
+}
+
+void ResbufPool::giveString(const Place& place, const ACHAR* text,
+                            std::size_t length) {
+  Slot& slot = place.chunk->slots[place.index];
+  freeString(slot, place.chunk->given[place.index]);
+  ACHAR* copy = length < kInlineUnits ? slot.text : new ACHAR[length + 1];
+  std::copy(text, text + length, copy);
+  copy[length] = 0;
+  slot.item.resval.rstring = copy;
+  place.chunk->given[place.index] = copy;
 }
 
 void ResbufPool::freeString(Slot& slot, const ACHAR* given) {
@@ -90,14 +118,7 @@ void ResbufPool::freeString(Slot& slot, const ACHAR* given) {
 void ResbufPool::setString(resbuf* item, const ACHAR* text,
                            std::size_t length) {
   Place place;
-  if (!find(item, place)) return;
-  Slot& slot = *reinterpret_cast<Slot*>(item);
-  freeString(slot, place.chunk->given[place.index]);
-  ACHAR* copy = length < kInlineUnits ? slot.text : new ACHAR[length + 1];
-  std::copy(text, text + length, copy);
-  copy[length] = 0;
-  item->resval.rstring = copy;
-  place.chunk->given[place.index] = copy;
+  if (find(item, place)) giveString(place, text, length);
 }
 
 bool ResbufPool::isLive(const resbuf* item) const {

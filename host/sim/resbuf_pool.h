@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -29,6 +28,8 @@ class ResbufPool {
 
   // A zeroed live item with this group code.
   resbuf* allocate(short code);
+  // The same with its own copy of text as its string, in one step.
+  resbuf* allocate(short code, const ACHAR* text, std::size_t length);
   // Gives a live item its own copy of text as its string.
   void setString(resbuf* item, const ACHAR* text, std::size_t length);
   // True for an item this pool handed out and has not taken back.
@@ -77,6 +78,8 @@ class ResbufPool {
   bool find(const resbuf* item, Place& place) const;
   void addChunk();
   void freeString(Slot& slot, const ACHAR* given);
+  Place takeFree(short code);
+  void giveString(const Place& place, const ACHAR* text, std::size_t length);
   void take(const Place& place);
 
   std::vector<std::unique_ptr<Chunk>> chunks_;
@@ -85,7 +88,10 @@ class ResbufPool {
   // made, or next to one that was.
   mutable std::uintptr_t lastBase_ = 0;
   mutable Chunk* lastChunk_ = nullptr;
-  std::deque<Place> free_;
+  // Free slots: taken from the back (or, under the sanitizer, the front,
+  // from first_ on).
+  std::vector<Place> free_;
+  std::size_t first_ = 0;
   std::size_t live_ = 0;
 };
 

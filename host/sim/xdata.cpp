@@ -157,8 +157,7 @@ resbuf* AcDbObject::xData(const ACHAR* regappName) const {
   resbuf* tail = nullptr;
   for (const sim::XdataEntry& block : imp.xdata) {
     if (wanted >= 0 && block.app != static_cast<std::size_t>(wanted)) continue;
-    resbuf* name = state->newItem(1001);
-    state->setItemString(name, drawing.regapps[block.app]);
+    resbuf* name = state->newStringItem(1001, drawing.regapps[block.app]);
     name->rbnext = state->chainFromStored(block.items, &drawing);
     if (tail == nullptr)
       head = name;
@@ -185,8 +184,10 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* xdata) {
   if (xdata == nullptr) return Acad::eInvalidInput;
   AcDbImpDatabase& drawing = *imp.stub->drawing;
 
-  std::vector<sim::XdataEntry> updates;
-  updates.reserve(2);  // a usual update: one block, or a move between two
+  // Kept by the host between calls, so that an update costs no list of its
+  // own; no call can come back in here while it is in use.
+  std::vector<sim::XdataEntry>& updates = state->xdataUpdates;
+  updates.clear();
   std::size_t count = 0;
   for (const resbuf* rb = xdata; rb != nullptr; rb = rb->rbnext) {
     // No valid chain is this long (the size limit comes first); a longer one
