@@ -50,10 +50,8 @@ std::pair<DictionaryEntries::iterator, bool> DictionaryEntries::emplace(
   auto added = map_.emplace(key, value);
   if (!added.second) return added;
   if (!cells_.empty()) {
-    if (map_.size() * 2 > cells_.size())
-      rebuildIndex(cells_.size() * 2);
-    else
-      index(added.first);
+    if (map_.size() * 2 > cells_.size()) growIndex();
+    index(added.first);
   } else if (map_.size() >= kIndexFrom) {
     rebuildIndex(kIndexFrom * 4);
   }
@@ -101,6 +99,19 @@ void DictionaryEntries::unindex(const_iterator entry) {
     cells_[hole] = cells_[next];
     cells_[next].used = false;
     hole = next;
+  }
+}
+
+void DictionaryEntries::growIndex() {
+  // The cells keep their hashes: growing moves them without reading a key.
+  std::vector<Cell> old(cells_.size() * 2);
+  old.swap(cells_);
+  const std::size_t mask = cells_.size() - 1;
+  for (const Cell& cell : old) {
+    if (!cell.used) continue;
+    std::size_t i = cell.hash & mask;
+    while (cells_[i].used) i = (i + 1) & mask;
+    cells_[i] = cell;
   }
 }
 

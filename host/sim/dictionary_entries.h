@@ -70,6 +70,7 @@ class DictionaryEntries {
   void index(iterator entry);
   void unindex(const_iterator entry);
   void rebuildIndex(std::size_t cells);
+  void growIndex();
 
   Map map_;
   std::vector<Cell> cells_;  // empty until the map grows; under 1/2 full
