@@ -42,8 +42,9 @@ void ResbufPool::addChunk() {
   SIMHOST_POISON(chunk->slots, kChunkBytes);
   byAddress_.emplace(reinterpret_cast<std::uintptr_t>(chunk->slots),
                      chunk.get());
+  chunk->number = chunks_.size();
   for (std::size_t i = 0; i < kPerChunk; ++i)
-    free_.push_back(Place{chunk.get(), i});
+    free_.push_back((std::uint64_t(chunk->number) << 32) | i);
   chunks_.push_back(std::move(chunk));
 }
 
@@ -65,9 +66,9 @@ bool ResbufPool::find(const resbuf* item, Place& place) const {
 
 ResbufPool::Place ResbufPool::takeFree(short code) {
   if (first_ == free_.size()) addChunk();
-  Place place;
+  std::uint64_t word;
   if (kReuseOldestFirst) {
-    place = free_[first_++];
+    word = free_[first_++];
     // The taken front is dropped once it outweighs what is left.
     if (first_ * 2 > free_.size()) {
       free_.erase(free_.begin(),
@@ -75,9 +76,11 @@ ResbufPool::Place ResbufPool::takeFree(short code) {
       first_ = 0;
     }
   } else {
-    place = free_.back();
+    word = free_.back();
     free_.pop_back();
   }
+  const Place place{chunks_[word >> 32].get(),
+                    static_cast<std::size_t>(word & 0xFFFFFFFFu)};
   Slot* slot = &place.chunk->slots[place.index];
   SIMHOST_UNPOISON(slot, sizeof(Slot));
   std::memset(&slot->item, 0, sizeof(resbuf));
@@ -152,7 +155,7 @@ void ResbufPool::take(const Place& place) {
   place.chunk->live[place.index] = false;
   --live_;
   SIMHOST_POISON(&slot, sizeof(Slot));
-  free_.push_back(place);
+  free_.push_back((std::uint64_t(place.chunk->number) << 32) | place.index);
 }
 
 void ResbufPool::releaseAll() {
