@@ -11,18 +11,37 @@
 
 namespace {
 
-// The clone's own xdata under oldTag (its 1001 item, then its data items), or
-// null when it carries nothing there that could be moved.
-resbuf* ownPartData(const AcDbObject* clone, const ACHAR* oldTag) {
-  resbuf* chain = clone->xData(oldTag);
-  if (chain == NULL) return NULL;
-  if (chain->restype != 1001 || chain->rbnext == NULL) {
-    // A name with no items after it would read as "remove" to setXData.
-    acutRelRb(chain);
-    return NULL;
+// What a clone carries, read in one call: its own part data under oldTag
+// (its 1001 item, then its data items) cut out as a chain of its own, and
+// the rest of its xdata, kept for the names it carries. Both are freed by
+// the destructor unless taken.
+class CloneXdata {
+ public:
+  CloneXdata(const AcDbObject* clone, const ACHAR* oldTag);
+  ~CloneXdata() {
+    if (own != NULL) acutRelRb(own);
+    if (rest != NULL) acutRelRb(rest);
   }
-  return chain;
-}
+  // The part data under oldTag, null when there is nothing that could be
+  // moved; the caller then owns it.
+  resbuf* takeOwn() {
+    resbuf* taken = own;
+    own = NULL;
+    return taken;
+  }
+  bool hasOwn() const { return own != NULL; }
+  // True when the clone also carries xdata under app; also when the host
+  // did not answer, since a move onto data that is there would overwrite it.
+  bool carries(const ACHAR* app) const;
+
+ private:
+  CloneXdata(const CloneXdata&);
+  CloneXdata& operator=(const CloneXdata&);
+
+  resbuf* own;
+  resbuf* rest;
+  bool answered;
+};
 
 // "$" and the clone's handle text; empty if the host gives no handle text.
 AcWString tagFromHandle(const AcDbObject* clone) {
@@ -81,18 +100,32 @@ AcWString handleTagOf(AcDbObjectId id) {
   return tag;
 }
 
-// True when the object, which carries xdata under some application, also
-// carries xdata under app; also when the host does not answer, since a move
-// onto data that is there would overwrite it.
-bool carries(const AcDbObject* object, const ACHAR* app) {
-  resbuf* chain = object->xData(NULL);
-  if (chain == NULL) return true;
-  bool found = false;
-  for (const resbuf* item = chain; item != NULL && !found; item = item->rbnext)
-    found = item->restype == 1001 && item->resval.rstring != NULL &&
-            sameApplicationName(item->resval.rstring, app);
-  acutRelRb(chain);
-  return found;
+CloneXdata::CloneXdata(const AcDbObject* clone, const ACHAR* oldTag)
+    : own(NULL), rest(clone->xData(NULL)), answered(rest != NULL) {
+  resbuf* before = NULL;
+  for (resbuf* item = rest; item != NULL; before = item, item = item->rbnext) {
+    if (item->restype != 1001 || item->resval.rstring == NULL ||
+        !sameApplicationName(item->resval.rstring, oldTag))
+      continue;
+    resbuf* last = item;
+    while (last->rbnext != NULL && last->rbnext->restype != 1001)
+      last = last->rbnext;
+    // A name with no items after it would read as "remove" to setXData.
+    if (last == item) return;
+    (before != NULL ? before->rbnext : rest) = last->rbnext;
+    last->rbnext = NULL;
+    own = item;
+    return;
+  }
+}
+
+bool CloneXdata::carries(const ACHAR* app) const {
+  if (!answered) return true;
+  for (const resbuf* item = rest; item != NULL; item = item->rbnext)
+    if (item->restype == 1001 && item->resval.rstring != NULL &&
+        sameApplicationName(item->resval.rstring, app))
+      return true;
+  return false;
 }
 
 // Opens one clone and moves its own xdata from oldTag to newTag, unless it
@@ -103,10 +136,10 @@ bool retagOne(AcDbObjectId id, const ACHAR* oldTag, const ACHAR* newTag) {
       clone == NULL)
     return false;
   bool moved = false;
-  if (!carries(clone, newTag)) {
-    resbuf* ownData = ownPartData(clone, oldTag);
-    if (ownData != NULL)
-      moved = moveToNewTag(clone, ownData, oldTag, newTag) == Acad::eOk;
+  {
+    CloneXdata xdata(clone, oldTag);
+    if (!xdata.carries(newTag) && xdata.hasOwn())
+      moved = moveToNewTag(clone, xdata.takeOwn(), oldTag, newTag) == Acad::eOk;
   }
   clone->close();
   return moved;
@@ -134,21 +167,20 @@ void retagClones(AcDbObjectIdArray ids, const ACHAR* oldTag,
       if (elsewhere != NULL) elsewhere->append(ids[i]);
       continue;
     }
-    resbuf* ownData = ownPartData(clone, oldTag);
-    if (ownData == NULL) {
+    // Freed at the end of this pass, whichever way it ends.
+    CloneXdata xdata(clone, oldTag);
+    if (!xdata.hasOwn()) {
       clone->close();
       continue;
     }
     if (newTag.empty()) {
       const AcWString candidate = tagFromHandle(clone);
       if (candidate.empty()) {
-        acutRelRb(ownData);
         clone->close();
         break;
       }
       const bool spells = sameApplicationName(candidate.c_str(), oldTag);
-      if (spells || carries(clone, candidate.c_str())) {
-        acutRelRb(ownData);
+      if (spells || xdata.carries(candidate.c_str())) {
         clone->close();
         (spells ? spellsOldTag : carriesOwnTag).push_back(i);
         continue;
@@ -158,14 +190,12 @@ void retagClones(AcDbObjectIdArray ids, const ACHAR* oldTag,
       // one, and an unregistered one makes every write below fail whole.
       acdbRegApp(newTag.c_str());
     }
-    if (carries(clone, newTag.c_str())) {
-      // Its own data under the new tag would be overwritten: it stays where
-      // it is, in its source's part.
-      acutRelRb(ownData);
-    } else {
+    // Its own data under the new tag would be overwritten: then it stays
+    // where it is, in its source's part.
+    if (!xdata.carries(newTag.c_str()))
       moved[static_cast<std::size_t>(i)] =
-          moveToNewTag(clone, ownData, oldTag, newTag.c_str()) == Acad::eOk;
-    }
+          moveToNewTag(clone, xdata.takeOwn(), oldTag, newTag.c_str()) ==
+          Acad::eOk;
     clone->close();
   }
   if (!newTag.empty()) {
