@@ -12,14 +12,15 @@ ACHAR upperUnit(ACHAR c) {
 }
 }  // namespace
 
-bool FoldedLess::operator()(const AcWString& a, const AcWString& b) const {
-  const std::size_t n = std::min(a.size(), b.size());
+bool FoldedLess::less(const ACHAR* a, std::size_t an, const ACHAR* b,
+                      std::size_t bn) {
+  const std::size_t n = std::min(an, bn);
   for (std::size_t i = 0; i < n; ++i) {
     const ACHAR x = upperUnit(a[i]);
     const ACHAR y = upperUnit(b[i]);
     if (x != y) return x < y;
   }
-  return a.size() < b.size();
+  return an < bn;
 }
 
 DictionaryEntries& DictionaryEntries::operator=(
@@ -34,7 +35,7 @@ DictionaryEntries& DictionaryEntries::operator=(
 
 DictionaryEntries::iterator DictionaryEntries::find(const ACHAR* key,
                                                     std::size_t length) {
-  if (cells_.empty()) return map_.find(AcWString(key, length));
+  if (cells_.empty()) return map_.find(KeyView{key, length});
   const std::uint32_t hash = foldedHash(key, length);
   const std::size_t mask = cells_.size() - 1;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {

@@ -15,10 +15,27 @@ class AcDbStub;
 
 namespace sim {
 
+// A key as a plug-in passes it, compared without being copied.
+struct KeyView {
+  const ACHAR* text;
+  std::size_t length;
+};
+
 // Application names and dictionary keys compare without regard to ASCII case
 // (the host's symbol tables do); the stored spelling is kept for display.
 struct FoldedLess {
-  bool operator()(const AcWString& a, const AcWString& b) const;
+  using is_transparent = void;
+  bool operator()(const AcWString& a, const AcWString& b) const {
+    return less(a.data(), a.size(), b.data(), b.size());
+  }
+  bool operator()(const AcWString& a, const KeyView& b) const {
+    return less(a.data(), a.size(), b.text, b.length);
+  }
+  bool operator()(const KeyView& a, const AcWString& b) const {
+    return less(a.text, a.length, b.data(), b.size());
+  }
+  static bool less(const ACHAR* a, std::size_t an, const ACHAR* b,
+                   std::size_t bn);
 };
 
 // Listings and files show entries in key order, so they stay in an ordered
