@@ -2,7 +2,8 @@
 # Runs a libFuzzer target for a number of seconds, its corpus seeded with the
 # example sessions and scenario scripts, and prints how many inputs it ran.
 #   bash scripts/fuzz.sh [SECONDS] [TARGET]
-# SECONDS defaults to 60, TARGET to session_fuzzer. Needs clang and
+# SECONDS defaults to 60, TARGET to session_fuzzer (or dxf_reader_fuzzer,
+# seeded with the example drawings). Needs clang and
 # libFuzzer (Debian: clang, libclang-rt-14-dev). Crashing inputs are kept in
 # build/fuzz/artifacts/ and the run fails; the corpus grows in
 # build/fuzz/corpus/TARGET/.
@@ -21,13 +22,16 @@ seeds=()
 if [ "$target" = session_fuzzer ]; then
   cp examples/*.cadsim tests/scripts/*.cadsim "$corpus"/
   seeds=(-dict=fuzz/session.dict)
+elif [ "$target" = dxf_reader_fuzzer ]; then
+  cp examples/*.dxf "$corpus"/
+  seeds=(-max_len=65536)
 fi
 
 log=build/fuzz/$target.log
 status=0
-build/fuzz/fuzz/"$target" "$corpus" "${seeds[@]}" \
+build/fuzz/fuzz/"$target" "$corpus" -max_len=4096 "${seeds[@]}" \
   -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
-  -max_len=4096 -print_final_stats=1 -artifact_prefix="$artifacts" \
+  -print_final_stats=1 -artifact_prefix="$artifacts" \
   >"$log" 2>&1 || status=$?
 
 executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
