@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "host/sim/dxf/dxf_tag.h"
 #include "host/sim/host_state.h"
 #include "host/sim/services.h"
 #include "host/sim/xdata_rules.h"
@@ -14,23 +15,6 @@ Host* gCurrentHost = nullptr;
 // Kept apart from the host so that it reads null while the state is torn down.
 HostState* gCurrentState = nullptr;
 
-bool parseHex(const std::string& text, Adesk::UInt64& value) {
-  if (text.empty() || text.size() > 16) return false;
-  value = 0;
-  for (char c : text) {
-    int digit;
-    if (c >= '0' && c <= '9')
-      digit = c - '0';
-    else if (c >= 'A' && c <= 'F')
-      digit = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f')
-      digit = c - 'a' + 10;
-    else
-      return false;
-    value = (value << 4) | static_cast<Adesk::UInt64>(digit);
-  }
-  return true;
-}
 
 // The user's typed item as the host stores it; false when the value's type
 // does not suit the code.
@@ -327,7 +311,7 @@ std::string Host::handleText(AcDbObjectId id) const {
 
 AcDbObjectId Host::idFromHandle(const std::string& hexText) const {
   Adesk::UInt64 value = 0;
-  if (state_->current == nullptr || !parseHex(hexText, value))
+  if (state_->current == nullptr || !dxf::parseHandle(hexText, value))
     return AcDbObjectId();
   AcDbStub* stub = state_->current->findHandle(value);
   return stub != nullptr && stub->object != nullptr ? AcDbObjectId(stub)
