@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a libFuzzer target for a number of seconds, its corpus seeded with the
-# example sessions and scenario scripts, and prints how many inputs it ran.
+# example sessions and scenario scripts (or, for the DXF reader, the example
+# drawings), and prints how many inputs it ran.
 #   bash scripts/fuzz.sh [SECONDS] [TARGET]
 # SECONDS defaults to 60, TARGET to session_fuzzer (or dxf_reader_fuzzer,
 # seeded with the example drawings). Needs clang and
