@@ -50,6 +50,17 @@ TEST(TagReader, ReadsCodesWithBlanksAndBothLineEnds) {
   EXPECT_FALSE(dxf::TagReader(lines({"0", "EOF"})).crlf());
 }
 
+TEST(TagReader, TakesEveryCarriageReturnBeforeALineFeedAsTheLineEnd) {
+  // Found by fuzzing: a value ending in carriage returns lost one at each
+  // save, so a file never read back as it was written.
+  std::string text = "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\r\r\r\n"
+                     "  0\nENDSEC\n  0\nEOF\n";
+  ReadResult result = readAll(text);
+  ASSERT_FALSE(result.failed) << result.error.text();
+  ASSERT_EQ(result.tags.size(), 5u);
+  EXPECT_EQ(result.tags[2].value, "LINE");
+}
+
 TEST(TagReader, StopsAtEofAndIgnoresWhatFollows) {
   ReadResult result = readAll(lines({"0", "EOF", "garbage", "x"}));
   EXPECT_FALSE(result.failed);

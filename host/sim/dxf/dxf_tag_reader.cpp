@@ -23,7 +23,9 @@ bool TagReader::readLine(std::string_view& line) {
   std::size_t end = mText.find('\n', mPos);
   std::size_t next = end == std::string_view::npos ? mText.size() : end + 1;
   if (end == std::string_view::npos) end = mText.size();
-  if (end > mPos && mText[end - 1] == '\r') --end;
+  // Every carriage return before the line feed belongs to the line end: a
+  // value kept with one of them would come back one shorter at every save.
+  while (end > mPos && mText[end - 1] == '\r') --end;
   line = mText.substr(mPos, end - mPos);
   mPos = next;
   ++mLine;
