@@ -31,17 +31,6 @@ class RetagClonesTest : public HostTest {
   }
   std::string tagFrom(AcDbObjectId id) { return "$" + host().handleText(id); }
   sim::Items ownItems(int i) { return {xd::text("pipe " + std::to_string(i))}; }
-  // The member handles of tag's record; empty when there is none.
-  std::vector<std::string> recordMembers(const std::string& tag) {
-    std::vector<std::string> handles;
-    for (const sim::PartRecord& record :
-         host().drawingInfo(host().currentDrawingName()).partRecords)
-      if (record.tag == tag)
-        for (const sim::Item& item : record.items)
-          if (item.code == 330)
-            handles.push_back(std::get<std::string>(item.value));
-    return handles;
-  }
   std::vector<std::string> handlesOf(const std::vector<AcDbObjectId>& ids) {
     std::vector<std::string> handles;
     for (AcDbObjectId id : ids) handles.push_back(host().handleText(id));

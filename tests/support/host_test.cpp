@@ -41,3 +41,14 @@ std::vector<std::string> HostTest::xdataApps(AcDbObjectId id) {
     apps.push_back(block.app);
   return apps;
 }
+
+std::vector<std::string> HostTest::recordMembers(const std::string& tag) {
+  std::vector<std::string> handles;
+  for (const sim::PartRecord& record :
+       host_->drawingInfo(host_->currentDrawingName()).partRecords)
+    if (record.tag == tag)
+      for (const sim::Item& item : record.items)
+        if (item.code == 330)
+          handles.push_back(std::get<std::string>(item.value));
+  return handles;
+}

@@ -48,6 +48,9 @@ class HostTest : public ::testing::Test {
   sim::Items xdataItems(AcDbObjectId id, const std::string& app);
   // The applications of ID's xdata blocks, in order.
   std::vector<std::string> xdataApps(AcDbObjectId id);
+  // The member handles of TAG's part record in the current drawing; empty
+  // when there is none.
+  std::vector<std::string> recordMembers(const std::string& tag);
 
   std::unique_ptr<sim::Host> host_;
 };

@@ -34,16 +34,6 @@ class CommandWatcherTest : public HostTest {
     return "";
   }
   std::string tagFrom(AcDbObjectId id) { return "$" + host().handleText(id); }
-  std::vector<std::string> recordMembers(const std::string& tag) {
-    std::vector<std::string> handles;
-    for (const sim::PartRecord& record :
-         host().drawingInfo(host().currentDrawingName()).partRecords)
-      if (record.tag == tag)
-        for (const sim::Item& item : record.items)
-          if (item.code == 330)
-            handles.push_back(std::get<std::string>(item.value));
-    return handles;
-  }
   std::size_t recordCount() {
     return host().drawingInfo(host().currentDrawingName()).partRecords.size();
   }
