@@ -31,6 +31,7 @@ typedef std::basic_string<ACHAR> AcWString;
 
 namespace Adesk {
 typedef std::int16_t Int16;
+typedef std::uint16_t UInt16;
 typedef std::int32_t Int32;
 typedef std::int64_t Int64;
 typedef std::uint32_t UInt32;

@@ -58,6 +58,23 @@ TEST(PendingGroupStorage, TagsLongerThanAStorageBlockStayWholeAndApart) {
   EXPECT_TRUE(list.isEmpty());
 }
 
+// Past some thousands of text blocks a tag's place no longer fits beside a
+// hash fragment in an index cell; the cells widen and every tag is still found.
+TEST(PendingGroupStorage, TagsFillingThousandsOfBlocksAreStillFoundExactly) {
+  PendingGroupList list;
+  const int kTags = 4200;  // a block each
+  auto tagOf = [](int i) { return "$" + std::to_string(i) + std::string(4100, 'x'); };
+  for (int i = 0; i < kTags; ++i) list.file(W(tagOf(i)), fakeId(i));
+  for (int i = kTags - 1; i >= 0; i -= 3) list.file(W(tagOf(i)), fakeId(i));
+  ASSERT_EQ(list.groupCount(), static_cast<std::size_t>(kTags));
+  const auto drained = drain(list);
+  ASSERT_EQ(drained.size(), static_cast<std::size_t>(kTags));
+  for (int i = 0; i < kTags; ++i) {
+    const int expected = (kTags - 1 - i) % 3 == 0 ? 2 : 1;
+    ASSERT_EQ(drained[i], std::make_pair(tagOf(i), expected)) << i;
+  }
+}
+
 TEST(PendingGroupStorage, ATagEndsAtItsFirstTerminatorAsTheHostsNamesDo) {
   PendingGroupList list;
   AcWString withTerminator = W("$A");
