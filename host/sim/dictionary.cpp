@@ -14,9 +14,8 @@ bool isLive(const AcDbStub* stub) {
 
 // The live entry under KEY, or null.
 AcDbStub* liveEntry(const AcDbImpObject& dictionary, const ACHAR* key) {
-  auto it = dictionary.entries.find(key);
-  return it != dictionary.entries.end() && isLive(it->second) ? it->second
-                                                              : nullptr;
+  const auto* entry = dictionary.entries.find(key);
+  return entry != nullptr && isLive(entry->second) ? entry->second : nullptr;
 }
 
 bool checkDictionaryReadable(HostState& state, const AcDbImpObject& imp,
@@ -103,8 +102,8 @@ Acad::ErrorStatus AcDbDictionary::setAt(const ACHAR* key, AcDbObject* newValue,
     return Acad::eInvalidInput;
   // The host refuses to overwrite a live entry rather than silently erase
   // the object it held.
-  const auto existing = imp.entries.find(key);
-  if (existing != imp.entries.end() && isLive(existing->second))
+  const auto* existing = imp.entries.find(key);
+  if (existing != nullptr && isLive(existing->second))
     return Acad::eDuplicateKey;
 
   AcDbImpDatabase& drawing = *imp.stub->drawing;
@@ -112,7 +111,7 @@ Acad::ErrorStatus AcDbDictionary::setAt(const ACHAR* key, AcDbObject* newValue,
   added.push(AcDb::kForWrite, false);
   state->noteOpened(added);
   // An erased entry of that key gives way.
-  if (existing != imp.entries.end()) imp.entries.erase(existing);
+  imp.entries.erase(existing);
   imp.entries.emplace(AcWString(key), stub);
   newId = AcDbObjectId(stub);
   const AcDbDatabase* facade = drawing.facade.get();

@@ -7,9 +7,13 @@
 namespace sim {
 
 namespace {
+
+const std::size_t kSmallestIndex = 16;
+
 ACHAR upperUnit(ACHAR c) {
   return (c >= 'a' && c <= 'z') ? static_cast<ACHAR>(c - 'a' + 'A') : c;
 }
+
 }  // namespace
 
 bool FoldedLess::less(const ACHAR* a, std::size_t an, const ACHAR* b,
@@ -25,102 +29,114 @@ bool FoldedLess::less(const ACHAR* a, std::size_t an, const ACHAR* b,
 
 DictionaryEntries& DictionaryEntries::operator=(
     const DictionaryEntries& other) {
-  if (this != &other) {
-    map_ = other.map_;
-    cells_.clear();
-    if (map_.size() >= kIndexFrom) rebuildIndex(map_.size() * 4);
-  }
+  if (this == &other) return *this;
+  pool_.clear();
+  unused_.clear();
+  cells_.clear();
+  count_ = 0;
+  sortedValid_ = false;
+  for (const auto& entry : other.pool_)
+    if (entry->second != nullptr) emplace(entry->first, entry->second);
   return *this;
 }
 
-DictionaryEntries::iterator DictionaryEntries::find(const ACHAR* key,
-                                                    std::size_t length) {
-  if (cells_.empty()) return map_.find(KeyView{key, length});
+DictionaryEntries::Entry* DictionaryEntries::find(const ACHAR* key,
+                                                  std::size_t length) {
+  if (cells_.empty()) return nullptr;
   const std::uint32_t hash = foldedHash(key, length);
   const std::size_t mask = cells_.size() - 1;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
     const Cell& cell = cells_[i];
-    if (!cell.used) return map_.end();
+    if (cell.entry == nullptr) return nullptr;
     if (cell.hash == hash && equalsFolded(key, length, cell.entry->first))
       return cell.entry;
   }
 }
 
-std::pair<DictionaryEntries::iterator, bool> DictionaryEntries::emplace(
+std::pair<DictionaryEntries::Entry*, bool> DictionaryEntries::emplace(
     const AcWString& key, AcDbStub* value) {
-  auto added = map_.emplace(key, value);
-  if (!added.second) return added;
-  if (!cells_.empty()) {
-    if (map_.size() * 2 > cells_.size()) growIndex();
-    index(added.first);
-  } else if (map_.size() >= kIndexFrom) {
-    rebuildIndex(kIndexFrom * 4);
+  if (Entry* existing = find(key)) return {existing, false};
+  Entry* entry;
+  if (!unused_.empty()) {
+    entry = unused_.back();
+    unused_.pop_back();
+    *entry = Entry(key, value);
+  } else {
+    pool_.emplace_back(new Entry(key, value));
+    entry = pool_.back().get();
   }
-  return added;
+  ++count_;
+  if (count_ * 2 > cells_.size()) growIndex();
+  index(entry, foldedHash(key.data(), key.size()));
+  sortedValid_ = false;
+  return {entry, true};
 }
 
-std::size_t DictionaryEntries::erase(const AcWString& key) {
-  iterator found = find(key);
-  if (found == map_.end()) return 0;
-  erase(found);
-  return 1;
+void DictionaryEntries::erase(const Entry* entry) {
+  if (entry == nullptr) return;
+  unindex(entry);
+  Entry* owned = const_cast<Entry*>(entry);
+  owned->first.clear();
+  owned->second = nullptr;
+  unused_.push_back(owned);
+  --count_;
+  sortedValid_ = false;
 }
 
-void DictionaryEntries::erase(const_iterator entry) {
-  if (!cells_.empty()) unindex(entry);
-  map_.erase(entry);
+DictionaryEntries::KeyOrder DictionaryEntries::inKeyOrder() const {
+  if (!sortedValid_) {
+    sorted_.clear();
+    sorted_.reserve(count_);
+    for (const auto& entry : pool_)
+      if (entry->second != nullptr) sorted_.push_back(entry.get());
+    std::sort(sorted_.begin(), sorted_.end(),
+              [](const Entry* a, const Entry* b) {
+                return FoldedLess()(a->first, b->first);
+              });
+    sortedValid_ = true;
+  }
+  return KeyOrder(sorted_);
 }
 
-void DictionaryEntries::index(iterator entry) {
-  const std::uint32_t hash =
-      foldedHash(entry->first.data(), entry->first.size());
+void DictionaryEntries::index(Entry* entry, std::uint32_t hash) {
   const std::size_t mask = cells_.size() - 1;
   std::size_t i = hash & mask;
-  while (cells_[i].used) i = (i + 1) & mask;
+  while (cells_[i].entry != nullptr) i = (i + 1) & mask;
   cells_[i].hash = hash;
-  cells_[i].used = true;
   cells_[i].entry = entry;
 }
 
-void DictionaryEntries::unindex(const_iterator entry) {
+void DictionaryEntries::unindex(const Entry* entry) {
   const std::size_t mask = cells_.size() - 1;
   std::size_t hole =
       foldedHash(entry->first.data(), entry->first.size()) & mask;
-  while (!(cells_[hole].used && cells_[hole].entry == entry))
-    hole = (hole + 1) & mask;
-  cells_[hole].used = false;
+  while (cells_[hole].entry != entry) hole = (hole + 1) & mask;
+  cells_[hole].entry = nullptr;
   // Cells after the hole that probed past it move back into it, so every
   // entry stays reachable from its home cell without tombstones.
-  for (std::size_t next = (hole + 1) & mask; cells_[next].used;
+  for (std::size_t next = (hole + 1) & mask; cells_[next].entry != nullptr;
        next = (next + 1) & mask) {
     const std::size_t home = cells_[next].hash & mask;
     const bool homeBetween = hole <= next ? (home > hole && home <= next)
                                           : (home > hole || home <= next);
     if (homeBetween) continue;
     cells_[hole] = cells_[next];
-    cells_[next].used = false;
+    cells_[next].entry = nullptr;
     hole = next;
   }
 }
 
 void DictionaryEntries::growIndex() {
   // The cells keep their hashes: growing moves them without reading a key.
-  std::vector<Cell> old(cells_.size() * 2);
+  std::vector<Cell> old(cells_.empty() ? kSmallestIndex : cells_.size() * 2);
   old.swap(cells_);
   const std::size_t mask = cells_.size() - 1;
   for (const Cell& cell : old) {
-    if (!cell.used) continue;
+    if (cell.entry == nullptr) continue;
     std::size_t i = cell.hash & mask;
-    while (cells_[i].used) i = (i + 1) & mask;
+    while (cells_[i].entry != nullptr) i = (i + 1) & mask;
     cells_[i] = cell;
   }
-}
-
-void DictionaryEntries::rebuildIndex(std::size_t cells) {
-  std::size_t size = 1;
-  while (size < cells) size *= 2;
-  cells_.assign(size, Cell());
-  for (iterator it = map_.begin(); it != map_.end(); ++it) index(it);
 }
 
 }  // namespace sim

@@ -1,11 +1,11 @@
-// A dictionary's entries: key to object, in key order, keys compared without
-// regard to ASCII case.
+// A dictionary's entries: key to object, keys compared without regard to ASCII
+// case, found by hash and listed in key order.
 #ifndef HOST_SIM_DICTIONARY_ENTRIES_H
 #define HOST_SIM_DICTIONARY_ENTRIES_H
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -15,82 +15,93 @@ class AcDbStub;
 
 namespace sim {
 
-// A key as a plug-in passes it, compared without being copied.
-struct KeyView {
-  const ACHAR* text;
-  std::size_t length;
-};
-
 // Application names and dictionary keys compare without regard to ASCII case
 // (the host's symbol tables do); the stored spelling is kept for display.
 struct FoldedLess {
-  using is_transparent = void;
   bool operator()(const AcWString& a, const AcWString& b) const {
     return less(a.data(), a.size(), b.data(), b.size());
-  }
-  bool operator()(const AcWString& a, const KeyView& b) const {
-    return less(a.data(), a.size(), b.text, b.length);
-  }
-  bool operator()(const KeyView& a, const AcWString& b) const {
-    return less(a.text, a.length, b.data(), b.size());
   }
   static bool less(const ACHAR* a, std::size_t an, const ACHAR* b,
                    std::size_t bn);
 };
 
-// Listings and files show entries in key order, so they stay in an ordered
-// map; a dictionary that grows large (a part dictionary holds a record per
-// part) is also indexed by a hash of the folded key, so that finding an
-// entry walks no tree and compares one key.
+// A part dictionary holds a record per part, and a copy of many parts adds
+// one entry after another, so the entries are held in a flat hash table: an
+// entry is added and found in constant time, touching one cell and one key.
+// Only listings and files want key order, and they sort a list of the
+// entries when they ask for it.
 class DictionaryEntries {
  public:
-  using Map = std::map<AcWString, AcDbStub*, FoldedLess>;
-  using iterator = Map::iterator;
-  using const_iterator = Map::const_iterator;
+  using Entry = std::pair<AcWString, AcDbStub*>;  // key, object
 
-  DictionaryEntries() = default;
-  DictionaryEntries(const DictionaryEntries& other) : map_(other.map_) {}
-  DictionaryEntries& operator=(const DictionaryEntries& other);
+  // The entries in key order, for listing; valid until the next change.
+  class KeyOrder {
+   public:
+    using const_iterator = std::vector<const Entry*>::const_iterator;
+    struct Iterator {
+      const_iterator at;
+      const Entry& operator*() const { return **at; }
+      Iterator& operator++() {
+        ++at;
+        return *this;
+      }
+      bool operator!=(const Iterator& other) const { return at != other.at; }
+    };
+    explicit KeyOrder(const std::vector<const Entry*>& sorted)
+        : sorted_(sorted) {}
+    Iterator begin() const { return Iterator{sorted_.begin()}; }
+    Iterator end() const { return Iterator{sorted_.end()}; }
 
-  iterator find(const AcWString& key) { return find(key.data(), key.size()); }
-  const_iterator find(const AcWString& key) const {
-    return const_cast<DictionaryEntries*>(this)->find(key);
-  }
-  iterator find(const ACHAR* key) {
-    return find(key, std::char_traits<ACHAR>::length(key));
-  }
-  const_iterator find(const ACHAR* key) const {
-    return const_cast<DictionaryEntries*>(this)->find(key);
-  }
-  // Adds key unless an equal key is there (which is then returned).
-  std::pair<iterator, bool> emplace(const AcWString& key, AcDbStub* value);
-  std::size_t erase(const AcWString& key);
-  void erase(const_iterator entry);
-
-  iterator begin() { return map_.begin(); }
-  iterator end() { return map_.end(); }
-  const_iterator begin() const { return map_.begin(); }
-  const_iterator end() const { return map_.end(); }
-  std::size_t size() const { return map_.size(); }
-  bool empty() const { return map_.empty(); }
-
- private:
-  // Below this many entries a walk of the tree is as quick as the hash.
-  static constexpr std::size_t kIndexFrom = 16;
-  struct Cell {
-    std::uint32_t hash = 0;
-    bool used = false;
-    iterator entry;
+   private:
+    const std::vector<const Entry*>& sorted_;
   };
 
-  iterator find(const ACHAR* key, std::size_t length);
-  void index(iterator entry);
-  void unindex(const_iterator entry);
-  void rebuildIndex(std::size_t cells);
+  DictionaryEntries() = default;
+  DictionaryEntries(const DictionaryEntries& other) { *this = other; }
+  DictionaryEntries& operator=(const DictionaryEntries& other);
+
+  // The entry under key, or null.
+  Entry* find(const AcWString& key) { return find(key.data(), key.size()); }
+  const Entry* find(const AcWString& key) const {
+    return const_cast<DictionaryEntries*>(this)->find(key);
+  }
+  Entry* find(const ACHAR* key) {
+    return find(key, std::char_traits<ACHAR>::length(key));
+  }
+  const Entry* find(const ACHAR* key) const {
+    return const_cast<DictionaryEntries*>(this)->find(key);
+  }
+  // Adds key unless an equal key is there (whose entry is then returned).
+  // value is never null: a null object marks an unused entry.
+  std::pair<Entry*, bool> emplace(const AcWString& key, AcDbStub* value);
+  void erase(const Entry* entry);
+
+  // Listings walk the entries in key order: for (const auto& e : entries).
+  KeyOrder::Iterator begin() const { return inKeyOrder().begin(); }
+  KeyOrder::Iterator end() const { return inKeyOrder().end(); }
+  std::size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
+
+ private:
+  struct Cell {
+    std::uint32_t hash = 0;
+    Entry* entry = nullptr;  // null: free
+  };
+
+  Entry* find(const ACHAR* key, std::size_t length);
+  KeyOrder inKeyOrder() const;
+  void index(Entry* entry, std::uint32_t hash);
+  void unindex(const Entry* entry);
   void growIndex();
 
-  Map map_;
-  std::vector<Cell> cells_;  // empty until the map grows; under 1/2 full
+  // Every object of a drawing has these members, most of them never an
+  // entry, so an empty pool allocates nothing.
+  std::vector<std::unique_ptr<Entry>> pool_;
+  std::vector<Entry*> unused_;  // erased entries of the pool, to reuse
+  std::size_t count_ = 0;
+  std::vector<Cell> cells_;  // open addressing, a power of two, under 1/2 full
+  mutable std::vector<const Entry*> sorted_;
+  mutable bool sortedValid_ = false;
 };
 
 }  // namespace sim

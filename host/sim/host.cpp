@@ -278,9 +278,9 @@ DrawingInfo Host::drawingInfo(const std::string& name) const {
     if (value == nullptr) continue;
     info.namedObjects.emplace_back(toUtf8(entry.first), value->type);
   }
-  auto part = nod->entries.find(ACRX_T("PVNR_HANDLE"));
+  const auto* part = nod->entries.find(ACRX_T("PVNR_HANDLE"));
   const AcDbImpObject* parts =
-      part != nod->entries.end() ? liveObject(part->second) : nullptr;
+      part != nullptr ? liveObject(part->second) : nullptr;
   if (parts == nullptr || parts->type != "DICTIONARY") return info;
   info.hasPartDictionary = true;
   for (const auto& entry : parts->entries) {

@@ -198,9 +198,9 @@ void Saver::writeEntries(const AcDbImpObject& imp, dxf::Object& object) {
     AcWString key;
     if (!dxf::decodeText(entry.key, mEncoding, key)) continue;
     AcDbStub* target = resolve(entry.handle);
-    auto now = imp.entries.find(key);
+    const auto* now = imp.entries.find(key);
     bool keep;
-    if (now != imp.entries.end())
+    if (now != nullptr)
       keep = now->second == target && isLive(target);
     else
       keep = target == nullptr;
