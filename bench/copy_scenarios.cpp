@@ -31,7 +31,7 @@ CopyScenario scenario(std::string name, std::string label, std::string command,
 std::vector<CopyScenario> copyScenarios() {
   std::vector<CopyScenario> all;
   const long sizes[] = {10000, 100000, 1000000};
-  const int repetitions[] = {5, 3, 2};
+  const int repetitions[] = {7, 5, 3};
   for (int i = 0; i < 3; ++i) {
     CopyScenario s = scenario("copy_parts_of_10/N:" + std::to_string(sizes[i]),
                               "COPY, parts of 10", "COPY", sizes[i], 10);
@@ -41,17 +41,17 @@ std::vector<CopyScenario> copyScenarios() {
   }
   CopyScenario single = scenario("copy_parts_of_1/N:100000", "COPY, parts of 1",
                                  "COPY", 100000, 1);
-  single.repetitions = 3;
+  single.repetitions = 5;
   all.push_back(single);
   CopyScenario explode = scenario("explode_10_pieces/N:10000",
                                   "EXPLODE, 10 pieces", "EXPLODE", 10000, 10);
   explode.pieces = 10;
-  explode.repetitions = 3;
+  explode.repetitions = 5;
   all.push_back(explode);
   CopyScenario array = scenario("array_100_copies/N:1000", "ARRAY, 100 copies",
                                 "ARRAY", 1000, 10);
   array.repeat = 100;
-  array.repetitions = 3;
+  array.repetitions = 5;
   all.push_back(array);
   return all;
 }

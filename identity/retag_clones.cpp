@@ -4,7 +4,8 @@
 // part, rather than belong to none.
 #include "identity/retag_clones.h"
 
-#include <set>
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "identity/part_record.h"
@@ -145,6 +146,28 @@ bool retagOne(AcDbObjectId id, const ACHAR* oldTag, const ACHAR* newTag) {
   return moved;
 }
 
+// The moved ids, each once, where it first stood: a repeated id is one
+// member. Sorted copies rather than a set, which would cost a heap block per
+// member of every part.
+AcDbObjectIdArray distinctMoved(const AcDbObjectIdArray& ids,
+                                const std::vector<bool>& moved) {
+  std::vector<std::pair<AcDbObjectId, int> > byId;
+  byId.reserve(moved.size());
+  for (int i = 0; i < ids.length(); ++i)
+    if (moved[static_cast<std::size_t>(i)])
+      byId.push_back(std::make_pair(ids[i], i));
+  std::sort(byId.begin(), byId.end());
+  std::vector<bool> first(moved.size(), false);
+  for (std::size_t k = 0; k < byId.size(); ++k)
+    if (k == 0 || !(byId[k].first == byId[k - 1].first))
+      first[static_cast<std::size_t>(byId[k].second)] = true;
+  AcDbObjectIdArray members;
+  members.setPhysicalLength(static_cast<int>(byId.size()));
+  for (int i = 0; i < ids.length(); ++i)
+    if (first[static_cast<std::size_t>(i)]) members.append(ids[i]);
+  return members;
+}
+
 }  // namespace
 
 void retagClones(AcDbObjectIdArray ids, const ACHAR* oldTag,
@@ -215,11 +238,7 @@ void retagClones(AcDbObjectIdArray ids, const ACHAR* oldTag,
         moved[static_cast<std::size_t>(spellsOldTag[k])] = true;
     }
   }
-  AcDbObjectIdArray members;
-  std::set<AcDbObjectId> listed;  // a repeated id is one member
-  for (int i = 0; i < ids.length(); ++i)
-    if (moved[static_cast<std::size_t>(i)] && listed.insert(ids[i]).second)
-      members.append(ids[i]);
+  AcDbObjectIdArray members = distinctMoved(ids, moved);
   ids.removeAll();
   if (!members.isEmpty()) recordPart(newTag.c_str(), members);
 }
