@@ -33,7 +33,9 @@ AcDbStub* AcDbImpDatabase::append(AcDbObject* object, AcDbStub* owner) {
   stub->drawing = this;
   stub->handle = nextHandle++;
   stub->object = object;
-  byHandle.emplace(stub->handle, stub);
+  // findHandle finds a stub by position when its handle is its number in
+  // order, as every handle given here is; only the others need the map.
+  if (stub->handle != stubs.size()) byHandle.emplace(stub->handle, stub);
   object->impObject()->stub = stub;
   object->impObject()->owner = owner;
   return stub;

@@ -335,6 +335,7 @@ class AcDbImpDatabase {
   long serial;
   std::unique_ptr<AcDbDatabase> facade;
   sim::StubStore stubs;  // in order of creation
+  // Stubs whose handle is not their number in order (see findHandle).
   std::unordered_map<Adesk::UInt64, AcDbStub*> byHandle;
   Adesk::UInt64 nextHandle = 1;
   std::vector<AcWString> regapps;
