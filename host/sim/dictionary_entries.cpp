@@ -27,26 +27,26 @@ bool FoldedLess::less(const ACHAR* a, std::size_t an, const ACHAR* b,
   return an < bn;
 }
 
-DictionaryEntries::~DictionaryEntries() = default;
-
 DictionaryEntries& DictionaryEntries::operator=(
     const DictionaryEntries& other) {
   if (this == &other) return *this;
-  table_.reset();
-  if (other.table_)
-    for (const auto& entry : other.table_->pool)
-      if (entry->second != nullptr) emplace(entry->first, entry->second);
+  pool_.clear();
+  unused_.clear();
+  cells_.clear();
+  count_ = 0;
+  sortedValid_ = false;
+  for (const auto& entry : other.pool_)
+    if (entry->second != nullptr) emplace(entry->first, entry->second);
   return *this;
 }
 
 DictionaryEntries::Entry* DictionaryEntries::find(const ACHAR* key,
                                                   std::size_t length) {
-  if (!table_ || table_->cells.empty()) return nullptr;
-  const std::vector<Cell>& cells = table_->cells;
+  if (cells_.empty()) return nullptr;
   const std::uint32_t hash = foldedHash(key, length);
-  const std::size_t mask = cells.size() - 1;
+  const std::size_t mask = cells_.size() - 1;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    const Cell& cell = cells[i];
+    const Cell& cell = cells_[i];
     if (cell.entry == nullptr) return nullptr;
     if (cell.hash == hash && equalsFolded(key, length, cell.entry->first))
       return cell.entry;
@@ -56,94 +56,86 @@ DictionaryEntries::Entry* DictionaryEntries::find(const ACHAR* key,
 std::pair<DictionaryEntries::Entry*, bool> DictionaryEntries::emplace(
     const AcWString& key, AcDbStub* value) {
   if (Entry* existing = find(key)) return {existing, false};
-  if (!table_) table_.reset(new Table);
-  Table& table = *table_;
   Entry* entry;
-  if (!table.unused.empty()) {
-    entry = table.unused.back();
-    table.unused.pop_back();
+  if (!unused_.empty()) {
+    entry = unused_.back();
+    unused_.pop_back();
     *entry = Entry(key, value);
   } else {
-    table.pool.emplace_back(new Entry(key, value));
-    entry = table.pool.back().get();
+    pool_.emplace_back(new Entry(key, value));
+    entry = pool_.back().get();
   }
-  ++table.count;
-  if (table.count * 2 > table.cells.size()) growIndex();
+  ++count_;
+  if (count_ * 2 > cells_.size()) growIndex();
   index(entry, foldedHash(key.data(), key.size()));
-  table.sortedValid = false;
+  sortedValid_ = false;
   return {entry, true};
 }
 
 void DictionaryEntries::erase(const Entry* entry) {
-  if (entry == nullptr || !table_) return;
+  if (entry == nullptr) return;
   unindex(entry);
   Entry* owned = const_cast<Entry*>(entry);
   owned->first.clear();
   owned->second = nullptr;
-  table_->unused.push_back(owned);
-  --table_->count;
-  table_->sortedValid = false;
+  unused_.push_back(owned);
+  --count_;
+  sortedValid_ = false;
 }
 
 DictionaryEntries::KeyOrder DictionaryEntries::inKeyOrder() const {
-  static const std::vector<const Entry*> kNone;
-  if (!table_) return KeyOrder(kNone);
-  Table& table = *table_;
-  if (!table.sortedValid) {
-    table.sorted.clear();
-    table.sorted.reserve(table.count);
-    for (const auto& entry : table.pool)
-      if (entry->second != nullptr) table.sorted.push_back(entry.get());
-    std::sort(table.sorted.begin(), table.sorted.end(),
+  if (!sortedValid_) {
+    sorted_.clear();
+    sorted_.reserve(count_);
+    for (const auto& entry : pool_)
+      if (entry->second != nullptr) sorted_.push_back(entry.get());
+    std::sort(sorted_.begin(), sorted_.end(),
               [](const Entry* a, const Entry* b) {
                 return FoldedLess()(a->first, b->first);
               });
-    table.sortedValid = true;
+    sortedValid_ = true;
   }
-  return KeyOrder(table.sorted);
+  return KeyOrder(sorted_);
 }
 
 void DictionaryEntries::index(Entry* entry, std::uint32_t hash) {
-  std::vector<Cell>& cells = table_->cells;
-  const std::size_t mask = cells.size() - 1;
+  const std::size_t mask = cells_.size() - 1;
   std::size_t i = hash & mask;
-  while (cells[i].entry != nullptr) i = (i + 1) & mask;
-  cells[i].hash = hash;
-  cells[i].entry = entry;
+  while (cells_[i].entry != nullptr) i = (i + 1) & mask;
+  cells_[i].hash = hash;
+  cells_[i].entry = entry;
 }
 
 void DictionaryEntries::unindex(const Entry* entry) {
-  std::vector<Cell>& cells = table_->cells;
-  const std::size_t mask = cells.size() - 1;
+  const std::size_t mask = cells_.size() - 1;
   std::size_t hole =
       foldedHash(entry->first.data(), entry->first.size()) & mask;
-  while (cells[hole].entry != entry) hole = (hole + 1) & mask;
-  cells[hole].entry = nullptr;
+  while (cells_[hole].entry != entry) hole = (hole + 1) & mask;
+  cells_[hole].entry = nullptr;
   // Cells after the hole that probed past it move back into it, so every
   // entry stays reachable from its home cell without tombstones.
-  for (std::size_t next = (hole + 1) & mask; cells[next].entry != nullptr;
+  for (std::size_t next = (hole + 1) & mask; cells_[next].entry != nullptr;
        next = (next + 1) & mask) {
-    const std::size_t home = cells[next].hash & mask;
+    const std::size_t home = cells_[next].hash & mask;
     const bool homeBetween = hole <= next ? (home > hole && home <= next)
                                           : (home > hole || home <= next);
     if (homeBetween) continue;
-    cells[hole] = cells[next];
-    cells[next].entry = nullptr;
+    cells_[hole] = cells_[next];
+    cells_[next].entry = nullptr;
     hole = next;
   }
 }
 
 void DictionaryEntries::growIndex() {
   // The cells keep their hashes: growing moves them without reading a key.
-  std::vector<Cell>& cells = table_->cells;
-  std::vector<Cell> old(cells.empty() ? kSmallestIndex : cells.size() * 2);
-  old.swap(cells);
-  const std::size_t mask = cells.size() - 1;
+  std::vector<Cell> old(cells_.empty() ? kSmallestIndex : cells_.size() * 2);
+  old.swap(cells_);
+  const std::size_t mask = cells_.size() - 1;
   for (const Cell& cell : old) {
     if (cell.entry == nullptr) continue;
     std::size_t i = cell.hash & mask;
-    while (cells[i].entry != nullptr) i = (i + 1) & mask;
-    cells[i] = cell;
+    while (cells_[i].entry != nullptr) i = (i + 1) & mask;
+    cells_[i] = cell;
   }
 }
 

@@ -58,7 +58,6 @@ class DictionaryEntries {
 
   DictionaryEntries() = default;
   DictionaryEntries(const DictionaryEntries& other) { *this = other; }
-  ~DictionaryEntries();
   DictionaryEntries& operator=(const DictionaryEntries& other);
 
   // The entry under key, or null.
@@ -80,22 +79,13 @@ class DictionaryEntries {
   // Listings walk the entries in key order: for (const auto& e : entries).
   KeyOrder::Iterator begin() const { return inKeyOrder().begin(); }
   KeyOrder::Iterator end() const { return inKeyOrder().end(); }
-  std::size_t size() const { return table_ ? table_->count : 0; }
-  bool empty() const { return size() == 0; }
+  std::size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
 
  private:
   struct Cell {
     std::uint32_t hash = 0;
     Entry* entry = nullptr;  // null: free
-  };
-  struct Table {
-    std::vector<std::unique_ptr<Entry>> pool;  // never moves an entry
-    std::vector<Entry*> unused;  // erased entries of the pool, to reuse
-    std::size_t count = 0;
-    // Open addressing, a power of two, under half full.
-    std::vector<Cell> cells;
-    std::vector<const Entry*> sorted;
-    bool sortedValid = false;
   };
 
   Entry* find(const ACHAR* key, std::size_t length);
@@ -104,9 +94,14 @@ class DictionaryEntries {
   void unindex(const Entry* entry);
   void growIndex();
 
-  // Every object of a drawing has these members, and most objects are no
-  // dictionary: they hold one null pointer.
-  std::unique_ptr<Table> table_;
+  // Every object of a drawing has these members, most of them never an
+  // entry, so an empty pool allocates nothing.
+  std::vector<std::unique_ptr<Entry>> pool_;
+  std::vector<Entry*> unused_;  // erased entries of the pool, to reuse
+  std::size_t count_ = 0;
+  std::vector<Cell> cells_;  // open addressing, a power of two, under 1/2 full
+  mutable std::vector<const Entry*> sorted_;
+  mutable bool sortedValid_ = false;
 };
 
 }  // namespace sim
