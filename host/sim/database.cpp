@@ -33,7 +33,9 @@ AcDbStub* AcDbImpDatabase::append(AcDbObject* object, AcDbStub* owner) {
   stub->drawing = this;
   stub->handle = nextHandle++;
   stub->object = object;
-  byHandle.emplace(stub->handle, stub);
+  // findHandle finds a stub whose handle matches its place without the map,
+  // which would cost a heap node per object for nothing.
+  if (stub->handle != stubs.size()) byHandle.emplace(stub->handle, stub);
   object->impObject()->stub = stub;
   object->impObject()->owner = owner;
   return stub;

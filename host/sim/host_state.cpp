@@ -85,12 +85,13 @@ AcWString foldCase(const AcWString& s) {
 
 std::string hexText(Adesk::UInt64 value) {
   static const char kDigits[] = "0123456789ABCDEF";
-  std::string text;
+  char digits[16];
+  char* first = digits + sizeof digits;
   do {
-    text.insert(text.begin(), kDigits[value & 0xF]);
+    *--first = kDigits[value & 0xF];
     value >>= 4;
   } while (value != 0);
-  return text;
+  return std::string(first, digits + sizeof digits);
 }
 
 bool isValidSymbolName(const AcWString& name) {
@@ -233,14 +234,25 @@ AcDbStub* HostState::resolve(AcDbObjectId id, Acad::ErrorStatus& status) const {
 }
 
 AcDbObject* HostState::createObject(const std::string& type) {
-  const std::string kind = upperAscii(type);
-  if (kind == "LINE") return new AcDbLine;
-  if (kind == "CIRCLE") return new AcDbCircle;
-  if (kind == "ARC") return new AcDbArc;
-  if (kind == "POLYLINE") return new AcDbPolyline;
-  if (kind == "TEXT") return new AcDbText;
-  if (kind == "DICTIONARY") return new AcDbDictionary;
-  if (kind == "XRECORD") return new AcDbXrecord;
+  // Compared in place, with no upper-case copy: every copy a command makes
+  // passes here.
+  const auto is = [&type](const char* upper) {
+    std::size_t i = 0;
+    for (; i < type.size() && upper[i] != 0; ++i) {
+      const char c = type[i];
+      if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) !=
+          upper[i])
+        return false;
+    }
+    return i == type.size() && upper[i] == 0;
+  };
+  if (is("LINE")) return new AcDbLine;
+  if (is("CIRCLE")) return new AcDbCircle;
+  if (is("ARC")) return new AcDbArc;
+  if (is("POLYLINE")) return new AcDbPolyline;
+  if (is("TEXT")) return new AcDbText;
+  if (is("DICTIONARY")) return new AcDbDictionary;
+  if (is("XRECORD")) return new AcDbXrecord;
   return nullptr;
 }
 
@@ -306,7 +318,9 @@ void HostState::announceAppended(AcDbImpDatabase& drawing, AcDbStub* stub) {
   imp.push(AcDb::kForRead, true);
   noteOpened(imp);
   const AcDbDatabase* facade = drawing.facade.get();
-  notifyDatabase(drawing, "objectAppended(" + hexText(stub->handle) + ")",
+  const Adesk::UInt64 handle = stub->handle;
+  notifyDatabase(drawing,
+                 [handle] { return "objectAppended(" + hexText(handle) + ")"; },
                  [&](AcDbDatabaseReactor* reactor) {
                    reactor->objectAppended(facade, object);
                  });
@@ -320,7 +334,9 @@ void HostState::announceErased(AcDbImpDatabase& drawing, AcDbStub* stub) {
   noteOpened(imp);
   const AcDbDatabase* facade = drawing.facade.get();
   const bool erased = imp.erased;
-  notifyDatabase(drawing, "objectErased(" + hexText(stub->handle) + ")",
+  const Adesk::UInt64 handle = stub->handle;
+  notifyDatabase(drawing,
+                 [handle] { return "objectErased(" + hexText(handle) + ")"; },
                  [&](AcDbDatabaseReactor* reactor) {
                    reactor->objectErased(facade, object, erased);
                  });

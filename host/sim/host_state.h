@@ -335,6 +335,8 @@ class AcDbImpDatabase {
   long serial;
   std::unique_ptr<AcDbDatabase> facade;
   sim::StubStore stubs;  // in order of creation
+  // The stubs whose handle is not their place in stubs plus one (handles
+  // read from a file), and any whose handle changed after it was appended.
   std::unordered_map<Adesk::UInt64, AcDbStub*> byHandle;
   Adesk::UInt64 nextHandle = 1;
   std::vector<AcWString> regapps;
@@ -440,12 +442,24 @@ class HostState {
   AcDbStub* stubOfAdsName(const ads_name name) const;
 
   // -- Notifications --
+  // A context names a call in audit reports: a text, or a function that
+  // makes the text, for the notifications the host sends per object, which
+  // mostly reach no reactor or end inside an outer call, so that the text is
+  // made only when an audit reads it.
+  static const std::string& contextText(const std::string& text) {
+    return text;
+  }
+  template <typename MakeText,
+            typename = decltype(std::declval<const MakeText&>()())>
+  static std::string contextText(const MakeText& make) {
+    return make();
+  }
   // Calls into plug-in code; audits when the outermost such call returns.
-  template <typename F>
-  void callPlugin(const std::string& context, F&& f) {
+  template <typename Context, typename F>
+  void callPlugin(const Context& context, F&& f) {
     ++pluginDepth;
     f();
-    if (--pluginDepth == 0 && insideApiCall == 0) audit(context);
+    if (--pluginDepth == 0 && insideApiCall == 0) audit(contextText(context));
   }
   // Notifications a plug-in's own call causes (setAt, erase) are no place
   // for an audit: the caller still holds what it opened.
@@ -455,10 +469,10 @@ class HostState {
     f();
     --insideApiCall;
   }
-  template <typename F>
-  void notifyEditor(const std::string& context, F&& f);
-  template <typename F>
-  void notifyDatabase(AcDbImpDatabase& drawing, const std::string& context,
+  template <typename Context, typename F>
+  void notifyEditor(const Context& context, F&& f);
+  template <typename Context, typename F>
+  void notifyDatabase(AcDbImpDatabase& drawing, const Context& context,
                       F&& f);
   // objectAppended with the object held open for read by the host.
   void announceAppended(AcDbImpDatabase& drawing, AcDbStub* stub);
