@@ -43,7 +43,13 @@ DictionaryEntries& DictionaryEntries::operator=(
 DictionaryEntries::Entry* DictionaryEntries::find(const ACHAR* key,
                                                   std::size_t length) {
   if (cells_.empty()) return nullptr;
-  const std::uint32_t hash = foldedHash(key, length);
+  return find(key, length, foldedHash(key, length));
+}
+
+DictionaryEntries::Entry* DictionaryEntries::find(const ACHAR* key,
+                                                  std::size_t length,
+                                                  std::uint32_t hash) {
+  if (cells_.empty()) return nullptr;
   const std::size_t mask = cells_.size() - 1;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
     const Cell& cell = cells_[i];
@@ -55,7 +61,10 @@ DictionaryEntries::Entry* DictionaryEntries::find(const ACHAR* key,
 
 std::pair<DictionaryEntries::Entry*, bool> DictionaryEntries::emplace(
     const AcWString& key, AcDbStub* value) {
-  if (Entry* existing = find(key)) return {existing, false};
+  // Hashed once, for the lookup and the index.
+  const std::uint32_t hash = foldedHash(key.data(), key.size());
+  if (Entry* existing = find(key.data(), key.size(), hash))
+    return {existing, false};
   Entry* entry;
   if (!unused_.empty()) {
     entry = unused_.back();
@@ -67,7 +76,7 @@ std::pair<DictionaryEntries::Entry*, bool> DictionaryEntries::emplace(
   }
   ++count_;
   if (count_ * 2 > cells_.size()) growIndex();
-  index(entry, foldedHash(key.data(), key.size()));
+  index(entry, hash);
   sortedValid_ = false;
   return {entry, true};
 }

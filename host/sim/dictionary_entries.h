@@ -89,6 +89,7 @@ class DictionaryEntries {
   };
 
   Entry* find(const ACHAR* key, std::size_t length);
+  Entry* find(const ACHAR* key, std::size_t length, std::uint32_t hash);
   KeyOrder inKeyOrder() const;
   void index(Entry* entry, std::uint32_t hash);
   void unindex(const Entry* entry);

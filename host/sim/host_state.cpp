@@ -95,28 +95,31 @@ std::string hexText(Adesk::UInt64 value) {
 }
 
 bool isValidSymbolName(const AcWString& name) {
-  if (name.empty() || name.size() > 255) return false;
-  if (name.front() == ' ' || name.back() == ' ') return false;
-  for (ACHAR c : name) {
+  return isValidSymbolName(name.data(), name.size());
+}
+
+namespace {
+// The printable ASCII units a name may not hold, one bit per unit.
+constexpr std::uint64_t symbolPunctuationBits(int half) {
+  std::uint64_t bits = 0;
+  for (const char c : "<>/\\\":;?*|,=`") {
+    const int unit = static_cast<unsigned char>(c);
+    if (c != 0 && unit / 64 == half) bits |= std::uint64_t(1) << (unit % 64);
+  }
+  return bits;
+}
+constexpr std::uint64_t kSymbolPunctuation[2] = {symbolPunctuationBits(0),
+                                                 symbolPunctuationBits(1)};
+}  // namespace
+
+bool isValidSymbolName(const ACHAR* name, std::size_t length) {
+  if (length == 0 || length > 255) return false;
+  if (name[0] == ' ' || name[length - 1] == ' ') return false;
+  for (std::size_t i = 0; i < length; ++i) {
+    const ACHAR c = name[i];
     if (c < 0x20 || c == 0x7F) return false;
-    switch (c) {
-      case '<':
-      case '>':
-      case '/':
-      case '\\':
-      case '"':
-      case ':':
-      case ';':
-      case '?':
-      case '*':
-      case '|':
-      case ',':
-      case '=':
-      case '`':
-        return false;
-      default:
-        break;
-    }
+    if (c < 0x80 && (kSymbolPunctuation[c / 64] >> (c % 64) & 1) != 0)
+      return false;
   }
   return true;
 }

@@ -104,6 +104,7 @@ std::string hexText(Adesk::UInt64 value);
 // An application name or dictionary key the host accepts: 1 to 255 units, no
 // control characters, none of <>/\":;?*|,=` and no blank at either end.
 bool isValidSymbolName(const AcWString& name);
+bool isValidSymbolName(const ACHAR* name, std::size_t length);
 
 }  // namespace sim
 
@@ -329,6 +330,7 @@ class AcDbImpDatabase {
   }
   long findRegapp(const ACHAR* name) const;
   std::size_t registerApp(const AcWString& name);
+  std::size_t registerApp(const ACHAR* name, std::size_t length);
 
   sim::HostState& host;
   std::string name;
