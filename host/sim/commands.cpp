@@ -27,7 +27,7 @@ bool isEntity(const AcDbImpObject& imp) {
 AcDbStub* appendCopy(HostState& s, AcDbImpDatabase& drawing,
                      const AcDbImpObject& source, const char* pieceType) {
   AcDbObject* object = pieceType != nullptr ? s.createObject(pieceType)
-                                             : s.createObject(source.type);
+                                            : s.createObject(source.type);
   if (object == nullptr) {
     // A kind the host does not model still copies as what it is.
     object = new AcDbProxyEntity;

@@ -322,11 +322,11 @@ void HostState::announceAppended(AcDbImpDatabase& drawing, AcDbStub* stub) {
   noteOpened(imp);
   const AcDbDatabase* facade = drawing.facade.get();
   const Adesk::UInt64 handle = stub->handle;
-  notifyDatabase(drawing,
-                 [handle] { return "objectAppended(" + hexText(handle) + ")"; },
-                 [&](AcDbDatabaseReactor* reactor) {
-                   reactor->objectAppended(facade, object);
-                 });
+  notifyDatabase(
+      drawing, [handle] { return "objectAppended(" + hexText(handle) + ")"; },
+      [&](AcDbDatabaseReactor* reactor) {
+        reactor->objectAppended(facade, object);
+      });
   hostClose(imp);
 }
 
@@ -338,11 +338,11 @@ void HostState::announceErased(AcDbImpDatabase& drawing, AcDbStub* stub) {
   const AcDbDatabase* facade = drawing.facade.get();
   const bool erased = imp.erased;
   const Adesk::UInt64 handle = stub->handle;
-  notifyDatabase(drawing,
-                 [handle] { return "objectErased(" + hexText(handle) + ")"; },
-                 [&](AcDbDatabaseReactor* reactor) {
-                   reactor->objectErased(facade, object, erased);
-                 });
+  notifyDatabase(
+      drawing, [handle] { return "objectErased(" + hexText(handle) + ")"; },
+      [&](AcDbDatabaseReactor* reactor) {
+        reactor->objectErased(facade, object, erased);
+      });
   hostClose(imp);
 }
 

@@ -76,7 +76,15 @@ enum class ValueKind {
   Name,
   Invalid
 };
-ValueKind kindOfCode(int code);
+// Every item the host makes, reads or frees asks for its code's kind: the
+// drawing-file codes, 0 to 1071, are read from a table.
+constexpr int kDrawingCodeKinds = 1072;
+extern const ValueKind* const drawingCodeKinds;
+ValueKind kindOfOtherCode(int code);
+inline ValueKind kindOfCode(int code) {
+  return code >= 0 && code < kDrawingCodeKinds ? drawingCodeKinds[code]
+                                               : kindOfOtherCode(code);
+}
 // The codes xdata may hold after a 1001 item.
 bool isXdataDataCode(int code);
 
@@ -474,8 +482,7 @@ class HostState {
   template <typename Context, typename F>
   void notifyEditor(const Context& context, F&& f);
   template <typename Context, typename F>
-  void notifyDatabase(AcDbImpDatabase& drawing, const Context& context,
-                      F&& f);
+  void notifyDatabase(AcDbImpDatabase& drawing, const Context& context, F&& f);
   // objectAppended with the object held open for read by the host.
   void announceAppended(AcDbImpDatabase& drawing, AcDbStub* stub);
   void announceErased(AcDbImpDatabase& drawing, AcDbStub* stub);

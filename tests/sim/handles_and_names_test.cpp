@@ -100,8 +100,8 @@ TEST_F(HandlesAndNames, OnlyAsciiLettersFoldAtEveryPlaceOfAName) {
   // a-z, and pairs a case bit (0x20) apart among Latin-1 and Latin Extended
   // letters, fullwidth forms and units whose high bit is set.
   const std::pair<ACHAR, ACHAR> distinct[] = {
-      {u'[', u'{'}, {u'@', u'^'}, {0x00C1, 0x00E1}, {0x0141, 0x0161},
-      {0x8041, 0x8061}, {0xFF3A, 0xFF5A}};
+      {u'[', u'{'},     {u'@', u'^'},     {0x00C1, 0x00E1},
+      {0x0141, 0x0161}, {0x8041, 0x8061}, {0xFF3A, 0xFF5A}};
   AcDbDictionary* nod = nullptr;
   ASSERT_EQ(db()->getNamedObjectsDictionary(nod, AcDb::kForWrite), Acad::eOk);
   std::size_t expected = host().drawingInfo("main").regapps.size();
