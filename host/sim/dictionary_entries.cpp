@@ -31,12 +31,15 @@ DictionaryEntries& DictionaryEntries::operator=(
     const DictionaryEntries& other) {
   if (this == &other) return *this;
   pool_.clear();
+  made_ = 0;
+  capacity_ = 0;
   unused_.clear();
   cells_.clear();
   count_ = 0;
   sortedValid_ = false;
-  for (const auto& entry : other.pool_)
-    if (entry->second != nullptr) emplace(entry->first, entry->second);
+  other.forEachMade([this](const Entry& entry) {
+    if (entry.second != nullptr) emplace(entry.first, entry.second);
+  });
   return *this;
 }
 
@@ -69,16 +72,26 @@ std::pair<DictionaryEntries::Entry*, bool> DictionaryEntries::emplace(
   if (!unused_.empty()) {
     entry = unused_.back();
     unused_.pop_back();
-    *entry = Entry(key, value);
   } else {
-    pool_.emplace_back(new Entry(key, value));
-    entry = pool_.back().get();
+    entry = makeEntry();
   }
+  entry->first = key;
+  entry->second = value;
   ++count_;
   if (count_ * 2 > cells_.size()) growIndex();
   index(entry, hash);
   sortedValid_ = false;
   return {entry, true};
+}
+
+DictionaryEntries::Entry* DictionaryEntries::makeEntry() {
+  if (made_ == capacity_) {
+    const std::size_t size = chunkSize(pool_.size());
+    pool_.emplace_back(new Entry[size]);
+    capacity_ += size;
+  }
+  const std::size_t lastChunkStart = capacity_ - chunkSize(pool_.size() - 1);
+  return &pool_.back()[made_++ - lastChunkStart];
 }
 
 void DictionaryEntries::erase(const Entry* entry) {
@@ -96,8 +109,9 @@ DictionaryEntries::KeyOrder DictionaryEntries::inKeyOrder() const {
   if (!sortedValid_) {
     sorted_.clear();
     sorted_.reserve(count_);
-    for (const auto& entry : pool_)
-      if (entry->second != nullptr) sorted_.push_back(entry.get());
+    forEachMade([this](const Entry& entry) {
+      if (entry.second != nullptr) sorted_.push_back(&entry);
+    });
     std::sort(sorted_.begin(), sorted_.end(),
               [](const Entry* a, const Entry* b) {
                 return FoldedLess()(a->first, b->first);

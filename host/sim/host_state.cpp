@@ -99,17 +99,19 @@ bool isValidSymbolName(const AcWString& name) {
 }
 
 namespace {
-// The printable ASCII units a name may not hold, one bit per unit.
-constexpr std::uint64_t symbolPunctuationBits(int half) {
-  std::uint64_t bits = 0;
-  for (const char c : "<>/\\\":;?*|,=`") {
-    const int unit = static_cast<unsigned char>(c);
-    if (c != 0 && unit / 64 == half) bits |= std::uint64_t(1) << (unit % 64);
-  }
-  return bits;
+// The ASCII units a name may not hold: controls, DEL and some punctuation.
+struct ForbiddenInNames {
+  bool units[0x80];
+};
+constexpr ForbiddenInNames forbiddenInNames() {
+  ForbiddenInNames table{};
+  for (int unit = 0; unit < 0x20; ++unit) table.units[unit] = true;
+  table.units[0x7F] = true;
+  for (const char c : "<>/\\\":;?*|,=`")
+    if (c != 0) table.units[static_cast<unsigned char>(c)] = true;
+  return table;
 }
-constexpr std::uint64_t kSymbolPunctuation[2] = {symbolPunctuationBits(0),
-                                                 symbolPunctuationBits(1)};
+constexpr ForbiddenInNames kForbiddenInNames = forbiddenInNames();
 }  // namespace
 
 bool isValidSymbolName(const ACHAR* name, std::size_t length) {
@@ -117,9 +119,7 @@ bool isValidSymbolName(const ACHAR* name, std::size_t length) {
   if (name[0] == ' ' || name[length - 1] == ' ') return false;
   for (std::size_t i = 0; i < length; ++i) {
     const ACHAR c = name[i];
-    if (c < 0x20 || c == 0x7F) return false;
-    if (c < 0x80 && (kSymbolPunctuation[c / 64] >> (c % 64) & 1) != 0)
-      return false;
+    if (c < 0x80 && kForbiddenInNames.units[c]) return false;
   }
   return true;
 }

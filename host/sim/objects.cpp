@@ -11,14 +11,22 @@ using sim::HostState;
 namespace {
 
 std::string typeOfKind(const AcRxClass* kind) {
-  if (kind == AcDbLine::desc()) return "LINE";
-  if (kind == AcDbCircle::desc()) return "CIRCLE";
-  if (kind == AcDbArc::desc()) return "ARC";
-  if (kind == AcDbPolyline::desc()) return "POLYLINE";
-  if (kind == AcDbText::desc()) return "TEXT";
-  if (kind == AcDbProxyEntity::desc()) return "ACAD_PROXY_ENTITY";
-  if (kind == AcDbDictionary::desc()) return "DICTIONARY";
-  if (kind == AcDbXrecord::desc()) return "XRECORD";
+  struct KnownKind {
+    const AcRxClass* kind;
+    const char* type;
+  };
+  // Every object made passes here: the classes are asked for once.
+  static const KnownKind known[] = {
+      {AcDbLine::desc(), "LINE"},
+      {AcDbCircle::desc(), "CIRCLE"},
+      {AcDbArc::desc(), "ARC"},
+      {AcDbPolyline::desc(), "POLYLINE"},
+      {AcDbText::desc(), "TEXT"},
+      {AcDbProxyEntity::desc(), "ACAD_PROXY_ENTITY"},
+      {AcDbDictionary::desc(), "DICTIONARY"},
+      {AcDbXrecord::desc(), "XRECORD"}};
+  for (const KnownKind& k : known)
+    if (kind == k.kind) return k.type;
   return kind != nullptr ? sim::upperAscii(sim::toUtf8(kind->name())) : "";
 }
 
