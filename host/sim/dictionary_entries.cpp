@@ -31,6 +31,7 @@ DictionaryEntries& DictionaryEntries::operator=(
     const DictionaryEntries& other) {
   if (this == &other) return *this;
   pool_.clear();
+  recent_ = nullptr;
   made_ = 0;
   capacity_ = 0;
   unused_.clear();
@@ -46,6 +47,9 @@ DictionaryEntries& DictionaryEntries::operator=(
 DictionaryEntries::Entry* DictionaryEntries::find(const ACHAR* key,
                                                   std::size_t length) {
   if (cells_.empty()) return nullptr;
+  if (recent_ != nullptr && recent_->second != nullptr &&
+      equalsFolded(key, length, recent_->first))
+    return recent_;
   return find(key, length, foldedHash(key, length));
 }
 
@@ -58,7 +62,7 @@ DictionaryEntries::Entry* DictionaryEntries::find(const ACHAR* key,
     const Cell& cell = cells_[i];
     if (cell.entry == nullptr) return nullptr;
     if (cell.hash == hash && equalsFolded(key, length, cell.entry->first))
-      return cell.entry;
+      return recent_ = cell.entry;
   }
 }
 

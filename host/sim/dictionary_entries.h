@@ -120,6 +120,12 @@ class DictionaryEntries {
   std::vector<Entry*> unused_;  // erased entries of the pool, to reuse
   std::size_t count_ = 0;
   std::vector<Cell> cells_;  // open addressing, a power of two, under 1/2 full
+  // The entry found last: a caller walks down to its own entry through the
+  // same key of the named-objects dictionary over and over. It answers a
+  // lookup only while it is in use and its key is the one asked for, which
+  // an erased or reused entry shows itself, so nothing needs to forget it
+  // but a copy, which remakes the pool.
+  Entry* recent_ = nullptr;
   mutable std::vector<const Entry*> sorted_;
   mutable bool sortedValid_ = false;
 };

@@ -145,13 +145,30 @@ TEST_F(Dictionaries, ManyEntriesStayListedAndFoundAsTheyAreReplaced) {
     EXPECT_EQ(found, ids[i]) << i;
   }
   EXPECT_EQ(nod->numEntries(), static_cast<Adesk::UInt32>(kCount));
+
+  // The entry found last answers again only while it holds that key alive.
+  AcDbObject* entry = nullptr;
+  ASSERT_EQ(nod->getAt(ACRX_T("K105"), entry, AcDb::kForWrite), Acad::eOk);
+  EXPECT_EQ(entry->erase(), Acad::eOk);
+  EXPECT_EQ(entry->close(), Acad::eOk);
+  EXPECT_EQ(nod->getAt(ACRX_T("k105"), entry, AcDb::kForRead),
+            Acad::eKeyNotFound);
+  AcDbXrecord* replacement = new AcDbXrecord;
+  ASSERT_EQ(nod->setAt(ACRX_T("k105"), replacement, ids[5]), Acad::eOk);
+  EXPECT_EQ(replacement->close(), Acad::eOk);
+  AcDbObjectId found;
+  ASSERT_EQ(nod->getAt(ACRX_T("K105"), found), Acad::eOk);
+  EXPECT_EQ(found, ids[5]);
+  ASSERT_EQ(nod->getAt(ACRX_T("K106"), found), Acad::eOk);
+  EXPECT_EQ(found, ids[6]);
+  EXPECT_EQ(nod->getAt(ACRX_T("K10"), found), Acad::eKeyNotFound);
   EXPECT_EQ(nod->close(), Acad::eOk);
 
   const sim::DrawingInfo info = host().drawingInfo("main");
   ASSERT_EQ(info.namedObjects.size(), static_cast<std::size_t>(kCount));
   for (int i = 0; i < kCount; ++i)
     EXPECT_EQ(info.namedObjects[i].first,
-              (i % 3 == 0 ? "k" : "K") + std::to_string(100 + i));
+              (i % 3 == 0 || i == 5 ? "k" : "K") + std::to_string(100 + i));
 }
 
 TEST_F(Dictionaries, XrecordsKeepEntityNamesAsTheObjectsTheyName) {
