@@ -277,8 +277,20 @@ class AcDbImpObject {
   bool readEnabled() const { return stub == nullptr || !opens.empty(); }
   bool writeEnabled() const { return stub == nullptr || writers > 0; }
   std::string describe() const;  // "2A (LINE)" for messages
-  void push(AcDb::OpenMode mode, bool byHost);
-  void popAt(std::size_t index);
+  // Inline: every open and close passes here.
+  void push(AcDb::OpenMode mode, bool byHost) {
+    opens.push_back(OpenEntry{mode, byHost});
+    if (mode == AcDb::kForRead) ++readers;
+    if (mode == AcDb::kForWrite) ++writers;
+    if (mode == AcDb::kForNotify) ++notifiers;
+  }
+  void popAt(std::size_t index) {
+    const AcDb::OpenMode mode = opens[index].mode;
+    if (mode == AcDb::kForRead) --readers;
+    if (mode == AcDb::kForWrite) --writers;
+    if (mode == AcDb::kForNotify) --notifiers;
+    opens.eraseAt(index);
+  }
 };
 
 namespace sim {
