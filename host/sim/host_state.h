@@ -550,8 +550,10 @@ class HostState {
   int insideApiCall = 0;
 };
 
-// The state of the current host, or null when there is none.
-HostState* currentState();
+// The state of the current host, or null when there is none. Read inline:
+// every host call a plug-in makes starts here.
+extern HostState* gCurrentState;
+inline HostState* currentState() { return gCurrentState; }
 
 // The fault a running sweep wants armed on every host; false when none.
 bool sweepFault(FaultSpec& spec);
