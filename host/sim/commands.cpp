@@ -26,12 +26,12 @@ bool isEntity(const AcDbImpObject& imp) {
 // piece of that type instead of an object of the source's type.
 AcDbStub* appendCopy(HostState& s, AcDbImpDatabase& drawing,
                      const AcDbImpObject& source, const char* pieceType) {
-  const std::string type = pieceType != nullptr ? pieceType : source.type;
-  AcDbObject* object = s.createObject(type);
+  AcDbObject* object = pieceType != nullptr ? s.createObject(pieceType)
+                                            : s.createObject(source.type);
   if (object == nullptr) {
     // A kind the host does not model still copies as what it is.
     object = new AcDbProxyEntity;
-    object->impObject()->type = type;
+    object->impObject()->type = pieceType != nullptr ? pieceType : source.type;
   }
   AcDbImpObject& copy = *object->impObject();
   copy.xdata = s.xdataFor(source, drawing);

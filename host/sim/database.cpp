@@ -33,8 +33,8 @@ AcDbStub* AcDbImpDatabase::append(AcDbObject* object, AcDbStub* owner) {
   stub->drawing = this;
   stub->handle = nextHandle++;
   stub->object = object;
-  // findHandle finds a stub by position when its handle is its number in
-  // order, as every handle given here is; only the others need the map.
+  // findHandle finds a stub whose handle matches its place without the map,
+  // which would cost a heap node per object for nothing.
   if (stub->handle != stubs.size()) byHandle.emplace(stub->handle, stub);
   object->impObject()->stub = stub;
   object->impObject()->owner = owner;
@@ -58,10 +58,17 @@ long AcDbImpDatabase::findRegapp(const ACHAR* appName) const {
 }
 
 std::size_t AcDbImpDatabase::registerApp(const AcWString& appName) {
-  const long found = findRegapp(appName);
+  return registerApp(appName.data(), appName.size());
+}
+
+std::size_t AcDbImpDatabase::registerApp(const ACHAR* appName,
+                                         std::size_t length) {
+  // Hashed once for the lookup and, when new, for the index.
+  const std::uint32_t hash = sim::foldedHash(appName, length);
+  const long found = regappIndex.find(appName, length, hash, regapps);
   if (found >= 0) return static_cast<std::size_t>(found);
-  regapps.push_back(appName);
-  regappIndex.add(regapps.size() - 1, regapps);
+  regapps.emplace_back(appName, length);
+  regappIndex.add(regapps.size() - 1, hash);
   return regapps.size() - 1;
 }
 
@@ -206,10 +213,10 @@ Acad::ErrorStatus acdbOpenAcDbObject(AcDbObject*& obj, AcDbObjectId id,
 int acdbRegApp(const ACHAR* appName) {
   HostState* state = sim::currentState();
   if (state == nullptr || state->fault(Op::RegApp)) return RTERROR;
-  if (appName == nullptr || state->current == nullptr ||
-      !sim::isValidSymbolName(appName))
-    return RTERROR;
-  state->current->registerApp(appName);
+  if (appName == nullptr || state->current == nullptr) return RTERROR;
+  const std::size_t length = std::char_traits<ACHAR>::length(appName);
+  if (!sim::isValidSymbolName(appName, length)) return RTERROR;
+  state->current->registerApp(appName, length);
   return RTNORM;
 }
 

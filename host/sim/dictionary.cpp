@@ -93,7 +93,9 @@ Acad::ErrorStatus AcDbDictionary::setAt(const ACHAR* key, AcDbObject* newValue,
     return Acad::eNotOpenForWrite;
   }
   if (imp.stub == nullptr) return Acad::eNoDatabase;
-  if (key == nullptr || !sim::isValidSymbolName(key)) return Acad::eInvalidKey;
+  if (key == nullptr ||
+      !sim::isValidSymbolName(key, std::char_traits<ACHAR>::length(key)))
+    return Acad::eInvalidKey;
   if (newValue == nullptr) return Acad::eNullObjectId;
   AcDbImpObject& added = *newValue->impObject();
   if (added.stub != nullptr) return Acad::eAlreadyInDb;

@@ -31,45 +31,71 @@ DictionaryEntries& DictionaryEntries::operator=(
     const DictionaryEntries& other) {
   if (this == &other) return *this;
   pool_.clear();
+  recent_ = nullptr;
+  made_ = 0;
+  capacity_ = 0;
   unused_.clear();
   cells_.clear();
   count_ = 0;
   sortedValid_ = false;
-  for (const auto& entry : other.pool_)
-    if (entry->second != nullptr) emplace(entry->first, entry->second);
+  other.forEachMade([this](const Entry& entry) {
+    if (entry.second != nullptr) emplace(entry.first, entry.second);
+  });
   return *this;
 }
 
 DictionaryEntries::Entry* DictionaryEntries::find(const ACHAR* key,
                                                   std::size_t length) {
   if (cells_.empty()) return nullptr;
-  const std::uint32_t hash = foldedHash(key, length);
+  if (recent_ != nullptr && recent_->second != nullptr &&
+      equalsFolded(key, length, recent_->first))
+    return recent_;
+  return find(key, length, foldedHash(key, length));
+}
+
+DictionaryEntries::Entry* DictionaryEntries::find(const ACHAR* key,
+                                                  std::size_t length,
+                                                  std::uint32_t hash) {
+  if (cells_.empty()) return nullptr;
   const std::size_t mask = cells_.size() - 1;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
     const Cell& cell = cells_[i];
     if (cell.entry == nullptr) return nullptr;
     if (cell.hash == hash && equalsFolded(key, length, cell.entry->first))
-      return cell.entry;
+      return recent_ = cell.entry;
   }
 }
 
 std::pair<DictionaryEntries::Entry*, bool> DictionaryEntries::emplace(
     const AcWString& key, AcDbStub* value) {
-  if (Entry* existing = find(key)) return {existing, false};
+  // Hashed once, for the lookup and the index.
+  const std::uint32_t hash = foldedHash(key.data(), key.size());
+  if (Entry* existing = find(key.data(), key.size(), hash))
+    return {existing, false};
   Entry* entry;
   if (!unused_.empty()) {
     entry = unused_.back();
     unused_.pop_back();
-    *entry = Entry(key, value);
   } else {
-    pool_.emplace_back(new Entry(key, value));
-    entry = pool_.back().get();
+    entry = makeEntry();
   }
+  entry->first = key;
+  entry->second = value;
   ++count_;
   if (count_ * 2 > cells_.size()) growIndex();
-  index(entry, foldedHash(key.data(), key.size()));
+  index(entry, hash);
   sortedValid_ = false;
   return {entry, true};
+}
+
+DictionaryEntries::Entry* DictionaryEntries::makeEntry() {
+  if (made_ == capacity_) {
+    const std::size_t size = chunkSize(pool_.size());
+    pool_.emplace_back(new Entry[size]);
+    capacity_ += size;
+  }
+  const std::size_t lastChunkStart = capacity_ - chunkSize(pool_.size() - 1);
+  return &pool_.back()[made_++ - lastChunkStart];
 }
 
 void DictionaryEntries::erase(const Entry* entry) {
@@ -87,8 +113,9 @@ DictionaryEntries::KeyOrder DictionaryEntries::inKeyOrder() const {
   if (!sortedValid_) {
     sorted_.clear();
     sorted_.reserve(count_);
-    for (const auto& entry : pool_)
-      if (entry->second != nullptr) sorted_.push_back(entry.get());
+    forEachMade([this](const Entry& entry) {
+      if (entry.second != nullptr) sorted_.push_back(&entry);
+    });
     std::sort(sorted_.begin(), sorted_.end(),
               [](const Entry* a, const Entry* b) {
                 return FoldedLess()(a->first, b->first);

@@ -3,6 +3,7 @@
 #ifndef HOST_SIM_DICTIONARY_ENTRIES_H
 #define HOST_SIM_DICTIONARY_ENTRIES_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -89,17 +90,42 @@ class DictionaryEntries {
   };
 
   Entry* find(const ACHAR* key, std::size_t length);
+  Entry* find(const ACHAR* key, std::size_t length, std::uint32_t hash);
   KeyOrder inKeyOrder() const;
   void index(Entry* entry, std::uint32_t hash);
   void unindex(const Entry* entry);
   void growIndex();
 
+  // A new entry from the pool; its object is null.
+  Entry* makeEntry();
+  // Calls f on every entry the pool made, in order, used or not.
+  template <typename F>
+  void forEachMade(F f) const {
+    std::size_t left = made_;
+    for (std::size_t k = 0; k < pool_.size() && left > 0; ++k) {
+      const std::size_t n = std::min(left, chunkSize(k));
+      for (std::size_t i = 0; i < n; ++i) f(pool_[k][i]);
+      left -= n;
+    }
+  }
+  static std::size_t chunkSize(std::size_t k) { return std::size_t(4) << k; }
+
   // Every object of a drawing has these members, most of them never an
-  // entry, so an empty pool allocates nothing.
-  std::vector<std::unique_ptr<Entry>> pool_;
+  // entry, so an empty pool allocates nothing. Entries are made in chunks
+  // that double in size, so a part dictionary that gains a record per copy
+  // seldom allocates for it, and no entry ever moves.
+  std::vector<std::unique_ptr<Entry[]>> pool_;
+  std::size_t made_ = 0;        // entries made out of the chunks so far
+  std::size_t capacity_ = 0;    // entries the chunks hold
   std::vector<Entry*> unused_;  // erased entries of the pool, to reuse
   std::size_t count_ = 0;
   std::vector<Cell> cells_;  // open addressing, a power of two, under 1/2 full
+  // The entry found last: a caller walks down to its own entry through the
+  // same key of the named-objects dictionary over and over. It answers a
+  // lookup only while it is in use and its key is the one asked for, which
+  // an erased or reused entry shows itself, so nothing needs to forget it
+  // but a copy, which remakes the pool.
+  Entry* recent_ = nullptr;
   mutable std::vector<const Entry*> sorted_;
   mutable bool sortedValid_ = false;
 };

@@ -25,8 +25,13 @@ class FoldedNameIndex {
   // The position in names of the name equal to name without regard to ASCII
   // case, or -1.
   long find(const ACHAR* name, const std::vector<AcWString>& names) const;
+  // The same for a name of known length and hash (foldedHash).
+  long find(const ACHAR* name, std::size_t length, std::uint32_t hash,
+            const std::vector<AcWString>& names) const;
   // Indexes names[position], which no other indexed name equals.
   void add(std::size_t position, const std::vector<AcWString>& names);
+  // The same when the name's hash is known.
+  void add(std::size_t position, std::uint32_t hash);
 
  private:
   struct Cell {
@@ -38,8 +43,9 @@ class FoldedNameIndex {
   std::vector<Cell> cells_;  // open addressing, a power of two, under 1/2 full
   std::size_t count_ = 0;
   // The two names found last: moving a part's xdata from one application to
-  // another looks the same two up over and over.
-  mutable std::uint32_t recent_[2] = {0, 0};  // position plus one; 0: none
+  // another looks the same two up over and over. A name is compared with
+  // one only when their hashes agree.
+  mutable Cell recent_[2] = {{0, 0}, {0, 0}};
 };
 
 }  // namespace sim

@@ -10,11 +10,11 @@
 
 namespace sim {
 
-namespace {
-Host* gCurrentHost = nullptr;
 // Kept apart from the host so that it reads null while the state is torn down.
 HostState* gCurrentState = nullptr;
 
+namespace {
+Host* gCurrentHost = nullptr;
 
 // The user's typed item as the host stores it; false when the value's type
 // does not suit the code.
@@ -50,8 +50,6 @@ bool storedOfItem(const Item& item, StoredItem& stored) {
   }
 }
 }  // namespace
-
-HostState* currentState() { return gCurrentState; }
 
 Item itemOfStored(const StoredItem& stored) {
   Item item;

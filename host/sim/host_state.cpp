@@ -85,37 +85,41 @@ AcWString foldCase(const AcWString& s) {
 
 std::string hexText(Adesk::UInt64 value) {
   static const char kDigits[] = "0123456789ABCDEF";
-  std::string text;
+  char digits[16];
+  char* first = digits + sizeof digits;
   do {
-    text.insert(text.begin(), kDigits[value & 0xF]);
+    *--first = kDigits[value & 0xF];
     value >>= 4;
   } while (value != 0);
-  return text;
+  return std::string(first, digits + sizeof digits);
 }
 
 bool isValidSymbolName(const AcWString& name) {
-  if (name.empty() || name.size() > 255) return false;
-  if (name.front() == ' ' || name.back() == ' ') return false;
-  for (ACHAR c : name) {
-    if (c < 0x20 || c == 0x7F) return false;
-    switch (c) {
-      case '<':
-      case '>':
-      case '/':
-      case '\\':
-      case '"':
-      case ':':
-      case ';':
-      case '?':
-      case '*':
-      case '|':
-      case ',':
-      case '=':
-      case '`':
-        return false;
-      default:
-        break;
-    }
+  return isValidSymbolName(name.data(), name.size());
+}
+
+namespace {
+// The ASCII units a name may not hold: controls, DEL and some punctuation.
+struct ForbiddenInNames {
+  bool units[0x80];
+};
+constexpr ForbiddenInNames forbiddenInNames() {
+  ForbiddenInNames table{};
+  for (int unit = 0; unit < 0x20; ++unit) table.units[unit] = true;
+  table.units[0x7F] = true;
+  for (const char c : "<>/\\\":;?*|,=`")
+    if (c != 0) table.units[static_cast<unsigned char>(c)] = true;
+  return table;
+}
+constexpr ForbiddenInNames kForbiddenInNames = forbiddenInNames();
+}  // namespace
+
+bool isValidSymbolName(const ACHAR* name, std::size_t length) {
+  if (length == 0 || length > 255) return false;
+  if (name[0] == ' ' || name[length - 1] == ' ') return false;
+  for (std::size_t i = 0; i < length; ++i) {
+    const ACHAR c = name[i];
+    if (c < 0x80 && kForbiddenInNames.units[c]) return false;
   }
   return true;
 }
@@ -233,14 +237,25 @@ AcDbStub* HostState::resolve(AcDbObjectId id, Acad::ErrorStatus& status) const {
 }
 
 AcDbObject* HostState::createObject(const std::string& type) {
-  const std::string kind = upperAscii(type);
-  if (kind == "LINE") return new AcDbLine;
-  if (kind == "CIRCLE") return new AcDbCircle;
-  if (kind == "ARC") return new AcDbArc;
-  if (kind == "POLYLINE") return new AcDbPolyline;
-  if (kind == "TEXT") return new AcDbText;
-  if (kind == "DICTIONARY") return new AcDbDictionary;
-  if (kind == "XRECORD") return new AcDbXrecord;
+  // Compared in place, with no upper-case copy: every copy a command makes
+  // passes here.
+  const auto is = [&type](const char* upper) {
+    std::size_t i = 0;
+    for (; i < type.size() && upper[i] != 0; ++i) {
+      const char c = type[i];
+      if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) !=
+          upper[i])
+        return false;
+    }
+    return i == type.size() && upper[i] == 0;
+  };
+  if (is("LINE")) return new AcDbLine;
+  if (is("CIRCLE")) return new AcDbCircle;
+  if (is("ARC")) return new AcDbArc;
+  if (is("POLYLINE")) return new AcDbPolyline;
+  if (is("TEXT")) return new AcDbText;
+  if (is("DICTIONARY")) return new AcDbDictionary;
+  if (is("XRECORD")) return new AcDbXrecord;
   return nullptr;
 }
 
@@ -306,10 +321,12 @@ void HostState::announceAppended(AcDbImpDatabase& drawing, AcDbStub* stub) {
   imp.push(AcDb::kForRead, true);
   noteOpened(imp);
   const AcDbDatabase* facade = drawing.facade.get();
-  notifyDatabase(drawing, "objectAppended(" + hexText(stub->handle) + ")",
-                 [&](AcDbDatabaseReactor* reactor) {
-                   reactor->objectAppended(facade, object);
-                 });
+  const Adesk::UInt64 handle = stub->handle;
+  notifyDatabase(
+      drawing, [handle] { return "objectAppended(" + hexText(handle) + ")"; },
+      [&](AcDbDatabaseReactor* reactor) {
+        reactor->objectAppended(facade, object);
+      });
   hostClose(imp);
 }
 
@@ -320,10 +337,12 @@ void HostState::announceErased(AcDbImpDatabase& drawing, AcDbStub* stub) {
   noteOpened(imp);
   const AcDbDatabase* facade = drawing.facade.get();
   const bool erased = imp.erased;
-  notifyDatabase(drawing, "objectErased(" + hexText(stub->handle) + ")",
-                 [&](AcDbDatabaseReactor* reactor) {
-                   reactor->objectErased(facade, object, erased);
-                 });
+  const Adesk::UInt64 handle = stub->handle;
+  notifyDatabase(
+      drawing, [handle] { return "objectErased(" + hexText(handle) + ")"; },
+      [&](AcDbDatabaseReactor* reactor) {
+        reactor->objectErased(facade, object, erased);
+      });
   hostClose(imp);
 }
 

@@ -76,7 +76,15 @@ enum class ValueKind {
   Name,
   Invalid
 };
-ValueKind kindOfCode(int code);
+// Every item the host makes, reads or frees asks for its code's kind: the
+// drawing-file codes, 0 to 1071, are read from a table.
+constexpr int kDrawingCodeKinds = 1072;
+extern const ValueKind* const drawingCodeKinds;
+ValueKind kindOfOtherCode(int code);
+inline ValueKind kindOfCode(int code) {
+  return code >= 0 && code < kDrawingCodeKinds ? drawingCodeKinds[code]
+                                               : kindOfOtherCode(code);
+}
 // The codes xdata may hold after a 1001 item.
 bool isXdataDataCode(int code);
 
@@ -104,6 +112,7 @@ std::string hexText(Adesk::UInt64 value);
 // An application name or dictionary key the host accepts: 1 to 255 units, no
 // control characters, none of <>/\":;?*|,=` and no blank at either end.
 bool isValidSymbolName(const AcWString& name);
+bool isValidSymbolName(const ACHAR* name, std::size_t length);
 
 }  // namespace sim
 
@@ -268,8 +277,20 @@ class AcDbImpObject {
   bool readEnabled() const { return stub == nullptr || !opens.empty(); }
   bool writeEnabled() const { return stub == nullptr || writers > 0; }
   std::string describe() const;  // "2A (LINE)" for messages
-  void push(AcDb::OpenMode mode, bool byHost);
-  void popAt(std::size_t index);
+  // Inline: every open and close passes here.
+  void push(AcDb::OpenMode mode, bool byHost) {
+    opens.push_back(OpenEntry{mode, byHost});
+    if (mode == AcDb::kForRead) ++readers;
+    if (mode == AcDb::kForWrite) ++writers;
+    if (mode == AcDb::kForNotify) ++notifiers;
+  }
+  void popAt(std::size_t index) {
+    const AcDb::OpenMode mode = opens[index].mode;
+    if (mode == AcDb::kForRead) --readers;
+    if (mode == AcDb::kForWrite) --writers;
+    if (mode == AcDb::kForNotify) --notifiers;
+    opens.eraseAt(index);
+  }
 };
 
 namespace sim {
@@ -329,13 +350,15 @@ class AcDbImpDatabase {
   }
   long findRegapp(const ACHAR* name) const;
   std::size_t registerApp(const AcWString& name);
+  std::size_t registerApp(const ACHAR* name, std::size_t length);
 
   sim::HostState& host;
   std::string name;
   long serial;
   std::unique_ptr<AcDbDatabase> facade;
   sim::StubStore stubs;  // in order of creation
-  // Stubs whose handle is not their number in order (see findHandle).
+  // The stubs whose handle is not their place in stubs plus one (handles
+  // read from a file), and any whose handle changed after it was appended.
   std::unordered_map<Adesk::UInt64, AcDbStub*> byHandle;
   Adesk::UInt64 nextHandle = 1;
   std::vector<AcWString> regapps;
@@ -441,12 +464,24 @@ class HostState {
   AcDbStub* stubOfAdsName(const ads_name name) const;
 
   // -- Notifications --
+  // A context names a call in audit reports: a text, or a function that
+  // makes the text, for the notifications the host sends per object, which
+  // mostly reach no reactor or end inside an outer call, so that the text is
+  // made only when an audit reads it.
+  static const std::string& contextText(const std::string& text) {
+    return text;
+  }
+  template <typename MakeText,
+            typename = decltype(std::declval<const MakeText&>()())>
+  static std::string contextText(const MakeText& make) {
+    return make();
+  }
   // Calls into plug-in code; audits when the outermost such call returns.
-  template <typename F>
-  void callPlugin(const std::string& context, F&& f) {
+  template <typename Context, typename F>
+  void callPlugin(const Context& context, F&& f) {
     ++pluginDepth;
     f();
-    if (--pluginDepth == 0 && insideApiCall == 0) audit(context);
+    if (--pluginDepth == 0 && insideApiCall == 0) audit(contextText(context));
   }
   // Notifications a plug-in's own call causes (setAt, erase) are no place
   // for an audit: the caller still holds what it opened.
@@ -456,11 +491,10 @@ class HostState {
     f();
     --insideApiCall;
   }
-  template <typename F>
-  void notifyEditor(const std::string& context, F&& f);
-  template <typename F>
-  void notifyDatabase(AcDbImpDatabase& drawing, const std::string& context,
-                      F&& f);
+  template <typename Context, typename F>
+  void notifyEditor(const Context& context, F&& f);
+  template <typename Context, typename F>
+  void notifyDatabase(AcDbImpDatabase& drawing, const Context& context, F&& f);
   // objectAppended with the object held open for read by the host.
   void announceAppended(AcDbImpDatabase& drawing, AcDbStub* stub);
   void announceErased(AcDbImpDatabase& drawing, AcDbStub* stub);
@@ -516,8 +550,10 @@ class HostState {
   int insideApiCall = 0;
 };
 
-// The state of the current host, or null when there is none.
-HostState* currentState();
+// The state of the current host, or null when there is none. Read inline:
+// every host call a plug-in makes starts here.
+extern HostState* gCurrentState;
+inline HostState* currentState() { return gCurrentState; }
 
 // The fault a running sweep wants armed on every host; false when none.
 bool sweepFault(FaultSpec& spec);

@@ -8,7 +8,7 @@
 namespace sim {
 
 namespace {
-ValueKind kindOfAnyCode(int code) {
+constexpr ValueKind kindOfAnyCode(int code) {
   // The result codes of the utility functions.
   switch (code) {
     case 5001:  // real
@@ -75,22 +75,22 @@ ValueKind kindOfAnyCode(int code) {
   return ValueKind::Invalid;
 }
 
-// Every item the host makes, reads or frees asks for its code's kind; the
-// drawing-file codes are looked up in a table made once.
 struct DrawingCodeKinds {
-  static constexpr int kCodes = 1072;
-  ValueKind kinds[kCodes];
-  DrawingCodeKinds() {
-    for (int code = 0; code < kCodes; ++code) kinds[code] = kindOfAnyCode(code);
-  }
+  ValueKind kinds[kDrawingCodeKinds];
 };
+constexpr DrawingCodeKinds drawingCodeKinds() {
+  DrawingCodeKinds table{};
+  for (int code = 0; code < kDrawingCodeKinds; ++code)
+    table.kinds[code] = kindOfAnyCode(code);
+  return table;
+}
+// Made by the compiler: no guard to pass at each lookup.
+constexpr DrawingCodeKinds kDrawingCodes = drawingCodeKinds();
 }  // namespace
 
-ValueKind kindOfCode(int code) {
-  static const DrawingCodeKinds table;
-  if (code >= 0 && code < DrawingCodeKinds::kCodes) return table.kinds[code];
-  return kindOfAnyCode(code);
-}
+const ValueKind* const drawingCodeKinds = kDrawingCodes.kinds;
+
+ValueKind kindOfOtherCode(int code) { return kindOfAnyCode(code); }
 
 bool isXdataDataCode(int code) {
   switch (code) {
@@ -241,22 +241,23 @@ resbuf* acutBuildList(int restype, ...) {
       problem = "unsupported group code " + std::to_string(code);
       break;
     }
-    resbuf* item = state->newItem(static_cast<short>(code));
+    // A string item gets its text as it is made: one slot lookup, not two.
+    const ACHAR* text =
+        kind == ValueKind::String ? va_arg(args, const ACHAR*) : nullptr;
+    resbuf* item = text != nullptr ? state->resbufs.allocate(
+                                         static_cast<short>(code), text,
+                                         std::char_traits<ACHAR>::length(text))
+                                   : state->newItem(static_cast<short>(code));
     if (tail == nullptr)
       head = item;
     else
       tail->rbnext = item;
     tail = item;
     switch (kind) {
-      case ValueKind::String: {
-        const ACHAR* text = va_arg(args, const ACHAR*);
-        if (text == nullptr) {
+      case ValueKind::String:
+        if (text == nullptr)
           problem = "null string for group code " + std::to_string(code);
-          break;
-        }
-        state->setItemString(item, text);
         break;
-      }
       case ValueKind::Point: {
         const double* point = va_arg(args, const double*);
         if (point == nullptr) {

@@ -23,7 +23,11 @@ constexpr bool kReuseOldestFirst = true;
 // The slot freed last is warm in the cache.
 constexpr bool kReuseOldestFirst = false;
 #endif
+// Its address marks a free slot; no string the pool gives is there.
+const ACHAR freeSlotMark = 0;
 }  // namespace
+
+const ACHAR* const ResbufPool::kFreeSlot = &freeSlotMark;
 
 ResbufPool::~ResbufPool() {
   releaseAll();
@@ -38,7 +42,7 @@ void ResbufPool::addChunk() {
   chunk->slots = static_cast<Slot*>(
       ::operator new(kChunkBytes, std::align_val_t(kChunkBytes)));
   chunk->given = std::make_unique<const ACHAR*[]>(kPerChunk);
-  chunk->live = std::make_unique<bool[]>(kPerChunk);
+  std::fill(chunk->given.get(), chunk->given.get() + kPerChunk, kFreeSlot);
   SIMHOST_POISON(chunk->slots, kChunkBytes);
   byAddress_.emplace(reinterpret_cast<std::uintptr_t>(chunk->slots),
                      chunk.get());
@@ -48,20 +52,28 @@ void ResbufPool::addChunk() {
   chunks_.push_back(std::move(chunk));
 }
 
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+ResbufPool::Chunk*
+ResbufPool::chunkAt(std::uintptr_t base) const {
+  auto it = byAddress_.find(base);
+  if (it == byAddress_.end()) return nullptr;
+  lastBase_ = base;
+  lastChunk_ = it->second;
+  return lastChunk_;
+}
+
 bool ResbufPool::find(const resbuf* item, Place& place) const {
   const std::uintptr_t p = reinterpret_cast<std::uintptr_t>(item);
   const std::uintptr_t base = p & ~std::uintptr_t(kChunkBytes - 1);
-  if (base != lastBase_ || lastChunk_ == nullptr) {
-    auto it = byAddress_.find(base);
-    if (it == byAddress_.end()) return false;
-    lastBase_ = base;
-    lastChunk_ = it->second;
-  }
+  if ((base != lastBase_ || lastChunk_ == nullptr) && chunkAt(base) == nullptr)
+    return false;
   const std::uintptr_t offset = p - base;
   if (offset % sizeof(Slot) != 0 || offset / sizeof(Slot) >= kPerChunk)
     return false;
   place = Place{lastChunk_, offset / sizeof(Slot)};
-  return place.chunk->live[place.index];
+  return place.chunk->given[place.index] != kFreeSlot;
 }
 
 ResbufPool::Place ResbufPool::takeFree(short code) {
@@ -85,7 +97,6 @@ ResbufPool::Place ResbufPool::takeFree(short code) {
   SIMHOST_UNPOISON(slot, sizeof(Slot));
   std::memset(&slot->item, 0, sizeof(resbuf));
   slot->item.restype = code;
-  place.chunk->live[place.index] = true;
   place.chunk->given[place.index] = nullptr;
   ++live_;
   return place;
@@ -99,14 +110,19 @@ resbuf* ResbufPool::allocate(short code) {
 resbuf* ResbufPool::allocate(short code, const ACHAR* text,
                              std::size_t length) {
   const Place place = takeFree(code);
-  giveString(place, text, length);
+  giveFirstString(place, text, length);
   return &place.chunk->slots[place.index].item;
 }
 
 void ResbufPool::giveString(const Place& place, const ACHAR* text,
                             std::size_t length) {
+  freeString(place.chunk->slots[place.index], place.chunk->given[place.index]);
+  giveFirstString(place, text, length);
+}
+
+void ResbufPool::giveFirstString(const Place& place, const ACHAR* text,
+                                 std::size_t length) {
   Slot& slot = place.chunk->slots[place.index];
-  freeString(slot, place.chunk->given[place.index]);
   ACHAR* copy = length < kInlineUnits ? slot.text : new ACHAR[length + 1];
   std::copy(text, text + length, copy);
   copy[length] = 0;
@@ -142,17 +158,24 @@ void ResbufPool::release(resbuf* item) {
 bool ResbufPool::giveBack(resbuf* item, Returned& returned) {
   Place place;
   if (!find(item, place)) return false;
-  returned = Returned{item->restype, item->resval.rstring,
-                      place.chunk->given[place.index], item->rbnext};
-  take(place);
+  const ACHAR* given = place.chunk->given[place.index];
+  returned = Returned{item->restype, item->resval.rstring, given, item->rbnext};
+  // As take, with the string freed last: nothing is then kept across a call,
+  // and this, which every freed item passes, saves no registers.
+  const bool onHeap =
+      given != nullptr && given != place.chunk->slots[place.index].text;
+  place.chunk->given[place.index] = kFreeSlot;
+  --live_;
+  SIMHOST_POISON(&place.chunk->slots[place.index], sizeof(Slot));
+  free_.push_back((std::uint64_t(place.chunk->number) << 32) | place.index);
+  if (onHeap) delete[] given;
   return true;
 }
 
 void ResbufPool::take(const Place& place) {
   Slot& slot = place.chunk->slots[place.index];
   freeString(slot, place.chunk->given[place.index]);
-  place.chunk->given[place.index] = nullptr;
-  place.chunk->live[place.index] = false;
+  place.chunk->given[place.index] = kFreeSlot;
   --live_;
   SIMHOST_POISON(&slot, sizeof(Slot));
   free_.push_back((std::uint64_t(place.chunk->number) << 32) | place.index);
@@ -162,7 +185,7 @@ void ResbufPool::releaseAll() {
   for (auto& chunk : chunks_) {
     if (live_ == 0) return;
     for (std::size_t i = 0; i < kPerChunk; ++i)
-      if (chunk->live[i]) release(&chunk->slots[i].item);
+      if (chunk->given[i] != kFreeSlot) release(&chunk->slots[i].item);
   }
 }
 

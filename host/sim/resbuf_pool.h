@@ -67,9 +67,11 @@ class ResbufPool {
   struct Chunk {
     std::size_t number = 0;  // its place in chunks_
     Slot* slots = nullptr;
-    std::unique_ptr<const ACHAR*[]> given;  // null: the slot is free
-    std::unique_ptr<bool[]> live;
+    // Per slot, the string the pool gave its item (null for none), or
+    // kFreeSlot while the slot is free: one word read tells both.
+    std::unique_ptr<const ACHAR*[]> given;
   };
+  static const ACHAR* const kFreeSlot;
   struct Place {
     Chunk* chunk;
     std::size_t index;
@@ -77,10 +79,17 @@ class ResbufPool {
 
   // Where a live item sits; false for any other pointer.
   bool find(const resbuf* item, Place& place) const;
+  // The chunk at base, remembered as the last one found, or null. Never
+  // inlined: nearly every item is in the chunk found last, and the map
+  // lookup inlined would make every find save and restore registers for it.
+  Chunk* chunkAt(std::uintptr_t base) const;
   void addChunk();
   void freeString(Slot& slot, const ACHAR* given);
   Place takeFree(short code);
   void giveString(const Place& place, const ACHAR* text, std::size_t length);
+  // The same for an item made just now, which has no string to free.
+  void giveFirstString(const Place& place, const ACHAR* text,
+                       std::size_t length);
   void take(const Place& place);
 
   std::vector<std::unique_ptr<Chunk>> chunks_;

@@ -68,8 +68,8 @@ class SimRegistry : public AcRxDictionary {
   HostState& state_;
 };
 
-template <typename F>
-void HostState::notifyEditor(const std::string& context, F&& f) {
+template <typename Context, typename F>
+void HostState::notifyEditor(const Context& context, F&& f) {
   // A reactor may attach or detach reactors while it is called: walk a copy
   // and skip the ones detached meanwhile.
   const std::vector<AcEditorReactor*> snapshot = editor->reactors;
@@ -79,9 +79,9 @@ void HostState::notifyEditor(const std::string& context, F&& f) {
   }
 }
 
-template <typename F>
-void HostState::notifyDatabase(AcDbImpDatabase& drawing,
-                               const std::string& context, F&& f) {
+template <typename Context, typename F>
+void HostState::notifyDatabase(AcDbImpDatabase& drawing, const Context& context,
+                               F&& f) {
   const std::vector<AcDbDatabaseReactor*> snapshot = drawing.reactors;
   for (AcDbDatabaseReactor* reactor : snapshot) {
     if (std::find(drawing.reactors.begin(), drawing.reactors.end(), reactor) ==

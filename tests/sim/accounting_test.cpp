@@ -83,6 +83,31 @@ TEST_F(Accounting, FreeingWhatTheHostDidNotHandOutIsReported) {
   takeViolations();
 }
 
+// Strings too long for an item's own slot live on the heap: freed with the
+// item, never in place of memory the plug-in swapped in; and a list with a
+// null string is refused whole, with nothing left counted.
+TEST_F(Accounting, LongStringsAndRefusedListsLeaveNothingBehind) {
+  const AcWString longText(40, u'w');
+  resbuf* chain = acutBuildList(1000, longText.c_str(), 1000, ACRX_T("s"), 1000,
+                                longText.c_str(), RTNONE);
+  ASSERT_NE(chain, nullptr);
+  EXPECT_EQ(U8(chain->resval.rstring), U8(longText));
+  EXPECT_EQ(U8(chain->rbnext->rbnext->resval.rstring), U8(longText));
+  EXPECT_EQ(host().liveResbufItems(), 3);
+  ACHAR own[] = ACRX_T("mine");
+  chain->rbnext->rbnext->resval.rstring = own;
+  EXPECT_EQ(acutRelRb(chain), RTNORM);
+  EXPECT_EQ(host().liveResbufItems(), 0);
+  EXPECT_EQ(takeViolations().size(), 1u);  // the swapped string
+
+  EXPECT_EQ(acutBuildList(1000, longText.c_str(), 1000,
+                          static_cast<const ACHAR*>(nullptr), 70, 1, RTNONE),
+            nullptr);
+  EXPECT_TRUE(reported("null string for group code 1000"));
+  EXPECT_EQ(host().liveResbufItems(), 0);
+  takeViolations();
+}
+
 TEST_F(Accounting, AnObjectLeftOpenIsReportedAndClosed) {
   const AcDbObjectId line = add("LINE");
   duringACommand([&] {

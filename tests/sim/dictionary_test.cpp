@@ -111,6 +111,66 @@ TEST_F(Dictionaries, EntriesOpenByTheOpenRules) {
   EXPECT_EQ(nod->close(), Acad::eOk);
 }
 
+// Entries come from chunks that grow and are reused after an erased entry's
+// key is taken again: every entry must stay listed and found across the
+// chunks' edges, and a reused entry must hold its new key alone.
+TEST_F(Dictionaries, ManyEntriesStayListedAndFoundAsTheyAreReplaced) {
+  AcDbDictionary* nod = nullptr;
+  ASSERT_EQ(db()->getNamedObjectsDictionary(nod, AcDb::kForWrite), Acad::eOk);
+  const int kCount = 61;  // past chunks of 4, 8, 16 and 32
+  auto key = [](int i) { return W("K" + std::to_string(100 + i)); };
+  std::vector<AcDbObjectId> ids(kCount);
+  for (int i = 0; i < kCount; ++i) {
+    AcDbXrecord* record = new AcDbXrecord;
+    ASSERT_EQ(nod->setAt(key(i).c_str(), record, ids[i]), Acad::eOk);
+    EXPECT_EQ(record->close(), Acad::eOk);
+  }
+  // Erase every third, then take those keys again in other spellings.
+  for (int i = 0; i < kCount; i += 3) {
+    AcDbObject* entry = nullptr;
+    ASSERT_EQ(nod->getAt(key(i).c_str(), entry, AcDb::kForWrite), Acad::eOk);
+    EXPECT_EQ(entry->erase(), Acad::eOk);
+    EXPECT_EQ(entry->close(), Acad::eOk);
+  }
+  EXPECT_EQ(nod->numEntries(), static_cast<Adesk::UInt32>(kCount - 21));
+  for (int i = 0; i < kCount; i += 3) {
+    AcDbXrecord* record = new AcDbXrecord;
+    const AcWString lower = W("k" + std::to_string(100 + i));
+    ASSERT_EQ(nod->setAt(lower.c_str(), record, ids[i]), Acad::eOk);
+    EXPECT_EQ(record->close(), Acad::eOk);
+  }
+  for (int i = 0; i < kCount; ++i) {
+    AcDbObjectId found;
+    ASSERT_EQ(nod->getAt(key(i).c_str(), found), Acad::eOk) << i;
+    EXPECT_EQ(found, ids[i]) << i;
+  }
+  EXPECT_EQ(nod->numEntries(), static_cast<Adesk::UInt32>(kCount));
+
+  // The entry found last answers again only while it holds that key alive.
+  AcDbObject* entry = nullptr;
+  ASSERT_EQ(nod->getAt(ACRX_T("K105"), entry, AcDb::kForWrite), Acad::eOk);
+  EXPECT_EQ(entry->erase(), Acad::eOk);
+  EXPECT_EQ(entry->close(), Acad::eOk);
+  EXPECT_EQ(nod->getAt(ACRX_T("k105"), entry, AcDb::kForRead),
+            Acad::eKeyNotFound);
+  AcDbXrecord* replacement = new AcDbXrecord;
+  ASSERT_EQ(nod->setAt(ACRX_T("k105"), replacement, ids[5]), Acad::eOk);
+  EXPECT_EQ(replacement->close(), Acad::eOk);
+  AcDbObjectId found;
+  ASSERT_EQ(nod->getAt(ACRX_T("K105"), found), Acad::eOk);
+  EXPECT_EQ(found, ids[5]);
+  ASSERT_EQ(nod->getAt(ACRX_T("K106"), found), Acad::eOk);
+  EXPECT_EQ(found, ids[6]);
+  EXPECT_EQ(nod->getAt(ACRX_T("K10"), found), Acad::eKeyNotFound);
+  EXPECT_EQ(nod->close(), Acad::eOk);
+
+  const sim::DrawingInfo info = host().drawingInfo("main");
+  ASSERT_EQ(info.namedObjects.size(), static_cast<std::size_t>(kCount));
+  for (int i = 0; i < kCount; ++i)
+    EXPECT_EQ(info.namedObjects[i].first,
+              (i % 3 == 0 || i == 5 ? "k" : "K") + std::to_string(100 + i));
+}
+
 TEST_F(Dictionaries, XrecordsKeepEntityNamesAsTheObjectsTheyName) {
   const AcDbObjectId line = add("LINE");
   const AcDbObjectId circle = add("CIRCLE");

@@ -92,6 +92,58 @@ TEST_F(HandlesAndNames, ApplicationNamesAreCheckedAndRegisteredOnce) {
             (std::vector<std::string>{"$10", "$", "pipe"}));
 }
 
+// Names are folded and compared several units at a time: every place of a
+// name, in a whole group or in the short end of one, folds a-z and nothing
+// else, whatever the units around it.
+TEST_F(HandlesAndNames, OnlyAsciiLettersFoldAtEveryPlaceOfAName) {
+  // Pairs that are not ASCII letters of two cases: units next to A-Z and
+  // a-z, and pairs a case bit (0x20) apart among Latin-1 and Latin Extended
+  // letters, fullwidth forms and units whose high bit is set.
+  const std::pair<ACHAR, ACHAR> distinct[] = {
+      {u'[', u'{'},     {u'@', u'^'},     {0x00C1, 0x00E1},
+      {0x0141, 0x0161}, {0x8041, 0x8061}, {0xFF3A, 0xFF5A}};
+  AcDbDictionary* nod = nullptr;
+  ASSERT_EQ(db()->getNamedObjectsDictionary(nod, AcDb::kForWrite), Acad::eOk);
+  std::size_t expected = host().drawingInfo("main").regapps.size();
+  for (std::size_t length = 1; length <= 9; ++length) {
+    for (std::size_t place = 0; place < length; ++place) {
+      AcWString lower(length, u'k'), upper(length, u'K');
+      lower[place] = upper[place] = u'q';
+      for (std::size_t k = 0; k < length; ++k)
+        if (k != place) lower[k] = static_cast<ACHAR>(u'a' + (k + place) % 26);
+      for (std::size_t k = 0; k < length; ++k)
+        upper[k] = lower[k] >= u'a' && lower[k] <= u'z'
+                       ? static_cast<ACHAR>(lower[k] - u'a' + u'A')
+                       : lower[k];
+      upper[place] = u'Q';
+      SCOPED_TRACE(U8(lower));
+      EXPECT_EQ(acdbRegApp(lower.c_str()), RTNORM);
+      EXPECT_EQ(acdbRegApp(upper.c_str()), RTNORM);  // the same name
+      ++expected;
+      AcDbXrecord* record = new AcDbXrecord;
+      AcDbObjectId id;
+      ASSERT_EQ(nod->setAt(lower.c_str(), record, id), Acad::eOk);
+      EXPECT_EQ(record->close(), Acad::eOk);
+      EXPECT_TRUE(nod->has(upper.c_str()));
+
+      for (const auto& pair : distinct) {
+        AcWString first = lower, second = lower;
+        first[place] = pair.first;
+        second[place] = pair.second;
+        EXPECT_EQ(acdbRegApp(first.c_str()), RTNORM);
+        EXPECT_EQ(acdbRegApp(second.c_str()), RTNORM);
+        expected += 2;
+        record = new AcDbXrecord;
+        ASSERT_EQ(nod->setAt(first.c_str(), record, id), Acad::eOk);
+        EXPECT_EQ(record->close(), Acad::eOk);
+        EXPECT_FALSE(nod->has(second.c_str()));
+      }
+    }
+  }
+  EXPECT_EQ(nod->close(), Acad::eOk);
+  EXPECT_EQ(host().drawingInfo("main").regapps.size(), expected);
+}
+
 TEST_F(HandlesAndNames, StatusTextsAreTheStatusNames) {
   EXPECT_EQ(U8(acadErrorStatusText(Acad::eOk)), "eOk");
   EXPECT_EQ(U8(acadErrorStatusText(Acad::eKeyNotFound)), "eKeyNotFound");

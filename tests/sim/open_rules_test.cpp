@@ -77,6 +77,14 @@ TEST_F(OpenRules, CloseEndsExactlyOneOpenAndADoubleCloseIsReported) {
   EXPECT_NE(reported[0].find("not open"), std::string::npos) << reported[0];
   EXPECT_EQ(obj->upgradeOpen(), Acad::eWasNotOpen);
   EXPECT_EQ(takeViolations().size(), 1u);
+
+  // A new object is in no drawing: it is deleted, never closed.
+  AcDbXrecord* fresh = new AcDbXrecord;
+  EXPECT_EQ(fresh->close(), Acad::eNotInDatabase);
+  const std::vector<std::string> misuse = takeViolations();
+  ASSERT_EQ(misuse.size(), 1u);
+  EXPECT_NE(misuse[0].find("in no drawing"), std::string::npos) << misuse[0];
+  delete fresh;
 }
 
 TEST_F(OpenRules, ErasedNullAndUnknownIds) {
@@ -133,7 +141,10 @@ TEST_F(OpenRules, TheHostsOwnOpenIsNotThePluginsToClose) {
   ASSERT_EQ(db()->addReactor(&closer), Acad::eOk);
   host().deepClone({id});
   EXPECT_TRUE(closedByReactor);
-  EXPECT_EQ(takeViolations().size(), 1u);
+  const std::vector<std::string> reported = takeViolations();
+  ASSERT_EQ(reported.size(), 1u);
+  EXPECT_NE(reported[0].find("the host holds open"), std::string::npos)
+      << reported[0];
   EXPECT_EQ(host().openObjectCount(), 0);
   ASSERT_EQ(db()->removeReactor(&closer), Acad::eOk);
 }
