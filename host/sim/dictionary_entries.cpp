@@ -27,17 +27,12 @@ bool FoldedLess::less(const ACHAR* a, std::size_t an, const ACHAR* b,
   return an < bn;
 }
 
+DictionaryEntries::~DictionaryEntries() = default;
+
 DictionaryEntries& DictionaryEntries::operator=(
     const DictionaryEntries& other) {
   if (this == &other) return *this;
-  pool_.clear();
-  recent_ = nullptr;
-  made_ = 0;
-  capacity_ = 0;
-  unused_.clear();
-  cells_.clear();
-  count_ = 0;
-  sortedValid_ = false;
+  data_.reset();
   other.forEachMade([this](const Entry& entry) {
     if (entry.second != nullptr) emplace(entry.first, entry.second);
   });
@@ -46,23 +41,23 @@ DictionaryEntries& DictionaryEntries::operator=(
 
 DictionaryEntries::Entry* DictionaryEntries::find(const ACHAR* key,
                                                   std::size_t length) {
-  if (cells_.empty()) return nullptr;
-  if (recent_ != nullptr && recent_->second != nullptr &&
-      equalsFolded(key, length, recent_->first))
-    return recent_;
+  if (!data_ || data_->cells.empty()) return nullptr;
+  if (data_->recent != nullptr && data_->recent->second != nullptr &&
+      equalsFolded(key, length, data_->recent->first))
+    return data_->recent;
   return find(key, length, foldedHash(key, length));
 }
 
 DictionaryEntries::Entry* DictionaryEntries::find(const ACHAR* key,
                                                   std::size_t length,
                                                   std::uint32_t hash) {
-  if (cells_.empty()) return nullptr;
-  const std::size_t mask = cells_.size() - 1;
+  if (!data_ || data_->cells.empty()) return nullptr;
+  const std::size_t mask = data_->cells.size() - 1;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    const Cell& cell = cells_[i];
+    const Cell& cell = data_->cells[i];
     if (cell.entry == nullptr) return nullptr;
     if (cell.hash == hash && equalsFolded(key, length, cell.entry->first))
-      return recent_ = cell.entry;
+      return data_->recent = cell.entry;
   }
 }
 
@@ -72,97 +67,104 @@ std::pair<DictionaryEntries::Entry*, bool> DictionaryEntries::emplace(
   const std::uint32_t hash = foldedHash(key.data(), key.size());
   if (Entry* existing = find(key.data(), key.size(), hash))
     return {existing, false};
+  if (!data_) data_.reset(new Data);
   Entry* entry;
-  if (!unused_.empty()) {
-    entry = unused_.back();
-    unused_.pop_back();
+  if (!data_->unused.empty()) {
+    entry = data_->unused.back();
+    data_->unused.pop_back();
   } else {
     entry = makeEntry();
   }
   entry->first = key;
   entry->second = value;
-  ++count_;
-  if (count_ * 2 > cells_.size()) growIndex();
+  ++data_->count;
+  if (data_->count * 2 > data_->cells.size()) growIndex();
   index(entry, hash);
-  sortedValid_ = false;
+  data_->sortedValid = false;
   return {entry, true};
 }
 
 DictionaryEntries::Entry* DictionaryEntries::makeEntry() {
-  if (made_ == capacity_) {
-    const std::size_t size = chunkSize(pool_.size());
-    pool_.emplace_back(new Entry[size]);
-    capacity_ += size;
+  if (data_->made == data_->capacity) {
+    const std::size_t size = chunkSize(data_->pool.size());
+    data_->pool.emplace_back(new Entry[size]);
+    data_->capacity += size;
   }
-  const std::size_t lastChunkStart = capacity_ - chunkSize(pool_.size() - 1);
-  return &pool_.back()[made_++ - lastChunkStart];
+  const std::size_t lastChunkStart =
+      data_->capacity - chunkSize(data_->pool.size() - 1);
+  return &data_->pool.back()[data_->made++ - lastChunkStart];
 }
 
 void DictionaryEntries::erase(const Entry* entry) {
-  if (entry == nullptr) return;
+  if (entry == nullptr || !data_) return;
   unindex(entry);
   Entry* owned = const_cast<Entry*>(entry);
   owned->first.clear();
   owned->second = nullptr;
-  unused_.push_back(owned);
-  --count_;
-  sortedValid_ = false;
+  data_->unused.push_back(owned);
+  --data_->count;
+  data_->sortedValid = false;
 }
 
 DictionaryEntries::KeyOrder DictionaryEntries::inKeyOrder() const {
-  if (!sortedValid_) {
-    sorted_.clear();
-    sorted_.reserve(count_);
+  static const std::vector<const Entry*> kNone;
+  if (!data_) return KeyOrder(kNone);
+  if (!data_->sortedValid) {
+    data_->sorted.clear();
+    data_->sorted.reserve(data_->count);
     forEachMade([this](const Entry& entry) {
-      if (entry.second != nullptr) sorted_.push_back(&entry);
+      if (entry.second != nullptr) data_->sorted.push_back(&entry);
     });
-    std::sort(sorted_.begin(), sorted_.end(),
+    std::sort(data_->sorted.begin(), data_->sorted.end(),
               [](const Entry* a, const Entry* b) {
                 return FoldedLess()(a->first, b->first);
               });
-    sortedValid_ = true;
+    data_->sortedValid = true;
   }
-  return KeyOrder(sorted_);
+  return KeyOrder(data_->sorted);
 }
 
 void DictionaryEntries::index(Entry* entry, std::uint32_t hash) {
-  const std::size_t mask = cells_.size() - 1;
+  std::vector<Cell>& cells = data_->cells;
+  const std::size_t mask = cells.size() - 1;
   std::size_t i = hash & mask;
-  while (cells_[i].entry != nullptr) i = (i + 1) & mask;
-  cells_[i].hash = hash;
-  cells_[i].entry = entry;
+  while (cells[i].entry != nullptr) i = (i + 1) & mask;
+  cells[i].hash = hash;
+  cells[i].entry = entry;
 }
 
 void DictionaryEntries::unindex(const Entry* entry) {
-  const std::size_t mask = cells_.size() - 1;
+  std::vector<Cell>& cells = data_->cells;
+  const std::size_t mask = cells.size() - 1;
   std::size_t hole =
       foldedHash(entry->first.data(), entry->first.size()) & mask;
-  while (cells_[hole].entry != entry) hole = (hole + 1) & mask;
-  cells_[hole].entry = nullptr;
+  while (cells[hole].entry != entry) hole = (hole + 1) & mask;
+  cells[hole].entry = nullptr;
   // Cells after the hole that probed past it move back into it, so every
   // entry stays reachable from its home cell without tombstones.
-  for (std::size_t next = (hole + 1) & mask; cells_[next].entry != nullptr;
+  for (std::size_t next = (hole + 1) & mask; cells[next].entry != nullptr;
        next = (next + 1) & mask) {
-    const std::size_t home = cells_[next].hash & mask;
+    const std::size_t home = cells[next].hash & mask;
     const bool homeBetween = hole <= next ? (home > hole && home <= next)
                                           : (home > hole || home <= next);
     if (homeBetween) continue;
-    cells_[hole] = cells_[next];
-    cells_[next].entry = nullptr;
+    cells[hole] = cells[next];
+    cells[next].entry = nullptr;
     hole = next;
   }
 }
 
 void DictionaryEntries::growIndex() {
+  std::vector<Cell>& cells = data_->cells;
   // The cells keep their hashes: growing moves them without reading a key.
-  std::vector<Cell> old(cells_.empty() ? kSmallestIndex : cells_.size() * 2);
-  old.swap(cells_);
-  const std::size_t mask = cells_.size() - 1;
+  std::vector<Cell> old(cells.empty() ? kSmallestIndex : cells.size() * 2);
+  old.swap(cells);
+  const std::size_t mask = cells.size() - 1;
   for (const Cell& cell : old) {
     if (cell.entry == nullptr) continue;
     std::size_t i = cell.hash & mask;
-    while (cells_[i].entry != nullptr) i = (i + 1) & mask;
-    cells_[i] = cell;
+    while (cells[i].entry != nullptr) i = (i + 1) & mask;
+    cells[i] = cell;
   }
 }
 

@@ -59,6 +59,7 @@ class DictionaryEntries {
 
   DictionaryEntries() = default;
   DictionaryEntries(const DictionaryEntries& other) { *this = other; }
+  ~DictionaryEntries();
   DictionaryEntries& operator=(const DictionaryEntries& other);
 
   // The entry under key, or null.
@@ -80,8 +81,8 @@ class DictionaryEntries {
   // Listings walk the entries in key order: for (const auto& e : entries).
   KeyOrder::Iterator begin() const { return inKeyOrder().begin(); }
   KeyOrder::Iterator end() const { return inKeyOrder().end(); }
-  std::size_t size() const { return count_; }
-  bool empty() const { return count_ == 0; }
+  std::size_t size() const { return data_ ? data_->count : 0; }
+  bool empty() const { return size() == 0; }
 
  private:
   struct Cell {
@@ -101,33 +102,39 @@ class DictionaryEntries {
   // Calls f on every entry the pool made, in order, used or not.
   template <typename F>
   void forEachMade(F f) const {
-    std::size_t left = made_;
-    for (std::size_t k = 0; k < pool_.size() && left > 0; ++k) {
+    if (!data_) return;
+    std::size_t left = data_->made;
+    for (std::size_t k = 0; k < data_->pool.size() && left > 0; ++k) {
       const std::size_t n = std::min(left, chunkSize(k));
-      for (std::size_t i = 0; i < n; ++i) f(pool_[k][i]);
+      for (std::size_t i = 0; i < n; ++i) f(data_->pool[k][i]);
       left -= n;
     }
   }
   static std::size_t chunkSize(std::size_t k) { return std::size_t(4) << k; }
 
-  // Every object of a drawing has these members, most of them never an
-  // entry, so an empty pool allocates nothing. Entries are made in chunks
-  // that double in size, so a part dictionary that gains a record per copy
-  // seldom allocates for it, and no entry ever moves.
-  std::vector<std::unique_ptr<Entry[]>> pool_;
-  std::size_t made_ = 0;        // entries made out of the chunks so far
-  std::size_t capacity_ = 0;    // entries the chunks hold
-  std::vector<Entry*> unused_;  // erased entries of the pool, to reuse
-  std::size_t count_ = 0;
-  std::vector<Cell> cells_;  // open addressing, a power of two, under 1/2 full
-  // The entry found last: a caller walks down to its own entry through the
-  // same key of the named-objects dictionary over and over. It answers a
-  // lookup only while it is in use and its key is the one asked for, which
-  // an erased or reused entry shows itself, so nothing needs to forget it
-  // but a copy, which remakes the pool.
-  Entry* recent_ = nullptr;
-  mutable std::vector<const Entry*> sorted_;
-  mutable bool sortedValid_ = false;
+  struct Data {
+    // Entries are made in chunks that double in size, so a part dictionary
+    // that gains a record per copy seldom allocates for it, and no entry
+    // ever moves.
+    std::vector<std::unique_ptr<Entry[]>> pool;
+    std::size_t made = 0;        // entries made out of the chunks so far
+    std::size_t capacity = 0;    // entries the chunks hold
+    std::vector<Entry*> unused;  // erased entries of the pool, to reuse
+    std::size_t count = 0;
+    // Open addressing, a power of two, under half full.
+    std::vector<Cell> cells;
+    // The entry found last: a caller walks down to its own entry through the
+    // same key of the named-objects dictionary over and over. It answers a
+    // lookup only while it is in use and its key is the one asked for, which
+    // an erased or reused entry shows itself, so nothing needs to forget it
+    // but a copy, which remakes the pool.
+    Entry* recent = nullptr;
+    std::vector<const Entry*> sorted;
+    bool sortedValid = false;
+  };
+  // Every object of a drawing has this member, and most objects are no
+  // dictionary: they hold one null pointer.
+  std::unique_ptr<Data> data_;
 };
 
 }  // namespace sim
