@@ -32,12 +32,13 @@ bool armsFaults(const std::vector<cadsim::Statement>& statements) {
 }
 
 // The script without its `expect` lines (a failed one stops the run) and
-// with a `check` at the end.
+// with a `check` at the end. Blanks before a verb are the runner's: carriage
+// returns too.
 std::string checkedVariant(const std::string& script) {
   std::istringstream in(script);
   std::string line, out;
   while (std::getline(in, line)) {
-    const std::size_t first = line.find_first_not_of(" \t");
+    const std::size_t first = line.find_first_not_of(" \t\r");
     if (first != std::string::npos && line.compare(first, 6, "expect") == 0)
       continue;
     out += line + "\n";

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a libFuzzer target for a number of seconds, its corpus seeded with the
-# example sessions and scenario scripts (or, for the DXF reader, the example
-# drawings), and prints how many inputs it ran.
+# example sessions and scenario scripts and the inputs that once failed
+# (fuzz/findings/), or, for the DXF reader, the example drawings, and prints
+# how many inputs it ran.
 #   bash scripts/fuzz.sh [SECONDS] [TARGET]
 # SECONDS defaults to 60, TARGET to session_fuzzer (or dxf_reader_fuzzer,
 # seeded with the example drawings). Needs clang and
@@ -21,7 +22,7 @@ artifacts=build/fuzz/artifacts/
 mkdir -p "$corpus" "$artifacts"
 seeds=()
 if [ "$target" = session_fuzzer ]; then
-  cp examples/*.cadsim tests/scripts/*.cadsim "$corpus"/
+  cp examples/*.cadsim tests/scripts/*.cadsim fuzz/findings/*.cadsim "$corpus"/
   seeds=(-dict=fuzz/session.dict)
 elif [ "$target" = dxf_reader_fuzzer ]; then
   cp examples/*.dxf "$corpus"/
