@@ -11,8 +11,9 @@
 
 #include <utility>
 
-#if defined(_MSC_VER)
-#include <xmmintrin.h>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define PENDING_GROUPS_SSE2 1
 #endif
 
 #include "identity/part_tag.h"
@@ -20,7 +21,13 @@
 
 namespace {
 
-const std::size_t kSmallestIndex = 16;
+// The index is read a bucket of 16 cells, one cache line, at a time: its
+// cells are compared all at once, so finding a tag takes no branch on how
+// far it lies from its home, which the processor could not foresee over
+// many tags.
+const std::size_t kBucketCells = 16;
+const std::size_t kBucketBytes = kBucketCells * sizeof(Adesk::UInt32);
+const std::size_t kSmallestIndex = kBucketCells;
 const unsigned kOffsetBits = 12;
 const std::size_t kBlockUnits = std::size_t(1) << kOffsetBits;
 // A cell holds a place plus one, so the last place is never used.
@@ -34,10 +41,24 @@ const Adesk::UInt32 kNarrowPlaceMask = 0xFFFFFF;
 inline void prefetchForWrite(const void* address) {
 #if defined(__GNUC__)
   __builtin_prefetch(address, 1);
-#elif defined(_MSC_VER)
+#elif defined(PENDING_GROUPS_SSE2)
   _mm_prefetch(static_cast<const char*>(address), _MM_HINT_T0);
 #else
   (void)address;
+#endif
+}
+
+// The position of the lowest set bit of a mask that is not zero.
+inline unsigned lowestBit(unsigned mask) {
+#if defined(__GNUC__)
+  return static_cast<unsigned>(__builtin_ctz(mask));
+#else
+  unsigned bit = 0;
+  while ((mask & 1u) == 0) {
+    mask >>= 1;
+    ++bit;
+  }
+  return bit;
 #endif
 }
 
@@ -49,8 +70,8 @@ Adesk::UInt64 mixed(Adesk::UInt64 value) {
 }
 
 // Four units at a time: a tag is a "$" and a handle's hexadecimal digits, so
-// most tags are hashed in two or three steps. The high bits pick the cell, the
-// low ones go into it.
+// most tags are hashed in two or three steps. The high bits pick the bucket,
+// the low ones go into the cell.
 Adesk::UInt32 hashOf(const ACHAR* text, std::size_t length) {
   Adesk::UInt64 hash = 0x9E3779B97F4A7C15ull ^ length;
   std::size_t i = 0;
@@ -70,25 +91,72 @@ Adesk::UInt32 hashOf(const ACHAR* text, std::size_t length) {
          static_cast<Adesk::UInt32>(hash);
 }
 
-// The home cell of hash in a table of size cells: its high bits.
-std::size_t homeOf(Adesk::UInt32 hash, std::size_t size) {
-  return static_cast<std::size_t>((static_cast<Adesk::UInt64>(hash) * size) >>
+// The home bucket of hash among count buckets: its high bits.
+std::size_t homeOf(Adesk::UInt32 hash, std::size_t count) {
+  return static_cast<std::size_t>((static_cast<Adesk::UInt64>(hash) * count) >>
                                   32);
 }
 
-// Puts each cell in the first free one from its home on.
-void fillCells(std::vector<Adesk::UInt32>& index, const std::size_t* homes,
-               const Adesk::UInt32* cells, std::size_t count) {
-  const std::size_t size = index.size();
-  for (std::size_t k = 0; k < count; ++k) {
-    std::size_t cell = homes[k];
-    while (index[cell] != 0) cell = cell + 1 == size ? 0 : cell + 1;
-    index[cell] = cells[k];
-  }
+// The 8 bits of hash a narrow cell keeps in its top byte, never 0: a free
+// cell is 0, so it never passes for a tag.
+Adesk::UInt32 fragmentOf(Adesk::UInt32 hash) {
+  const Adesk::UInt32 fragment = hash & 0xFF;
+  return fragment + (fragment == 0);
 }
 
 Adesk::UInt32 cellOf(Adesk::UInt32 place, Adesk::UInt32 hash, bool wide) {
-  return wide ? place + 1 : (place + 1) | ((hash & 0xFF) << 24);
+  return wide ? place + 1 : (place + 1) | (fragmentOf(hash) << 24);
+}
+
+// The cells of a bucket that may hold a tag with fragment (bit k for cell
+// k), and the free ones. Wide cells keep no fragment: every used one may.
+struct BucketScan {
+  unsigned candidates;
+  unsigned free;
+};
+
+BucketScan scanBucket(const Adesk::UInt32* bucket, Adesk::UInt32 fragment,
+                      bool wide) {
+  BucketScan scan = {0, 0};
+#if defined(PENDING_GROUPS_SSE2)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i wanted = _mm_set1_epi32(static_cast<int>(fragment));
+  for (unsigned quarter = 0; quarter < 4; ++quarter) {
+    const __m128i cells =
+        _mm_load_si128(reinterpret_cast<const __m128i*>(bucket) + quarter);
+    const unsigned freeCells = static_cast<unsigned>(
+        _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(cells, zero))));
+    const unsigned matching = static_cast<unsigned>(
+        _mm_movemask_ps(_mm_castsi128_ps(
+            _mm_cmpeq_epi32(_mm_srli_epi32(cells, 24), wanted))));
+    scan.free |= freeCells << (4 * quarter);
+    scan.candidates |= matching << (4 * quarter);
+  }
+#else
+  for (unsigned k = 0; k < kBucketCells; ++k) {
+    scan.free |= unsigned(bucket[k] == 0) << k;
+    scan.candidates |= unsigned((bucket[k] >> 24) == fragment) << k;
+  }
+#endif
+  if (wide) scan.candidates = ~scan.free & ((1u << kBucketCells) - 1);
+  return scan;
+}
+
+// Puts each cell in the first free one from its home bucket on.
+void fillCells(Adesk::UInt32* buckets, std::size_t bucketCount,
+               const std::size_t* homes, const Adesk::UInt32* cells,
+               std::size_t count) {
+  for (std::size_t k = 0; k < count; ++k) {
+    for (std::size_t bucket = homes[k];;
+         bucket = bucket + 1 == bucketCount ? 0 : bucket + 1) {
+      Adesk::UInt32* first = buckets + bucket * kBucketCells;
+      const unsigned freeCells = scanBucket(first, 0, false).free;
+      if (freeCells != 0) {
+        first[lowestBit(freeCells)] = cells[k];
+        break;
+      }
+    }
+  }
 }
 
 bool sameText(const ACHAR* stored, const ACHAR* tag, std::size_t length) {
@@ -158,25 +226,30 @@ bool PendingGroupList::placeFor(const ACHAR* tag, std::size_t length,
   // The tag may need a new block, whose places narrow cells cannot hold.
   if (!mWideCells && mTextBlocks.size() + 1 >= kNarrowBlocks)
     growIndex(true);
-  else if ((mGroupCount + 1) * 5 > mIndex.size() * 4)
+  else if ((mGroupCount + 1) * 5 > mBucketCount * kBucketCells * 4)
     growIndex(mWideCells);
   const Adesk::UInt32 hash = hashOf(tag, length);
-  const Adesk::UInt32 fragment = mWideCells ? 0 : (hash & 0xFF) << 24;
-  const Adesk::UInt32 placeMask = mWideCells ? ~Adesk::UInt32(0) : kNarrowPlaceMask;
-  const std::size_t size = mIndex.size();
-  for (std::size_t cell = homeOf(hash, size);;
-       cell = cell + 1 == size ? 0 : cell + 1) {
-    const Adesk::UInt32 entry = mIndex[cell];
-    if (entry == 0) {
+  const Adesk::UInt32 fragment = fragmentOf(hash);
+  const Adesk::UInt32 placeMask =
+      mWideCells ? ~Adesk::UInt32(0) : kNarrowPlaceMask;
+  // No bucket is ever emptied while the list holds groups, so a tag lies in
+  // its home bucket or in a full one after it, before the first bucket with
+  // a free cell.
+  for (std::size_t bucket = homeOf(hash, mBucketCount);;
+       bucket = bucket + 1 == mBucketCount ? 0 : bucket + 1) {
+    Adesk::UInt32* cells = mBuckets + bucket * kBucketCells;
+    const BucketScan scan = scanBucket(cells, fragment, mWideCells);
+    for (unsigned left = scan.candidates; left != 0; left &= left - 1) {
+      const Adesk::UInt32 candidate = (cells[lowestBit(left)] & placeMask) - 1;
+      if (sameText(textAt(candidate), tag, length)) {
+        place = candidate;
+        return true;
+      }
+    }
+    if (scan.free != 0) {
       if (!storeTag(tag, length, place)) return false;
       ++mGroupCount;
-      mIndex[cell] = cellOf(place, hash, mWideCells);
-      return true;
-    }
-    if ((entry & ~placeMask) != fragment) continue;
-    const Adesk::UInt32 candidate = (entry & placeMask) - 1;
-    if (sameText(textAt(candidate), tag, length)) {
-      place = candidate;
+      cells[lowestBit(scan.free)] = cellOf(place, hash, mWideCells);
       return true;
     }
   }
@@ -184,13 +257,21 @@ bool PendingGroupList::placeFor(const ACHAR* tag, std::size_t length,
 
 void PendingGroupList::growIndex(bool wide) {
   // Doubled at four fifths full, the index stays over two fifths full: at
-  // most two and a half cells, 10 bytes, per group. The fragments keep the
-  // longer runs of full cells cheap to pass.
-  const std::size_t size =
-      mIndex.empty() ? kSmallestIndex : mIndex.size() * 2;
-  std::vector<Adesk::UInt32> grown(size, 0);
+  // most two and a half cells, 10 bytes, per group.
+  const std::size_t bucketCount =
+      mBucketCount == 0 ? kSmallestIndex / kBucketCells : mBucketCount * 2;
+  // A bucket starts a cache line: the cells are allocated with room to
+  // align them.
+  std::vector<Adesk::UInt32> grown(
+      bucketCount * kBucketCells + kBucketBytes / sizeof(Adesk::UInt32), 0);
+  const std::size_t misalignment =
+      reinterpret_cast<std::size_t>(&grown[0]) % kBucketBytes;
+  Adesk::UInt32* buckets =
+      &grown[0] + (misalignment == 0 ? 0
+                                     : (kBucketBytes - misalignment) /
+                                           sizeof(Adesk::UInt32));
   // The tags are read straight through the blocks rather than found one by
-  // one. Their cells lie far apart in a large index, so a batch of them is
+  // one. Their buckets lie far apart in a large index, so a batch of them is
   // fetched before any is filled, rather than waited for one at a time.
   const std::size_t kBatch = 16;
   std::size_t homes[kBatch];
@@ -202,18 +283,20 @@ void PendingGroupList::growIndex(bool wide) {
       const ACHAR* text = &block[start];
       const std::size_t length = lengthOf(text);
       const Adesk::UInt32 hash = hashOf(text, length);
-      homes[batched] = homeOf(hash, size);
+      homes[batched] = homeOf(hash, bucketCount);
       cells[batched] = cellOf(placeOf(b, start), hash, wide);
-      prefetchForWrite(&grown[homes[batched]]);
+      prefetchForWrite(buckets + homes[batched] * kBucketCells);
       if (++batched == kBatch) {
-        fillCells(grown, homes, cells, batched);
+        fillCells(buckets, bucketCount, homes, cells, batched);
         batched = 0;
       }
       start += length + 1;
     }
   }
-  fillCells(grown, homes, cells, batched);
+  fillCells(buckets, bucketCount, homes, cells, batched);
   mIndex.swap(grown);
+  mBuckets = buckets;
+  mBucketCount = bucketCount;
   mWideCells = wide;
 }
 
@@ -269,6 +352,8 @@ void PendingGroupList::swap(PendingGroupList& other) {
   mTextBlocks.swap(other.mTextBlocks);
   std::swap(mGroupCount, other.mGroupCount);
   mIndex.swap(other.mIndex);
+  std::swap(mBuckets, other.mBuckets);
+  std::swap(mBucketCount, other.mBucketCount);
   std::swap(mWideCells, other.mWideCells);
   std::swap(mLastText, other.mLastText);
   std::swap(mLastPlace, other.mLastPlace);

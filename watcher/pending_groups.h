@@ -26,7 +26,12 @@ class PendingGroupList {
   typedef void (*RetagFunction)(AcDbObjectIdArray ids, const ACHAR* tag);
 
   PendingGroupList()
-      : mGroupCount(0), mWideCells(false), mLastText(NULL), mLastPlace(0) {}
+      : mGroupCount(0),
+        mBuckets(NULL),
+        mBucketCount(0),
+        mWideCells(false),
+        mLastText(NULL),
+        mLastPlace(0) {}
 
   // Appends clone to the group of tag, made at the tail if tag is new. The id
   // is not checked: null and repeated ids are filed too. Like every name of
@@ -71,11 +76,14 @@ class PendingGroupList {
   // place is a block number and an offset in the block.
   std::vector<std::vector<ACHAR> > mTextBlocks;
   std::size_t mGroupCount;
-  // Open addressing by the tag's hash; a cell holds the place of the tag plus
-  // one (0: free) and, while places fit in 24 bits, 8 bits of the hash so
-  // that most mismatches never touch a tag. Kept between two fifths and four
-  // fifths full, so a group costs 5 to 10 bytes of index.
-  std::vector<Adesk::UInt32> mIndex;
+  // Open addressing by the tag's hash, in buckets of 16 cells a cache line
+  // each; a cell holds the place of the tag plus one (0: free) and, while
+  // places fit in 24 bits, 8 bits of the hash so that most mismatches never
+  // touch a tag. Kept between two fifths and four fifths full, so a group
+  // costs 5 to 10 bytes of index.
+  std::vector<Adesk::UInt32> mIndex;  // the buckets and room to align them
+  Adesk::UInt32* mBuckets;            // in mIndex, at a cache line
+  std::size_t mBucketCount;
   bool mWideCells;  // cells hold places alone
   // The tag filed last: the pairs of one part mostly come one after another,
   // and the next one is then filed without a lookup.
