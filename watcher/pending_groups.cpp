@@ -69,24 +69,25 @@ Adesk::UInt64 mixed(Adesk::UInt64 value) {
   return value;
 }
 
+// Up to four units of text as one word, the first in the low bits.
+Adesk::UInt64 wordOf(const ACHAR* text, std::size_t units) {
+  Adesk::UInt64 word = 0;
+  for (std::size_t k = 0; k < units; ++k)
+    word |= static_cast<Adesk::UInt64>(static_cast<Adesk::UInt16>(text[k]))
+            << (16 * k);
+  return word;
+}
+
 // Four units at a time: a tag is a "$" and a handle's hexadecimal digits, so
-// most tags are hashed in two or three steps. The high bits pick the bucket,
-// the low ones go into the cell.
+// most tags are hashed in two or three steps, one multiplication each; the
+// last step spreads every unit over every bit. The high bits pick the
+// bucket, the low ones go into the cell.
 Adesk::UInt32 hashOf(const ACHAR* text, std::size_t length) {
   Adesk::UInt64 hash = 0x9E3779B97F4A7C15ull ^ length;
   std::size_t i = 0;
-  for (; i + 4 <= length; i += 4) {
-    Adesk::UInt64 word = 0;
-    for (std::size_t k = 0; k < 4; ++k)
-      word |= static_cast<Adesk::UInt64>(static_cast<Adesk::UInt16>(text[i + k]))
-              << (16 * k);
-    hash = mixed(hash ^ word) * 0xC4CEB9FE1A85EC53ull;
-  }
-  Adesk::UInt64 rest = 0;
-  for (std::size_t k = 0; i + k < length; ++k)
-    rest |= static_cast<Adesk::UInt64>(static_cast<Adesk::UInt16>(text[i + k]))
-            << (16 * k);
-  hash = mixed(hash ^ rest);
+  for (; i + 4 <= length; i += 4)
+    hash = (hash ^ wordOf(text + i, 4)) * 0xC4CEB9FE1A85EC53ull;
+  hash = mixed((hash ^ wordOf(text + i, length - i)) * 0xC4CEB9FE1A85EC53ull);
   return static_cast<Adesk::UInt32>(hash >> 32) ^
          static_cast<Adesk::UInt32>(hash);
 }
