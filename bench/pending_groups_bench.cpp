@@ -23,12 +23,23 @@ const long kPairs = 1000000;
 const long kTagCounts[] = {10, 1000, 100000};
 
 // How the pairs of one deep clone meet the tags: one after another in turn
-// (every pair a different group from the last), or a part's copies together,
-// as a copy of whole parts brings them.
-enum class Order { RoundRobin, PartsTogether };
+// (every pair a different group from the last); in turn ten at a time, as a
+// copy of parts of ten objects brings them, the same number of changes of
+// tag at any number of tags; or each tag's share together, so that a
+// thousand times more tags also means a thousand times more changes of tag
+// and groups made.
+enum class Order { RoundRobin, RunsOfTen, PartsTogether };
 
 const char* orderName(Order order) {
-  return order == Order::RoundRobin ? "round_robin" : "parts_together";
+  switch (order) {
+    case Order::RoundRobin:
+      return "round_robin";
+    case Order::RunsOfTen:
+      return "runs_of_10";
+    case Order::PartsTogether:
+      break;
+  }
+  return "parts_together";
 }
 
 // Tags as the module makes them: "$" and a handle's hexadecimal text.
@@ -70,6 +81,10 @@ void fileAll(PendingGroupList& pending, const std::vector<AcWString>& tags,
   if (order == Order::RoundRobin) {
     for (long round = 0; round < perTag; ++round)
       for (const AcWString& tag : tags) pending.file(tag, fakeClone(clone++));
+  } else if (order == Order::RunsOfTen) {
+    for (long round = 0; round < perTag / 10; ++round)
+      for (const AcWString& tag : tags)
+        for (int k = 0; k < 10; ++k) pending.file(tag, fakeClone(clone++));
   } else {
     for (const AcWString& tag : tags)
       for (long k = 0; k < perTag; ++k) pending.file(tag, fakeClone(clone++));
@@ -138,7 +153,7 @@ int main(int argc, char** argv) {
     Order order;
   };
   std::vector<Case> cases;
-  for (Order order : {Order::RoundRobin, Order::PartsTogether})
+  for (Order order : {Order::RoundRobin, Order::RunsOfTen, Order::PartsTogether})
     for (long tags : kTagCounts) cases.push_back({kPairs, tags, order});
   // A copy of many one-entity parts: every pending copy has a group of its own.
   cases.push_back({100000, 100000, Order::PartsTogether});

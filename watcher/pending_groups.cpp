@@ -9,6 +9,8 @@
 // flush, each array in one allocation.
 #include "watcher/pending_groups.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 #if defined(__SSE2__) || defined(_M_X64)
@@ -36,6 +38,9 @@ const std::size_t kMostBlocks = (std::size_t(1) << (32 - kOffsetBits)) - 1;
 // 4094.
 const std::size_t kNarrowBlocks = (std::size_t(1) << (24 - kOffsetBits)) - 1;
 const Adesk::UInt32 kNarrowPlaceMask = 0xFFFFFF;
+// What a tag of the batch comes to when it would make a group, plus its
+// number among the new groups: past every place of the last block.
+const Adesk::UInt32 kNewGroup = 0xFFFFF000u;
 
 // A hint to the processor that address will soon be written.
 inline void prefetchForWrite(const void* address) {
@@ -78,6 +83,14 @@ Adesk::UInt64 wordOf(const ACHAR* text, std::size_t units) {
   return word;
 }
 
+// Four units read as one word, in whatever order the machine keeps them:
+// the hash is only ever compared within one process.
+Adesk::UInt64 fourUnitsOf(const ACHAR* text) {
+  Adesk::UInt64 word;
+  std::memcpy(&word, text, sizeof word);
+  return word;
+}
+
 // Four units at a time: a tag is a "$" and a handle's hexadecimal digits, so
 // most tags are hashed in two or three steps, one multiplication each; the
 // last step spreads every unit over every bit. The high bits pick the
@@ -86,7 +99,7 @@ Adesk::UInt32 hashOf(const ACHAR* text, std::size_t length) {
   Adesk::UInt64 hash = 0x9E3779B97F4A7C15ull ^ length;
   std::size_t i = 0;
   for (; i + 4 <= length; i += 4)
-    hash = (hash ^ wordOf(text + i, 4)) * 0xC4CEB9FE1A85EC53ull;
+    hash = (hash ^ fourUnitsOf(text + i)) * 0xC4CEB9FE1A85EC53ull;
   hash = mixed((hash ^ wordOf(text + i, length - i)) * 0xC4CEB9FE1A85EC53ull);
   return static_cast<Adesk::UInt32>(hash >> 32) ^
          static_cast<Adesk::UInt32>(hash);
@@ -178,14 +191,97 @@ std::size_t lengthOf(const ACHAR* text) {
 void PendingGroupList::file(const AcWString& tag, AcDbObjectId clone) {
   // A tag is a name of the host's, which ends at its first terminator.
   const std::size_t length = lengthOf(tag.c_str());
-  Adesk::UInt32 place = mLastPlace;
-  if (mLastText == NULL || !sameText(mLastText, tag.c_str(), length)) {
-    if (!placeFor(tag.c_str(), length, place)) return;
-    mLastPlace = place;
-    mLastText = textAt(place);
-  }
+  if (mLastText == NULL || !sameText(mLastText, tag.c_str(), length))
+    stage(tag.c_str(), length);
   mCloneIds.push_back(clone);
-  mClonePlaces.push_back(place);
+  if (mStagedCount != 0)
+    ++mStaged[mStagedCount - 1].clones;
+  else
+    ++mCloneRuns.back().clones;
+}
+
+void PendingGroupList::stage(const ACHAR* tag, std::size_t length) {
+  if (mStagedCount == kBatchTags) settle();
+  StagedTag& staged = mStaged[mStagedCount];
+  staged.start = mStagedUnits;
+  staged.length = length;
+  staged.hash = hashOf(tag, length);
+  staged.clones = 0;
+  if (mBucketCount != 0)
+    prefetchForWrite(mBuckets + homeOf(staged.hash, mBucketCount) * kBucketCells);
+  // Its size is room, not contents: it is filled without being resized.
+  mStagedUnits += length + 1;
+  if (mStagedUnits > mStagedText.size())
+    mStagedText.resize(std::max(mStagedUnits, 2 * mStagedText.size()));
+  ACHAR* copy = &mStagedText[staged.start];
+  std::char_traits<ACHAR>::copy(copy, tag, length);
+  copy[length] = 0;
+  mLastText = copy;
+  ++mStagedCount;
+}
+
+void PendingGroupList::settle() {
+  if (mStagedCount == 0) return;
+  for (std::size_t slot = 0; slot < mStagedCount; ++slot) {
+    const StagedTag& staged = mStaged[slot];
+    Adesk::UInt32 place = 0;
+    if (placeFor(stagedText(slot), staged.length, staged.hash, place)) {
+      const CloneRun run = {place, staged.clones};
+      mCloneRuns.push_back(run);
+      mLastText = textAt(place);
+      continue;
+    }
+    // Its clones are dropped, as if never filed. They follow the clones of
+    // every run made so far.
+    std::size_t first = 0;
+    for (std::size_t later = slot; later < mStagedCount; ++later)
+      first += mStaged[later].clones;
+    first = mCloneIds.size() - first;
+    const std::deque<AcDbObjectId>::iterator from =
+        mCloneIds.begin() + static_cast<std::ptrdiff_t>(first);
+    mCloneIds.erase(from, from + static_cast<std::ptrdiff_t>(staged.clones));
+    mLastText = NULL;
+  }
+  mStagedCount = 0;
+  mStagedUnits = 0;
+}
+
+std::vector<Adesk::UInt32> PendingGroupList::stagedOutcomes() const {
+  std::vector<Adesk::UInt32> outcomes(mStagedCount);
+  Adesk::UInt32 newGroups = 0;
+  for (std::size_t slot = 0; slot < mStagedCount; ++slot) {
+    const StagedTag& staged = mStaged[slot];
+    if (findPlace(stagedText(slot), staged.length, staged.hash,
+                  outcomes[slot]))
+      continue;
+    // A tag met earlier in the batch: the group that one makes.
+    std::size_t earlier = 0;
+    while (earlier < slot &&
+           !sameText(stagedText(earlier), stagedText(slot), staged.length))
+      ++earlier;
+    outcomes[slot] = earlier < slot ? outcomes[earlier] : kNewGroup + newGroups++;
+  }
+  return outcomes;
+}
+
+std::size_t PendingGroupList::groupCount() const {
+  // New groups are numbered in the order they are first met.
+  std::size_t count = mGroupCount;
+  const std::vector<Adesk::UInt32> outcomes = stagedOutcomes();
+  for (std::size_t slot = 0; slot < outcomes.size(); ++slot)
+    if (outcomes[slot] == kNewGroup + (count - mGroupCount)) ++count;
+  return count;
+}
+
+PendingGroup PendingGroupList::groupAt(std::size_t position) const {
+  if (position < mGroupCount)
+    return PendingGroup(AcWString(textAt(placeOfGroup(position))));
+  const std::vector<Adesk::UInt32> outcomes = stagedOutcomes();
+  const Adesk::UInt32 wanted =
+      kNewGroup + static_cast<Adesk::UInt32>(position - mGroupCount);
+  for (std::size_t slot = 0; slot < outcomes.size(); ++slot)
+    if (outcomes[slot] == wanted) return PendingGroup(AcWString(stagedText(slot)));
+  return PendingGroup(AcWString());
 }
 
 const ACHAR* PendingGroupList::textAt(Adesk::UInt32 place) const {
@@ -195,7 +291,7 @@ const ACHAR* PendingGroupList::textAt(Adesk::UInt32 place) const {
 Adesk::UInt32 PendingGroupList::placeOfGroup(std::size_t position) const {
   for (std::size_t b = 0; b < mTextBlocks.size(); ++b) {
     const std::vector<ACHAR>& block = mTextBlocks[b];
-    for (std::size_t start = 0; start < block.size(); --position) {
+    for (std::size_t start = 0; start < unitsIn(b); --position) {
       if (position == 0) return placeOf(b, start);
       start += lengthOf(&block[start]) + 1;
     }
@@ -206,30 +302,49 @@ Adesk::UInt32 PendingGroupList::placeOfGroup(std::size_t position) const {
 bool PendingGroupList::storeTag(const ACHAR* tag, std::size_t length,
                                 Adesk::UInt32& place) {
   const std::size_t units = length + 1;
-  const bool fits =
-      !mTextBlocks.empty() && mTextBlocks.back().size() + units <= kBlockUnits;
-  if (!fits) {
+  if (mTextBlocks.empty() || mLastBlockUnits + units > kBlockUnits) {
     if (mTextBlocks.size() == kMostBlocks) return false;
+    // A block is made at its full size and never grows, so a tag never
+    // moves; a tag longer than a block has one of its own. The block before
+    // keeps only what it holds.
+    if (!mTextBlocks.empty()) mTextBlocks.back().resize(mLastBlockUnits);
     mTextBlocks.push_back(std::vector<ACHAR>());
-    // A block never grows past what it reserved, so a tag never moves; a
-    // tag longer than a block has one of its own.
-    mTextBlocks.back().reserve(units > kBlockUnits ? units : kBlockUnits);
+    mTextBlocks.back().resize(units > kBlockUnits ? units : kBlockUnits);
+    mLastBlockUnits = 0;
+    if (!mWideCells && mTextBlocks.size() + 1 >= kNarrowBlocks) mGrowAt = 0;
   }
-  std::vector<ACHAR>& block = mTextBlocks.back();
-  place = placeOf(mTextBlocks.size() - 1, block.size());
-  block.insert(block.end(), tag, tag + length);
-  block.push_back(0);
+  place = placeOf(mTextBlocks.size() - 1, mLastBlockUnits);
+  ACHAR* text = &mTextBlocks.back()[mLastBlockUnits];
+  std::char_traits<ACHAR>::copy(text, tag, length);
+  text[length] = 0;
+  mLastBlockUnits += units;
   return true;
 }
 
+bool PendingGroupList::findPlace(const ACHAR* tag, std::size_t length,
+                                 Adesk::UInt32 hash,
+                                 Adesk::UInt32& place) const {
+  if (mBucketCount == 0) return false;
+  const Adesk::UInt32 placeMask =
+      mWideCells ? ~Adesk::UInt32(0) : kNarrowPlaceMask;
+  for (std::size_t bucket = homeOf(hash, mBucketCount);;
+       bucket = bucket + 1 == mBucketCount ? 0 : bucket + 1) {
+    const Adesk::UInt32* cells = mBuckets + bucket * kBucketCells;
+    const BucketScan scan = scanBucket(cells, fragmentOf(hash), mWideCells);
+    for (unsigned left = scan.candidates; left != 0; left &= left - 1) {
+      const Adesk::UInt32 candidate = (cells[lowestBit(left)] & placeMask) - 1;
+      if (sameText(textAt(candidate), tag, length)) {
+        place = candidate;
+        return true;
+      }
+    }
+    if (scan.free != 0) return false;
+  }
+}
+
 bool PendingGroupList::placeFor(const ACHAR* tag, std::size_t length,
-                                Adesk::UInt32& place) {
-  // The tag may need a new block, whose places narrow cells cannot hold.
-  if (!mWideCells && mTextBlocks.size() + 1 >= kNarrowBlocks)
-    growIndex(true);
-  else if ((mGroupCount + 1) * 5 > mBucketCount * kBucketCells * 4)
-    growIndex(mWideCells);
-  const Adesk::UInt32 hash = hashOf(tag, length);
+                                Adesk::UInt32 hash, Adesk::UInt32& place) {
+  if (mGroupCount >= mGrowAt) growIndex();
   const Adesk::UInt32 fragment = fragmentOf(hash);
   const Adesk::UInt32 placeMask =
       mWideCells ? ~Adesk::UInt32(0) : kNarrowPlaceMask;
@@ -256,7 +371,9 @@ bool PendingGroupList::placeFor(const ACHAR* tag, std::size_t length,
   }
 }
 
-void PendingGroupList::growIndex(bool wide) {
+void PendingGroupList::growIndex() {
+  // The tag may need a new block, whose places narrow cells cannot hold.
+  const bool wide = mWideCells || mTextBlocks.size() + 1 >= kNarrowBlocks;
   // Doubled at four fifths full, the index stays over two fifths full: at
   // most two and a half cells, 10 bytes, per group.
   const std::size_t bucketCount =
@@ -280,7 +397,7 @@ void PendingGroupList::growIndex(bool wide) {
   std::size_t batched = 0;
   for (std::size_t b = 0; b < mTextBlocks.size(); ++b) {
     const std::vector<ACHAR>& block = mTextBlocks[b];
-    for (std::size_t start = 0; start < block.size();) {
+    for (std::size_t start = 0; start < unitsIn(b);) {
       const ACHAR* text = &block[start];
       const std::size_t length = lengthOf(text);
       const Adesk::UInt32 hash = hashOf(text, length);
@@ -299,17 +416,28 @@ void PendingGroupList::growIndex(bool wide) {
   mBuckets = buckets;
   mBucketCount = bucketCount;
   mWideCells = wide;
+  mGrowAt = bucketCount * kBucketCells * 4 / 5;
 }
 
 AcDbObjectIdArray PendingGroupList::idsOf(std::size_t position) const {
-  const Adesk::UInt32 place = placeOfGroup(position);
+  const std::vector<Adesk::UInt32> outcomes = stagedOutcomes();
+  const Adesk::UInt32 wanted =
+      position < mGroupCount
+          ? placeOfGroup(position)
+          : kNewGroup + static_cast<Adesk::UInt32>(position - mGroupCount);
   AcDbObjectIdArray ids;
-  for (std::size_t i = 0; i < mCloneIds.size(); ++i)
-    if (mClonePlaces[i] == place) ids.append(mCloneIds[i]);
+  std::size_t i = 0;
+  for (std::size_t r = 0; r < mCloneRuns.size(); ++r)
+    for (std::size_t k = 0; k < mCloneRuns[r].clones; ++k, ++i)
+      if (mCloneRuns[r].place == wanted) ids.append(mCloneIds[i]);
+  for (std::size_t slot = 0; slot < outcomes.size(); ++slot)
+    for (std::size_t k = 0; k < mStaged[slot].clones; ++k, ++i)
+      if (outcomes[slot] == wanted) ids.append(mCloneIds[i]);
   return ids;
 }
 
 void PendingGroupList::drain(RetagFunction retag) {
+  settle();
   PendingGroupList taken;
   taken.swap(*this);
   if (taken.isEmpty()) return;
@@ -320,7 +448,7 @@ void PendingGroupList::drain(RetagFunction retag) {
   texts.reserve(taken.mGroupCount);
   for (std::size_t b = 0; b < taken.mTextBlocks.size(); ++b) {
     const std::vector<ACHAR>& block = taken.mTextBlocks[b];
-    for (std::size_t start = 0; start < block.size();) {
+    for (std::size_t start = 0; start < taken.unitsIn(b);) {
       groupAtPlace[placeOf(b, start)] =
           static_cast<Adesk::UInt32>(texts.size());
       texts.push_back(&block[start]);
@@ -329,15 +457,20 @@ void PendingGroupList::drain(RetagFunction retag) {
   }
   // Counted first, so that each group's array is made in one allocation.
   std::vector<int> sizes(texts.size(), 0);
-  for (std::size_t i = 0; i < taken.mClonePlaces.size(); ++i)
-    ++sizes[groupAtPlace[taken.mClonePlaces[i]]];
+  for (std::size_t r = 0; r < taken.mCloneRuns.size(); ++r)
+    sizes[groupAtPlace[taken.mCloneRuns[r].place]] +=
+        static_cast<int>(taken.mCloneRuns[r].clones);
   std::vector<AcDbObjectIdArray> groupIds(texts.size());
   for (std::size_t group = 0; group < groupIds.size(); ++group)
     groupIds[group].setPhysicalLength(sizes[group]);
-  for (std::size_t i = 0; i < taken.mCloneIds.size(); ++i)
-    groupIds[groupAtPlace[taken.mClonePlaces[i]]].append(taken.mCloneIds[i]);
+  std::deque<AcDbObjectId>::const_iterator id = taken.mCloneIds.begin();
+  for (std::size_t r = 0; r < taken.mCloneRuns.size(); ++r) {
+    AcDbObjectIdArray& ids = groupIds[groupAtPlace[taken.mCloneRuns[r].place]];
+    for (std::size_t k = 0; k < taken.mCloneRuns[r].clones; ++k, ++id)
+      ids.append(*id);
+  }
   taken.mCloneIds.clear();
-  taken.mClonePlaces.clear();
+  taken.mCloneRuns.clear();
   for (std::size_t group = 0; group < groupIds.size(); ++group)
     retag(std::move(groupIds[group]), texts[group]);
 }
@@ -349,7 +482,7 @@ void PendingGroupList::clear() {
 
 void PendingGroupList::swap(PendingGroupList& other) {
   mCloneIds.swap(other.mCloneIds);
-  mClonePlaces.swap(other.mClonePlaces);
+  mCloneRuns.swap(other.mCloneRuns);
   mTextBlocks.swap(other.mTextBlocks);
   std::swap(mGroupCount, other.mGroupCount);
   mIndex.swap(other.mIndex);
@@ -357,7 +490,12 @@ void PendingGroupList::swap(PendingGroupList& other) {
   std::swap(mBucketCount, other.mBucketCount);
   std::swap(mWideCells, other.mWideCells);
   std::swap(mLastText, other.mLastText);
-  std::swap(mLastPlace, other.mLastPlace);
+  std::swap(mStaged, other.mStaged);
+  std::swap(mStagedCount, other.mStagedCount);
+  mStagedText.swap(other.mStagedText);
+  std::swap(mStagedUnits, other.mStagedUnits);
+  std::swap(mLastBlockUnits, other.mLastBlockUnits);
+  std::swap(mGrowAt, other.mGrowAt);
 }
 
 void collectClone(PendingGroupList& pending, AcDbObjectId sourceId,
