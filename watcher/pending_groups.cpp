@@ -1,19 +1,22 @@
 // A copy of a whole drawing files hundreds of thousands of pairs, so the
-// groups are found through a hash index rather than a walk of the list, and a
-// pending clone is stored as its id and its tag's place in shared block
-// storage instead of in per-group growable arrays, whose spare capacity would
-// cost more than the ids. A copy of many one-object parts makes a group per
-// clone, so a group is no string object and no block of its own: its tag sits
-// in shared text blocks, found from the index with one step and no table of
-// groups between. Groups are numbered, and their arrays made, only at the
-// flush, each array in one allocation.
+// groups are found through a hash index rather than a walk of the list, and
+// pending clones are stored as their ids and runs of one tag's place in
+// shared block storage instead of in per-group growable arrays, whose spare
+// capacity would cost more than the ids. A copy of many one-object parts
+// makes a group per clone, so a group is no string object and no block of its
+// own: its tag sits in shared text blocks, found from the index with one step
+// and no table of groups between. Over many groups the index lies beyond the
+// processor's caches, so the tags are looked up in batches whose reads were
+// started as the tags came. Groups are numbered, and their arrays made, only
+// at the flush, each array in one allocation.
 #include "watcher/pending_groups.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#if defined(__SSE2__) || defined(_M_X64)
+#if (defined(__SSE2__) || defined(_M_X64)) && \
+    !defined(PLIVET_PORTABLE_BUCKET_SCAN)
 #include <emmintrin.h>
 #define PENDING_GROUPS_SSE2 1
 #endif
