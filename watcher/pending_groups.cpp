@@ -132,30 +132,55 @@ struct BucketScan {
   unsigned free;
 };
 
+#if defined(PENDING_GROUPS_SSE2)
+// One bit per cell of a comparison of each quarter of a bucket, in cell
+// order: the four masks of all-ones or zero are narrowed into one of bytes.
+unsigned maskOf(__m128i first, __m128i second, __m128i third,
+                __m128i fourth) {
+  return static_cast<unsigned>(_mm_movemask_epi8(
+      _mm_packs_epi16(_mm_packs_epi32(first, second),
+                      _mm_packs_epi32(third, fourth))));
+}
+#endif
+
+// The free cells of a bucket (bit k for cell k).
+unsigned freeCellsOf(const Adesk::UInt32* bucket) {
+#if defined(PENDING_GROUPS_SSE2)
+  const __m128i* quarters = reinterpret_cast<const __m128i*>(bucket);
+  const __m128i zero = _mm_setzero_si128();
+  return maskOf(_mm_cmpeq_epi32(_mm_load_si128(quarters), zero),
+                _mm_cmpeq_epi32(_mm_load_si128(quarters + 1), zero),
+                _mm_cmpeq_epi32(_mm_load_si128(quarters + 2), zero),
+                _mm_cmpeq_epi32(_mm_load_si128(quarters + 3), zero));
+#else
+  unsigned freeCells = 0;
+  for (unsigned k = 0; k < kBucketCells; ++k)
+    freeCells |= unsigned(bucket[k] == 0) << k;
+  return freeCells;
+#endif
+}
+
 BucketScan scanBucket(const Adesk::UInt32* bucket, Adesk::UInt32 fragment,
                       bool wide) {
-  BucketScan scan = {0, 0};
+  BucketScan scan;
+  scan.free = freeCellsOf(bucket);
+  if (wide) {
+    scan.candidates = ~scan.free & ((1u << kBucketCells) - 1);
+    return scan;
+  }
 #if defined(PENDING_GROUPS_SSE2)
-  const __m128i zero = _mm_setzero_si128();
+  const __m128i* quarters = reinterpret_cast<const __m128i*>(bucket);
   const __m128i wanted = _mm_set1_epi32(static_cast<int>(fragment));
-  for (unsigned quarter = 0; quarter < 4; ++quarter) {
-    const __m128i cells =
-        _mm_load_si128(reinterpret_cast<const __m128i*>(bucket) + quarter);
-    const unsigned freeCells = static_cast<unsigned>(
-        _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(cells, zero))));
-    const unsigned matching = static_cast<unsigned>(
-        _mm_movemask_ps(_mm_castsi128_ps(
-            _mm_cmpeq_epi32(_mm_srli_epi32(cells, 24), wanted))));
-    scan.free |= freeCells << (4 * quarter);
-    scan.candidates |= matching << (4 * quarter);
-  }
+  scan.candidates = maskOf(
+      _mm_cmpeq_epi32(_mm_srli_epi32(_mm_load_si128(quarters), 24), wanted),
+      _mm_cmpeq_epi32(_mm_srli_epi32(_mm_load_si128(quarters + 1), 24), wanted),
+      _mm_cmpeq_epi32(_mm_srli_epi32(_mm_load_si128(quarters + 2), 24), wanted),
+      _mm_cmpeq_epi32(_mm_srli_epi32(_mm_load_si128(quarters + 3), 24), wanted));
 #else
-  for (unsigned k = 0; k < kBucketCells; ++k) {
-    scan.free |= unsigned(bucket[k] == 0) << k;
+  scan.candidates = 0;
+  for (unsigned k = 0; k < kBucketCells; ++k)
     scan.candidates |= unsigned((bucket[k] >> 24) == fragment) << k;
-  }
 #endif
-  if (wide) scan.candidates = ~scan.free & ((1u << kBucketCells) - 1);
   return scan;
 }
 
@@ -167,7 +192,7 @@ void fillCells(Adesk::UInt32* buckets, std::size_t bucketCount,
     for (std::size_t bucket = homes[k];;
          bucket = bucket + 1 == bucketCount ? 0 : bucket + 1) {
       Adesk::UInt32* first = buckets + bucket * kBucketCells;
-      const unsigned freeCells = scanBucket(first, 0, false).free;
+      const unsigned freeCells = freeCellsOf(first);
       if (freeCells != 0) {
         first[lowestBit(freeCells)] = cells[k];
         break;
