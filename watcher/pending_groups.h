@@ -17,7 +17,7 @@ struct PendingGroup {
 
 // Groups in the order their tags were first met, one per exact tag, each made
 // with its first clone. Filing costs about the same however many groups there
-// are. A pending clone is held as its id and the place of its group's tag; a
+// are. Pending clones are held as their ids and runs of one tag's place; a
 // group as its tag's text in shared blocks, in the order the groups were made,
 // and a cell or two of the index: a copy of many one-object parts, a group per
 // clone, costs little more than a copy of large parts. A tag that differs from
@@ -36,6 +36,7 @@ class PendingGroupList {
         mGrowAt(0),
         mWideCells(false),
         mLastText(NULL),
+        mStaged(),
         mStagedCount(0),
         mStagedUnits(0) {}
 
@@ -68,8 +69,8 @@ class PendingGroupList {
   // Copies a tag that differs from the last one filed into the batch and
   // fetches its bucket; the batch is looked up first if it is full.
   void stage(const ACHAR* tag, std::size_t length);
-  // Looks up the batch, in the order its tags were met, and gives its clones
-  // their places.
+  // Looks up the batch, in the order its tags were met, and makes the runs
+  // of its clones.
   void settle();
   // What each tag of the batch would come to, looked up now: the place of
   // its tag if the group exists, else kNewGroup plus the number of the new
