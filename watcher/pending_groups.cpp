@@ -350,29 +350,9 @@ bool PendingGroupList::storeTag(const ACHAR* tag, std::size_t length,
 }
 
 bool PendingGroupList::findPlace(const ACHAR* tag, std::size_t length,
-                                 Adesk::UInt32 hash,
-                                 Adesk::UInt32& place) const {
+                                 Adesk::UInt32 hash, Adesk::UInt32& place,
+                                 Adesk::UInt32** freeCell) const {
   if (mBucketCount == 0) return false;
-  const Adesk::UInt32 placeMask =
-      mWideCells ? ~Adesk::UInt32(0) : kNarrowPlaceMask;
-  for (std::size_t bucket = homeOf(hash, mBucketCount);;
-       bucket = bucket + 1 == mBucketCount ? 0 : bucket + 1) {
-    const Adesk::UInt32* cells = mBuckets + bucket * kBucketCells;
-    const BucketScan scan = scanBucket(cells, fragmentOf(hash), mWideCells);
-    for (unsigned left = scan.candidates; left != 0; left &= left - 1) {
-      const Adesk::UInt32 candidate = (cells[lowestBit(left)] & placeMask) - 1;
-      if (sameText(textAt(candidate), tag, length)) {
-        place = candidate;
-        return true;
-      }
-    }
-    if (scan.free != 0) return false;
-  }
-}
-
-bool PendingGroupList::placeFor(const ACHAR* tag, std::size_t length,
-                                Adesk::UInt32 hash, Adesk::UInt32& place) {
-  if (mGroupCount >= mGrowAt) growIndex();
   const Adesk::UInt32 fragment = fragmentOf(hash);
   const Adesk::UInt32 placeMask =
       mWideCells ? ~Adesk::UInt32(0) : kNarrowPlaceMask;
@@ -391,12 +371,21 @@ bool PendingGroupList::placeFor(const ACHAR* tag, std::size_t length,
       }
     }
     if (scan.free != 0) {
-      if (!storeTag(tag, length, place)) return false;
-      ++mGroupCount;
-      cells[lowestBit(scan.free)] = cellOf(place, hash, mWideCells);
-      return true;
+      if (freeCell != NULL) *freeCell = cells + lowestBit(scan.free);
+      return false;
     }
   }
+}
+
+bool PendingGroupList::placeFor(const ACHAR* tag, std::size_t length,
+                                Adesk::UInt32 hash, Adesk::UInt32& place) {
+  if (mGroupCount >= mGrowAt) growIndex();
+  Adesk::UInt32* freeCell = NULL;
+  if (findPlace(tag, length, hash, place, &freeCell)) return true;
+  if (!storeTag(tag, length, place)) return false;
+  ++mGroupCount;
+  *freeCell = cellOf(place, hash, mWideCells);
+  return true;
 }
 
 void PendingGroupList::growIndex() {

@@ -79,9 +79,10 @@ class PendingGroupList {
   const ACHAR* stagedText(std::size_t slot) const {
     return &mStagedText[mStaged[slot].start];
   }
-  // The place of an existing tag's text, or false.
+  // The place of an existing tag's text; else false and, if freeCell is
+  // given, the cell a new tag with this hash goes into.
   bool findPlace(const ACHAR* tag, std::size_t length, Adesk::UInt32 hash,
-                 Adesk::UInt32& place) const;
+                 Adesk::UInt32& place, Adesk::UInt32** freeCell = NULL) const;
   // The place of tag's text, stored there if tag is new; false when no more
   // groups can be held (see storeTag).
   bool placeFor(const ACHAR* tag, std::size_t length, Adesk::UInt32 hash,
