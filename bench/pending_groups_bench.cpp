@@ -8,13 +8,10 @@
 #include <string>
 #include <vector>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include "bench/counting_allocator.h"
 #include "bench/cpu_stopwatch.h"
 #include "bench/figure_table.h"
+#include "bench/warm_heap.h"
 #include "watcher/pending_groups.h"
 
 namespace {
@@ -134,20 +131,8 @@ std::string benchName(long pairs, long tags, Order order) {
 
 }  // namespace
 
-// A host that has run a while keeps the memory a copy freed for the next one.
-// The C library here would hand a million pairs' worth back to the system at
-// every flush, and the next run would start by faulting in fresh pages: a
-// cost of the system, the same at any number of tags, that varies several
-// times over between runs on a virtual machine and drowns the list's own.
-void keepFreedMemory() {
-#if defined(__GLIBC__)
-  mallopt(M_TRIM_THRESHOLD, 1 << 30);
-  mallopt(M_MMAP_THRESHOLD, 32 << 20);
-#endif
-}
-
 int main(int argc, char** argv) {
-  keepFreedMemory();
+  bench::keepFreedMemory();
   struct Case {
     long pairs, tags;
     Order order;
@@ -161,7 +146,7 @@ int main(int argc, char** argv) {
   // spell of a shared machine falls on the 10-tag and the 100,000-tag cases
   // alike rather than on all the repetitions of one. The collector keeps the
   // fastest run of each name.
-  const int kRounds = 7;
+  const int kRounds = 15;
   for (int round = 0; round < kRounds; ++round)
     for (const Case& c : cases)
       benchmark::RegisterBenchmark(benchName(c.pairs, c.tags, c.order).c_str(),
