@@ -10,6 +10,8 @@ namespace {
 
 const ACHAR kGetAtFailed[] = ACRX_T("Failed: AcDbDictionary::getAt(%s).\n");
 const ACHAR kSetAtFailed[] = ACRX_T("Failed: AcDbDictionary::setAt(%s).\n");
+const ACHAR kWorkingDatabaseFailed[] =
+    ACRX_T("Failed: AcDbHostApplicationServices::workingDatabase(%s).\n");
 const ACHAR kNamedObjectsFailed[] =
     ACRX_T("Failed: AcDbDatabase::getNamedObjectsDictionary(%s).\n");
 const ACHAR kBuildListFailed[] = ACRX_T("Failed: acutBuildList(%s).\n");
@@ -28,7 +30,7 @@ AcDbDictionary* openPartDictionary(AcDb::OpenMode mode, bool createIfMissing) {
   AcDbHostApplicationServices* services = acdbHostApplicationServices();
   AcDbDatabase* drawing = services != NULL ? services->workingDatabase() : NULL;
   if (drawing == NULL) {
-    reportFailure(kNamedObjectsFailed, Acad::eNoDatabase);
+    reportFailure(kWorkingDatabaseFailed, Acad::eNoDatabase);
     return NULL;
   }
   AcDbDictionary* namedObjects = NULL;

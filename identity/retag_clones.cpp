@@ -12,37 +12,17 @@
 
 namespace {
 
-// What a clone carries, read in one call: its own part data under oldTag
-// (its 1001 item, then its data items) cut out as a chain of its own, and
-// the rest of its xdata, kept for the names it carries. Both are freed by
-// the destructor unless taken.
-class CloneXdata {
- public:
-  CloneXdata(const AcDbObject* clone, const ACHAR* oldTag);
-  ~CloneXdata() {
-    if (own != NULL) acutRelRb(own);
-    if (rest != NULL) acutRelRb(rest);
+// The clone's own part data: its 1001 item under oldTag and the items after
+// it, or null when there is nothing that could be moved (a name with no items
+// after it would read as "remove" to setXData).
+resbuf* ownPartData(const AcDbObject* clone, const ACHAR* oldTag) {
+  resbuf* own = clone->xData(oldTag);
+  if (own != NULL && (own->restype != 1001 || own->rbnext == NULL)) {
+    acutRelRb(own);
+    return NULL;
   }
-  // The part data under oldTag, null when there is nothing that could be
-  // moved; the caller then owns it.
-  resbuf* takeOwn() {
-    resbuf* taken = own;
-    own = NULL;
-    return taken;
-  }
-  bool hasOwn() const { return own != NULL; }
-  // True when the clone also carries xdata under app; also when the host
-  // did not answer, since a move onto data that is there would overwrite it.
-  bool carries(const ACHAR* app) const;
-
- private:
-  CloneXdata(const CloneXdata&);
-  CloneXdata& operator=(const CloneXdata&);
-
-  resbuf* own;
-  resbuf* rest;
-  bool answered;
-};
+  return own;
+}
 
 // "$" and the clone's handle text; empty if the host gives no handle text.
 AcWString tagFromHandle(const AcDbObject* clone) {
@@ -55,7 +35,7 @@ AcWString tagFromHandle(const AcDbObject* clone) {
 }
 
 // Writes [1001 oldTag][1001 newTag, the clone's own items] in one call.
-// Takes ownData (as ownPartData gave it) and frees it in every case.
+// Takes ownData (as ownPartData gives it) and frees it in every case.
 Acad::ErrorStatus moveToNewTag(AcDbObject* clone, resbuf* ownData,
                                const ACHAR* oldTag, const ACHAR* newTag) {
   resbuf* move = acutBuildList(1001, oldTag, 1001, newTag, RTNONE);
@@ -73,77 +53,59 @@ Acad::ErrorStatus moveToNewTag(AcDbObject* clone, resbuf* ownData,
   return es;
 }
 
-// Application names compare as the host compares them: ASCII letters
-// without regard to case.
-bool sameApplicationName(const ACHAR* a, const ACHAR* b) {
-  for (;; ++a, ++b) {
-    ACHAR x = *a, y = *b;
-    if (x >= ACRX_T('a') && x <= ACRX_T('z')) x = x - ACRX_T('a') + ACRX_T('A');
-    if (y >= ACRX_T('a') && y <= ACRX_T('z')) y = y - ACRX_T('a') + ACRX_T('A');
-    if (x != y) return false;
-    if (x == 0) return true;
-  }
-}
-
 AcDbDatabase* workingDrawing() {
   AcDbHostApplicationServices* services = acdbHostApplicationServices();
   return services != NULL ? services->workingDatabase() : NULL;
 }
 
-// The tag a clone's handle makes, read through a short read open.
-AcWString handleTagOf(AcDbObjectId id) {
-  AcDbObject* clone = NULL;
-  if (acdbOpenAcDbObject(clone, id, AcDb::kForRead) != Acad::eOk ||
-      clone == NULL)
-    return AcWString();
-  AcWString tag = tagFromHandle(clone);
-  clone->close();
-  return tag;
-}
+// What one clone came to in the first pass.
+enum CloneOutcome {
+  kLeftAlone,  // not opened, nothing under the old tag, or another drawing
+  kWaiting,    // carries the old tag but could not name the part
+  kNamedPart   // named the part, and its own data moved
+};
 
-CloneXdata::CloneXdata(const AcDbObject* clone, const ACHAR* oldTag)
-    : own(NULL), rest(clone->xData(NULL)), answered(rest != NULL) {
-  resbuf* before = NULL;
-  for (resbuf* item = rest; item != NULL; before = item, item = item->rbnext) {
-    if (item->restype != 1001 || item->resval.rstring == NULL ||
-        !sameApplicationName(item->resval.rstring, oldTag))
-      continue;
-    resbuf* last = item;
-    while (last->rbnext != NULL && last->rbnext->restype != 1001)
-      last = last->rbnext;
-    // A name with no items after it would read as "remove" to setXData.
-    if (last == item) return;
-    (before != NULL ? before->rbnext : rest) = last->rbnext;
-    last->rbnext = NULL;
-    own = item;
-    return;
-  }
-}
-
-bool CloneXdata::carries(const ACHAR* app) const {
-  if (!answered) return true;
-  for (const resbuf* item = rest; item != NULL; item = item->rbnext)
-    if (item->restype == 1001 && item->resval.rstring != NULL &&
-        sameApplicationName(item->resval.rstring, app))
-      return true;
-  return false;
-}
-
-// Opens one clone and moves its own xdata from oldTag to newTag, unless it
-// already carries newTag; true when it was moved.
-bool retagOne(AcDbObjectId id, const ACHAR* oldTag, const ACHAR* newTag) {
+// Opens the clone for write and looks at it: a clone of another drawing goes
+// to elsewhere, one with nothing under oldTag is left alone. When newTag is
+// still empty the clone offers the tag its handle makes and acdbRegApp
+// decides: a name the working drawing did not know becomes newTag. With a
+// tag in hand the clone's own data moves to it; moved says whether it did.
+CloneOutcome visitClone(AcDbObjectId id, const ACHAR* oldTag,
+                        AcDbDatabase* working, AcWString& newTag, bool& moved,
+                        AcDbObjectIdArray* elsewhere) {
+  moved = false;
   AcDbObject* clone = NULL;
   if (acdbOpenAcDbObject(clone, id, AcDb::kForWrite) != Acad::eOk ||
       clone == NULL)
-    return false;
-  bool moved = false;
-  {
-    CloneXdata xdata(clone, oldTag);
-    if (!xdata.carries(newTag) && xdata.hasOwn())
-      moved = moveToNewTag(clone, xdata.takeOwn(), oldTag, newTag) == Acad::eOk;
+    return kLeftAlone;
+  if (clone->database() != working) {
+    clone->close();
+    if (elsewhere != NULL) elsewhere->append(id);
+    return kLeftAlone;
   }
+  resbuf* own = ownPartData(clone, oldTag);
+  if (own == NULL) {
+    clone->close();
+    return kLeftAlone;
+  }
+  CloneOutcome outcome = kWaiting;
+  if (newTag.empty()) {
+    // acdbRegApp refuses a name the drawing knows (another part's tag that
+    // a handle happens to spell, the source's own tag): taking it would
+    // merge two parts.
+    const AcWString offered = tagFromHandle(clone);
+    if (!offered.empty() && acdbRegApp(offered.c_str()) == RTNORM) {
+      newTag = offered;
+      outcome = kNamedPart;
+    }
+  }
+  // A name new to the drawing: no clone can carry data under it yet.
+  if (!newTag.empty())
+    moved = moveToNewTag(clone, own, oldTag, newTag.c_str()) == Acad::eOk;
+  else
+    acutRelRb(own);
   clone->close();
-  return moved;
+  return outcome;
 }
 
 // The moved ids, each once, where it first stood: a repeated id is one
@@ -174,69 +136,34 @@ void retagClones(AcDbObjectIdArray ids, const ACHAR* oldTag,
                  AcDbObjectIdArray* elsewhere) {
   if (ids.isEmpty() || oldTag == NULL) return;
   AcDbDatabase* working = workingDrawing();
+  const std::size_t count = static_cast<std::size_t>(ids.length());
   AcWString newTag;
-  std::vector<bool> moved(static_cast<std::size_t>(ids.length()), false);
-  // Clones that cannot give the part its name wait until another clone has:
-  // one whose handle spells the old tag, and one that already carries the
-  // application its handle would name (moving there would overwrite it).
-  std::vector<int> spellsOldTag, carriesOwnTag;
-  for (int i = 0; i < ids.length(); ++i) {
-    AcDbObject* clone = NULL;
-    if (acdbOpenAcDbObject(clone, ids[i], AcDb::kForWrite) != Acad::eOk ||
-        clone == NULL)
-      continue;
-    if (clone->database() != working) {
-      clone->close();
-      if (elsewhere != NULL) elsewhere->append(ids[i]);
-      continue;
-    }
-    // Freed at the end of this pass, whichever way it ends.
-    CloneXdata xdata(clone, oldTag);
-    if (!xdata.hasOwn()) {
-      clone->close();
-      continue;
-    }
-    if (newTag.empty()) {
-      const AcWString candidate = tagFromHandle(clone);
-      if (candidate.empty()) {
-        clone->close();
-        break;
-      }
-      const bool spells = sameApplicationName(candidate.c_str(), oldTag);
-      if (spells || xdata.carries(candidate.c_str())) {
-        clone->close();
-        (spells ? spellsOldTag : carriesOwnTag).push_back(i);
-        continue;
-      }
-      newTag = candidate;
-      // Not checked: a name the drawing already knows is as good as a new
-      // one, and an unregistered one makes every write below fail whole.
-      acdbRegApp(newTag.c_str());
-    }
-    // Its own data under the new tag would be overwritten: then it stays
-    // where it is, in its source's part.
-    if (!xdata.carries(newTag.c_str()))
-      moved[static_cast<std::size_t>(i)] =
-          moveToNewTag(clone, xdata.takeOwn(), oldTag, newTag.c_str()) ==
-          Acad::eOk;
-    clone->close();
+  std::vector<bool> moved(count, false);
+  // First pass: clones in order until one names the part. Those before it
+  // that carry the old tag wait; usually the first clone names it and none
+  // is opened twice.
+  std::vector<int> waiting;
+  std::size_t next = 0;
+  while (next < count && newTag.empty()) {
+    const int i = static_cast<int>(next++);
+    bool movedNow = false;
+    if (visitClone(ids[i], oldTag, working, newTag, movedNow, elsewhere) ==
+        kWaiting)
+      waiting.push_back(i);
+    moved[static_cast<std::size_t>(i)] = movedNow;
   }
-  if (!newTag.empty()) {
-    std::vector<int> waiting(spellsOldTag);
-    waiting.insert(waiting.end(), carriesOwnTag.begin(), carriesOwnTag.end());
-    for (std::size_t k = 0; k < waiting.size(); ++k)
-      moved[static_cast<std::size_t>(waiting[k])] =
-          retagOne(ids[waiting[k]], oldTag, newTag.c_str());
-  } else if (!spellsOldTag.empty()) {
-    // No other clone can name the part: the one whose handle spells the old
-    // tag already carries its data under the tag it would get (a copy pasted
-    // from another drawing, where that tag names another part).
-    newTag = handleTagOf(ids[spellsOldTag[0]]);
-    if (!newTag.empty()) {
-      acdbRegApp(newTag.c_str());
-      for (std::size_t k = 0; k < spellsOldTag.size(); ++k)
-        moved[static_cast<std::size_t>(spellsOldTag[k])] = true;
-    }
+  if (newTag.empty()) {
+    // No clone could name a new part: the copies stay in their source's.
+    ids.removeAll();
+    return;
+  }
+  // Second pass: the clones that waited, then the rest, each moving its own
+  // data to the new tag.
+  for (; next < count; ++next) waiting.push_back(static_cast<int>(next));
+  for (std::size_t k = 0; k < waiting.size(); ++k) {
+    bool movedNow = false;
+    visitClone(ids[waiting[k]], oldTag, working, newTag, movedNow, elsewhere);
+    moved[static_cast<std::size_t>(waiting[k])] = movedNow;
   }
   AcDbObjectIdArray members = distinctMoved(ids, moved);
   ids.removeAll();

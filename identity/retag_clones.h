@@ -6,18 +6,17 @@
 #include "host/api/host_api.h"
 
 // ids are the clones of one group in the order they were gathered; oldTag is
-// the part tag of their sources. The first clone (in that order) that opens
-// for write, carries xdata under oldTag and whose handle does not spell
-// oldTag itself names the new tag "$<handle>", which is registered in the
-// working drawing. Every clone then moves its own xdata from oldTag to the
-// new tag, all or nothing per clone, and the clones that now carry the new
-// tag are written to the part record. Clones that cannot be opened or carry
-// nothing under oldTag are left alone. A clone whose handle spells oldTag
-// moves to the tag another clone made; when no other clone can make one, it
-// keeps its data where it is, which is the tag it would get, and is recorded
-// under it. Clones of another drawing than the working one are left
-// alone too (the tag and the record can only be made in the working
-// drawing); when elsewhere is given they are appended to it.
+// the part tag of their sources. The new part's tag is a name the working
+// drawing did not know: each clone in turn that opens for write, lies in the
+// working drawing and carries xdata under oldTag offers "$<handle>", and
+// acdbRegApp decides; the first name it registers is the new tag. Every such
+// clone then moves its own xdata from oldTag to the new tag, all or nothing
+// per clone, and the clones that now carry it are written to the part
+// record. When no clone can name a new part, the copies stay in their
+// source's part and nothing is written. Clones that cannot be opened or
+// carry nothing under oldTag are left alone; so are clones of another
+// drawing than the working one (the tag and the record can only be made in
+// the working drawing), which are appended to elsewhere when it is given.
 void retagClones(AcDbObjectIdArray ids, const ACHAR* oldTag,
                  AcDbObjectIdArray* elsewhere = NULL);
 

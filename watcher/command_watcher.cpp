@@ -139,7 +139,7 @@ void QoRmEditReactor::commandStopped(const ACHAR* cmdStr) {
       explodeActive = false;
       break;
     case kOffset:
-      offsetReactorsByDrawing.releaseFrom(workingDrawing());
+      offsetReactorsByDrawing.releaseForEndedOffset(workingDrawing());
       break;
     case kUnwatched:
       break;

@@ -21,8 +21,13 @@ OffsetReactorHolding::~OffsetReactorHolding() { releaseAll(); }
 
 void OffsetReactorHolding::attachTo(AcDbDatabase* drawing) {
   if (drawing == NULL) return;
-  if (AsdkDbReactor* held = reactorOf(drawing)) {
-    held->revive();  // one the host kept attached serves this OFFSET
+  for (std::size_t i = 0; i < mHeld.size(); ++i) {
+    if (mHeld[i].first != drawing) continue;
+    // One the host kept attached serves this OFFSET, as the newest.
+    Held held = mHeld[i];
+    held.second->revive();
+    mHeld.erase(mHeld.begin() + static_cast<std::ptrdiff_t>(i));
+    mHeld.push_back(held);
     return;
   }
   AsdkDbReactor* reactor = new (std::nothrow) AsdkDbReactor;
@@ -34,18 +39,25 @@ void OffsetReactorHolding::attachTo(AcDbDatabase* drawing) {
   mHeld.push_back(Held(drawing, reactor));
 }
 
-void OffsetReactorHolding::releaseFrom(AcDbDatabase* drawing) {
+void OffsetReactorHolding::releaseForEndedOffset(AcDbDatabase* working) {
+  const std::size_t none = mHeld.size();
+  std::size_t chosen = none, newestServing = none, idleOfWorking = none;
   for (std::size_t i = 0; i < mHeld.size(); ++i) {
-    if (mHeld[i].first != drawing) continue;
-    if (drawing->removeReactor(mHeld[i].second) != Acad::eOk) {
-      // Still attached: held for another try, idle until then.
-      mHeld[i].second->retire();
-      return;
-    }
-    delete mHeld[i].second;
-    mHeld.erase(mHeld.begin() + static_cast<std::ptrdiff_t>(i));
+    const bool serving = !mHeld[i].second->isRetired();
+    if (serving && mHeld[i].first == working) chosen = i;
+    if (serving) newestServing = i;
+    if (!serving && mHeld[i].first == working) idleOfWorking = i;
+  }
+  if (chosen == none) chosen = newestServing;
+  if (chosen == none) chosen = idleOfWorking;
+  if (chosen == none) return;
+  if (mHeld[chosen].first->removeReactor(mHeld[chosen].second) != Acad::eOk) {
+    // Still attached: held for another try, idle until then.
+    mHeld[chosen].second->retire();
     return;
   }
+  delete mHeld[chosen].second;
+  mHeld.erase(mHeld.begin() + static_cast<std::ptrdiff_t>(chosen));
 }
 
 void OffsetReactorHolding::releaseAll() {

@@ -1,5 +1,5 @@
 // The offset reactors a watcher holds: at most one per drawing, each attached
-// to the drawing whose OFFSET made it.
+// to the drawing whose OFFSET made it, in the order they began to serve.
 #ifndef WATCHER_OFFSET_REACTORS_H
 #define WATCHER_OFFSET_REACTORS_H
 
@@ -17,16 +17,29 @@ class OffsetReactorHolding {
   ~OffsetReactorHolding();
 
   // Makes a reactor and attaches it to drawing, unless drawing already has
-  // one (or is null).
+  // one (or is null); one held idle there is woken instead. Either way it is
+  // then the reactor attached most recently.
   void attachTo(AcDbDatabase* drawing);
-  // Detaches drawing's reactor and destroys it. A reactor the host will not
-  // detach is kept, never destroyed while the host can still call it.
-  void releaseFrom(AcDbDatabase* drawing);
+  // An OFFSET ended, was cancelled or failed while working was current: the
+  // reactor of working is detached and destroyed if it serves an OFFSET,
+  // otherwise the one attached most recently (the OFFSET may have ended in
+  // another drawing than it began in). So no reactor outlives every OFFSET,
+  // though a running OFFSET elsewhere may lose its own: it then strips
+  // nothing, which is milder than stripping what later commands make. With
+  // none serving, an idle one of working is offered to the host again. A
+  // reactor the host will not detach is kept idle, never destroyed while
+  // the host can still call it.
+  void releaseForEndedOffset(AcDbDatabase* working);
   void releaseAll();
 
   // The reactor attached to drawing, or null.
   AsdkDbReactor* reactorOf(const AcDbDatabase* drawing) const;
   std::size_t count() const { return mHeld.size(); }
+  // Held reactor i and its drawing, the one attached most recently last.
+  const AsdkDbReactor* reactorAt(std::size_t i) const {
+    return mHeld[i].second;
+  }
+  const AcDbDatabase* drawingAt(std::size_t i) const { return mHeld[i].first; }
 
  private:
   OffsetReactorHolding(const OffsetReactorHolding&);

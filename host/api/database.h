@@ -131,7 +131,9 @@ SIMHOST_API Acad::ErrorStatus acdbOpenAcDbObject(AcDbObject*& obj,
                                                  AcDbObjectId id,
                                                  AcDb::OpenMode mode,
                                                  bool openErased = false);
-// Registers an application name in the working drawing. RTNORM on success.
+// Registers an application name in the working drawing: RTNORM when the name
+// is new to it, RTERROR (nothing changes) when it is already registered, in
+// any case, or is not a valid name.
 SIMHOST_API int acdbRegApp(const ACHAR* appName);
 SIMHOST_API Acad::ErrorStatus acdbGetAdsName(ads_name& name, AcDbObjectId id);
 SIMHOST_API Acad::ErrorStatus acdbGetObjectId(AcDbObjectId& id,

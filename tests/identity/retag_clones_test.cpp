@@ -117,18 +117,66 @@ TEST_F(RetagClonesTest, ARepeatedCopyIsRecordedOnce) {
   makeGroup(2);
   retag({clones[0], clones[1], clones[0]});
   EXPECT_EQ(recordMembers(tagFrom(clones[0])), handlesOf(clones));
+}
 
-  // A copy pasted from another drawing may get the very handle its source's
-  // tag was made from: the new tag is then the old one, and the copy must
-  // still be listed once.
-  AcDbObjectId pasted = add("LINE");
-  const std::string tag = tagFrom(pasted);
-  host().setXData(pasted, tag, {xd::text("pasted")});
-  AcDbObjectIdArray group;
-  group.append(pasted).append(pasted);
-  retagClones(group, W(tag).c_str());
-  EXPECT_EQ(xdataItems(pasted, tag), sim::Items{xd::text("pasted")});
-  EXPECT_EQ(recordMembers(tag), handlesOf({pasted}));
+// A clone offers the tag its handle makes and acdbRegApp decides: a name the
+// drawing knows (another part's, the source's own) or a refused call passes
+// the naming to the next clone, and the clones passed over still join the
+// part. When every clone is refused the copies stay in the source's part.
+TEST_F(RetagClonesTest, ANameTheDrawingKnowsPassesTheNamingOn) {
+  struct Case {
+    const char* name;
+    std::vector<int> taken;    // clones whose tag names another part
+    std::vector<int> faulted;  // clones whose acdbRegApp call fails
+    int namer;                 // -1: no clone names the part
+  };
+  const Case cases[] = {
+      {"first taken", {0}, {}, 1},
+      {"middle taken", {1}, {}, 0},
+      {"first two taken", {0, 1}, {}, 2},
+      {"every one taken", {0, 1, 2}, {}, -1},
+      {"first refused", {}, {0}, 1},
+      {"first taken, second refused", {0}, {1}, 2},
+      {"every one refused", {}, {0, 1, 2}, -1},
+  };
+  int drawingNumber = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    host().useDrawing("run" + std::to_string(++drawingNumber));
+    makeGroup(3);
+    for (int k : c.taken)
+      host().setXData(add("LINE"), tagFrom(clones[k]), {xd::text("other")});
+    // One acdbRegApp call per clone offered, in order, until one succeeds.
+    for (int k : c.faulted) {
+      sim::FaultSpec fault;
+      fault.operation = "regApp";
+      fault.nth = k + 1;
+      host().armFault(fault);
+    }
+    const std::vector<std::string> appsBefore =
+        host().drawingInfo(host().currentDrawingName()).regapps;
+    host().resetCounters();
+    retag(clones);
+    host().clearFaults();
+
+    if (c.namer < 0) {
+      for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(xdataItems(clones[i], "$10"), ownItems(i));
+      EXPECT_EQ(host().drawingInfo(host().currentDrawingName()).regapps,
+                appsBefore);
+      EXPECT_TRUE(
+          host().drawingInfo(host().currentDrawingName()).partRecords.empty());
+      continue;
+    }
+    const std::string tag = tagFrom(clones[c.namer]);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(xdataApps(clones[i]), (std::vector<std::string>{"ACAD", tag}));
+      EXPECT_EQ(xdataItems(clones[i], tag), ownItems(i));
+    }
+    EXPECT_EQ(recordMembers(tag), handlesOf(clones));
+    // Only the clones passed over are opened a second time.
+    EXPECT_EQ(host().callCount("open"), 3 + c.namer);
+  }
 }
 
 // Every host call retagClones makes fails in turn: each copy ends with its

@@ -25,22 +25,6 @@ bool isRegisteredCommand(const sim::Host& host, const std::string& name) {
   return false;
 }
 
-bool carriesApp(const sim::ObjectInfo& info, const std::string& app) {
-  for (const sim::XdataBlock& block : info.xdata)
-    if (upper(block.app) == upper(app)) return true;
-  return false;
-}
-
-// A copy may keep its source's tag only where moving it would overwrite
-// data: the new tag (or, when none could be made, the tag its own handle
-// names) is already one of its applications, or is the source's tag itself.
-bool keepsSourceTagRightly(const sim::ObjectInfo& copy, const std::string& tag,
-                           const std::string& newTag) {
-  const std::string ownTag = "$" + copy.handle;
-  if (!newTag.empty()) return carriesApp(copy, newTag);
-  return upper(ownTag) == upper(tag) || carriesApp(copy, ownTag);
-}
-
 }  // namespace
 
 SessionDriver::SessionDriver(ExtraInvariant extra,
@@ -311,6 +295,13 @@ void SessionDriver::check(const StepFacts& facts, bool faulted) {
   if (faulted && facts.faultedOperations.empty())
     failures.push_back("a fault was injected outside every armed operation");
   const WatchState actual = watchStateOfModule(*host_);
+  // No offset reactor serves while no OFFSET runs; one the host refused to
+  // detach is held idle and does not count.
+  if (static_cast<int>(actual.offsetDrawings.size()) > model_->offsetsRunning())
+    failures.push_back(std::to_string(actual.offsetDrawings.size()) +
+                       " offset reactor(s) serve " +
+                       std::to_string(model_->offsetsRunning()) +
+                       " running OFFSET(s)");
   if (faulted) {
     // What the module did with a failed call is its own choice; follow it.
     model_->state() = actual;
@@ -330,7 +321,11 @@ void SessionDriver::check(const StepFacts& facts, bool faulted) {
         sim::ObjectInfo info;
         if (!host_->objectInfo(clone, info) || info.erased) continue;
         if (partTagIn(info.xdata) != tag) continue;
-        if (keepsSourceTagRightly(info, tag, newTag)) continue;
+        // It may stay in its source's part only when no clone of its group
+        // could name a new one: each offered a name the drawing knew.
+        if (newTag.empty() && invariants_->knewApp(host_->currentDrawingName(),
+                                                   "$" + info.handle))
+          continue;
         failures.push_back("copy " + info.handle +
                            " still carries its source's tag " + tag);
       }

@@ -9,6 +9,8 @@ namespace {
 const std::vector<std::string> kTags = {
     "$10",
     "$1F",
+    "$20",
+    "$40",
     "$2B",
     "$A",
     "$ab",

@@ -80,7 +80,8 @@ void WatchModel::detach() {
 
 void WatchModel::beginStep() {
   flushed_.clear();
-  seen_ = state_.offsetDrawings;
+  seen_.clear();
+  seen_.insert(state_.offsetDrawings.begin(), state_.offsetDrawings.end());
 }
 
 void WatchModel::watcherCreated() {
@@ -143,8 +144,10 @@ void WatchModel::endDeepClone(AcDbIdMapping& idMap) {
 }
 
 void WatchModel::commandWillStart(const ACHAR* cmdStr) {
+  const Watched watched = watchedOf(sim::toUtf8(cmdStr));
+  if (watched == Watched::Offset) ++offsetsRunning_;
   if (!state_.watching) return;
-  switch (watchedOf(sim::toUtf8(cmdStr))) {
+  switch (watched) {
     case Watched::Foreign:
       state_.foreign = true;
       break;
@@ -155,19 +158,24 @@ void WatchModel::commandWillStart(const ACHAR* cmdStr) {
       state_.copy = true;
       state_.explode = true;
       break;
-    case Watched::Offset:
-      state_.offsetDrawings.insert(host_.currentDrawingName());
-      seen_.insert(host_.currentDrawingName());
+    case Watched::Offset: {
+      // A drawing's reactor serves its newest OFFSET.
+      const std::string drawing = host_.currentDrawingName();
+      std::vector<std::string>& held = state_.offsetDrawings;
+      held.erase(std::remove(held.begin(), held.end(), drawing), held.end());
+      held.push_back(drawing);
+      seen_.insert(drawing);
       break;
+    }
     case Watched::None:
       break;
   }
 }
 
 void WatchModel::commandEnded(const ACHAR* cmdStr) {
-  if (!state_.watching) return;
   const std::string name = sim::toUtf8(cmdStr);
   if (watchedOf(name) == Watched::Explode) {
+    if (!state_.watching) return;
     if (state_.explode && !state_.lisp) flush();
     state_.copy = false;
     state_.explode = false;
@@ -177,15 +185,18 @@ void WatchModel::commandEnded(const ACHAR* cmdStr) {
 }
 
 void WatchModel::commandCancelled(const ACHAR* cmdStr) {
-  if (state_.watching) stopped(sim::toUtf8(cmdStr));
+  stopped(sim::toUtf8(cmdStr));
 }
 
 void WatchModel::commandFailed(const ACHAR* cmdStr) {
-  if (state_.watching) stopped(sim::toUtf8(cmdStr));
+  stopped(sim::toUtf8(cmdStr));
 }
 
 void WatchModel::stopped(const std::string& name) {
-  switch (watchedOf(name)) {
+  const Watched watched = watchedOf(name);
+  if (watched == Watched::Offset && offsetsRunning_ > 0) --offsetsRunning_;
+  if (!state_.watching) return;
+  switch (watched) {
     case Watched::Foreign:
       state_.foreign = false;
       break;
@@ -196,9 +207,17 @@ void WatchModel::stopped(const std::string& name) {
       state_.copy = false;
       state_.explode = false;
       break;
-    case Watched::Offset:
-      state_.offsetDrawings.erase(host_.currentDrawingName());
+    case Watched::Offset: {
+      // The working drawing's reactor goes, else the one attached last.
+      std::vector<std::string>& held = state_.offsetDrawings;
+      auto own =
+          std::find(held.begin(), held.end(), host_.currentDrawingName());
+      if (own != held.end())
+        held.erase(own);
+      else if (!held.empty())
+        held.pop_back();
       break;
+    }
     case Watched::None:
       break;
   }

@@ -22,7 +22,8 @@ struct WatchState {
   bool foreign = false;
   // Tag and clones, in the order tags were first met.
   std::vector<std::pair<std::string, std::vector<AcDbObjectId>>> pending;
-  std::set<std::string> offsetDrawings;
+  // Drawings with a serving offset reactor, the one attached last at the end.
+  std::vector<std::string> offsetDrawings;
 
   bool operator==(const WatchState& o) const {
     return exists == o.exists && watching == o.watching && copy == o.copy &&
@@ -58,6 +59,9 @@ class WatchModel : public AcEditorReactor {
   }
   // Drawings that had an offset reactor at some time in this step.
   const std::set<std::string>& offsetDrawingsSeen() const { return seen_; }
+  // OFFSETs begun and not yet ended, watched or not: the most offset
+  // reactors the module may have serving.
+  int offsetsRunning() const { return offsetsRunning_; }
 
   // The plug-in's own commands and the loader, as the driver applies them.
   void watcherCreated();
@@ -81,6 +85,7 @@ class WatchModel : public AcEditorReactor {
   WatchState state_;
   std::vector<std::pair<std::string, std::vector<AcDbObjectId>>> flushed_;
   std::set<std::string> seen_;
+  int offsetsRunning_ = 0;
 };
 
 #endif

@@ -82,7 +82,7 @@ TEST_F(HandlesAndNames, ApplicationNamesAreCheckedAndRegisteredOnce) {
   EXPECT_EQ(acdbRegApp(ACRX_T("$10")), RTNORM);
   EXPECT_EQ(acdbRegApp(ACRX_T("$")), RTNORM);
   EXPECT_EQ(acdbRegApp(ACRX_T("pipe")), RTNORM);
-  EXPECT_EQ(acdbRegApp(ACRX_T("PIPE")), RTNORM);  // the same name
+  EXPECT_EQ(acdbRegApp(ACRX_T("PIPE")), RTERROR);  // the same name, known
   EXPECT_EQ(acdbRegApp(ACRX_T("")), RTERROR);
   EXPECT_EQ(acdbRegApp(ACRX_T("a<b")), RTERROR);
   EXPECT_EQ(acdbRegApp(ACRX_T(" lead")), RTERROR);
@@ -118,7 +118,7 @@ TEST_F(HandlesAndNames, OnlyAsciiLettersFoldAtEveryPlaceOfAName) {
       upper[place] = u'Q';
       SCOPED_TRACE(U8(lower));
       EXPECT_EQ(acdbRegApp(lower.c_str()), RTNORM);
-      EXPECT_EQ(acdbRegApp(upper.c_str()), RTNORM);  // the same name
+      EXPECT_EQ(acdbRegApp(upper.c_str()), RTERROR);  // the same name
       ++expected;
       AcDbXrecord* record = new AcDbXrecord;
       AcDbObjectId id;

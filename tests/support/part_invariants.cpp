@@ -67,13 +67,14 @@ std::set<AcDbObjectId> pendingClonesOfModule() {
   return ids;
 }
 
-std::set<std::string> offsetDrawingsOfModule(const sim::Host& host) {
-  std::set<std::string> names;
+std::vector<std::string> offsetDrawingsOfModule(const sim::Host& host) {
+  std::vector<std::string> names;
   if (gEditReactor == nullptr) return names;
-  for (const std::string& name : host.drawingNames()) {
-    const AsdkDbReactor* reactor =
-        gEditReactor->offsetReactors().reactorOf(host.drawing(name));
-    if (reactor != nullptr && !reactor->isRetired()) names.insert(name);
+  const OffsetReactorHolding& held = gEditReactor->offsetReactors();
+  for (std::size_t i = 0; i < held.count(); ++i) {
+    if (held.reactorAt(i)->isRetired()) continue;
+    for (const std::string& name : host.drawingNames())
+      if (host.drawing(name) == held.drawingAt(i)) names.push_back(name);
   }
   return names;
 }
@@ -319,6 +320,15 @@ void PartInvariants::checkRecords(const State& now, const StepFacts& facts,
       }
     }
   }
+  // A new part's tag is a name its drawing did not know: a known one would
+  // join the copies to another part.
+  for (const auto& retag : retags_) {
+    const ObjectState& o = now.objects.at(retag.first);
+    if (knewApp(o.drawing, retag.second.second))
+      failures.push_back(describe(o.drawing, o.handle) + " was retagged to " +
+                         retag.second.second +
+                         ", a name its drawing knew before");
+  }
   // A retag on a step the host did not fail must leave its tag registered and
   // recorded, with the object listed.
   if (!facts.faultedOperations.empty()) return;
@@ -346,9 +356,19 @@ void PartInvariants::checkRecords(const State& now, const StepFacts& facts,
   }
 }
 
+bool PartInvariants::knewApp(const std::string& drawing,
+                             const std::string& app) const {
+  const auto known = knownApps_.find(drawing);
+  return known != knownApps_.end() && known->second.count(folded(app)) > 0;
+}
+
 std::vector<std::string> PartInvariants::after(const StepFacts& facts) {
   std::vector<std::string> failures;
   retags_.clear();
+  knownApps_.clear();
+  for (const auto& d : before_.drawings)
+    for (const std::string& app : d.second.regapps)
+      knownApps_[d.first].insert(folded(app));
   checkViolations(facts, failures);
   State now = take();
   checkObjects(now, facts, failures);

@@ -34,8 +34,9 @@ struct StepFacts {
 // The clones the linked-in module still holds in its pending groups: the
 // only existing objects it may change in the next step.
 std::set<AcDbObjectId> pendingClonesOfModule();
-// Drawings where the linked-in module holds an offset reactor now.
-std::set<std::string> offsetDrawingsOfModule(const sim::Host& host);
+// Drawings where the linked-in module holds a serving (not idle) offset
+// reactor now, the one attached most recently last.
+std::vector<std::string> offsetDrawingsOfModule(const sim::Host& host);
 
 // The first part tag in a list of xdata blocks, or "".
 std::string partTagIn(const std::vector<sim::XdataBlock>& xdata);
@@ -62,6 +63,9 @@ class PartInvariants {
   }
   // An object's xdata as the last after() saw it.
   std::vector<sim::XdataBlock> xdataOf(AcDbObjectId id) const;
+  // Whether app was registered in drawing before the step the last after()
+  // checked.
+  bool knewApp(const std::string& drawing, const std::string& app) const;
 
  private:
   struct ObjectState {
@@ -98,6 +102,8 @@ class PartInvariants {
   bool haveBefore_ = false;
   std::set<AcDbObjectId> mayChange_;
   std::map<AcDbObjectId, std::pair<std::string, std::string>> retags_;
+  // Folded application names per drawing, before the step.
+  std::map<std::string, std::set<std::string>> knownApps_;
 };
 
 #endif
