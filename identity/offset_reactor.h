@@ -7,24 +7,30 @@
 
 class AsdkDbReactor : public AcDbDatabaseReactor {
  public:
-  AsdkDbReactor() : retired(false) {}
+  AsdkDbReactor() : retired(false), drawingClosed(false) {}
   virtual ~AsdkDbReactor();
   // Removes the first part tag of an appended entity; other applications'
   // xdata, a second tag and non-entities are left alone. The object stays
   // open: the host closes it. A retired reactor does nothing.
   virtual void objectAppended(const AcDbDatabase* dwg, const AcDbObject* obj);
+  // The drawing is closing: the reactor detaches itself (the host would
+  // otherwise tear it off) and goes idle. Whoever holds it may then destroy
+  // it without touching the drawing, which is gone.
+  virtual void goodbye(const AcDbDatabase* dwg);
 
   // For a reactor the host would not detach when its OFFSET ended: it stays
   // attached, but must not take tags off what later commands append.
   void retire() { retired = true; }
   void revive() { retired = false; }
   bool isRetired() const { return retired; }
+  bool isDrawingClosed() const { return drawingClosed; }
 
  private:
   AsdkDbReactor(const AsdkDbReactor&);
   AsdkDbReactor& operator=(const AsdkDbReactor&);
 
   bool retired;
+  bool drawingClosed;
 };
 
 #endif

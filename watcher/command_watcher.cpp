@@ -146,6 +146,12 @@ void QoRmEditReactor::commandStopped(const ACHAR* cmdStr) {
   }
 }
 
+void QoRmEditReactor::databaseToBeDestroyed(AcDbDatabase* dwg) {
+  if (dwg == NULL) return;
+  dropClonesOf(pending, dwg);
+  offsetReactorsByDrawing.releaseClosing(dwg);
+}
+
 void QoRmEditReactor::lispWillStart(const ACHAR* /*firstLine*/) {
   lispActive = true;
 }

@@ -25,6 +25,9 @@ class QoRmEditReactor : public AcEditorReactor {
   virtual void lispWillStart(const ACHAR* firstLine);
   virtual void lispEnded();
   virtual void lispCancelled();
+  // A drawing is closing: its pending clones are forgotten and its offset
+  // reactor goes, so nothing held points into it afterwards.
+  virtual void databaseToBeDestroyed(AcDbDatabase* dwg);
 
   bool isAttached() const { return attached; }
   bool isCopyActive() const { return copyActive; }

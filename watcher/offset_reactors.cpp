@@ -1,6 +1,8 @@
 // Reactors are destroyed only after the host has let go of them: a reactor
 // freed while still attached would be called through a dangling pointer at
-// the next append.
+// the next append. A reactor whose drawing closed has been let go (it said
+// goodbye, and the host detaches what is left), and its drawing must not be
+// touched again: it is destroyed without a word to the host.
 #include "watcher/offset_reactors.h"
 
 #include <new>
@@ -8,18 +10,39 @@
 namespace {
 
 // Reactors the host would not detach: the host may still call them, so they
-// live on, held here for the rest of the process rather than dropped.
+// live on, held here until their drawing closes, rather than dropped.
 void keepAlive(AsdkDbReactor* reactor) {
   static std::vector<AsdkDbReactor*>* kept =
       new (std::nothrow) std::vector<AsdkDbReactor*>;
-  if (kept != NULL) kept->push_back(reactor);
+  if (kept == NULL) return;
+  std::size_t stillAttached = 0;
+  for (std::size_t i = 0; i < kept->size(); ++i) {
+    if ((*kept)[i]->isDrawingClosed())
+      delete (*kept)[i];
+    else
+      (*kept)[stillAttached++] = (*kept)[i];
+  }
+  kept->resize(stillAttached);
+  kept->push_back(reactor);
 }
 
 }  // namespace
 
 OffsetReactorHolding::~OffsetReactorHolding() { releaseAll(); }
 
+void OffsetReactorHolding::dropClosed() {
+  std::size_t open = 0;
+  for (std::size_t i = 0; i < mHeld.size(); ++i) {
+    if (mHeld[i].second->isDrawingClosed())
+      delete mHeld[i].second;
+    else
+      mHeld[open++] = mHeld[i];
+  }
+  mHeld.resize(open);
+}
+
 void OffsetReactorHolding::attachTo(AcDbDatabase* drawing) {
+  dropClosed();  // a new drawing may stand where a closed one stood
   if (drawing == NULL) return;
   for (std::size_t i = 0; i < mHeld.size(); ++i) {
     if (mHeld[i].first != drawing) continue;
@@ -40,6 +63,7 @@ void OffsetReactorHolding::attachTo(AcDbDatabase* drawing) {
 }
 
 void OffsetReactorHolding::releaseForEndedOffset(AcDbDatabase* working) {
+  dropClosed();
   const std::size_t none = mHeld.size();
   std::size_t chosen = none, newestServing = none, idleOfWorking = none;
   for (std::size_t i = 0; i < mHeld.size(); ++i) {
@@ -60,7 +84,22 @@ void OffsetReactorHolding::releaseForEndedOffset(AcDbDatabase* working) {
   mHeld.erase(mHeld.begin() + static_cast<std::ptrdiff_t>(chosen));
 }
 
+void OffsetReactorHolding::releaseClosing(AcDbDatabase* closing) {
+  dropClosed();
+  for (std::size_t i = 0; i < mHeld.size(); ++i) {
+    if (mHeld[i].first != closing) continue;
+    AsdkDbReactor* reactor = mHeld[i].second;
+    mHeld.erase(mHeld.begin() + static_cast<std::ptrdiff_t>(i));
+    if (closing->removeReactor(reactor) == Acad::eOk)
+      delete reactor;
+    else
+      keepAlive(reactor);  // its goodbye detaches it
+    return;
+  }
+}
+
 void OffsetReactorHolding::releaseAll() {
+  dropClosed();
   std::vector<Held> held;
   held.swap(mHeld);
   for (std::size_t i = 0; i < held.size(); ++i) {

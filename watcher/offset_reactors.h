@@ -30,6 +30,9 @@ class OffsetReactorHolding {
   // reactor the host will not detach is kept idle, never destroyed while
   // the host can still call it.
   void releaseForEndedOffset(AcDbDatabase* working);
+  // The drawing is closing: its reactor, serving or idle, is detached and
+  // destroyed. One the host will not detach is kept until its goodbye.
+  void releaseClosing(AcDbDatabase* closing);
   void releaseAll();
 
   // The reactor attached to drawing, or null.
@@ -42,6 +45,10 @@ class OffsetReactorHolding {
   const AcDbDatabase* drawingAt(std::size_t i) const { return mHeld[i].first; }
 
  private:
+  // Destroys the reactors whose drawing closed (the host has let go of
+  // them), so that no stale drawing pointer is compared or used again.
+  void dropClosed();
+
   OffsetReactorHolding(const OffsetReactorHolding&);
   OffsetReactorHolding& operator=(const OffsetReactorHolding&);
 

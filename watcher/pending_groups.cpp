@@ -135,11 +135,9 @@ struct BucketScan {
 #if defined(PENDING_GROUPS_SSE2)
 // One bit per cell of a comparison of each quarter of a bucket, in cell
 // order: the four masks of all-ones or zero are narrowed into one of bytes.
-unsigned maskOf(__m128i first, __m128i second, __m128i third,
-                __m128i fourth) {
-  return static_cast<unsigned>(_mm_movemask_epi8(
-      _mm_packs_epi16(_mm_packs_epi32(first, second),
-                      _mm_packs_epi32(third, fourth))));
+unsigned maskOf(__m128i first, __m128i second, __m128i third, __m128i fourth) {
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(
+      _mm_packs_epi32(first, second), _mm_packs_epi32(third, fourth))));
 }
 #endif
 
@@ -175,7 +173,8 @@ BucketScan scanBucket(const Adesk::UInt32* bucket, Adesk::UInt32 fragment,
       _mm_cmpeq_epi32(_mm_srli_epi32(_mm_load_si128(quarters), 24), wanted),
       _mm_cmpeq_epi32(_mm_srli_epi32(_mm_load_si128(quarters + 1), 24), wanted),
       _mm_cmpeq_epi32(_mm_srli_epi32(_mm_load_si128(quarters + 2), 24), wanted),
-      _mm_cmpeq_epi32(_mm_srli_epi32(_mm_load_si128(quarters + 3), 24), wanted));
+      _mm_cmpeq_epi32(_mm_srli_epi32(_mm_load_si128(quarters + 3), 24),
+                      wanted));
 #else
   scan.candidates = 0;
   for (unsigned k = 0; k < kBucketCells; ++k)
@@ -236,7 +235,8 @@ void PendingGroupList::stage(const ACHAR* tag, std::size_t length) {
   staged.hash = hashOf(tag, length);
   staged.clones = 0;
   if (mBucketCount != 0)
-    prefetchForWrite(mBuckets + homeOf(staged.hash, mBucketCount) * kBucketCells);
+    prefetchForWrite(mBuckets +
+                     homeOf(staged.hash, mBucketCount) * kBucketCells);
   // Its size is room, not contents: it is filled without being resized.
   mStagedUnits += length + 1;
   if (mStagedUnits > mStagedText.size())
@@ -279,15 +279,15 @@ std::vector<Adesk::UInt32> PendingGroupList::stagedOutcomes() const {
   Adesk::UInt32 newGroups = 0;
   for (std::size_t slot = 0; slot < mStagedCount; ++slot) {
     const StagedTag& staged = mStaged[slot];
-    if (findPlace(stagedText(slot), staged.length, staged.hash,
-                  outcomes[slot]))
+    if (findPlace(stagedText(slot), staged.length, staged.hash, outcomes[slot]))
       continue;
     // A tag met earlier in the batch: the group that one makes.
     std::size_t earlier = 0;
     while (earlier < slot &&
            !sameText(stagedText(earlier), stagedText(slot), staged.length))
       ++earlier;
-    outcomes[slot] = earlier < slot ? outcomes[earlier] : kNewGroup + newGroups++;
+    outcomes[slot] =
+        earlier < slot ? outcomes[earlier] : kNewGroup + newGroups++;
   }
   return outcomes;
 }
@@ -308,7 +308,8 @@ PendingGroup PendingGroupList::groupAt(std::size_t position) const {
   const Adesk::UInt32 wanted =
       kNewGroup + static_cast<Adesk::UInt32>(position - mGroupCount);
   for (std::size_t slot = 0; slot < outcomes.size(); ++slot)
-    if (outcomes[slot] == wanted) return PendingGroup(AcWString(stagedText(slot)));
+    if (outcomes[slot] == wanted)
+      return PendingGroup(AcWString(stagedText(slot)));
   return PendingGroup(AcWString());
 }
 
@@ -402,9 +403,9 @@ void PendingGroupList::growIndex() {
   const std::size_t misalignment =
       reinterpret_cast<std::size_t>(&grown[0]) % kBucketBytes;
   Adesk::UInt32* buckets =
-      &grown[0] + (misalignment == 0 ? 0
-                                     : (kBucketBytes - misalignment) /
-                                           sizeof(Adesk::UInt32));
+      &grown[0] + (misalignment == 0
+                       ? 0
+                       : (kBucketBytes - misalignment) / sizeof(Adesk::UInt32));
   // The tags are read straight through the blocks rather than found one by
   // one. Their buckets lie far apart in a large index, so a batch of them is
   // fetched before any is filled, rather than waited for one at a time.
@@ -546,4 +547,27 @@ void flushPendingGroups(PendingGroupList& pending) {
   gFlushing = &pending;
   pending.drain(retagWorkingDrawingClones);
   gFlushing = NULL;
+}
+
+namespace {
+
+// The list being refilled, and the drawing whose clones are left out.
+PendingGroupList* gKeeping = NULL;
+const AcDbDatabase* gClosing = NULL;
+
+void keepClonesOfOpenDrawings(AcDbObjectIdArray ids, const ACHAR* tag) {
+  const AcWString name(tag);
+  for (int i = 0; i < ids.length(); ++i)
+    if (ids[i].database() != gClosing) gKeeping->file(name, ids[i]);
+}
+
+}  // namespace
+
+void dropClonesOf(PendingGroupList& pending, const AcDbDatabase* closing) {
+  if (pending.isEmpty()) return;
+  gKeeping = &pending;
+  gClosing = closing;
+  pending.drain(keepClonesOfOpenDrawings);
+  gKeeping = NULL;
+  gClosing = NULL;
 }

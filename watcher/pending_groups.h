@@ -150,4 +150,9 @@ void collectClone(PendingGroupList& pending, AcDbObjectId sourceId,
 // Retags every pending group (one new part each) and empties the list.
 void flushPendingGroups(PendingGroupList& pending);
 
+// Forgets the pending clones of a drawing that is closing, without opening
+// them: they can never be retagged, and their ids are about to name nothing.
+// The other clones keep their groups and order.
+void dropClonesOf(PendingGroupList& pending, const AcDbDatabase* closing);
+
 #endif
