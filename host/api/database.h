@@ -69,11 +69,11 @@ class SIMHOST_API AcDbEntity : public AcDbObject {
 };
 
 // The entity kinds the host draws; plug-ins see them only as AcDbEntity.
-#define HOST_API_ENTITY_KIND(CLASS)  \
+#define HOST_API_ENTITY_KIND(CLASS)             \
   class SIMHOST_API CLASS : public AcDbEntity { \
-   public:                            \
-    ACRX_DECLARE_MEMBERS(CLASS);      \
-    CLASS();                          \
+   public:                                      \
+    ACRX_DECLARE_MEMBERS(CLASS);                \
+    CLASS();                                    \
   }
 HOST_API_ENTITY_KIND(AcDbLine);
 HOST_API_ENTITY_KIND(AcDbCircle);
@@ -117,6 +117,8 @@ class SIMHOST_API AcDbDatabaseReactor : public AcRxObject {
   virtual void objectModified(const AcDbDatabase* dwg, const AcDbObject* obj);
   virtual void objectErased(const AcDbDatabase* dwg, const AcDbObject* obj,
                             bool erased);
+  // The drawing is closing; the reactor's last chance to detach itself.
+  virtual void goodbye(const AcDbDatabase* dwg);
 };
 
 class SIMHOST_API AcDbHostApplicationServices {

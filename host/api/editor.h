@@ -22,6 +22,8 @@ class SIMHOST_API AcEditorReactor : public AcRxObject {
   virtual void lispEnded();
   virtual void lispCancelled();
   virtual void documentBecameCurrent(AcDbDatabase* dwg);
+  // The drawing is about to close; its ids stop naming anything after this.
+  virtual void databaseToBeDestroyed(AcDbDatabase* dwg);
 };
 
 class SIMHOST_API AcEditor : public AcRxObject {

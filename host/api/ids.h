@@ -9,6 +9,7 @@
 
 // The host's record of one object; opaque to plug-ins.
 class AcDbStub;
+class AcDbDatabase;
 
 class AcDbObjectId {
  public:
@@ -17,6 +18,9 @@ class AcDbObjectId {
   bool isNull() const { return mStub == NULL; }
   void setNull() { mStub = NULL; }
   AcDbStub* stub() const { return mStub; }
+  // The drawing the id belongs to, found without opening the object; null for
+  // a null id and for an id of a drawing that was closed.
+  SIMHOST_API AcDbDatabase* database() const;
   bool operator==(const AcDbObjectId& o) const { return mStub == o.mStub; }
   bool operator!=(const AcDbObjectId& o) const { return mStub != o.mStub; }
   bool operator<(const AcDbObjectId& o) const { return mStub < o.mStub; }

@@ -28,7 +28,8 @@ enum ErrorStatus {
   eDuplicateKey,
   eInvalidKey,
   eIllegalReplacement,
-  eNotApplicable
+  eNotApplicable,
+  eDatabaseClosed  // an id of a drawing that was closed: its object is gone
 };
 }  // namespace Acad
 

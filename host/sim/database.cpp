@@ -119,6 +119,13 @@ AcDbStub& StubStore::emplace_back() {
 
 }  // namespace sim
 
+AcDbDatabase* AcDbObjectId::database() const {
+  HostState* state = sim::currentState();
+  if (state == nullptr || mStub == nullptr || !state->isKnownStub(mStub))
+    return nullptr;
+  return mStub->drawing->facade.get();
+}
+
 AcDbDatabase::AcDbDatabase(AcDbImpDatabase* imp) : mpImpDatabase(imp) {}
 
 AcDbDatabase::~AcDbDatabase() {}

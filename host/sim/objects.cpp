@@ -225,6 +225,7 @@ void AcEditorReactor::lispWillStart(const ACHAR*) {}
 void AcEditorReactor::lispEnded() {}
 void AcEditorReactor::lispCancelled() {}
 void AcEditorReactor::documentBecameCurrent(AcDbDatabase*) {}
+void AcEditorReactor::databaseToBeDestroyed(AcDbDatabase*) {}
 
 AcDbDatabaseReactor::~AcDbDatabaseReactor() {
   HostState* state = currentState();
@@ -243,3 +244,4 @@ void AcDbDatabaseReactor::objectModified(const AcDbDatabase*,
                                          const AcDbObject*) {}
 void AcDbDatabaseReactor::objectErased(const AcDbDatabase*, const AcDbObject*,
                                        bool) {}
+void AcDbDatabaseReactor::goodbye(const AcDbDatabase*) {}

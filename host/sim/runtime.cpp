@@ -84,6 +84,7 @@ const ACHAR* acadErrorStatusText(Acad::ErrorStatus status) {
     SIMHOST_STATUS(eInvalidKey)
     SIMHOST_STATUS(eIllegalReplacement)
     SIMHOST_STATUS(eNotApplicable)
+    SIMHOST_STATUS(eDatabaseClosed)
 #undef SIMHOST_STATUS
   }
   // A value outside the enumeration came from a cast; name it as such.
