@@ -185,6 +185,7 @@ bool Host::beginCommand(const std::string& name) {
   HostState& s = *state_;
   CommandFrame frame;
   frame.name = name;
+  frame.drawing = s.current;
   if (s.isStaleCommand(name)) {
     s.print("Unknown command \"" + name + "\".\n");
     s.commandFrames.push_back(frame);

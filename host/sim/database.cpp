@@ -123,8 +123,22 @@ AcDbDatabase* AcDbObjectId::database() const {
   HostState* state = sim::currentState();
   if (state == nullptr || mStub == nullptr || !state->isKnownStub(mStub))
     return nullptr;
+  if (mStub->drawing->closed) {
+    state->reportClosedUse("AcDbObjectId::database", *mStub);
+    return nullptr;
+  }
   return mStub->drawing->facade.get();
 }
+
+namespace {
+// A plug-in that kept a drawing's pointer past its closing would, on a real
+// host, call into freed memory.
+bool usedAfterClosing(const AcDbImpDatabase& drawing, const char* operation) {
+  if (!drawing.closed) return false;
+  drawing.host.reportClosedUse(operation, drawing);
+  return true;
+}
+}  // namespace
 
 AcDbDatabase::AcDbDatabase(AcDbImpDatabase* imp) : mpImpDatabase(imp) {}
 
@@ -133,6 +147,9 @@ AcDbDatabase::~AcDbDatabase() {}
 Acad::ErrorStatus AcDbDatabase::getNamedObjectsDictionary(
     AcDbDictionary*& dictionary, AcDb::OpenMode mode) {
   dictionary = nullptr;
+  if (usedAfterClosing(*mpImpDatabase,
+                       "AcDbDatabase::getNamedObjectsDictionary"))
+    return Acad::eDatabaseClosed;
   HostState& state = mpImpDatabase->host;
   AcDbStub* nod = mpImpDatabase->namedObjects;
   if (state.fault(Op::GetNamedObjectsDictionary, nod))
@@ -146,12 +163,17 @@ Acad::ErrorStatus AcDbDatabase::getNamedObjectsDictionary(
 }
 
 AcDbObjectId AcDbDatabase::namedObjectsDictionaryId() const {
+  if (usedAfterClosing(*mpImpDatabase,
+                       "AcDbDatabase::namedObjectsDictionaryId"))
+    return AcDbObjectId();
   return AcDbObjectId(mpImpDatabase->namedObjects);
 }
 
 Acad::ErrorStatus AcDbDatabase::getAcDbObjectId(
     AcDbObjectId& id, bool, const AcDbHandle& handle) const {
   id.setNull();
+  if (usedAfterClosing(*mpImpDatabase, "AcDbDatabase::getAcDbObjectId"))
+    return Acad::eDatabaseClosed;
   HostState& state = mpImpDatabase->host;
   if (state.fault(Op::GetAcDbObjectId)) return Acad::eUnknownHandle;
   AcDbStub* stub = mpImpDatabase->findHandle(handle.value());
@@ -162,6 +184,8 @@ Acad::ErrorStatus AcDbDatabase::getAcDbObjectId(
 }
 
 Acad::ErrorStatus AcDbDatabase::addReactor(AcDbDatabaseReactor* reactor) const {
+  if (usedAfterClosing(*mpImpDatabase, "AcDbDatabase::addReactor"))
+    return Acad::eDatabaseClosed;
   HostState& state = mpImpDatabase->host;
   if (state.fault(Op::AddReactor)) return Acad::eOutOfMemory;
   auto& list = mpImpDatabase->reactors;
@@ -179,6 +203,8 @@ Acad::ErrorStatus AcDbDatabase::addReactor(AcDbDatabaseReactor* reactor) const {
 
 Acad::ErrorStatus AcDbDatabase::removeReactor(
     AcDbDatabaseReactor* reactor) const {
+  if (usedAfterClosing(*mpImpDatabase, "AcDbDatabase::removeReactor"))
+    return Acad::eDatabaseClosed;
   HostState& state = mpImpDatabase->host;
   if (state.fault(Op::RemoveReactor)) return Acad::eOutOfMemory;
   auto& list = mpImpDatabase->reactors;
@@ -209,7 +235,7 @@ Acad::ErrorStatus acdbOpenAcDbObject(AcDbObject*& obj, AcDbObjectId id,
   HostState* state = sim::currentState();
   if (state == nullptr) return Acad::eNoDatabase;
   Acad::ErrorStatus status = Acad::eOk;
-  AcDbStub* stub = state->resolve(id, status);
+  AcDbStub* stub = state->resolvePluginId(id, status, "acdbOpenAcDbObject");
   if (state->fault(Op::Open, stub))
     return mode == AcDb::kForWrite ? Acad::eWasOpenForRead
                                    : Acad::eWasOpenForWrite;
@@ -223,11 +249,8 @@ int acdbRegApp(const ACHAR* appName) {
   if (appName == nullptr || state->current == nullptr) return RTERROR;
   const std::size_t length = std::char_traits<ACHAR>::length(appName);
   if (!sim::isValidSymbolName(appName, length)) return RTERROR;
-  // A name the drawing already knows, in any case, is refused: the caller
-  // learns that it did not make the name.
-  const std::size_t before = state->current->regapps.size();
   state->current->registerApp(appName, length);
-  return state->current->regapps.size() > before ? RTNORM : RTERROR;
+  return RTNORM;
 }
 
 Acad::ErrorStatus acdbGetAdsName(ads_name& name, AcDbObjectId id) {
@@ -235,7 +258,7 @@ Acad::ErrorStatus acdbGetAdsName(ads_name& name, AcDbObjectId id) {
   HostState* state = sim::currentState();
   if (state == nullptr) return Acad::eNoDatabase;
   Acad::ErrorStatus status = Acad::eOk;
-  AcDbStub* stub = state->resolve(id, status);
+  AcDbStub* stub = state->resolvePluginId(id, status, "acdbGetAdsName");
   if (state->fault(Op::GetAdsName, stub)) return Acad::eUnknownHandle;
   if (stub == nullptr) return status;
   state->adsNameOf(stub, name);
@@ -248,7 +271,12 @@ Acad::ErrorStatus acdbGetObjectId(AcDbObjectId& id, const ads_name name) {
   if (state == nullptr) return Acad::eNoDatabase;
   if (state->fault(Op::GetObjectId)) return Acad::eInvalidAdsName;
   AcDbStub* stub = state->stubOfAdsName(name);
-  if (stub == nullptr) return Acad::eInvalidAdsName;
+  if (stub == nullptr) {
+    const AcDbImpDatabase* closed = state->closedDrawingOfAdsName(name);
+    if (closed == nullptr) return Acad::eInvalidAdsName;
+    state->reportClosedUse("acdbGetObjectId", *closed);
+    return Acad::eDatabaseClosed;
+  }
   id = AcDbObjectId(stub);
   return Acad::eOk;
 }

@@ -116,15 +116,62 @@ AcDbDatabase* Host::useDrawing(const std::string& name) {
     s.drawings.emplace_back(new AcDbImpDatabase(s, name, s.nextSerial++));
     found = s.drawings.back().get();
   }
-  if (s.current != found) {
-    s.current = found;
-    AcDbDatabase* facade = found->facade.get();
-    s.notifyEditor("documentBecameCurrent(" + name + ")",
-                   [&](AcEditorReactor* reactor) {
-                     reactor->documentBecameCurrent(facade);
-                   });
-  }
+  s.makeCurrent(found);
   return found->facade.get();
+}
+
+bool Host::closeDrawing(const std::string& name) {
+  HostState& s = *state_;
+  AcDbImpDatabase* closing = nullptr;
+  for (auto& drawing : s.drawings)
+    if (drawing->name == name) closing = drawing.get();
+  if (closing == nullptr) return false;
+
+  // A real host ends what runs in a document before it lets the document go.
+  for (std::size_t i = s.commandFrames.size(); i-- > 0;) {
+    if (s.commandFrames[i].drawing != closing) continue;
+    const CommandFrame frame = s.commandFrames[i];
+    s.commandFrames.erase(s.commandFrames.begin() +
+                          static_cast<std::ptrdiff_t>(i));
+    if (!frame.accepted) continue;
+    const AcWString& command = frame.notifyName;
+    s.notifyEditor("commandCancelled(" + toUtf8(command) + ")",
+                   [&](AcEditorReactor* reactor) {
+                     reactor->commandCancelled(command.c_str());
+                   });
+    if (s.pluginDepth == 0) s.audit("command " + frame.name);
+  }
+
+  AcDbDatabase* facade = closing->facade.get();
+  s.notifyEditor("databaseToBeDestroyed(" + name + ")",
+                 [&](AcEditorReactor* reactor) {
+                   reactor->databaseToBeDestroyed(facade);
+                 });
+  s.notifyDatabase(
+      *closing, "goodbye(" + name + ")",
+      [&](AcDbDatabaseReactor* reactor) { reactor->goodbye(facade); });
+  for (std::size_t i = 0; i < closing->reactors.size(); ++i)
+    s.violation("a database reactor was left attached to drawing " + name +
+                " as it closed");
+  closing->reactors.clear();
+
+  const bool wasCurrent = s.current == closing;
+  if (wasCurrent) s.current = nullptr;
+  s.retireDrawing(*closing);
+  if (!wasCurrent) return true;
+  // The drawing the user worked in last takes over, as when a window closes.
+  AcDbImpDatabase* next = nullptr;
+  for (auto& drawing : s.drawings)
+    if (next == nullptr || drawing->becameCurrentAt >= next->becameCurrentAt)
+      next = drawing.get();
+  s.makeCurrent(next);
+  return true;
+}
+
+bool Host::isOfClosedDrawing(AcDbObjectId id) const {
+  Acad::ErrorStatus status;
+  state_->resolve(id, status);
+  return status == Acad::eDatabaseClosed;
 }
 
 AcDbDatabase* Host::currentDrawing() const {

@@ -146,6 +146,7 @@ HostState::HostState(Host* host)
 HostState::~HostState() {
   destroying = true;
   drawings.clear();
+  closedDrawings.clear();
   for (AcDbImpObject* imp : newObjects) leakedNewObjects.insert(imp->self);
   newObjects.clear();
   for (AcDbObject* object : leakedNewObjects) delete object;
@@ -229,11 +230,58 @@ AcDbStub* HostState::resolve(AcDbObjectId id, Acad::ErrorStatus& status) const {
   }
   AcDbStub* stub = id.stub();
   if (!isKnownStub(stub) || stub->object == nullptr) {
-    status = Acad::eUnknownHandle;
+    status = isKnownStub(stub) && stub->drawing->closed ? Acad::eDatabaseClosed
+                                                        : Acad::eUnknownHandle;
     return nullptr;
   }
   status = Acad::eOk;
   return stub;
+}
+
+void HostState::reportClosedUse(const char* operation, const AcDbStub& stub) {
+  violation(std::string(operation) + ": object " + hexText(stub.handle) +
+            " of drawing " + stub.drawing->name + ", which was closed");
+}
+
+void HostState::reportClosedUse(const char* operation,
+                                const AcDbImpDatabase& drawing) {
+  violation(std::string(operation) + ": drawing " + drawing.name +
+            ", which was closed");
+}
+
+void HostState::makeCurrent(AcDbImpDatabase* drawing) {
+  if (current == drawing) return;
+  current = drawing;
+  if (drawing == nullptr) return;
+  drawing->becameCurrentAt = ++currentChanges;
+  AcDbDatabase* facade = drawing->facade.get();
+  notifyEditor("documentBecameCurrent(" + drawing->name + ")",
+               [&](AcEditorReactor* reactor) {
+                 reactor->documentBecameCurrent(facade);
+               });
+}
+
+void HostState::retireDrawing(AcDbImpDatabase& drawing) {
+  for (AcDbStub& stub : drawing.stubs) {
+    AcDbObject* object = stub.object;
+    if (object == nullptr) continue;
+    stub.object = nullptr;
+    // Detached first, so that deleting it is not taken for a plug-in's
+    // delete of an object that belongs to a drawing.
+    object->impObject()->stub = nullptr;
+    openObjects.erase(object->impObject());
+    delete object;
+  }
+  drawing.closed = true;
+  drawing.reactors.clear();
+  drawing.byHandle.clear();
+  drawing.fileDocument.reset();
+  auto it = std::find_if(drawings.begin(), drawings.end(),
+                         [&](const std::unique_ptr<AcDbImpDatabase>& d) {
+                           return d.get() == &drawing;
+                         });
+  closedDrawings.push_back(std::move(*it));
+  drawings.erase(it);
 }
 
 AcDbObject* HostState::createObject(const std::string& type) {

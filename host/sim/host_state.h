@@ -365,6 +365,13 @@ class AcDbImpDatabase {
   sim::FoldedNameIndex regappIndex;
   AcDbStub* namedObjects = nullptr;
   std::vector<AcDbDatabaseReactor*> reactors;
+  // When the drawing last became current, to pick the next current one when
+  // the current drawing closes.
+  long becameCurrentAt = 0;
+  // A closed drawing keeps its stubs and its facade, with every object
+  // freed, so that a plug-in's later use of them is recognised and reported
+  // rather than read as garbage.
+  bool closed = false;
   // The DXF file this drawing was opened from or last saved to, less the
   // objects the host holds itself: what is written back as it came.
   std::shared_ptr<dxf::Document> fileDocument;
@@ -390,6 +397,8 @@ struct CommandFrame {
   std::string name;       // as begun
   AcWString notifyName;   // as reactors see it
   bool accepted = false;  // false: refused as unknown, nothing is sent
+  // Where it was begun: closing that drawing cancels it.
+  AcDbImpDatabase* drawing = nullptr;
 };
 
 struct RegisteredCommandRecord {
@@ -422,6 +431,16 @@ class HostState {
   // -- Objects --
   // A valid id's stub whose object still exists, or null; status explains.
   AcDbStub* resolve(AcDbObjectId id, Acad::ErrorStatus& status) const;
+  // resolve for an id a plug-in handed in: one of a closed drawing is also
+  // reported, since a real host would read freed memory through it.
+  AcDbStub* resolvePluginId(AcDbObjectId id, Acad::ErrorStatus& status,
+                            const char* operation) {
+    AcDbStub* stub = resolve(id, status);
+    if (status == Acad::eDatabaseClosed) reportClosedUse(operation, *id.stub());
+    return stub;
+  }
+  void reportClosedUse(const char* operation, const AcDbStub& stub);
+  void reportClosedUse(const char* operation, const AcDbImpDatabase& drawing);
   bool isKnownStub(const AcDbStub* stub) const {
     return stubRegistry.contains(stub);
   }
@@ -458,10 +477,11 @@ class HostState {
   Acad::ErrorStatus storedFromChain(const resbuf* chain,
                                     std::vector<StoredItem>& out);
   // One item as the host stores it; the item's rbnext is not followed.
-  Acad::ErrorStatus storedFromItem(const resbuf& item,
-                                   StoredItem& stored) const;
+  Acad::ErrorStatus storedFromItem(const resbuf& item, StoredItem& stored);
   void adsNameOf(const AcDbStub* stub, ads_name name) const;
   AcDbStub* stubOfAdsName(const ads_name name) const;
+  // The closed drawing an entity name points into, or null.
+  const AcDbImpDatabase* closedDrawingOfAdsName(const ads_name name) const;
 
   // -- Notifications --
   // A context names a call in audit reports: a text, or a function that
@@ -505,12 +525,21 @@ class HostState {
   void print(const std::string& text);
   bool isModuleCode(const void* object) const;
   void detachModuleReactors(const std::string& when);
+
+  // -- Drawings --
+  // Makes DRAWING current (null: none) and tells editor reactors so.
+  void makeCurrent(AcDbImpDatabase* drawing);
+  // Frees a drawing's objects and moves it among the closed ones; the
+  // notifications of closing are the caller's.
+  void retireDrawing(AcDbImpDatabase& drawing);
   void removeModuleCommands();
 
   Host* owner;
   std::vector<std::unique_ptr<AcDbImpDatabase>> drawings;
+  std::vector<std::unique_ptr<AcDbImpDatabase>> closedDrawings;
   AcDbImpDatabase* current = nullptr;
   long nextSerial = 1;
+  long currentChanges = 0;
 
   StubRegistry stubRegistry;
   ObjectSet<&AcDbImpObject::openPosition> openObjects;

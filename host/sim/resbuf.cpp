@@ -117,6 +117,13 @@ void HostState::adsNameOf(const AcDbStub* stub, ads_name name) const {
   name[1] = stub != nullptr ? static_cast<Adesk::Int64>(stub->handle) : 0;
 }
 
+const AcDbImpDatabase* HostState::closedDrawingOfAdsName(
+    const ads_name name) const {
+  for (const auto& drawing : closedDrawings)
+    if (drawing->serial == name[0]) return drawing.get();
+  return nullptr;
+}
+
 AcDbStub* HostState::stubOfAdsName(const ads_name name) const {
   for (const auto& drawing : drawings) {
     if (drawing->serial != name[0]) continue;
@@ -169,7 +176,7 @@ resbuf* HostState::chainFromStored(const std::vector<StoredItem>& items,
 }
 
 Acad::ErrorStatus HostState::storedFromItem(const resbuf& rb,
-                                            StoredItem& stored) const {
+                                            StoredItem& stored) {
   stored.code = rb.restype;
   switch (kindOfCode(rb.restype)) {
     case ValueKind::String:
@@ -193,7 +200,13 @@ Acad::ErrorStatus HostState::storedFromItem(const resbuf& rb,
       break;
     case ValueKind::Name:
       stored.ref = stubOfAdsName(rb.resval.rlname);
-      if (stored.ref == nullptr) return Acad::eInvalidAdsName;
+      if (stored.ref == nullptr) {
+        const AcDbImpDatabase* closed =
+            closedDrawingOfAdsName(rb.resval.rlname);
+        if (closed == nullptr) return Acad::eInvalidAdsName;
+        reportClosedUse("an entity name in a result buffer", *closed);
+        return Acad::eDatabaseClosed;
+      }
       break;
     case ValueKind::None:
       break;

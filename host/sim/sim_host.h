@@ -146,6 +146,15 @@ class SIMHOST_API Host {
   std::string currentDrawingName() const;
   std::vector<std::string> drawingNames() const;         // in order of creation
   AcDbDatabase* drawing(const std::string& name) const;  // null if none
+  // Closes drawing NAME: cancels the commands begun in it, sends
+  // databaseToBeDestroyed to editor reactors and goodbye to its database
+  // reactors, detaches (and reports) those left attached, and frees its
+  // objects. Its ids then fail with eDatabaseClosed. When it was current,
+  // the open drawing that was current most recently becomes current, or
+  // none. False, changing nothing, when no drawing NAME is open.
+  bool closeDrawing(const std::string& name);
+  // True for an id of a drawing that was closed.
+  bool isOfClosedDrawing(AcDbObjectId id) const;
 
   // -- Drawing files (text DXF, AC1015 and later) --
   // Reads PATH as a new drawing NAME and makes it current. A damaged file,

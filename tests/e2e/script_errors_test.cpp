@@ -54,6 +54,7 @@ const BadScript kSyntaxErrors[] = {
      "unexpected option"},
     {"extra word", "list\nlist all\n", 2, "unexpected"},
     {"lisp without what", "list\nlisp\n", 2, "missing"},
+    {"close without a name", "list\nclose\n", 2, "missing"},
     {"fault count and persistent", "list\nfault open count=2 persistent\n", 2,
      "exclude"},
     {"tag without $", "list\nexpect L1 tag 10\n", 2, "begins with $"},
@@ -96,6 +97,16 @@ const BadScript kRunErrors[] = {
      "no object"},
     {"expect on an unknown label", "echo ran\nexpect L9 tag none\n", 2,
      "unknown label"},
+    {"close an unknown drawing", "echo ran\nclose other\n", 2,
+     "no drawing \"other\" is open"},
+    {"label of a closed drawing",
+     "drawing A\nadd L1 LINE\nclose A\ndrawing A\necho ran\nerase L1\n", 6,
+     "L1 was in drawing A, which is closed"},
+    {"expect on a label of a closed drawing",
+     "add L1 LINE\ndrawing B\nclose main\necho ran\nexpect L1 tag none\n", 5,
+     "which is closed"},
+    {"add with no drawing open", "close main\necho ran\nadd L1 LINE\n", 3,
+     "no drawing is open"},
 };
 
 TEST(ScriptErrors, RunErrorsNameTheirLineAndStopThere) {
@@ -151,7 +162,8 @@ TEST(ScriptErrors, ARefusedLineChangesNothing) {
        {std::string("command COPY L1 L9\n"), std::string("deepclone L1 L1\n"),
         std::string("append-copy L1 #FFFF\n"),
         std::string("xdata #FFFF NEWAPP 1000:\"b\"\n"),
-        std::string("fault open object=L9\n"), oversized}) {
+        std::string("fault open object=L9\n"), std::string("close other\n"),
+        oversized}) {
     SCOPED_TRACE(line.substr(0, 40));
     EXPECT_EQ(cadsim::StepResult::ScriptError,
               applyAll(session, line, message));

@@ -5,6 +5,7 @@
 // module's choices are its own, so the model takes the module's state.
 #include "random/session_driver.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "host/sim/host_state.h"
@@ -115,6 +116,23 @@ bool SessionDriver::perform(const SessionStep& step, StepFacts& facts) {
       host.useDrawing(step.name);
       return true;
 
+    case StepKind::Close: {
+      if (!host.closeDrawing(step.name)) return false;
+      facts.closedDrawing = step.name;
+      // The host cancelled what was begun there; its objects name nothing.
+      for (std::size_t i = begun_.size(); i-- > 0;) {
+        if (begunIn_[i] != step.name) continue;
+        begun_.erase(begun_.begin() + static_cast<std::ptrdiff_t>(i));
+        begunIn_.erase(begunIn_.begin() + static_cast<std::ptrdiff_t>(i));
+      }
+      objects_.erase(std::remove_if(objects_.begin(), objects_.end(),
+                                    [&](const LabelledObject& o) {
+                                      return o.drawing == step.name;
+                                    }),
+                     objects_.end());
+      return true;
+    }
+
     case StepKind::Add: {
       if (labels_.find(step.labels[0]) != nullptr) return false;
       const AcDbObjectId id = host.addObject(step.name, step.pieces);
@@ -161,6 +179,7 @@ bool SessionDriver::perform(const SessionStep& step, StepFacts& facts) {
       const bool plugin = isRegisteredCommand(host, step.name);
       host.beginCommand(step.name);
       begun_.push_back(step.name);
+      begunIn_.push_back(host.currentDrawingName());
       if (plugin) afterPluginCommand(step.name);
       return true;
     }
@@ -170,6 +189,7 @@ bool SessionDriver::perform(const SessionStep& step, StepFacts& facts) {
       for (std::size_t i = begun_.size(); i-- > 0;) {
         if (upper(begun_[i]) != upper(step.name)) continue;
         begun_.erase(begun_.begin() + static_cast<std::ptrdiff_t>(i));
+        begunIn_.erase(begunIn_.begin() + static_cast<std::ptrdiff_t>(i));
         break;
       }
       return true;

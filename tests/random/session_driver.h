@@ -86,6 +86,7 @@ class SessionDriver {
   cadsim::LabelTable labels_;
   std::vector<LabelledObject> objects_;
   std::vector<std::string> begun_;
+  std::vector<std::string> begunIn_;  // the drawing of each begun command
   std::vector<ArmedFault> faults_;
   std::set<std::string> earlierFaults_;
   std::string failure_;

@@ -59,6 +59,8 @@ std::string scriptLine(const SessionStep& step) {
   switch (step.kind) {
     case StepKind::Drawing:
       return "drawing " + step.name;
+    case StepKind::Close:
+      return "close " + step.name;
     case StepKind::Add:
       return "add " + step.labels[0] + " " + step.name +
              (step.name == "POLYLINE" ? " pieces=" + std::to_string(step.pieces)

@@ -10,6 +10,7 @@
 
 enum class StepKind {
   Drawing,     // drawing NAME
+  Close,       // close NAME
   Add,         // add LABEL TYPE [pieces=N]
   Xdata,       // xdata LABEL APP ITEM...
   Regapp,      // regapp NAME

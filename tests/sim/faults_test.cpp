@@ -156,4 +156,39 @@ TEST_F(Faults, TheSweepFailsEveryPointOnceAndForGood) {
   EXPECT_EQ(openAndClose(line, AcDb::kForWrite), Acad::eOk);  // none armed
 }
 
+// The host's own part of closing cannot fail: whatever the plug-in's calls
+// at goodbye meet, the drawing goes and nothing stays attached to it.
+TEST_F(Faults, ClosingGoesThroughWhateverThePluginsCallsMeet) {
+  EventLog log;
+  RecordingDatabaseReactor reactor(log);
+  AcDbObjectId target;
+  reactor.onGoodbye = [&](const AcDbDatabase* dwg) {
+    AcDbObject* obj = nullptr;
+    if (acdbOpenAcDbObject(obj, target, AcDb::kForRead) == Acad::eOk)
+      obj->close();
+    dwg->removeReactor(&reactor);
+  };
+  long runs = 0;
+  sim::sweepFaults(
+      [&](const sim::SweepRun&) {
+        const std::string name = "run" + std::to_string(++runs);
+        host().useDrawing(name)->addReactor(&reactor);
+        target = host().addObject("LINE");
+        host().closeDrawing(name);
+      },
+      [&](const sim::SweepRun& run) {
+        EXPECT_EQ(host().drawingNames(), std::vector<std::string>{"main"});
+        EXPECT_EQ(host().databaseReactorCount(), 0);
+        host().audit();
+        // Only what the failed calls left: a failed close leaves the object
+        // open, a failed removal the reactor attached.
+        for (const std::string& v : takeViolations())
+          EXPECT_TRUE(run.injected > 0 &&
+                      (v.find("left attached") != std::string::npos ||
+                       v.find("left open") != std::string::npos))
+              << v;
+      });
+  EXPECT_GT(runs, 2);
+}
+
 }  // namespace

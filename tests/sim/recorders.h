@@ -44,6 +44,9 @@ class RecordingEditorReactor : public AcEditorReactor {
   void documentBecameCurrent(AcDbDatabase*) override {
     note("documentBecameCurrent");
   }
+  void databaseToBeDestroyed(AcDbDatabase*) override {
+    note("databaseToBeDestroyed");
+  }
 
   std::function<void()> onWillStart;
   std::vector<AcDbIdMapping> maps;
@@ -70,8 +73,13 @@ class RecordingDatabaseReactor : public AcDbDatabaseReactor {
     log_.push_back(std::string(erased ? "erased " : "unerased ") +
                    handleOf(obj));
   }
+  void goodbye(const AcDbDatabase* dwg) override {
+    log_.push_back("goodbye");
+    if (onGoodbye) onGoodbye(dwg);
+  }
 
   std::function<void(AcDbObject*)> onAppended;
+  std::function<void(const AcDbDatabase*)> onGoodbye;
   std::vector<AcDbObjectId> appended;
 
  private:

@@ -36,6 +36,7 @@ const ForcedViolation kForced[] = {
     // A removal that fails silently (no status) leaves the reactor attached.
     {"removeReactor", "destroyed while still attached"},
     {"removeReactor", "was still attached"},
+    {"removeReactor", "left attached to drawing"},
     {"removeGroup", "still registered after it unloaded"},
     // Adding a reactor has no status: the plug-in cannot know it was refused
     // and removes it later.
@@ -270,7 +271,8 @@ void PartInvariants::checkObjects(const State& now, const StepFacts& facts,
     }
   }
   for (const auto& entry : before_.objects)
-    if (!now.objects.count(entry.first))
+    if (!now.objects.count(entry.first) &&
+        entry.second.drawing != facts.closedDrawing)
       failures.push_back("object " +
                          describe(entry.second.drawing, entry.second.handle) +
                          " vanished");

@@ -29,6 +29,8 @@ struct StepFacts {
   // Operations failed earlier whose effects may surface only now (a reactor
   // the host refused silently is removed later).
   std::set<std::string> earlierFaults;
+  // A drawing the step closed: its objects go with it.
+  std::string closedDrawing;
 };
 
 // The clones the linked-in module still holds in its pending groups: the

@@ -39,6 +39,9 @@ bool stepOf(const cadsim::Statement& s, std::vector<SessionStep>& steps) {
     case cadsim::Verb::Drawing:
       step.kind = StepKind::Drawing;
       break;
+    case cadsim::Verb::Close:
+      step.kind = StepKind::Close;
+      break;
     case cadsim::Verb::Add:
       step.kind = StepKind::Add;
       break;

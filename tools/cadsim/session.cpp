@@ -49,6 +49,10 @@ bool Session::resolve(const std::string& label, AcDbObjectId& id,
     return false;
   }
   id = entry->id;
+  if (host_.isOfClosedDrawing(id)) {
+    message = label + " was in drawing " + entry->drawing + ", which is closed";
+    return false;
+  }
   return true;
 }
 
@@ -92,9 +96,23 @@ void Session::labelCreated(const sim::Created& created) {
 }
 
 StepResult Session::apply(const Statement& s, std::string& message) {
+  // Once the last drawing closed, only these verbs have a drawing to act on.
+  const bool needsDrawing = s.verb == Verb::Add || s.verb == Verb::Regapp ||
+                            s.verb == Verb::List || s.verb == Verb::Save;
+  if (needsDrawing && host_.currentDrawingName().empty()) {
+    message = "no drawing is open";
+    return StepResult::ScriptError;
+  }
   switch (s.verb) {
     case Verb::Drawing:
       host_.useDrawing(s.name);
+      return StepResult::Done;
+
+    case Verb::Close:
+      if (!host_.closeDrawing(s.name)) {
+        message = "no drawing \"" + s.name + "\" is open";
+        return StepResult::ScriptError;
+      }
       return StepResult::Done;
 
     case Verb::Add: {

@@ -12,6 +12,7 @@ namespace cadsim {
 
 enum class Verb {
   Drawing,
+  Close,
   Add,
   Xdata,
   Regapp,

@@ -153,6 +153,7 @@ bool LineParser::parse(Statement& statement, std::string& error) {
   };
   static const std::map<std::string, VerbEntry> table = {
       {"drawing", {Verb::Drawing, &LineParser::parseDrawing}},
+      {"close", {Verb::Close, &LineParser::parseDrawing}},
       {"add", {Verb::Add, &LineParser::parseAdd}},
       {"xdata", {Verb::Xdata, &LineParser::parseXdata}},
       {"regapp", {Verb::Regapp, &LineParser::parseRegapp}},
