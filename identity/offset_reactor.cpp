@@ -27,7 +27,5 @@ void AsdkDbReactor::objectAppended(const AcDbDatabase* /*dwg*/,
 void AsdkDbReactor::goodbye(const AcDbDatabase* dwg) {
   retired = true;
   drawingClosed = true;
-  // The host hands a const drawing to every database notification; the
-  // reactor list is the host's, not the drawing's content.
-  if (dwg != NULL) const_cast<AcDbDatabase*>(dwg)->removeReactor(this);
+  if (dwg != NULL) dwg->removeReactor(this);
 }

@@ -249,8 +249,11 @@ int acdbRegApp(const ACHAR* appName) {
   if (appName == nullptr || state->current == nullptr) return RTERROR;
   const std::size_t length = std::char_traits<ACHAR>::length(appName);
   if (!sim::isValidSymbolName(appName, length)) return RTERROR;
+  // A name the drawing already knows, in any case, is refused: the caller
+  // learns that it did not make the name.
+  const std::size_t before = state->current->regapps.size();
   state->current->registerApp(appName, length);
-  return RTNORM;
+  return state->current->regapps.size() > before ? RTNORM : RTERROR;
 }
 
 Acad::ErrorStatus acdbGetAdsName(ads_name& name, AcDbObjectId id) {
