@@ -222,6 +222,7 @@ SessionStep StepGenerator::next(const SessionDriver& session) {
     kAppendCopy,
     kLisp,
     kDrawing,
+    kClose,
     kLoad,
     kFault,
     kFaultOff,
@@ -239,6 +240,8 @@ SessionStep StepGenerator::next(const SessionDriver& session) {
   weights[kAppendCopy] = live > 0 ? 2 : 0;
   weights[kLisp] = 4;
   weights[kDrawing] = 3;
+  const std::vector<std::string> open = session.host().drawingNames();
+  weights[kClose] = open.size() > 1 ? 1 : 0;
   weights[kLoad] = 1;
   weights[kFault] = 6;
   weights[kFaultOff] = 1;
@@ -296,6 +299,10 @@ SessionStep StepGenerator::next(const SessionDriver& session) {
     case kDrawing:
       step.kind = StepKind::Drawing;
       step.name = kDrawings[below(3)];
+      return step;
+    case kClose:
+      step.kind = StepKind::Close;
+      step.name = pick(open);
       return step;
     case kLoad:
       step.kind =

@@ -234,3 +234,28 @@ void WatchModel::lispEnded() {
 void WatchModel::lispCancelled() {
   if (state_.watching) state_.lisp = false;
 }
+
+void WatchModel::databaseToBeDestroyed(AcDbDatabase* dwg) {
+  if (!state_.watching) return;
+  std::string closing;
+  for (const std::string& name : host_.drawingNames())
+    if (host_.drawing(name) == dwg) closing = name;
+  // Its pending clones are forgotten; the other groups keep their order.
+  std::set<AcDbObjectId> going;
+  for (const sim::ObjectInfo& o : host_.drawingInfo(closing).objects)
+    going.insert(o.id);
+  for (auto& group : state_.pending)
+    group.second.erase(
+        std::remove_if(group.second.begin(), group.second.end(),
+                       [&](AcDbObjectId id) { return going.count(id) > 0; }),
+        group.second.end());
+  state_.pending.erase(
+      std::remove_if(
+          state_.pending.begin(), state_.pending.end(),
+          [](const std::pair<std::string, std::vector<AcDbObjectId>>& group) {
+            return group.second.empty();
+          }),
+      state_.pending.end());
+  std::vector<std::string>& held = state_.offsetDrawings;
+  held.erase(std::remove(held.begin(), held.end(), closing), held.end());
+}

@@ -75,6 +75,7 @@ class WatchModel : public AcEditorReactor {
   void lispWillStart(const ACHAR* firstLine) override;
   void lispEnded() override;
   void lispCancelled() override;
+  void databaseToBeDestroyed(AcDbDatabase* dwg) override;
 
  private:
   void stopped(const std::string& name);
