@@ -255,11 +255,11 @@ bool LineParser::item(const Token& token, sim::Item& out) {
   out.code = static_cast<int>(code);
   const std::string where = "item " + token.text + ": " + codeText;
   if (code == 1001)
-    return fail(where +
-                " names no item: an application's block is named by APP");
+    return fail("item " + token.text +
+                ": an application's block is named by APP, not by 1001");
   if (!dxf::isXdataCode(out.code))
-    return fail(where + " is an unsupported code (" + dxf::kXdataCodesText +
-                ")");
+    return fail("item " + token.text + ": unsupported code " + codeText + " (" +
+                dxf::kXdataCodesText + ")");
   switch (dxf::codeKindOf(out.code)) {
     case dxf::CodeKind::Text:
       if (code == 1002 && valueText != "{" && valueText != "}")
@@ -317,7 +317,7 @@ bool LineParser::item(const Token& token, sim::Item& out) {
       return true;
     }
     default:
-      return fail(where + " is an unsupported code");
+      return fail("item " + token.text + ": unsupported code " + codeText);
   }
 }
 

@@ -76,7 +76,7 @@ constexpr GroupCodeTable makeGroupCodeTable() {
     table.kinds[code] = kindOfGroupCode(code);
   return table;
 }
-// Made by the compiler, one copy for the program: a lookup is one load.
+// Made by the compiler: a lookup is one load, with no guard to pass.
 inline constexpr GroupCodeTable kGroupCodes = makeGroupCodeTable();
 }  // namespace detail
 
