@@ -42,7 +42,8 @@ enum {
 
 // Builds a chain from (group code, value) pairs ended by RTNONE. Strings are
 // passed as const ACHAR*, entity names as ads_name, points as ads_point,
-// reals as double, 16-bit integers as int, 32-bit integers as Adesk::Int32.
+// reals as double, 16-bit integers as int, 32-bit integers as Adesk::Int32,
+// binary chunks (1004) as const ads_binary*.
 // Returns null when the list is malformed or the host is out of memory.
 SIMHOST_API resbuf* acutBuildList(int restype, ...);
 // Frees a whole chain; every chain the host hands out must be freed so.

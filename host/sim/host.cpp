@@ -45,6 +45,15 @@ bool storedOfItem(const Item& item, StoredItem& stored) {
       if (!std::holds_alternative<long>(item.value)) return false;
       stored.n = std::get<long>(item.value);
       return true;
+    case ValueKind::Binary: {
+      std::string bytes;
+      const std::string* hex = std::get_if<std::string>(&item.value);
+      if (hex == nullptr || !dxf::parseBinary(*hex, bytes) ||
+          bytes.size() > dxf::kMaxBinaryChunk)
+        return false;
+      setStoredBytes(stored, bytes);
+      return true;
+    }
     default:
       return false;
   }
@@ -72,6 +81,9 @@ Item itemOfStored(const StoredItem& stored) {
     case ValueKind::Name:
       item.value =
           stored.ref != nullptr ? hexText(stored.ref->handle) : std::string();
+      break;
+    case ValueKind::Binary:
+      item.value = dxf::binaryText(storedBytes(stored));
       break;
     default:
       item.value = std::string();
@@ -460,24 +472,18 @@ resbuf* Host::buildChain(const Items& items) {
   resbuf* head = nullptr;
   resbuf* tail = nullptr;
   for (const Item& item : items) {
-    resbuf* rb = s.newItem(static_cast<short>(item.code));
-    const ValueKind kind = kindOfCode(item.code);
-    if (kind == ValueKind::Name) {
+    resbuf* rb = nullptr;
+    StoredItem stored;
+    if (kindOfCode(item.code) == ValueKind::Name) {
+      rb = s.newItem(static_cast<short>(item.code));
       AcDbObjectId named;
       if (const std::string* text = std::get_if<std::string>(&item.value))
         named = idFromHandle(*text);
       s.adsNameOf(named.stub(), rb->resval.rlname);
+    } else if (storedOfItem(item, stored)) {
+      rb = s.chainFromStored({stored}, s.current);
     } else {
-      StoredItem stored;
-      if (storedOfItem(item, stored)) {
-        resbuf* one = s.chainFromStored({stored}, s.current);
-        if (kind == ValueKind::String) {
-          s.setItemString(rb, stored.text);
-        } else {
-          rb->resval = one->resval;
-        }
-        s.freeItem(one);
-      }
+      rb = s.newItem(static_cast<short>(item.code));
     }
     if (tail == nullptr)
       head = rb;

@@ -18,6 +18,7 @@
 
 #include "host/api/host_api.h"
 #include "host/sim/dictionary_entries.h"
+#include "host/sim/dxf/group_codes.h"
 #include "host/sim/folded_name_index.h"
 #include "host/sim/resbuf_pool.h"
 #include "host/sim/sim_host.h"
@@ -64,7 +65,8 @@ enum class Op : int {
 };
 const char* opName(Op op);
 
-// How a group code's value is held in a result buffer.
+// How a group code's value is held in a result buffer: which member of its
+// union (rstring, rreal, rpoint, rint, rlong, mnInt64, rlname, rbinary).
 enum class ValueKind {
   None,
   String,
@@ -74,11 +76,13 @@ enum class ValueKind {
   Int32,
   Int64,
   Name,
+  Binary,
   Invalid
 };
 // Every item the host makes, reads or frees asks for its code's kind: the
-// drawing-file codes, 0 to 1071, are read from a table.
-constexpr int kDrawingCodeKinds = 1072;
+// drawing-file codes, 0 to 1071, are read from a table made from the DXF
+// library's (group_codes.h).
+constexpr int kDrawingCodeKinds = dxf::kMaxGroupCode + 1;
 extern const ValueKind* const drawingCodeKinds;
 ValueKind kindOfOtherCode(int code);
 inline ValueKind kindOfCode(int code) {
@@ -86,7 +90,7 @@ inline ValueKind kindOfCode(int code) {
                                                : kindOfOtherCode(code);
 }
 // The codes xdata may hold after a 1001 item.
-bool isXdataDataCode(int code);
+inline bool isXdataDataCode(int code) { return dxf::isXdataCode(code); }
 
 // One stored item of xdata or of an xrecord.
 struct StoredItem {
@@ -96,6 +100,12 @@ struct StoredItem {
   Adesk::Int64 n = 0;
   AcDbStub* ref = nullptr;  // an entity name, kept as the object it names
 };
+
+// A binary chunk's bytes are kept in StoredItem::text, a byte to a unit:
+// chunks are rare in drawings and a member of their own would widen every
+// item.
+std::string storedBytes(const StoredItem& item);
+void setStoredBytes(StoredItem& item, const std::string& bytes);
 
 struct XdataEntry {
   std::size_t app = 0;  // index into the drawing's registered applications

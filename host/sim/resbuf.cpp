@@ -38,40 +38,28 @@ constexpr ValueKind kindOfAnyCode(int code) {
     default:
       break;
   }
-  // Drawing-file group codes.
-  if (code >= 0 && code <= 9) return ValueKind::String;
-  if (code >= 10 && code <= 37) return ValueKind::Point;
-  if (code >= 38 && code <= 59) return ValueKind::Real;
-  if (code >= 60 && code <= 79) return ValueKind::Int16;
-  if (code >= 90 && code <= 99) return ValueKind::Int32;
-  if (code >= 100 && code <= 102) return ValueKind::String;
-  if (code == 105) return ValueKind::String;
-  if (code >= 110 && code <= 139) return ValueKind::Point;
-  if (code >= 140 && code <= 149) return ValueKind::Real;
-  if (code >= 160 && code <= 169) return ValueKind::Int64;
-  if (code >= 170 && code <= 179) return ValueKind::Int16;
-  if (code == 210) return ValueKind::Point;
-  if (code >= 211 && code <= 239) return ValueKind::Real;
-  if (code >= 270 && code <= 299) return ValueKind::Int16;
-  if (code >= 300 && code <= 309) return ValueKind::String;
-  if (code >= 320 && code <= 329) return ValueKind::String;
-  if (code >= 330 && code <= 369) return ValueKind::Name;
-  if (code >= 370 && code <= 389) return ValueKind::Int16;
-  if (code >= 390 && code <= 399) return ValueKind::String;
-  if (code >= 400 && code <= 409) return ValueKind::Int16;
-  if (code >= 410 && code <= 419) return ValueKind::String;
-  if (code >= 420 && code <= 429) return ValueKind::Int32;
-  if (code >= 430 && code <= 439) return ValueKind::String;
-  if (code >= 440 && code <= 459) return ValueKind::Int32;
-  if (code >= 460 && code <= 469) return ValueKind::Real;
-  if (code >= 470 && code <= 481) return ValueKind::String;
-  if (code == 999) return ValueKind::String;
-  if (code >= 1000 && code <= 1003) return ValueKind::String;
-  if (code >= 1005 && code <= 1009) return ValueKind::String;
-  if (code >= 1010 && code <= 1013) return ValueKind::Point;
-  if (code >= 1014 && code <= 1059) return ValueKind::Real;
-  if (code >= 1060 && code <= 1070) return ValueKind::Int16;
-  if (code == 1071) return ValueKind::Int32;
+  // Drawing-file group codes, as the DXF library's table has them.
+  switch (dxf::codeKindOf(code)) {
+    case dxf::CodeKind::Text:
+    case dxf::CodeKind::Handle:
+      return ValueKind::String;
+    case dxf::CodeKind::Pointer:
+      return ValueKind::Name;
+    case dxf::CodeKind::Point:
+      return ValueKind::Point;
+    case dxf::CodeKind::Real:
+      return ValueKind::Real;
+    case dxf::CodeKind::Int16:
+      return ValueKind::Int16;
+    case dxf::CodeKind::Int32:
+      return ValueKind::Int32;
+    case dxf::CodeKind::Int64:
+      return ValueKind::Int64;
+    case dxf::CodeKind::Binary:
+      return ValueKind::Binary;
+    case dxf::CodeKind::Unassigned:
+      break;
+  }
   return ValueKind::Invalid;
 }
 
@@ -92,20 +80,17 @@ const ValueKind* const drawingCodeKinds = kDrawingCodes.kinds;
 
 ValueKind kindOfOtherCode(int code) { return kindOfAnyCode(code); }
 
-bool isXdataDataCode(int code) {
-  switch (code) {
-    case 1000:
-    case 1002:
-    case 1003:
-    case 1005:
-    case 1010:
-    case 1040:
-    case 1070:
-    case 1071:
-      return true;
-    default:
-      return false;
-  }
+std::string storedBytes(const StoredItem& item) {
+  std::string bytes(item.text.size(), '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<char>(item.text[i]);
+  return bytes;
+}
+
+void setStoredBytes(StoredItem& item, const std::string& bytes) {
+  item.text.resize(bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    item.text[i] = static_cast<unsigned char>(bytes[i]);
 }
 
 resbuf* HostState::newItem(short code) { return resbufs.allocate(code); }
@@ -163,6 +148,12 @@ resbuf* HostState::chainFromStored(const std::vector<StoredItem>& items,
       case ValueKind::Name:
         adsNameOf(stored.ref, item->resval.rlname);
         break;
+      case ValueKind::Binary: {
+        char* bytes = resbufs.giveBinary(item, stored.text.size());
+        for (std::size_t i = 0; i < stored.text.size(); ++i)
+          bytes[i] = static_cast<char>(stored.text[i]);
+        break;
+      }
       default:
         break;
     }
@@ -208,6 +199,18 @@ Acad::ErrorStatus HostState::storedFromItem(const resbuf& rb,
         return Acad::eDatabaseClosed;
       }
       break;
+    case ValueKind::Binary: {
+      const ads_binary& chunk = rb.resval.rbinary;
+      if (chunk.clen < 0 ||
+          static_cast<std::size_t>(chunk.clen) > dxf::kMaxBinaryChunk ||
+          (chunk.clen > 0 && chunk.buf == nullptr))
+        return Acad::eInvalidInput;
+      stored.text.resize(static_cast<std::size_t>(chunk.clen));
+      for (short i = 0; i < chunk.clen; ++i)
+        stored.text[static_cast<std::size_t>(i)] =
+            static_cast<unsigned char>(chunk.buf[i]);
+      break;
+    }
     case ValueKind::None:
       break;
     case ValueKind::Invalid:
@@ -302,6 +305,19 @@ resbuf* acutBuildList(int restype, ...) {
         item->resval.rlname[1] = name[1];
         break;
       }
+      case ValueKind::Binary: {
+        const ads_binary* chunk = va_arg(args, const ads_binary*);
+        if (chunk == nullptr || chunk->clen < 0 ||
+            static_cast<std::size_t>(chunk->clen) > dxf::kMaxBinaryChunk ||
+            (chunk->clen > 0 && chunk->buf == nullptr)) {
+          problem = "bad binary chunk for group code " + std::to_string(code);
+          break;
+        }
+        char* bytes = state->resbufs.giveBinary(
+            item, static_cast<std::size_t>(chunk->clen));
+        std::copy(chunk->buf, chunk->buf + chunk->clen, bytes);
+        break;
+      }
       default:
         break;
     }
@@ -332,11 +348,16 @@ int acutRelRb(resbuf* chain) {
           "acutRelRb: an item the host did not hand out (or freed twice)");
       return RTERROR;
     }
-    if (sim::kindOfCode(returned.code) == ValueKind::String &&
-        returned.string != returned.given)
+    const ValueKind kind = sim::kindOfCode(returned.code);
+    if (kind == ValueKind::String && returned.string != returned.given)
       state->violation(
           "acutRelRb: an item's string was replaced by memory the host did "
           "not allocate");
+    if (kind == ValueKind::Binary &&
+        returned.binary != reinterpret_cast<const char*>(returned.given))
+      state->violation(
+          "acutRelRb: an item's binary chunk was replaced by memory the host "
+          "did not allocate");
     item = returned.next;
   }
   return RTNORM;

@@ -130,6 +130,19 @@ void ResbufPool::giveFirstString(const Place& place, const ACHAR* text,
   place.chunk->given[place.index] = copy;
 }
 
+char* ResbufPool::giveBinary(resbuf* item, std::size_t length) {
+  Place place;
+  if (!find(item, place)) return nullptr;
+  Slot& slot = place.chunk->slots[place.index];
+  const std::size_t units = (length + 1) / 2;
+  ACHAR* store = units <= kInlineUnits ? slot.text : new ACHAR[units];
+  place.chunk->given[place.index] = store;
+  char* bytes = reinterpret_cast<char*>(store);
+  slot.item.resval.rbinary.clen = static_cast<short>(length);
+  slot.item.resval.rbinary.buf = bytes;
+  return bytes;
+}
+
 void ResbufPool::freeString(Slot& slot, const ACHAR* given) {
   if (given != nullptr && given != slot.text) delete[] given;
 }
@@ -159,7 +172,8 @@ bool ResbufPool::giveBack(resbuf* item, Returned& returned) {
   Place place;
   if (!find(item, place)) return false;
   const ACHAR* given = place.chunk->given[place.index];
-  returned = Returned{item->restype, item->resval.rstring, given, item->rbnext};
+  returned = Returned{item->restype, item->resval.rstring,
+                      item->resval.rbinary.buf, given, item->rbnext};
   // As take, with the string freed last: nothing is then kept across a call,
   // and this, which every freed item passes, saves no registers.
   const bool onHeap =

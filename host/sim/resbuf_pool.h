@@ -30,11 +30,14 @@ class ResbufPool {
   resbuf* allocate(short code);
   // The same with its own copy of text as its string, in one step.
   resbuf* allocate(short code, const ACHAR* text, std::size_t length);
+  // Gives a live item that has no string a binary chunk of LENGTH bytes
+  // (rbinary), to be filled through the pointer returned.
+  char* giveBinary(resbuf* item, std::size_t length);
   // Gives a live item its own copy of text as its string.
   void setString(resbuf* item, const ACHAR* text, std::size_t length);
   // True for an item this pool handed out and has not taken back.
   bool isLive(const resbuf* item) const;
-  // The string the pool gave a live item, or null.
+  // The string (or binary chunk) the pool gave a live item, or null.
   const ACHAR* givenString(const resbuf* item) const;
   // Takes back a live item and the string it was given; anything else is
   // ignored.
@@ -44,7 +47,8 @@ class ResbufPool {
   struct Returned {
     short code;
     const ACHAR* string;  // the value as a string pointer
-    const ACHAR* given;   // the string the pool gave it, or null
+    const char* binary;   // the value as a binary chunk's bytes
+    const ACHAR* given;   // the string or chunk the pool gave it, or null
     resbuf* next;
   };
   // Takes back a live item in one lookup; false (nothing read, nothing
@@ -67,7 +71,8 @@ class ResbufPool {
   struct Chunk {
     std::size_t number = 0;  // its place in chunks_
     Slot* slots = nullptr;
-    // Per slot, the string the pool gave its item (null for none), or
+    // Per slot, the string or binary chunk the pool gave its item (null for
+    // none; a chunk is kept in units of text, so one delete fits both), or
     // kFreeSlot while the slot is free: one word read tells both.
     std::unique_ptr<const ACHAR*[]> given;
   };

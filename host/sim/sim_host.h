@@ -38,7 +38,8 @@ struct Point {
 };
 
 // Text codes hold a string, integer codes a long, reals a double, points a
-// Point. An entity name (330) is given as the handle text of the object.
+// Point. An entity name (330) is given as the handle text of the object, a
+// binary chunk (1004, 310) as its bytes in upper-case hexadecimal digits.
 using Value = std::variant<std::string, long, double, Point>;
 
 struct Item {

@@ -18,17 +18,18 @@ bool isHexHandle(const AcWString& text) {
 
 std::size_t itemSize(const StoredItem& item) {
   const std::size_t code = 2;
-  switch (item.code) {
-    case 1002:
-      return code + 1;
-    case 1010:
+  if (item.code == 1002) return code + 1;
+  switch (kindOfCode(item.code)) {
+    case ValueKind::Point:
       return code + 24;
-    case 1040:
+    case ValueKind::Real:
       return code + 8;
-    case 1070:
+    case ValueKind::Int16:
       return code + 2;
-    case 1071:
+    case ValueKind::Int32:
       return code + 4;
+    case ValueKind::Binary:
+      return code + 1 + item.text.size();
     default:
       return code + 2 + 2 * item.text.size();
   }
@@ -68,6 +69,9 @@ Acad::ErrorStatus checkBlockItems(const std::vector<StoredItem>& items) {
       case 1000:
       case 1003:
         if (item.text.size() > kLongestText) return Acad::eInvalidInput;
+        break;
+      case 1004:
+        if (item.text.size() > dxf::kMaxBinaryChunk) return Acad::eInvalidInput;
         break;
       case 1070:
         if (item.n < -32768 || item.n > 32767) return Acad::eInvalidInput;

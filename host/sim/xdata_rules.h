@@ -15,11 +15,13 @@ constexpr std::size_t kXdataLimit = 16384;
 // Bytes counted for xdata, as a compact binary writer would store it: two
 // bytes of group code per item, plus for the value: an application
 // reference 2, a text 2 (its length) + 2 per UTF-16 unit, a brace 1, a
-// point 24, a real 8, a 16-bit integer 2, a 32-bit integer 4.
+// binary chunk 1 (its length) + 1 per byte, a point 24, a real 8, a 16-bit
+// integer 2, a 32-bit integer 4.
 std::size_t xdataSize(const std::vector<XdataEntry>& blocks);
 
 // The data items of one block: only supported codes, texts present, braces
-// "{" / "}" balanced, handles as hexadecimal. eOk or eInvalidInput.
+// "{" / "}" balanced, handles as hexadecimal, binary chunks of at most 127
+// bytes. eOk or eInvalidInput.
 Acad::ErrorStatus checkBlockItems(const std::vector<StoredItem>& items);
 
 // Applies the updates to an object's blocks, each replacing its

@@ -32,9 +32,10 @@ TEST(DocumentReader, KeepsHandleOwnerTypeTagsAndXdata) {
   std::string text = withEntities(
       {"0",    "LINE",       "5",    "2F",    "102",  "{ACAD_REACTORS",
        "330",  "1A",         "102",  "}",     "330",  "17",
-       "100",  "AcDbEntity", "8",    "0",     "1001", "$10",
-       "1000", "partA",      "1002", "{",     "1005", "2f",
-       "1002", "}",          "1001", "OTHER", "999",  "note"});
+       "100",  "AcDbEntity", "999",  "note",  "8",    "0",
+       "1001", "$10",        "1000", "partA", "1002", "{",
+       "1005", "2f",         "1002", "}",     "1001", "OTHER",
+       "999",  "note"});
   dxf::Document document;
   dxf::Error error;
   ASSERT_TRUE(dxf::readDocument(text, document, error)) << error.text();
@@ -45,10 +46,11 @@ TEST(DocumentReader, KeepsHandleOwnerTypeTagsAndXdata) {
   EXPECT_EQ(line.handle, 0x2Fu);
   // The reactor's 330 sits in a 102 group; the owner is the one after it.
   EXPECT_EQ(line.owner, 0x17u);
+  // Comments are no data: skipped wherever they stand.
   EXPECT_EQ(line.tags.size(), 7u);
-  ASSERT_EQ(line.xdata.size(), 7u);
+  ASSERT_EQ(line.xdata.size(), 6u);
   EXPECT_EQ(line.xdata[0].value, "$10");
-  EXPECT_EQ(line.xdata.back().code, 999);
+  EXPECT_EQ(line.xdata.back().value, "OTHER");
   EXPECT_EQ(document.version(), "AC1015");
   EXPECT_EQ(document.handleSeed(), 0x40u);
   EXPECT_EQ(document.nextFreeHandle(), 0x40u);
@@ -66,6 +68,31 @@ TEST(DocumentReader, KeepsHandleOwnerTypeTagsAndXdata) {
   ASSERT_EQ(copy.xdata.size(), line.xdata.size());
   for (std::size_t i = 0; i < line.xdata.size(); ++i)
     EXPECT_EQ(copy.xdata[i].value, line.xdata[i].value);
+}
+
+TEST(DocumentReader, SkipsCommentsWhereverTheyStand) {
+  const std::string plain =
+      header() +
+      lines({"0", "SECTION", "2", "OBJECTS", "0", "XRECORD", "5", "2F", "100",
+             "AcDbXrecord", "1", "data", "0", "ENDSEC", "0", "EOF"});
+  const std::string commented[] = {
+      lines({"999", "before the header"}) + plain,
+      header() + lines({"0",   "SECTION",     "999", "before the name",
+                        "2",   "OBJECTS",     "999", "before the first object",
+                        "0",   "XRECORD",     "5",   "2F",
+                        "100", "AcDbXrecord", "999", "amid the data",
+                        "1",   "data",        "999", "at the end",
+                        "0",   "ENDSEC",      "999", "between",
+                        "0",   "EOF"}),
+  };
+  dxf::Document expected;
+  dxf::Error error;
+  ASSERT_TRUE(dxf::readDocument(plain, expected, error)) << error.text();
+  for (const std::string& text : commented) {
+    dxf::Document document;
+    ASSERT_TRUE(dxf::readDocument(text, document, error)) << error.text();
+    EXPECT_EQ(dxf::writeDocument(document), dxf::writeDocument(expected));
+  }
 }
 
 TEST(DocumentReader, OwnerIsNeverALaterDataPointer) {

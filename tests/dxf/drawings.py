@@ -27,9 +27,13 @@ def tagged(path):
     circle = msp.add_circle((3, 3), 2)
     text = msp.add_text("caf\u00e9 \u03a9")
     line.set_xdata("$10", [(1000, "partA"), (1070, 7)])
+    # Every xdata group code a drawing may hold.
     line.set_xdata("OTHERAPP", [
         (1002, "{"), (1000, "s\u20ac\u03a9"), (1005, circle.dxf.handle),
-        (1010, (1.0, 2.0, 3.0)), (1040, 2.5), (1071, 100000), (1002, "}")])
+        (1010, (1.0, 2.0, 3.0)), (1040, 2.5), (1071, 100000), (1002, "}"),
+        (1003, "0"), (1004, b"\x00\xff\x7f"), (1004, bytes(range(127))),
+        (1011, (4.0, 5.0, 6.0)), (1012, (0.5, 0.0, -1.0)),
+        (1013, (0.0, 0.0, 1.0)), (1041, 3.25), (1042, 0.125), (1070, -2)])
     poly.set_xdata("$10", [(1000, "partA"), (1070, 7)])
     poly.set_xdata("OTHERAPP", [(1000, "on the polyline")])
     circle.set_xdata("OTHERAPP", [(1040, 0.1), (1070, -3)])
@@ -44,7 +48,7 @@ def tagged(path):
     other = root.add_new_dict("OTHERAPP_DATA", hard_owned=True)
     settings = other.add_xrecord("settings")
     settings.reset([(1, "mode"), (40, 0.25), (10, (1.0, 2.0, 3.0)),
-                    (70, 3)])
+                    (70, 3), (310, b"\x01\xab")])
     doc.saveas(path)
 
 
@@ -122,6 +126,15 @@ class _Lines:
         return next(self._lines, "")
 
 
+def _json_value(value):
+    """Points as lists, binary data as upper-case hexadecimal text."""
+    if isinstance(value, tuple):
+        return list(value)
+    if isinstance(value, bytes):
+        return value.hex().upper()
+    return value
+
+
 def dump(path):
     """What a CAD program would see: every handle, its owner, the APPID
     table, xdata, dictionaries and xrecords, and the raw tags by handle."""
@@ -138,15 +151,14 @@ def dump(path):
         if e.xdata:
             for app in e.xdata.data:
                 info["xdata"].append(
-                    [app, [[t.code, list(t.value) if isinstance(t.value, tuple)
-                            else t.value] for t in e.xdata.get(app)[1:]]])
+                    [app, [[t.code, _json_value(t.value)]
+                           for t in e.xdata.get(app)[1:]]])
         if e.dxftype() in ("DICTIONARY", "ACDBDICTIONARYWDFLT"):
             info["entries"] = {k: (v if isinstance(v, str) else v.dxf.handle)
                                for k, v in e.items()}
             info["hard_owner"] = bool(e.dxf.get("hard_owned", 0))
         if e.dxftype() == "XRECORD":
-            info["data"] = [[t.code, list(t.value) if isinstance(t.value, tuple)
-                             else t.value] for t in e.tags]
+            info["data"] = [[t.code, _json_value(t.value)] for t in e.tags]
         out["objects"][e.dxf.handle] = info
     auditor = doc.audit()
     out["audit"] = {"errors": len(auditor.errors), "fixes": len(auditor.fixes)}

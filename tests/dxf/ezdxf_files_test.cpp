@@ -31,6 +31,11 @@ TEST(EzdxfFiles, AnUntouchedDrawingIsWrittenBackByteForByte) {
   dxf::Error error;
   ASSERT_TRUE(dxf::readDocumentFile(in, document, error)) << error.text();
   std::string original = dxftest::readFile(in);
+  // The drawing carries every xdata group code and a binary xrecord item.
+  for (const char* code : {"1004", "1011", "1012", "1013", "1041", "1042"})
+    EXPECT_NE(original.find(std::string("\n") + code + "\n"), std::string::npos)
+        << code;
+  EXPECT_NE(original.find("\n310\n01AB\n"), std::string::npos);
   EXPECT_EQ(dxf::writeDocument(document), original);
   // Completing a drawing that is already whole changes nothing either.
   dxf::completeSkeleton(document);

@@ -63,10 +63,27 @@ TEST_F(RoundTrip, OpensWhatTheFileHolds) {
   EXPECT_EQ(objects["31"].xdata[0].app, "$10");
   EXPECT_EQ(objects["31"].xdata[0].items,
             (sim::Items{xd::text("partA"), xd::int16(7)}));
+  std::string counting;
+  for (int byte = 0; byte < 127; ++byte)
+    counting += "0123456789ABCDEF"[byte / 16] +
+                std::string(1, "0123456789ABCDEF"[byte % 16]);
   EXPECT_EQ(objects["31"].xdata[1].items,
-            (sim::Items{xd::brace("{"), xd::text("s\u20ac\u03a9"),
-                        xd::handle("33"), xd::point(1, 2, 3), xd::real(2.5),
-                        xd::int32(100000), xd::brace("}")}));
+            (sim::Items{xd::brace("{"),
+                        xd::text("s\u20ac\u03a9"),
+                        xd::handle("33"),
+                        xd::point(1, 2, 3),
+                        xd::real(2.5),
+                        xd::int32(100000),
+                        xd::brace("}"),
+                        xd::layer("0"),
+                        {1004, "00FF7F"},
+                        {1004, counting},
+                        {1011, sim::Point{4, 5, 6}},
+                        {1012, sim::Point{0.5, 0, -1}},
+                        {1013, sim::Point{0, 0, 1}},
+                        {1041, 3.25},
+                        {1042, 0.125},
+                        xd::int16(-2)}));
   EXPECT_NE(std::find(info.regapps.begin(), info.regapps.end(), "OTHERAPP"),
             info.regapps.end());
   // The root dictionary is the named-objects dictionary, with the part

@@ -53,8 +53,9 @@ TEST(TagReader, ReadsCodesWithBlanksAndBothLineEnds) {
 TEST(TagReader, TakesEveryCarriageReturnBeforeALineFeedAsTheLineEnd) {
   // Found by fuzzing: a value ending in carriage returns lost one at each
   // save, so a file never read back as it was written.
-  std::string text = "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\r\r\r\n"
-                     "  0\nENDSEC\n  0\nEOF\n";
+  std::string text =
+      "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\r\r\r\n"
+      "  0\nENDSEC\n  0\nEOF\n";
   ReadResult result = readAll(text);
   ASSERT_FALSE(result.failed) << result.error.text();
   ASSERT_EQ(result.tags.size(), 5u);
@@ -122,6 +123,8 @@ TEST(TagReader, RefusesABrokenFrame) {
       {lines({"0", "SECTION", "2"}), 3, "no value line"},
       {"", 1, "EOF"},
       {std::string("AutoX\0\0\0", 8) + "\n", 1, "binary"},
+      {std::string("AutoCAD Binary DXF\r\n\x1a\0", 22) + "AC1015", 1,
+       "binary DXF is not read"},
   };
   for (const Case& c : cases) {
     ReadResult result = readAll(c.text);

@@ -1,9 +1,12 @@
 // `open` and `save`: drawings read from files go by their handles, their
-// copies get clone labels, and what a session saves reads back whole.
+// copies get clone labels, and what a session saves reads back whole, every
+// xdata group code included.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "dxf_test_support.h"
+#include "ezdxf_checks.h"
 #include "run_cadsim.h"
 
 namespace {
@@ -42,6 +45,53 @@ TEST(DrawingFiles, SavedPartsReadBackInANewSession) {
   std::filesystem::remove(saved);
   EXPECT_EQ(second.status, 0) << second.err;
   EXPECT_NE(dumpBefore.find("\"name\":\"parts\""), std::string::npos);
+}
+
+TEST(DrawingFiles, EveryXdataCodeOfAnotherProgramsDrawingComesBackUnchanged) {
+  REQUIRE_EZDXF();
+  const std::string in = dxftest::scratchPath("e2e-tagged.dxf");
+  const std::string out = dxftest::scratchPath("e2e-tagged-saved.dxf");
+  bool ok = false;
+  dxftest::runDrawingsScript("tagged " + in, ok);
+  ASSERT_TRUE(ok);
+  const RunResult run = runInProcess(
+      "open \"" + in +
+      "\"\n"
+      "command COPY #31\n"
+      "expect #31.1 tag @#31.1\n"
+      "xdata #33 OTHERAPP 1004:00ff 1011:1,2 1012:0,0,-1 1013:0,1,0 "
+      "1041:0.5 1042:4\n"
+      "expect #33 xdata OTHERAPP 1004:00FF 1011:1,2,0 1012:0,0,-1 1013:0,1,0 "
+      "1041:0.5 1042:4.0\n"
+      "save \"" +
+      out + "\"\ndump\n");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto dump = nlohmann::json::parse(linesOf(run.out).back());
+  std::string copy;
+  for (const auto& object : dump["drawings"][1]["objects"])
+    if (object["label"] == "#31.1") copy = object["handle"];
+  ASSERT_FALSE(copy.empty());
+
+  // The independent reader finds the copy's foreign xdata as the file had it
+  // on its source, and the values the session wrote.
+  const dxftest::json before = dxftest::dumpOf(in);
+  const dxftest::json after = dxftest::dumpOf(out);
+  ASSERT_TRUE(after.contains("objects"));
+  dxftest::expectSound(after);
+  auto otherApps = [](const dxftest::json& object) {
+    for (const dxftest::json& block : object["xdata"])
+      if (block[0] == "OTHERAPP") return block[1];
+    return dxftest::json();
+  };
+  const dxftest::json source = otherApps(before["objects"]["31"]);
+  ASSERT_EQ(source.size(), 16u);
+  EXPECT_EQ(otherApps(after["objects"][copy]), source);
+  EXPECT_EQ(after["raw"]["objects"]["31"], before["raw"]["objects"]["31"]);
+  EXPECT_EQ(otherApps(after["objects"]["33"]),
+            dxftest::json::parse(R"([[1004,"00FF"],[1011,[1.0,2.0,0.0]],)"
+                                 R"([1012,[0.0,0.0,-1.0]],)"
+                                 R"([1013,[0.0,1.0,0.0]],[1041,0.5],)"
+                                 R"([1042,4.0]])"));
 }
 
 TEST(DrawingFiles, BadFilesAndNamesStopTheRun) {

@@ -33,7 +33,7 @@ const Json* objectLabelled(const Json& drawing, const std::string& label) {
 const char kTwoPartsScript[] =
     "add L1 LINE\n"
     "xdata L1 $10 1000:\"pipe\" 1002:{ 1003:\"0\" 1002:} 1005:1f 1010:1,2.5 "
-    "1040:2.5 1070:-3 1071:70000\n"
+    "1040:2.5 1070:-3 1071:70000 1004:0aff 1011:1,2 1041:0.5 1042:2\n"
     "add P1 POLYLINE pieces=3\n"
     "xdata P1 $20 1000:\"outline\"\n"
     "drawing empty\n"
@@ -82,10 +82,12 @@ TEST(Dump, ValuesKeepTheirTypes) {
   EXPECT_EQ((*line)["xdata"][0]["app"], "$10");
   const Json expected = Json::parse(
       R"([[1000,"pipe"],[1002,"{"],[1003,"0"],[1002,"}"],[1005,"1F"],)"
-      R"([1010,[1.0,2.5,0.0]],[1040,2.5],[1070,-3],[1071,70000]])");
+      R"([1010,[1.0,2.5,0.0]],[1040,2.5],[1070,-3],[1071,70000],)"
+      R"([1004,"0AFF"],[1011,[1.0,2.0,0.0]],[1041,0.5],[1042,2.0]])");
   EXPECT_EQ((*line)["xdata"][0]["items"], expected);
   EXPECT_TRUE((*line)["xdata"][0]["items"][6][1].is_number_float());
   EXPECT_TRUE((*line)["xdata"][0]["items"][7][1].is_number_integer());
+  EXPECT_TRUE((*line)["xdata"][0]["items"][12][1].is_number_float());
 
   EXPECT_EQ(objectLabelled(main, "P1")->at("erased"), true);
   EXPECT_TRUE(dump["module"]["loaded"].is_boolean());

@@ -35,8 +35,20 @@ const BadScript kSyntaxErrors[] = {
     {"pieces not a number", "list\nadd P1 POLYLINE pieces=3x\n", 2,
      "bad pieces"},
     {"item without a code", "list\nxdata L1 APP pipe\n", 2, "bad item"},
-    {"unsupported code", "list\nxdata L1 APP 1011:1,2,3\n", 2,
-     "unsupported code"},
+    {"unsupported code", "list\nxdata L1 APP 1021:1\n", 2, "unsupported code"},
+    {"binary of odd digits", "list\nxdata L1 APP 1004:ABC\n", 2, "1004"},
+    {"binary not hex", "list\nxdata L1 APP 1004:0G\n", 2, "hex digits"},
+    {"binary over 127 bytes",
+     "list\nxdata L1 APP 1004:"
+     "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"
+     "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"
+     "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"
+     "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\n",
+     2, "at most 127 bytes"},
+    {"binary quoted", "list\nxdata L1 APP 1004:\"00\"\n", 2, "1004"},
+    {"direction of one", "list\nxdata L1 APP 1013:1\n", 2, "1013"},
+    {"distance not a number", "list\nxdata L1 APP 1041:far\n", 2, "1041"},
+    {"scale quoted", "list\nxdata L1 APP 1042:\"2\"\n", 2, "1042"},
     {"1070 out of range", "list\nxdata L1 APP 1070:40000\n", 2, "1070"},
     {"1071 out of range", "list\nxdata L1 APP 1071:2147483648\n", 2, "1071"},
     {"real not a number", "list\nxdata L1 APP 1040:2,5\n", 2, "1040"},

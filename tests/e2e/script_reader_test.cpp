@@ -50,7 +50,8 @@ TEST(ScriptReader, ItemsReadBackExactly) {
   const RunResult run = runInProcess(
       "add L1 LINE\n"
       "xdata L1 APP 1040:0.1 1040:-1e-300 1040:123456789.123456789 "
-      "1010:0.3,-2,1e10 1070:-32768 1071:-2147483648\n"
+      "1010:0.3,-2,1e10 1070:-32768 1071:-2147483648 1004:0aff 1004: "
+      "1011:0.3,-2 1012:1e-5,0,1 1013:0,0,-1 1041:0.1 1042:-3\n"
       "list\n");
   ASSERT_EQ(run.status, 0) << run.err;
   std::string itemsLine;
@@ -60,7 +61,8 @@ TEST(ScriptReader, ItemsReadBackExactly) {
   const RunResult again = runInProcess(
       "add L1 LINE\nxdata L1 APP 1040:0.1 1040:-1e-300 "
       "1040:123456789.123456789 1010:0.3,-2,1e10 1070:-32768 "
-      "1071:-2147483648\nexpect L1 xdata APP " +
+      "1071:-2147483648 1004:0aff 1004: 1011:0.3,-2 1012:1e-5,0,1 1013:0,0,-1 "
+      "1041:0.1 1042:-3\nexpect L1 xdata APP " +
       itemsLine + "\n");
   EXPECT_EQ(again.status, 0) << again.err << itemsLine;
 }

@@ -106,6 +106,21 @@ TEST_F(Accounting, LongStringsAndRefusedListsLeaveNothingBehind) {
   EXPECT_TRUE(reported("null string for group code 1000"));
   EXPECT_EQ(host().liveResbufItems(), 0);
   takeViolations();
+
+  // Binary chunks the same: a long one on the heap, a swapped one reported,
+  // one over 127 bytes refused.
+  char bytes[128] = {};
+  const ads_binary longest{127, bytes};
+  const ads_binary tooLong{128, bytes};
+  chain = acutBuildList(1004, &longest, 1004, &longest, RTNONE);
+  ASSERT_NE(chain, nullptr);
+  chain->rbnext->resval.rbinary.buf = bytes;
+  EXPECT_EQ(acutRelRb(chain), RTNORM);
+  EXPECT_TRUE(reported("binary chunk was replaced"));
+  EXPECT_EQ(acutBuildList(1004, &tooLong, RTNONE), nullptr);
+  EXPECT_TRUE(reported("bad binary chunk for group code 1004"));
+  EXPECT_EQ(host().liveResbufItems(), 0);
+  takeViolations();
 }
 
 TEST_F(Accounting, AnObjectLeftOpenIsReportedAndClosed) {

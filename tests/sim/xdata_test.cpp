@@ -1,5 +1,7 @@
 // Xdata: blocks replaced whole, removed, kept in order; all or nothing;
 // unregistered applications and bad items refused; the 16 KiB limit.
+#include <map>
+
 #include "support/host_test.h"
 
 namespace {
@@ -57,15 +59,45 @@ TEST_F(Xdata, ReplacesRemovesAndKeepsTheOrderOfBlocks) {
 
 TEST_F(Xdata, EverySupportedTypeSurvivesAsWritten) {
   const double where[3] = {1, 2, 3};
-  ASSERT_EQ(write(acutBuildList(1001, ACRX_T("A"), 1000, ACRX_T("pipe"), 1002,
-                                ACRX_T("{"), 1003, ACRX_T("0"), 1005,
-                                ACRX_T("2A"), 1010, where, 1040, 0.5, 1002,
-                                ACRX_T("}"), 1070, -3, 1071, 70000, RTNONE)),
-            Acad::eOk);
-  EXPECT_EQ(xdataItems(line, "A"),
-            (sim::Items{xd::text("pipe"), xd::brace("{"), xd::layer("0"),
-                        xd::handle("2A"), xd::point(1, 2, 3), xd::real(0.5),
-                        xd::brace("}"), xd::int16(-3), xd::int32(70000)}));
+  const double up[3] = {0, 0, -1};
+  char bytes[] = {0, '\xFF', 0x7F};
+  const ads_binary chunk{3, bytes};
+  const ads_binary empty{0, nullptr};
+  ASSERT_EQ(
+      write(acutBuildList(
+          1001, ACRX_T("A"), 1000, ACRX_T("pipe"), 1002, ACRX_T("{"), 1003,
+          ACRX_T("0"), 1004, &chunk, 1005, ACRX_T("2A"), 1010, where, 1011,
+          where, 1012, up, 1013, up, 1040, 0.5, 1041, 2.0, 1042, -0.25, 1002,
+          ACRX_T("}"), 1004, &empty, 1070, -3, 1071, 70000, RTNONE)),
+      Acad::eOk);
+  const sim::Item position{1011, sim::Point{1, 2, 3}};
+  const sim::Item displacement{1012, sim::Point{0, 0, -1}};
+  const sim::Item direction{1013, sim::Point{0, 0, -1}};
+  const sim::Items expected{
+      xd::text("pipe"), xd::brace("{"),     xd::layer("0"), {1004, "00FF7F"},
+      xd::handle("2A"), xd::point(1, 2, 3), position,       displacement,
+      direction,        xd::real(0.5),      {1041, 2.0},    {1042, -0.25},
+      xd::brace("}"),   {1004, ""},         xd::int16(-3),  xd::int32(70000)};
+  EXPECT_EQ(xdataItems(line, "A"), expected);
+  // The driving side stores the same from typed items.
+  ASSERT_EQ(host().setXData(line, "B", expected), Acad::eOk);
+  EXPECT_EQ(xdataItems(line, "B"), expected);
+
+  // A plug-in reads each value from the union member the platform uses.
+  AcDbObject* obj = nullptr;
+  ASSERT_EQ(acdbOpenAcDbObject(obj, line, AcDb::kForRead), Acad::eOk);
+  resbuf* chain = obj->xData(ACRX_T("A"));
+  EXPECT_EQ(obj->close(), Acad::eOk);
+  std::map<short, const resbuf*> first;
+  for (const resbuf* rb = chain; rb != nullptr; rb = rb->rbnext)
+    first.emplace(rb->restype, rb);
+  ASSERT_EQ(first.count(1004), 1u);
+  EXPECT_EQ(first[1004]->resval.rbinary.clen, 3);
+  EXPECT_EQ(std::string(first[1004]->resval.rbinary.buf, 3),
+            std::string(bytes, 3));
+  EXPECT_EQ(first[1013]->resval.rpoint[2], -1.0);
+  EXPECT_EQ(first[1042]->resval.rreal, -0.25);
+  acutRelRb(chain);
 }
 
 TEST_F(Xdata, AFailedUpdateChangesNothing) {
@@ -80,9 +112,14 @@ TEST_F(Xdata, AFailedUpdateChangesNothing) {
   EXPECT_EQ(write(acutBuildList(1000, ACRX_T("before any 1001"), 1001,
                                 ACRX_T("A"), RTNONE)),
             Acad::eInvalidInput);
-  EXPECT_EQ(write(acutBuildList(1001, ACRX_T("A"), 1000, ACRX_T("x"), 1041, 2.0,
+  EXPECT_EQ(write(acutBuildList(1001, ACRX_T("A"), 1000, ACRX_T("x"), 1043, 2.0,
                                 RTNONE)),
             Acad::eInvalidInput);
+  char bytes[] = {1};
+  const ads_binary chunk{1, bytes};
+  resbuf* tooLong = acutBuildList(1001, ACRX_T("A"), 1004, &chunk, RTNONE);
+  tooLong->rbnext->resval.rbinary.clen = 128;
+  EXPECT_EQ(write(tooLong), Acad::eInvalidInput);
   EXPECT_EQ(write(acutBuildList(1001, ACRX_T("A"), 1002, ACRX_T("{"), RTNONE)),
             Acad::eInvalidInput);
   EXPECT_EQ(write(acutBuildList(1001, ACRX_T("A"), 1002, ACRX_T("}"), 1002,
@@ -156,6 +193,13 @@ TEST_F(Xdata, NewObjectsAndDrivingSideChecks) {
             Acad::eInvalidInput);
   EXPECT_EQ(host().setXData(line, "A", {sim::Item{1070, 40000L}}),
             Acad::eInvalidInput);
+  for (const char* hex : {"ABC", "0G", "00 11"})
+    EXPECT_EQ(host().setXData(line, "A", {sim::Item{1004, hex}}),
+              Acad::eInvalidInput)
+        << hex;
+  EXPECT_EQ(
+      host().setXData(line, "A", {sim::Item{1004, std::string(256, 'A')}}),
+      Acad::eInvalidInput);
   EXPECT_EQ(host().setXData(line, "bad|name", {xd::text("x")}),
             Acad::eInvalidInput);
   EXPECT_EQ(host().setXData(line, "A", {}), Acad::eOk);  // nothing to remove

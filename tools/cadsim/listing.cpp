@@ -42,8 +42,8 @@ std::string padded(const std::string& text, std::size_t width) {
 std::string formatItem(const sim::Item& item) {
   std::string value;
   if (const std::string* text = std::get_if<std::string>(&item.value)) {
-    const bool bare =
-        item.code == 1002 || item.code == 1005 || item.code == 330;
+    const bool bare = item.code == 1002 || item.code == 1004 ||
+                      item.code == 1005 || item.code == 330;
     value = bare ? *text : quoted(*text);
   } else if (const long* integer = std::get_if<long>(&item.value)) {
     value = std::to_string(*integer);

@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "host/sim/dxf/group_codes.h"
 #include "statement.h"
 #include "tokenizer.h"
 
@@ -76,6 +77,15 @@ bool parseReal(const std::string& text, double& value) {
 
 bool isHandleText(const std::string& text) {
   if (text.empty() || text.size() > 16) return false;
+  for (char c : text)
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+// A binary chunk: pairs of hex digits, at most the bytes a chunk holds.
+bool isBinaryText(const std::string& text) {
+  if (text.size() % 2 != 0 || text.size() > 2 * dxf::kMaxBinaryChunk)
+    return false;
   for (char c : text)
     if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
   return true;
@@ -244,23 +254,31 @@ bool LineParser::item(const Token& token, sim::Item& out) {
   if (!isDecimal(codeText) || !parseLong(codeText, 0, 9999, code))
     return fail("bad item code \"" + codeText + "\"");
   out.code = static_cast<int>(code);
-  const std::string where = "item " + token.text + ": ";
-  switch (code) {
-    case 1000:
-    case 1003:
+  const std::string where = "item " + token.text + ": " + codeText;
+  if (code == 1001)
+    return fail("item " + token.text +
+                ": an application's block is named by APP, not by 1001");
+  if (!dxf::isXdataCode(out.code))
+    return fail("item " + token.text + ": unsupported code " + codeText + " (" +
+                dxf::kXdataCodesText + ")");
+  switch (dxf::codeKindOf(out.code)) {
+    case dxf::CodeKind::Text:
+      if (code == 1002 && valueText != "{" && valueText != "}")
+        return fail(where + " takes { or }");
       out.value = valueText;
       return true;
-    case 1002:
-      if (valueText != "{" && valueText != "}")
-        return fail(where + "1002 takes { or }");
-      out.value = valueText;
-      return true;
-    case 1005:
+    case dxf::CodeKind::Handle:
       if (valueQuoted || !isHandleText(valueText))
-        return fail(where + "1005 takes a handle (1 to 16 hex digits)");
+        return fail(where + " takes a handle (1 to 16 hex digits)");
       out.value = upper(valueText);
       return true;
-    case 1010: {
+    case dxf::CodeKind::Binary:
+      if (valueQuoted || !isBinaryText(valueText))
+        return fail(where + " takes bytes as pairs of hex digits (at most " +
+                    std::to_string(dxf::kMaxBinaryChunk) + " bytes)");
+      out.value = upper(valueText);
+      return true;
+    case dxf::CodeKind::Point: {
       sim::Point point;
       double* coordinates[] = {&point.x, &point.y, &point.z};
       std::size_t start = 0;
@@ -271,40 +289,36 @@ bool LineParser::item(const Token& token, sim::Item& out) {
             start,
             comma == std::string::npos ? std::string::npos : comma - start);
         if (n == 3 || valueQuoted || !parseReal(part, *coordinates[n]))
-          return fail(where + "1010 takes a point x,y,z");
+          return fail(where + " takes a point x,y,z");
         ++n;
         if (comma == std::string::npos) break;
         start = comma + 1;
       }
-      if (n < 2) return fail(where + "1010 takes a point x,y,z");
+      if (n < 2) return fail(where + " takes a point x,y,z");
       out.value = point;
       return true;
     }
-    case 1040: {
+    case dxf::CodeKind::Real: {
       double real = 0;
       if (valueQuoted || !parseReal(valueText, real))
-        return fail(where + "1040 takes a real number");
+        return fail(where + " takes a real number");
       out.value = real;
       return true;
     }
-    case 1070:
-    case 1071: {
+    case dxf::CodeKind::Int16:
+    case dxf::CodeKind::Int32: {
       long integer = 0;
-      const bool shortInt = code == 1070;
+      const bool shortInt = dxf::codeKindOf(out.code) == dxf::CodeKind::Int16;
       if (valueQuoted || !parseLong(valueText, shortInt ? -32768 : -2147483648L,
                                     shortInt ? 32767 : 2147483647L, integer))
-        return fail(where + (shortInt ? "1070 takes an integer from -32768 "
+        return fail(where + (shortInt ? " takes an integer from -32768 "
                                         "to 32767"
-                                      : "1071 takes a 32-bit integer"));
+                                      : " takes a 32-bit integer"));
       out.value = integer;
       return true;
     }
-    case 1001:
-      return fail(where +
-                  "an application's block is named by APP, not by 1001");
     default:
-      return fail(where + "unsupported code " + codeText +
-                  " (1000 1002 1003 1005 1010 1040 1070 1071)");
+      return fail("item " + token.text + ": unsupported code " + codeText);
   }
 }
 

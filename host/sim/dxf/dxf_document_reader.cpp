@@ -50,8 +50,12 @@ bool DocumentParser::fail(int line, std::string message) {
   return false;
 }
 
+// Comments are dropped here: a drawing holds none, and a host that saves it
+// writes none.
 bool DocumentParser::advance() {
-  mHaveCurrent = mReader.next(mCurrent);
+  do {
+    mHaveCurrent = mReader.next(mCurrent);
+  } while (mHaveCurrent && mCurrent.code == 999);
   if (!mHaveCurrent && mReader.failed()) {
     mError = mReader.error();
     return false;
@@ -66,10 +70,6 @@ bool DocumentParser::parse(Document& document) {
                                         "BLOCKS", "ENTITIES", "OBJECTS"};
   if (!advance()) return false;
   while (mHaveCurrent) {
-    if (mCurrent.code == 999) {
-      if (!advance()) return false;
-      continue;
-    }
     if (atZero("EOF")) break;
     // The tag reader guarantees 0:SECTION and 2:name here.
     int sectionLine = mCurrent.line;
@@ -125,10 +125,6 @@ bool DocumentParser::parse(Document& document) {
 
 bool DocumentParser::parseHeader(Document& document) {
   while (mHaveCurrent && !atZero("ENDSEC")) {
-    if (mCurrent.code == 999) {
-      if (!advance()) return false;
-      continue;
-    }
     if (mCurrent.code != 9)
       return fail(mCurrent.line, "header value " +
                                      std::to_string(mCurrent.code) +
@@ -168,11 +164,9 @@ bool DocumentParser::parseObject(Object& object) {
       inXdata = true;
       object.xdata.push_back(std::move(mCurrent));
     } else if (inXdata) {
-      if (mCurrent.code != 999)
-        return fail(mCurrent.line,
-                    "group code " + std::to_string(mCurrent.code) +
-                        " after the extended data of " + object.type);
-      object.xdata.push_back(std::move(mCurrent));
+      return fail(mCurrent.line, "group code " + std::to_string(mCurrent.code) +
+                                     " after the extended data of " +
+                                     object.type);
     } else {
       object.tags.push_back(std::move(mCurrent));
     }

@@ -53,51 +53,52 @@ bool integerFits(ValueKind kind, std::int64_t value) {
   }
 }
 
-ValueKind valueKindOf(int code) {
-  if (code == 5 || code == 105) return ValueKind::Handle;
-  if (code >= 10 && code <= 59) return ValueKind::Real;
-  if (code >= 60 && code <= 79) return ValueKind::Int16;
-  if (code >= 90 && code <= 99) return ValueKind::Int32;
-  if (code >= 110 && code <= 149) return ValueKind::Real;
-  if (code >= 160 && code <= 169) return ValueKind::Int64;
-  if (code >= 170 && code <= 179) return ValueKind::Int16;
-  if (code >= 210 && code <= 239) return ValueKind::Real;
-  if (code >= 270 && code <= 299) return ValueKind::Int16;
-  if (code >= 310 && code <= 319) return ValueKind::Binary;
-  if (code >= 320 && code <= 369) return ValueKind::Handle;
-  if (code >= 370 && code <= 389) return ValueKind::Int16;
-  if (code >= 390 && code <= 399) return ValueKind::Handle;
-  if (code >= 400 && code <= 409) return ValueKind::Int16;
-  if (code >= 420 && code <= 429) return ValueKind::Int32;
-  if (code >= 440 && code <= 459) return ValueKind::Int32;
-  if (code >= 460 && code <= 469) return ValueKind::Real;
-  if (code == 480 || code == 481) return ValueKind::Handle;
-  if (code == 1004) return ValueKind::Binary;
-  if (code == 1005) return ValueKind::Handle;
-  if (code >= 1010 && code <= 1059) return ValueKind::Real;
-  if (code >= 1060 && code <= 1070) return ValueKind::Int16;
-  if (code == 1071) return ValueKind::Int32;
-  return ValueKind::Text;
-}
-
 bool isNumericKind(ValueKind kind) {
   return kind == ValueKind::Real || kind == ValueKind::Int16 ||
          kind == ValueKind::Int32 || kind == ValueKind::Int64;
+}
+
+namespace {
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+}  // namespace
+
+bool parseBinary(std::string_view text, std::string& bytes) {
+  if (text.size() % 2 != 0) return false;
+  std::string out;
+  out.reserve(text.size() / 2);
+  for (std::size_t i = 0; i < text.size(); i += 2) {
+    const int high = hexDigit(text[i]);
+    const int low = hexDigit(text[i + 1]);
+    if (high < 0 || low < 0) return false;
+    out.push_back(static_cast<char>(high * 16 + low));
+  }
+  bytes.swap(out);
+  return true;
+}
+
+std::string binaryText(std::string_view bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (char byte : bytes) {
+    const unsigned char b = static_cast<unsigned char>(byte);
+    text.push_back(kDigits[b >> 4]);
+    text.push_back(kDigits[b & 0xF]);
+  }
+  return text;
 }
 
 bool parseHandle(std::string_view text, std::uint64_t& handle) {
   if (text.empty() || text.size() > 16) return false;
   std::uint64_t value = 0;
   for (char c : text) {
-    int digit;
-    if (c >= '0' && c <= '9')
-      digit = c - '0';
-    else if (c >= 'A' && c <= 'F')
-      digit = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f')
-      digit = c - 'a' + 10;
-    else
-      return false;
+    const int digit = hexDigit(c);
+    if (digit < 0) return false;
     value = (value << 4) | static_cast<std::uint64_t>(digit);
   }
   handle = value;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "group_codes.h"
+
 namespace dxf {
 
 // The value is kept as the file spelled it (trailing CR removed), so a tag
@@ -17,12 +19,32 @@ struct Tag {
   std::string value;
 };
 
+// How a file spells a group code's value. Codes that no range assigns are
+// read as text, as other readers do.
 enum class ValueKind { Text, Real, Int16, Int32, Int64, Handle, Binary };
 
-// Group codes outside 0..1071 are not DXF; codes inside that no range
-// assigns are read as text, as other readers do.
-constexpr int kMaxGroupCode = 1071;
-ValueKind valueKindOf(int code);
+inline ValueKind valueKindOf(int code) {
+  switch (codeKindOf(code)) {
+    case CodeKind::Handle:
+    case CodeKind::Pointer:
+      return ValueKind::Handle;
+    case CodeKind::Point:
+    case CodeKind::Real:
+      return ValueKind::Real;
+    case CodeKind::Int16:
+      return ValueKind::Int16;
+    case CodeKind::Int32:
+      return ValueKind::Int32;
+    case CodeKind::Int64:
+      return ValueKind::Int64;
+    case CodeKind::Binary:
+      return ValueKind::Binary;
+    case CodeKind::Unassigned:
+    case CodeKind::Text:
+      break;
+  }
+  return ValueKind::Text;
+}
 bool isNumericKind(ValueKind kind);
 
 // A DXF problem, always tied to a line of the file when one is known.
@@ -40,6 +62,11 @@ bool parseInteger(std::string_view text, std::int64_t& value);
 bool parseReal(std::string_view text, double& value);
 // The range a group code's integer kind allows.
 bool integerFits(ValueKind kind, std::int64_t value);
+
+// Binary data is an even number of hexadecimal digits, either case, two a
+// byte; written in upper case.
+bool parseBinary(std::string_view text, std::string& bytes);
+std::string binaryText(std::string_view bytes);
 
 // Handles are 1 to 16 hexadecimal digits, either case.
 bool parseHandle(std::string_view text, std::uint64_t& handle);

@@ -4,9 +4,16 @@
 
 namespace dxf {
 
+namespace {
+const char* const kBinaryDxf =
+    "binary DXF is not read; save the drawing as text DXF";
+}  // namespace
+
 TagReader::TagReader(std::string_view text) : mText(text) {
   // A byte order mark may open files of the UTF-8 versions.
   if (mText.substr(0, 3) == "\xEF\xBB\xBF") mPos = 3;
+  // Binary DXF opens with this sentinel, and its first line reads as text.
+  if (mText.substr(0, 18) == "AutoCAD Binary DXF") fail(1, kBinaryDxf);
   std::size_t end = mText.find('\n');
   mCrlf = end != std::string_view::npos && end > 0 && mText[end - 1] == '\r';
 }
@@ -45,9 +52,8 @@ bool TagReader::next(Tag& tag) {
   }
   int line = mLine;
   if (std::memchr(codeLine.data(), '\0', codeLine.size()) != nullptr)
-    return fail(line, line == 1 ? "binary DXF is not read; save the drawing "
-                                  "as text DXF"
-                                : "NUL byte where a group code belongs");
+    return fail(line,
+                line == 1 ? kBinaryDxf : "NUL byte where a group code belongs");
   std::string_view digits = codeLine;
   while (!digits.empty() && (digits.front() == ' ' || digits.front() == '\t'))
     digits.remove_prefix(1);
@@ -98,10 +104,11 @@ bool TagReader::next(Tag& tag) {
 }
 
 bool TagReader::checkFrame(const Tag& tag) {
+  // A comment may stand anywhere; readers skip it.
+  if (tag.code == 999) return true;
   bool isZero = tag.code == 0;
   switch (mFrame) {
     case Frame::BetweenSections:
-      if (tag.code == 999) return true;  // a comment
       if (isZero && tag.value == "SECTION") {
         mFrame = Frame::SectionName;
         mSectionLine = tag.line;

@@ -16,8 +16,9 @@ class TagReader {
   explicit TagReader(std::string_view text);
 
   // The next pair, the frame tags (0:SECTION, 2:name, 0:ENDSEC, 0:EOF)
-  // included. False after 0:EOF or on the first fault, which error() then
-  // describes; a reader that failed stays failed.
+  // and 999 comments, wherever they stand, included. False after 0:EOF or on
+  // the first fault, which error() then describes; a reader that failed stays
+  // failed.
   bool next(Tag& tag);
   bool failed() const { return mFailed; }
   const Error& error() const { return mError; }

@@ -19,13 +19,6 @@ bool decode(const dxf::Tag& tag, dxf::TextEncoding encoding, AcWString& text,
   return false;
 }
 
-// A point starts at a code whose second and third coordinates sit 10 and 20
-// codes above it; the Y must follow, the Z may be missing (a 2D point).
-bool startsPoint(int code) {
-  return (code >= 10 && code <= 18) || (code >= 110 && code <= 118) ||
-         code == 210 || (code >= 1010 && code <= 1013);
-}
-
 const dxf::Tag* readPoint(const dxf::Tag* at, const dxf::Tag* end,
                           StoredItem& item, dxf::Error& error) {
   dxf::parseReal(at->value, item.v[0]);
@@ -45,14 +38,96 @@ const dxf::Tag* readPoint(const dxf::Tag* at, const dxf::Tag* end,
   return next;
 }
 
+// One item from the tag at AT (a point also takes its Y and Z tags): the
+// tag after it, or null with the error. Pointers are resolved by RESOLVE.
+const dxf::Tag* readItem(const dxf::Tag* at, const dxf::Tag* end,
+                         dxf::TextEncoding encoding,
+                         const HandleResolver* resolve, StoredItem& item,
+                         dxf::Error& error) {
+  item.code = static_cast<short>(at->code);
+  switch (dxf::codeKindOf(at->code)) {
+    case dxf::CodeKind::Text:
+    case dxf::CodeKind::Handle:
+      if (!decode(*at, encoding, item.text, error)) return nullptr;
+      break;
+    case dxf::CodeKind::Point:
+      return readPoint(at, end, item, error);
+    case dxf::CodeKind::Real:
+      dxf::parseReal(at->value, item.v[0]);
+      break;
+    case dxf::CodeKind::Int16:
+    case dxf::CodeKind::Int32:
+    case dxf::CodeKind::Int64: {
+      std::int64_t n = 0;
+      dxf::parseInteger(at->value, n);
+      item.n = n;
+      break;
+    }
+    case dxf::CodeKind::Pointer: {
+      std::uint64_t handle = 0;
+      dxf::parseHandle(at->value, handle);
+      item.ref =
+          handle != 0 && resolve != nullptr ? (*resolve)(handle) : nullptr;
+      break;
+    }
+    case dxf::CodeKind::Binary: {
+      std::string bytes;
+      if (!dxf::parseBinary(at->value, bytes) ||
+          bytes.size() > dxf::kMaxBinaryChunk) {
+        error.line = at->line + 1;
+        error.message = "group code " + std::to_string(at->code) +
+                        " needs at most " +
+                        std::to_string(dxf::kMaxBinaryChunk) +
+                        " bytes as pairs of hexadecimal digits, not \"" +
+                        at->value.substr(0, 40) + "\"";
+        return nullptr;
+      }
+      setStoredBytes(item, bytes);
+      break;
+    }
+    case dxf::CodeKind::Unassigned:
+      error.line = at->line;
+      error.message = "group code " + std::to_string(at->code) +
+                      " is not one this host holds";
+      return nullptr;
+  }
+  return at + 1;
+}
+
 dxf::Tag tag(int code, std::string value) {
   return dxf::makeTag(code, std::move(value));
 }
 
-void appendPoint(int code, const double v[3], std::vector<dxf::Tag>& tags) {
-  tags.push_back(tag(code, dxf::formatReal(v[0])));
-  tags.push_back(tag(code + 10, dxf::formatReal(v[1])));
-  tags.push_back(tag(code + 20, dxf::formatReal(v[2])));
+void appendItem(const StoredItem& item, dxf::TextEncoding encoding,
+                std::vector<dxf::Tag>& tags) {
+  switch (dxf::codeKindOf(item.code)) {
+    case dxf::CodeKind::Point:
+      tags.push_back(tag(item.code, dxf::formatReal(item.v[0])));
+      tags.push_back(tag(item.code + 10, dxf::formatReal(item.v[1])));
+      tags.push_back(tag(item.code + 20, dxf::formatReal(item.v[2])));
+      break;
+    case dxf::CodeKind::Real:
+      tags.push_back(tag(item.code, dxf::formatReal(item.v[0])));
+      break;
+    case dxf::CodeKind::Int16:
+    case dxf::CodeKind::Int32:
+    case dxf::CodeKind::Int64:
+      tags.push_back(tag(item.code, std::to_string(item.n)));
+      break;
+    case dxf::CodeKind::Pointer:
+      tags.push_back(
+          tag(item.code,
+              dxf::handleText(item.ref != nullptr ? item.ref->handle : 0)));
+      break;
+    case dxf::CodeKind::Binary:
+      tags.push_back(tag(item.code, dxf::binaryText(storedBytes(item))));
+      break;
+    case dxf::CodeKind::Text:
+    case dxf::CodeKind::Handle:
+    case dxf::CodeKind::Unassigned:
+      tags.push_back(tag(item.code, dxf::encodeText(item.text, encoding)));
+      break;
+  }
 }
 
 }  // namespace
@@ -62,66 +137,23 @@ bool xdataItemsFromTags(const dxf::Tag* begin, const dxf::Tag* end,
                         std::vector<StoredItem>& items, dxf::Error& error) {
   items.clear();
   for (const dxf::Tag* at = begin; at != end;) {
-    if (at->code == 999) {
-      ++at;
-      continue;
+    if (!dxf::isXdataCode(at->code)) {
+      error.line = at->line;
+      error.message = "extended data group code " + std::to_string(at->code) +
+                      " is not one this host holds (it holds " +
+                      dxf::kXdataCodesText + ")";
+      return false;
     }
-    StoredItem item;
-    item.code = static_cast<short>(at->code);
-    switch (at->code) {
-      case 1000:
-      case 1002:
-      case 1003:
-      case 1005:
-        if (!decode(*at, encoding, item.text, error)) return false;
-        ++at;
-        break;
-      case 1010:
-        at = readPoint(at, end, item, error);
-        if (at == nullptr) return false;
-        break;
-      case 1040:
-        dxf::parseReal(at->value, item.v[0]);
-        ++at;
-        break;
-      case 1070:
-      case 1071: {
-        std::int64_t n = 0;
-        dxf::parseInteger(at->value, n);
-        item.n = n;
-        ++at;
-        break;
-      }
-      default:
-        error.line = at->line;
-        error.message = "extended data group code " + std::to_string(at->code) +
-                        " is not one this host holds (it holds 1000, "
-                        "1002, 1003, 1005, 1010, 1040, 1070 and 1071)";
-        return false;
-    }
-    items.push_back(std::move(item));
+    items.emplace_back();
+    at = readItem(at, end, encoding, nullptr, items.back(), error);
+    if (at == nullptr) return false;
   }
   return true;
 }
 
 void appendXdataTags(const std::vector<StoredItem>& items,
                      dxf::TextEncoding encoding, std::vector<dxf::Tag>& tags) {
-  for (const StoredItem& item : items) {
-    switch (item.code) {
-      case 1010:
-        appendPoint(1010, item.v, tags);
-        break;
-      case 1040:
-        tags.push_back(tag(1040, dxf::formatReal(item.v[0])));
-        break;
-      case 1070:
-      case 1071:
-        tags.push_back(tag(item.code, std::to_string(item.n)));
-        break;
-      default:
-        tags.push_back(tag(item.code, dxf::encodeText(item.text, encoding)));
-    }
-  }
+  for (const StoredItem& item : items) appendItem(item, encoding, tags);
 }
 
 bool recordItemsFromTags(const dxf::Tag* begin, const dxf::Tag* end,
@@ -130,82 +162,16 @@ bool recordItemsFromTags(const dxf::Tag* begin, const dxf::Tag* end,
                          std::vector<StoredItem>& items, dxf::Error& error) {
   items.clear();
   for (const dxf::Tag* at = begin; at != end;) {
-    StoredItem item;
-    item.code = static_cast<short>(at->code);
-    ValueKind kind = at->code == 5 ? ValueKind::String : kindOfCode(at->code);
-    switch (kind) {
-      case ValueKind::String:
-        if (!decode(*at, encoding, item.text, error)) return false;
-        ++at;
-        break;
-      case ValueKind::Point:
-        if (startsPoint(at->code)) {
-          at = readPoint(at, end, item, error);
-          if (at == nullptr) return false;
-        } else {
-          dxf::parseReal(at->value, item.v[0]);
-          ++at;
-        }
-        break;
-      case ValueKind::Real:
-        dxf::parseReal(at->value, item.v[0]);
-        ++at;
-        break;
-      case ValueKind::Int16:
-      case ValueKind::Int32:
-      case ValueKind::Int64: {
-        std::int64_t n = 0;
-        dxf::parseInteger(at->value, n);
-        item.n = n;
-        ++at;
-        break;
-      }
-      case ValueKind::Name: {
-        std::uint64_t handle = 0;
-        dxf::parseHandle(at->value, handle);
-        item.ref = handle != 0 ? resolve(handle) : nullptr;
-        ++at;
-        break;
-      }
-      default:
-        error.line = at->line;
-        error.message = "group code " + std::to_string(at->code) +
-                        " is not one this host holds in an xrecord";
-        return false;
-    }
-    items.push_back(std::move(item));
+    items.emplace_back();
+    at = readItem(at, end, encoding, &resolve, items.back(), error);
+    if (at == nullptr) return false;
   }
   return true;
 }
 
 void appendRecordTags(const std::vector<StoredItem>& items,
                       dxf::TextEncoding encoding, std::vector<dxf::Tag>& tags) {
-  for (const StoredItem& item : items) {
-    ValueKind kind = item.code == 5 ? ValueKind::String : kindOfCode(item.code);
-    switch (kind) {
-      case ValueKind::Point:
-        if (startsPoint(item.code))
-          appendPoint(item.code, item.v, tags);
-        else
-          tags.push_back(tag(item.code, dxf::formatReal(item.v[0])));
-        break;
-      case ValueKind::Real:
-        tags.push_back(tag(item.code, dxf::formatReal(item.v[0])));
-        break;
-      case ValueKind::Int16:
-      case ValueKind::Int32:
-      case ValueKind::Int64:
-        tags.push_back(tag(item.code, std::to_string(item.n)));
-        break;
-      case ValueKind::Name:
-        tags.push_back(
-            tag(item.code,
-                dxf::handleText(item.ref != nullptr ? item.ref->handle : 0)));
-        break;
-      default:
-        tags.push_back(tag(item.code, dxf::encodeText(item.text, encoding)));
-    }
-  }
+  for (const StoredItem& item : items) appendItem(item, encoding, tags);
 }
 
 bool sameItems(const std::vector<StoredItem>& a,

@@ -17,9 +17,10 @@ namespace dxfio {
 // Finds the host's object for a handle in the file, or null.
 using HandleResolver = std::function<AcDbStub*(std::uint64_t)>;
 
-// The items after a 1001 tag up to the next 1001: only the value types the
-// host holds in xdata; a 1010 takes its 1020 and 1030; 999 comments are
-// skipped. False with the line of the offending tag otherwise.
+// The items after a 1001 tag up to the next 1001: only the codes the host
+// holds in xdata; a point (1010 to 1013) takes its Y and Z tags; a binary
+// chunk is at most 127 bytes. False with the line of the offending tag
+// otherwise.
 bool xdataItemsFromTags(const dxf::Tag* begin, const dxf::Tag* end,
                         dxf::TextEncoding encoding,
                         std::vector<StoredItem>& items, dxf::Error& error);
@@ -28,8 +29,8 @@ void appendXdataTags(const std::vector<StoredItem>& items,
 
 // An xrecord's data: any group code the host holds; points take their
 // second and third coordinates; pointers are resolved to the host's
-// objects (null when the handle names none). False when a code is one the
-// host cannot hold (binary chunks, say).
+// objects (null when the handle names none). False when a code is one no
+// range assigns.
 bool recordItemsFromTags(const dxf::Tag* begin, const dxf::Tag* end,
                          dxf::TextEncoding encoding,
                          const HandleResolver& resolve,
