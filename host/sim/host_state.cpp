@@ -146,6 +146,7 @@ HostState::HostState(Host* host)
 HostState::~HostState() {
   destroying = true;
   drawings.clear();
+  clipboard.reset();
   for (AcDbImpObject* imp : newObjects) leakedNewObjects.insert(imp->self);
   newObjects.clear();
   for (AcDbObject* object : leakedNewObjects) delete object;

@@ -266,6 +266,11 @@ class AcDbImpObject {
 
   std::string type;
   AcDbStub* owner = nullptr;
+  AcDbStub* extensionDictionary = nullptr;
+  // This object's clone while a deep clone is under way, else null: how the
+  // deep clone finds, in constant time, whether a reference names an object
+  // it cloned.
+  AcDbStub* cloneInProgress = nullptr;
   // Group codes and texts the host does not model, kept to write them back.
   std::vector<std::pair<int, std::string>> extras;
   // Dictionary entries, when the object is a dictionary.
@@ -510,6 +515,11 @@ class HostState {
   Host* owner;
   std::vector<std::unique_ptr<AcDbImpDatabase>> drawings;
   AcDbImpDatabase* current = nullptr;
+  // COPYCLIP's drawing: made on first use, never current, not among the
+  // drawings. Its objects live as long as the host, so that references a
+  // paste keeps into it never dangle; COPYCLIP erases what it held.
+  std::unique_ptr<AcDbImpDatabase> clipboard;
+  std::vector<AcDbStub*> clipboardContents;  // the last COPYCLIP's clones
   long nextSerial = 1;
 
   StubRegistry stubRegistry;
