@@ -123,7 +123,7 @@ class DeepCloneRun {
   }
 
   // Translates the references, ends the run, announces the clones and fills
-  // the map; returns the selected objects' pairs.
+  // the map; returns the pairs in the map's order.
   Created finish(AcDbIdMapping& map) {
     for (const Cloned& c : cloned_) translate(c);
     for (const Cloned& c : cloned_)
@@ -133,10 +133,16 @@ class DeepCloneRun {
       s_.announceAppended(target_, c.clone);
       map.assign(AcDbIdPair(AcDbObjectId(c.source), AcDbObjectId(c.clone), true,
                             c.primary));
-      if (c.primary)
-        created.emplace_back(AcDbObjectId(c.source), AcDbObjectId(c.clone));
+      created.emplace_back(AcDbObjectId(c.source), AcDbObjectId(c.clone));
     }
     return created;
+  }
+
+  std::vector<AcDbStub*> primaryClones() const {
+    std::vector<AcDbStub*> clones;
+    for (const Cloned& c : cloned_)
+      if (c.primary) clones.push_back(c.clone);
+    return clones;
   }
 
  private:
@@ -220,10 +226,12 @@ class DeepCloneRun {
 };
 
 // One deep clone of IDS into TARGET; PIECE_TYPE, when given, makes pieces
-// of that type that own nothing (EXPLODE).
+// of that type that own nothing (EXPLODE). PRIMARY, when given, receives the
+// clones of IDS themselves.
 Created deepCloneOnce(HostState& s, AcDbImpDatabase& target,
                       const std::vector<AcDbObjectId>& ids,
-                      const char* pieceType) {
+                      const char* pieceType,
+                      std::vector<AcDbStub*>* primary = nullptr) {
   if (ids.empty()) return Created();
   AcDbDatabase* facade = target.facade.get();
   AcDbIdMapping map;
@@ -237,6 +245,7 @@ Created deepCloneOnce(HostState& s, AcDbImpDatabase& target,
     if (source != nullptr) run.cloneTree(source->stub);
   }
   const Created created = run.finish(map);
+  if (primary != nullptr) *primary = run.primaryClones();
   s.notifyEditor("endDeepClone",
                  [&](AcEditorReactor* reactor) { reactor->endDeepClone(map); });
   return created;
@@ -305,10 +314,7 @@ Created copyToClipboard(HostState& s, const std::vector<AcDbObjectId>& ids) {
   for (AcDbStub* held : s.clipboardContents)
     if (isLive(held)) eraseWithOwned(s, held);
   s.clipboardContents.clear();
-  const Created created = deepCloneOnce(s, clipboard, ids, nullptr);
-  for (const CreatedPair& pair : created)
-    s.clipboardContents.push_back(pair.second.stub());
-  return created;
+  return deepCloneOnce(s, clipboard, ids, nullptr, &s.clipboardContents);
 }
 
 Created pasteFromClipboard(HostState& s) {

@@ -96,8 +96,8 @@ struct RegisteredCommand {
 enum class Outcome { Ended, Cancelled, Failed };
 
 // (source id, new id) pairs of the objects a call created, in creation
-// order: for a deep clone, the selected objects' clones; what a clone owns is
-// reached through it (ObjectInfo::extensionDictionary, dictionary entries).
+// order: a deep clone's pairs as in its id map, what an object owns after
+// it (the clone's owner is then a clone of the same call).
 using CreatedPair = std::pair<AcDbObjectId, AcDbObjectId>;
 using Created = std::vector<CreatedPair>;
 

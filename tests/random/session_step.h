@@ -10,7 +10,7 @@
 
 enum class StepKind {
   Drawing,     // drawing NAME
-  Add,         // add LABEL TYPE [pieces=N]
+  Add,         // add LABEL TYPE [pieces=N] [extension-of=|in=LABEL]
   Xdata,       // xdata LABEL APP ITEM...
   Regapp,      // regapp NAME
   Erase,       // erase LABEL
@@ -34,6 +34,10 @@ struct SessionStep {
   std::vector<std::string> labels;
   sim::Items items;
   int pieces = 2;
+  // add: the owner, whose extension dictionary the new object becomes, or
+  // (extensionOf false) the dictionary that holds it
+  std::string owner;
+  bool extensionOf = false;
   int repeat = 1;
   sim::Outcome outcome = sim::Outcome::Ended;
   long nth = 1;

@@ -81,7 +81,13 @@ bool Session::resolveSelection(const std::vector<std::string>& labels,
 }
 
 void Session::labelCreated(const sim::Created& created) {
+  std::set<AcDbObjectId> made;
+  for (const sim::CreatedPair& pair : created) made.insert(pair.second);
   for (const sim::CreatedPair& pair : created) {
+    // What a clone owns was cloned with it and goes by its handle.
+    sim::ObjectInfo info;
+    host_.objectInfo(pair.second, info);
+    if (made.count(info.ownerId)) continue;
     // COPYCLIP's clones lie in the clipboard, not in the current drawing.
     const std::string drawing = host_.drawingNameOf(pair.second);
     const std::string label =
