@@ -106,7 +106,8 @@ class DeepCloneRun {
 
   // Clones SOURCE and, unless pieces are made, what it owns, depth first.
   void cloneTree(AcDbStub* source) {
-    std::vector<std::pair<AcDbStub*, bool>> pending{{source, true}};
+    std::vector<std::pair<AcDbStub*, bool>>& pending = pending_;
+    pending.assign(1, {source, true});
     while (!pending.empty()) {
       const std::pair<AcDbStub*, bool> next = pending.back();
       pending.pop_back();
@@ -129,6 +130,7 @@ class DeepCloneRun {
     for (const Cloned& c : cloned_)
       c.source->object->impObject()->cloneInProgress = nullptr;
     Created created;
+    created.reserve(cloned_.size());
     for (const Cloned& c : cloned_) {
       s_.announceAppended(target_, c.clone);
       map.assign(AcDbIdPair(AcDbObjectId(c.source), AcDbObjectId(c.clone), true,
@@ -223,6 +225,9 @@ class DeepCloneRun {
   AcDbImpDatabase& target_;
   const char* pieceType_;
   std::vector<Cloned> cloned_;
+  // What cloneTree has yet to clone; kept, so that a selection of many
+  // objects allocates it once.
+  std::vector<std::pair<AcDbStub*, bool>> pending_;
 };
 
 // One deep clone of IDS into TARGET; PIECE_TYPE, when given, makes pieces
