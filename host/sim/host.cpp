@@ -400,7 +400,8 @@ int Host::editorReactorCount() const {
 
 int Host::databaseReactorCount() const {
   std::size_t count = 0;
-  for (auto& drawing : state_->drawings) count += drawing->reactors.size();
+  state_->forEachDrawing(
+      [&](AcDbImpDatabase& drawing) { count += drawing.reactors.size(); });
   return static_cast<int>(count);
 }
 

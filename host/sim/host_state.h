@@ -512,6 +512,14 @@ class HostState {
   void detachModuleReactors(const std::string& when);
   void removeModuleCommands();
 
+  // The open drawings, then the clipboard if there is one: where a
+  // plug-in's database reactors can be attached.
+  template <typename F>
+  void forEachDrawing(F&& f) {
+    for (auto& drawing : drawings) f(*drawing);
+    if (clipboard) f(*clipboard);
+  }
+
   Host* owner;
   std::vector<std::unique_ptr<AcDbImpDatabase>> drawings;
   AcDbImpDatabase* current = nullptr;

@@ -370,12 +370,19 @@ TEST_F(Commands, CopyclipFillsAClipboardThatPasteclipCopiesFrom) {
     EXPECT_EQ(host().drawingNameOf(copy.extensionDictionary), "main");
     EXPECT_NE(copy.extensionDictionary, dictionary);
   }
-  // A second COPYCLIP replaces what the clipboard held.
+  // A second COPYCLIP replaces what the clipboard held, and tells the
+  // clipboard's reactors, counted with every drawing's.
+  RecordingDatabaseReactor onClipboard(log);
+  AcDbDatabase* clipboard = editorReactor->maps.front().destDb();
+  ASSERT_EQ(clipboard->addReactor(&onClipboard), Acad::eOk);
+  EXPECT_EQ(host().databaseReactorCount(), 2);
   const AcDbObjectId circle = tagged("CIRCLE");
   host().runCommand("copyclip", {circle});
   sim::ObjectInfo old;
   ASSERT_TRUE(host().objectInfo(held, old));
   EXPECT_TRUE(old.erased);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "erased " + old.handle), 1);
+  ASSERT_EQ(clipboard->removeReactor(&onClipboard), Acad::eOk);
   const sim::Created again = host().runCommand("PASTECLIP");
   ASSERT_EQ(again.size(), 1u);
   sim::ObjectInfo circleCopy;
