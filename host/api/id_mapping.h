@@ -10,17 +10,22 @@ class AcDbDatabase;
 
 class AcDbIdPair {
  public:
-  AcDbIdPair() : mKey(), mValue(), mIsCloned(false) {}
-  AcDbIdPair(AcDbObjectId key, AcDbObjectId value, bool isCloned)
-      : mKey(key), mValue(value), mIsCloned(isCloned) {}
-  AcDbObjectId key() const { return mKey; }    // the source
+  AcDbIdPair() : mKey(), mValue(), mIsCloned(false), mIsPrimary(false) {}
+  AcDbIdPair(AcDbObjectId key, AcDbObjectId value, bool isCloned,
+             bool isPrimary = false)
+      : mKey(key), mValue(value), mIsCloned(isCloned), mIsPrimary(isPrimary) {}
+  AcDbObjectId key() const { return mKey; }      // the source
   AcDbObjectId value() const { return mValue; }  // its clone
   bool isCloned() const { return mIsCloned; }
+  // True for an object the user selected; false for one cloned because a
+  // selected object owns it (an extension dictionary and what it holds).
+  bool isPrimary() const { return mIsPrimary; }
 
  private:
   AcDbObjectId mKey;
   AcDbObjectId mValue;
   bool mIsCloned;
+  bool mIsPrimary;
 };
 
 class AcDbIdMapping {
@@ -41,8 +46,7 @@ class AcDbIdMapping {
 
 class AcDbIdMappingIter {
  public:
-  explicit AcDbIdMappingIter(const AcDbIdMapping& map)
-      : mMap(map), mIndex(0) {}
+  explicit AcDbIdMappingIter(const AcDbIdMapping& map) : mMap(map), mIndex(0) {}
   void start() { mIndex = 0; }
   bool done() const { return mIndex >= mMap.size(); }
   bool getMap(AcDbIdPair& pair) const {

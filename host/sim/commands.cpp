@@ -1,7 +1,9 @@
-// The command engine: what the host does around a command (notifications,
-// deep clones, EXPLODE, OFFSET, plug-in commands) and LISP evaluation.
+// The command engine: the host's own commands (deep clones, the clipboard,
+// EXPLODE, OFFSET, ERASE), plug-in commands, the unknown-command rule, and
+// LISP evaluation.
 #include <algorithm>
 
+#include "host/sim/dxf/dxf_tag.h"
 #include "host/sim/host_state.h"
 #include "host/sim/services.h"
 
@@ -9,7 +11,7 @@ namespace sim {
 
 namespace {
 
-// A live object of the current drawing's world, or null.
+// A live object, or null.
 AcDbImpObject* liveSource(HostState& s, AcDbObjectId id) {
   Acad::ErrorStatus status;
   AcDbStub* stub = s.resolve(id, status);
@@ -18,53 +20,237 @@ AcDbImpObject* liveSource(HostState& s, AcDbObjectId id) {
   return imp->erased ? nullptr : imp;
 }
 
+bool isLive(const AcDbStub* stub) {
+  return stub != nullptr && stub->object != nullptr &&
+         !stub->object->impObject()->erased;
+}
+
 bool isEntity(const AcDbImpObject& imp) {
   return imp.self->isKindOf(AcDbEntity::desc());
 }
 
-// A copy of SOURCE appended to DRAWING: PIECE_TYPE, when given, makes a
-// piece of that type instead of an object of the source's type.
-AcDbStub* appendCopy(HostState& s, AcDbImpDatabase& drawing,
-                     const AcDbImpObject& source, const char* pieceType) {
-  AcDbObject* object = pieceType != nullptr ? s.createObject(pieceType)
-                                            : s.createObject(source.type);
+enum class Work {
+  DeepClone,
+  CopyClip,
+  PasteClip,
+  Explode,
+  Offset,
+  Erase,
+  NoNewObject
+};
+
+// The host's own commands, by global name.
+bool findHostCommand(const std::string& upperName, Work& work) {
+  static const struct {
+    const char* name;
+    Work work;
+  } kCommands[] = {
+      {"COPY", Work::DeepClone},       {"MIRROR", Work::DeepClone},
+      {"ARRAY", Work::DeepClone},      {"DROPGEOM", Work::DeepClone},
+      {"KL712_COPY", Work::DeepClone}, {"COPYCLIP", Work::CopyClip},
+      {"PASTECLIP", Work::PasteClip},  {"EXPLODE", Work::Explode},
+      {"OFFSET", Work::Offset},        {"ERASE", Work::Erase},
+      {"MOVE", Work::NoNewObject},     {"ROTATE", Work::NoNewObject},
+      {"SCALE", Work::NoNewObject}};
+  for (const auto& command : kCommands)
+    if (upperName == command.name) {
+      work = command.work;
+      return true;
+    }
+  return false;
+}
+
+// What an object owns: its extension dictionary, then, for a dictionary, the
+// entries it owns (not those it merely names), in key order.
+template <typename F>
+void forEachOwned(const AcDbImpObject& imp, F&& f) {
+  if (isLive(imp.extensionDictionary)) f(imp.extensionDictionary);
+  for (const auto& entry : imp.entries)
+    if (isLive(entry.second) &&
+        entry.second->object->impObject()->owner == imp.stub)
+      f(entry.second);
+}
+
+AcDbObject* newObjectOfType(HostState& s, const std::string& type) {
+  AcDbObject* object = s.createObject(type);
   if (object == nullptr) {
     // A kind the host does not model still copies as what it is.
     object = new AcDbProxyEntity;
-    object->impObject()->type = pieceType != nullptr ? pieceType : source.type;
+    object->impObject()->type = type;
   }
+  return object;
+}
+
+// A copy of SOURCE appended to DRAWING that owns nothing (OFFSET,
+// append-copy): the source's xdata and data, no extension dictionary, no
+// entries.
+AcDbStub* appendCopy(HostState& s, AcDbImpDatabase& drawing,
+                     const AcDbImpObject& source) {
+  AcDbObject* object = newObjectOfType(s, source.type);
   AcDbImpObject& copy = *object->impObject();
   copy.xdata = s.xdataFor(source, drawing);
-  if (pieceType == nullptr) {
-    copy.pieces = source.pieces;
-    copy.extras = source.extras;
-    copy.record = source.record;
-  } else {
-    copy.pieces = 1;
-  }
+  copy.pieces = source.pieces;
+  copy.extras = source.extras;
+  copy.record = source.record;
   AcDbStub* stub = s.appendNew(drawing, object, nullptr);
   s.announceAppended(drawing, stub);
   return stub;
 }
 
-Created deepCloneOnce(HostState& s, const std::vector<AcDbObjectId>& ids,
-                      const char* pieceType) {
-  Created created;
-  if (s.current == nullptr || ids.empty()) return created;
-  AcDbImpDatabase& drawing = *s.current;
-  AcDbDatabase* facade = drawing.facade.get();
+// One deep clone under way: the sources carry their clones in
+// cloneInProgress until it ends.
+class DeepCloneRun {
+ public:
+  DeepCloneRun(HostState& s, AcDbImpDatabase& target, const char* pieceType)
+      : s_(s), target_(target), pieceType_(pieceType) {}
+
+  // Clones SOURCE and, unless pieces are made, what it owns, depth first.
+  void cloneTree(AcDbStub* source) {
+    std::vector<std::pair<AcDbStub*, bool>>& pending = pending_;
+    pending.assign(1, {source, true});
+    while (!pending.empty()) {
+      const std::pair<AcDbStub*, bool> next = pending.back();
+      pending.pop_back();
+      AcDbImpObject& imp = *next.first->object->impObject();
+      if (imp.cloneInProgress != nullptr) continue;
+      cloneOne(next.first, next.second);
+      if (pieceType_ != nullptr) continue;
+      const std::size_t mark = pending.size();
+      forEachOwned(
+          imp, [&](AcDbStub* owned) { pending.emplace_back(owned, false); });
+      std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(mark),
+                   pending.end());
+    }
+  }
+
+  // Translates the references, ends the run, announces the clones and fills
+  // the map; returns the pairs in the map's order.
+  Created finish(AcDbIdMapping& map) {
+    for (const Cloned& c : cloned_) translate(c);
+    for (const Cloned& c : cloned_)
+      c.source->object->impObject()->cloneInProgress = nullptr;
+    Created created;
+    created.reserve(cloned_.size());
+    for (const Cloned& c : cloned_) {
+      s_.announceAppended(target_, c.clone);
+      map.assign(AcDbIdPair(AcDbObjectId(c.source), AcDbObjectId(c.clone), true,
+                            c.primary));
+      created.emplace_back(AcDbObjectId(c.source), AcDbObjectId(c.clone));
+    }
+    return created;
+  }
+
+  std::vector<AcDbStub*> primaryClones() const {
+    std::vector<AcDbStub*> clones;
+    for (const Cloned& c : cloned_)
+      if (c.primary) clones.push_back(c.clone);
+    return clones;
+  }
+
+ private:
+  struct Cloned {
+    AcDbStub* source;
+    AcDbStub* clone;
+    bool primary;
+  };
+
+  void cloneOne(AcDbStub* sourceStub, bool primary) {
+    AcDbImpObject& source = *sourceStub->object->impObject();
+    AcDbObject* object =
+        newObjectOfType(s_, pieceType_ != nullptr ? pieceType_ : source.type);
+    AcDbImpObject& copy = *object->impObject();
+    copy.xdata = s_.xdataFor(source, target_);
+    if (pieceType_ == nullptr) {
+      copy.pieces = source.pieces;
+      copy.extras = source.extras;
+      copy.record = source.record;
+    } else {
+      copy.pieces = 1;
+    }
+    AcDbStub* stub = s_.appendNew(target_, object, nullptr);
+    source.cloneInProgress = stub;
+    cloned_.push_back(Cloned{sourceStub, stub, primary});
+  }
+
+  // Where a reference of a clone points: the clone of an object cloned in
+  // this run, else the object itself; a reference into another drawing
+  // that nothing cloned names nothing there.
+  AcDbStub* translated(const AcDbStub* source, AcDbStub* ref) const {
+    if (ref == nullptr || ref->object == nullptr) return nullptr;
+    AcDbStub* clone = ref->object->impObject()->cloneInProgress;
+    if (clone != nullptr) return clone;
+    return source->drawing == &target_ ? ref : nullptr;
+  }
+
+  // The clone of the object with this handle text in SOURCE's drawing, or
+  // null when nothing in this run cloned it.
+  AcDbStub* cloneOfHandle(const AcDbStub* source,
+                          const std::string& text) const {
+    std::uint64_t handle = 0;
+    if (!dxf::parseHandle(text, handle)) return nullptr;
+    const AcDbStub* named = source->drawing->findHandle(handle);
+    if (named == nullptr || named->object == nullptr) return nullptr;
+    return named->object->impObject()->cloneInProgress;
+  }
+
+  void translate(const Cloned& c) {
+    const AcDbImpObject& source = *c.source->object->impObject();
+    AcDbImpObject& copy = *c.clone->object->impObject();
+    copy.owner = translated(c.source, source.owner);
+    if (pieceType_ != nullptr) return;
+    // Never shared: the dictionary's own clone, or none.
+    if (isLive(source.extensionDictionary))
+      copy.extensionDictionary =
+          source.extensionDictionary->object->impObject()->cloneInProgress;
+    for (const auto& entry : source.entries)
+      if (AcDbStub* value = translated(c.source, entry.second))
+        copy.entries.emplace(entry.first, value);
+    for (StoredItem& item : copy.record)
+      item.ref = translated(c.source, item.ref);
+    for (XdataEntry& block : copy.xdata)
+      for (StoredItem& item : block.items)
+        if (item.code == 1005)
+          if (const AcDbStub* clone =
+                  cloneOfHandle(c.source, toUtf8(item.text)))
+            item.text = toWide(hexText(clone->handle));
+    // Pointers in the tags a drawing file gave the object (its persistent
+    // reactors, say) follow too; the saver writes handle and owner anew.
+    for (auto& tag : copy.extras)
+      if (tag.first >= 330 && tag.first <= 369)
+        if (const AcDbStub* clone = cloneOfHandle(c.source, tag.second))
+          tag.second = hexText(clone->handle);
+  }
+
+  HostState& s_;
+  AcDbImpDatabase& target_;
+  const char* pieceType_;
+  std::vector<Cloned> cloned_;
+  // What cloneTree has yet to clone; kept, so that a selection of many
+  // objects allocates it once.
+  std::vector<std::pair<AcDbStub*, bool>> pending_;
+};
+
+// One deep clone of IDS into TARGET; PIECE_TYPE, when given, makes pieces
+// of that type that own nothing (EXPLODE). PRIMARY, when given, receives the
+// clones of IDS themselves.
+Created deepCloneOnce(HostState& s, AcDbImpDatabase& target,
+                      const std::vector<AcDbObjectId>& ids,
+                      const char* pieceType,
+                      std::vector<AcDbStub*>* primary = nullptr) {
+  if (ids.empty()) return Created();
+  AcDbDatabase* facade = target.facade.get();
   AcDbIdMapping map;
   map.setDestDb(facade);
   s.notifyEditor("beginDeepClone", [&](AcEditorReactor* reactor) {
     reactor->beginDeepClone(facade, map);
   });
+  DeepCloneRun run(s, target, pieceType);
   for (AcDbObjectId id : ids) {
     AcDbImpObject* source = liveSource(s, id);
-    if (source == nullptr) continue;
-    AcDbStub* stub = appendCopy(s, drawing, *source, pieceType);
-    map.assign(AcDbIdPair(id, AcDbObjectId(stub), true));
-    created.emplace_back(id, AcDbObjectId(stub));
+    if (source != nullptr) run.cloneTree(source->stub);
   }
+  const Created created = run.finish(map);
+  if (primary != nullptr) *primary = run.primaryClones();
   s.notifyEditor("endDeepClone",
                  [&](AcEditorReactor* reactor) { reactor->endDeepClone(map); });
   return created;
@@ -74,45 +260,110 @@ void append(Created& to, const Created& more) {
   to.insert(to.end(), more.begin(), more.end());
 }
 
-Created explode(HostState& s, const std::vector<AcDbObjectId>& ids) {
-  Created created;
-  for (AcDbObjectId id : ids) {
-    AcDbImpObject* source = liveSource(s, id);
-    if (source == nullptr || !isEntity(*source)) continue;
-    const int pieces = std::max(1, source->pieces);
-    for (int k = 0; k < pieces; ++k)
-      append(created, deepCloneOnce(s, {id}, "LINE"));
-    source->erased = true;
-    s.announceErased(*source->stub->drawing, source->stub);
+// Erases OBJECT, then what it owns, depth first; each object's erased flag
+// keeps one owned twice from being erased twice.
+void eraseWithOwned(HostState& s, AcDbStub* object) {
+  std::vector<AcDbStub*> pending{object};
+  while (!pending.empty()) {
+    AcDbStub* stub = pending.back();
+    pending.pop_back();
+    AcDbImpObject& imp = *stub->object->impObject();
+    if (imp.erased) continue;
+    imp.erased = true;
+    s.announceErased(*stub->drawing, stub);
+    const std::size_t mark = pending.size();
+    forEachOwned(imp, [&](AcDbStub* owned) { pending.push_back(owned); });
+    std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(mark),
+                 pending.end());
   }
-  return created;
 }
 
-Created offsetCopies(HostState& s, const std::vector<AcDbObjectId>& ids) {
+Created explode(HostState& s, const std::vector<AcDbObjectId>& ids) {
   Created created;
   if (s.current == nullptr) return created;
   for (AcDbObjectId id : ids) {
     AcDbImpObject* source = liveSource(s, id);
     if (source == nullptr || !isEntity(*source)) continue;
-    AcDbStub* stub = appendCopy(s, *s.current, *source, nullptr);
+    const int pieces = std::max(1, source->pieces);
+    for (int k = 0; k < pieces; ++k)
+      append(created, deepCloneOnce(s, *s.current, {id}, "LINE"));
+    eraseWithOwned(s, source->stub);
+  }
+  return created;
+}
+
+// ENTITIES_ONLY: OFFSET passes over what is not an entity; append-copy
+// copies anything.
+Created copiesOwningNothing(HostState& s, const std::vector<AcDbObjectId>& ids,
+                            bool entitiesOnly) {
+  Created created;
+  if (s.current == nullptr) return created;
+  for (AcDbObjectId id : ids) {
+    AcDbImpObject* source = liveSource(s, id);
+    if (source == nullptr || (entitiesOnly && !isEntity(*source))) continue;
+    AcDbStub* stub = appendCopy(s, *s.current, *source);
     created.emplace_back(id, AcDbObjectId(stub));
   }
   return created;
 }
 
-Created hostCommandWork(HostState& s, const std::string& name,
+AcDbImpDatabase& clipboardOf(HostState& s) {
+  if (!s.clipboard)
+    s.clipboard.reset(
+        new AcDbImpDatabase(s, Host::kClipboardName, s.nextSerial++));
+  return *s.clipboard;
+}
+
+Created copyToClipboard(HostState& s, const std::vector<AcDbObjectId>& ids) {
+  AcDbImpDatabase& clipboard = clipboardOf(s);
+  for (AcDbStub* held : s.clipboardContents)
+    if (isLive(held)) eraseWithOwned(s, held);
+  s.clipboardContents.clear();
+  return deepCloneOnce(s, clipboard, ids, nullptr, &s.clipboardContents);
+}
+
+Created pasteFromClipboard(HostState& s) {
+  std::vector<AcDbObjectId> held;
+  for (AcDbStub* stub : s.clipboardContents)
+    if (isLive(stub)) held.emplace_back(stub);
+  return s.current != nullptr ? deepCloneOnce(s, *s.current, held, nullptr)
+                              : Created();
+}
+
+Created hostCommandWork(HostState& s, Work work,
                         const std::vector<AcDbObjectId>& selection,
                         int repeat) {
   Created created;
-  if (selection.empty()) return created;
-  const std::string kind = upperAscii(name);
+  if (selection.empty() && work != Work::PasteClip) return created;
   for (int r = 0; r < repeat; ++r) {
-    if (kind == "EXPLODE")
-      append(created, explode(s, selection));
-    else if (kind == "OFFSET")
-      append(created, offsetCopies(s, selection));
-    else
-      append(created, deepCloneOnce(s, selection, nullptr));
+    switch (work) {
+      case Work::DeepClone:
+        if (s.current != nullptr)
+          append(created, deepCloneOnce(s, *s.current, selection, nullptr));
+        break;
+      case Work::CopyClip:
+        append(created, copyToClipboard(s, selection));
+        break;
+      case Work::PasteClip:
+        if (selection.empty())
+          append(created, pasteFromClipboard(s));
+        else if (s.current != nullptr)
+          append(created, deepCloneOnce(s, *s.current, selection, nullptr));
+        break;
+      case Work::Explode:
+        append(created, explode(s, selection));
+        break;
+      case Work::Offset:
+        append(created, copiesOwningNothing(s, selection, true));
+        break;
+      case Work::Erase:
+        for (AcDbObjectId id : selection)
+          if (AcDbImpObject* object = liveSource(s, id))
+            eraseWithOwned(s, object->stub);
+        break;
+      case Work::NoNewObject:
+        break;
+    }
   }
   return created;
 }
@@ -161,21 +412,23 @@ Created Host::runCommand(const std::string& name,
                          const std::vector<AcDbObjectId>& selection, int repeat,
                          Outcome outcome) {
   HostState& s = *state_;
-  if (s.isStaleCommand(name)) {
+  const RegisteredCommandRecord* found = s.findCommand(name);
+  Work work = Work::NoNewObject;
+  if (found == nullptr && !findHostCommand(upperAscii(name), work)) {
     s.print("Unknown command \"" + name + "\".\n");
     return {};
   }
-  const RegisteredCommandRecord* found = s.findCommand(name);
   const bool isPlugin = found != nullptr;
   RegisteredCommandRecord command;
   if (isPlugin) command = *found;
-  const AcWString notifyName = isPlugin ? command.globalName : toWide(name);
+  const AcWString notifyName =
+      isPlugin ? command.globalName : toWide(upperAscii(name));
   willStart(s, notifyName);
   Created created;
   if (isPlugin)
     runPluginCommand(s, command);
   else
-    created = hostCommandWork(s, name, selection, repeat);
+    created = hostCommandWork(s, work, selection, repeat);
   finish(s, notifyName, outcome);
   if (s.pluginDepth == 0) s.audit("command " + name);
   return created;
@@ -220,11 +473,13 @@ bool Host::endCommand(const std::string& name, Outcome outcome) {
 }
 
 Created Host::deepClone(const std::vector<AcDbObjectId>& ids) {
-  return deepCloneOnce(*state_, ids, nullptr);
+  HostState& s = *state_;
+  return s.current != nullptr ? deepCloneOnce(s, *s.current, ids, nullptr)
+                              : Created();
 }
 
 Created Host::appendCopies(const std::vector<AcDbObjectId>& ids) {
-  return offsetCopies(*state_, ids);
+  return copiesOwningNothing(*state_, ids, false);
 }
 
 void Host::lispBegin(const std::string& firstLine) {

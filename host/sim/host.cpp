@@ -223,6 +223,56 @@ AcDbObjectId Host::addObject(const std::string& type, int pieces) {
   return AcDbObjectId(stub);
 }
 
+namespace {
+AcDbImpObject* liveImp(HostState& s, AcDbObjectId id) {
+  Acad::ErrorStatus status;
+  AcDbStub* stub = s.resolve(id, status);
+  if (stub == nullptr || stub->object->impObject()->erased) return nullptr;
+  return stub->object->impObject();
+}
+
+bool isLiveStub(const AcDbStub* stub) {
+  return stub != nullptr && stub->object != nullptr &&
+         !stub->object->impObject()->erased;
+}
+}  // namespace
+
+AcDbObjectId Host::addExtensionDictionary(AcDbObjectId object) {
+  HostState& s = *state_;
+  AcDbImpObject* owner = liveImp(s, object);
+  if (owner == nullptr || isLiveStub(owner->extensionDictionary))
+    return AcDbObjectId();
+  AcDbImpDatabase& drawing = *owner->stub->drawing;
+  AcDbStub* stub =
+      s.appendNew(drawing, s.createObject("DICTIONARY"), owner->stub);
+  stub->object->impObject()->pieces = 0;
+  owner->extensionDictionary = stub;
+  s.announceAppended(drawing, stub);
+  return AcDbObjectId(stub);
+}
+
+AcDbObjectId Host::addToDictionary(AcDbObjectId dictionary,
+                                   const std::string& key,
+                                   const std::string& type) {
+  HostState& s = *state_;
+  AcDbImpObject* owner = liveImp(s, dictionary);
+  const AcWString wideKey = toWide(key);
+  if (owner == nullptr || owner->type != "DICTIONARY" ||
+      !isValidSymbolName(wideKey) ||
+      (type != "DICTIONARY" && type != "XRECORD"))
+    return AcDbObjectId();
+  const auto* existing = owner->entries.find(wideKey);
+  if (existing != nullptr && isLiveStub(existing->second))
+    return AcDbObjectId();
+  AcDbImpDatabase& drawing = *owner->stub->drawing;
+  AcDbStub* stub = s.appendNew(drawing, s.createObject(type), owner->stub);
+  stub->object->impObject()->pieces = 0;
+  owner->entries.erase(existing);
+  owner->entries.emplace(wideKey, stub);
+  s.announceAppended(drawing, stub);
+  return AcDbObjectId(stub);
+}
+
 bool Host::registerApp(const std::string& name) {
   HostState& s = *state_;
   const AcWString wide = toWide(name);
@@ -287,6 +337,8 @@ void fillObjectInfo(const AcDbStub& stub, ObjectInfo& info) {
   info.type = imp.type;
   info.erased = imp.erased;
   info.ownerHandle = imp.owner != nullptr ? hexText(imp.owner->handle) : "";
+  info.ownerId = AcDbObjectId(imp.owner);
+  info.extensionDictionary = AcDbObjectId(imp.extensionDictionary);
   info.pieces = imp.pieces;
   info.xdata.clear();
   for (const XdataEntry& block : imp.xdata) {
@@ -381,6 +433,15 @@ std::vector<XdataBlock> Host::xdataOf(AcDbObjectId id) const {
   return info.xdata;
 }
 
+const char* const Host::kClipboardName = "*clipboard*";
+
+std::string Host::drawingNameOf(AcDbObjectId id) const {
+  Acad::ErrorStatus status;
+  const AcDbStub* stub = state_->resolve(id, status);
+  if (stub == nullptr) return std::string();
+  return stub->drawing->name;
+}
+
 std::vector<std::string> Host::commandLine() const {
   std::vector<std::string> lines = state_->lines;
   if (!state_->pendingLine.empty()) lines.push_back(state_->pendingLine);
@@ -398,7 +459,8 @@ int Host::editorReactorCount() const {
 
 int Host::databaseReactorCount() const {
   std::size_t count = 0;
-  for (auto& drawing : state_->drawings) count += drawing->reactors.size();
+  state_->forEachDrawing(
+      [&](AcDbImpDatabase& drawing) { count += drawing.reactors.size(); });
   return static_cast<int>(count);
 }
 

@@ -147,6 +147,7 @@ HostState::~HostState() {
   destroying = true;
   drawings.clear();
   closedDrawings.clear();
+  clipboard.reset();
   for (AcDbImpObject* imp : newObjects) leakedNewObjects.insert(imp->self);
   newObjects.clear();
   for (AcDbObject* object : leakedNewObjects) delete object;
@@ -433,16 +434,16 @@ void HostState::detachModuleReactors(const std::string& when) {
     violation("an editor reactor of the plug-in was still attached " + when);
     editor->detach(reactor);
   }
-  for (auto& drawing : drawings) {
-    const std::vector<AcDbDatabaseReactor*> list = drawing->reactors;
+  forEachDrawing([&](AcDbImpDatabase& drawing) {
+    const std::vector<AcDbDatabaseReactor*> list = drawing.reactors;
     for (AcDbDatabaseReactor* reactor : list) {
       if (!isModuleCode(reactor)) continue;
       violation("a database reactor of the plug-in was still attached to " +
-                drawing->name + " " + when);
-      drawing->reactors.erase(std::find(drawing->reactors.begin(),
-                                        drawing->reactors.end(), reactor));
+                drawing.name + " " + when);
+      drawing.reactors.erase(
+          std::find(drawing.reactors.begin(), drawing.reactors.end(), reactor));
     }
-  }
+  });
 }
 
 void HostState::removeModuleCommands() {

@@ -276,6 +276,11 @@ class AcDbImpObject {
 
   std::string type;
   AcDbStub* owner = nullptr;
+  AcDbStub* extensionDictionary = nullptr;
+  // This object's clone while a deep clone is under way, else null: how the
+  // deep clone finds, in constant time, whether a reference names an object
+  // it cloned.
+  AcDbStub* cloneInProgress = nullptr;
   // Group codes and texts the host does not model, kept to write them back.
   std::vector<std::pair<int, std::string>> extras;
   // Dictionary entries, when the object is a dictionary.
@@ -544,10 +549,23 @@ class HostState {
   void retireDrawing(AcDbImpDatabase& drawing);
   void removeModuleCommands();
 
+  // The open drawings, then the clipboard if there is one: where a
+  // plug-in's database reactors can be attached.
+  template <typename F>
+  void forEachDrawing(F&& f) {
+    for (auto& drawing : drawings) f(*drawing);
+    if (clipboard) f(*clipboard);
+  }
+
   Host* owner;
   std::vector<std::unique_ptr<AcDbImpDatabase>> drawings;
   std::vector<std::unique_ptr<AcDbImpDatabase>> closedDrawings;
   AcDbImpDatabase* current = nullptr;
+  // COPYCLIP's drawing: made on first use, never current, not among the
+  // drawings. Its objects live as long as the host, so that references a
+  // paste keeps into it never dangle; COPYCLIP erases what it held.
+  std::unique_ptr<AcDbImpDatabase> clipboard;
+  std::vector<AcDbStub*> clipboardContents;  // the last COPYCLIP's clones
   long nextSerial = 1;
   long currentChanges = 0;
 

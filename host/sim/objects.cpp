@@ -230,13 +230,13 @@ void AcEditorReactor::databaseToBeDestroyed(AcDbDatabase*) {}
 AcDbDatabaseReactor::~AcDbDatabaseReactor() {
   HostState* state = currentState();
   if (state == nullptr) return;
-  for (auto& drawing : state->drawings) {
-    auto& list = drawing->reactors;
+  state->forEachDrawing([&](AcDbImpDatabase& drawing) {
+    auto& list = drawing.reactors;
     auto it = std::find(list.begin(), list.end(), this);
-    if (it == list.end()) continue;
+    if (it == list.end()) return;
     list.erase(it);
     state->violation("a database reactor was destroyed while still attached");
-  }
+  });
 }
 void AcDbDatabaseReactor::objectAppended(const AcDbDatabase*,
                                          const AcDbObject*) {}

@@ -62,9 +62,11 @@ struct ObjectInfo {
   std::string handle;  // upper-case hex, no leading zeros
   std::string type;    // "LINE", "DICTIONARY", "XRECORD", ...
   bool erased = false;
-  std::vector<XdataBlock> xdata;  // in the object's own order
-  std::string ownerHandle;        // "" when the object has no owner
-  int pieces = 0;                 // what EXPLODE would make of it
+  std::vector<XdataBlock> xdata;     // in the object's own order
+  std::string ownerHandle;           // "" when the object has no owner
+  AcDbObjectId ownerId;              // null when the object has no owner
+  AcDbObjectId extensionDictionary;  // null when it has none
+  int pieces = 0;                    // what EXPLODE would make of it
 };
 
 struct PartRecord {
@@ -94,7 +96,9 @@ struct RegisteredCommand {
 
 enum class Outcome { Ended, Cancelled, Failed };
 
-// (source id, new id) pairs of the objects a call created, in creation order.
+// (source id, new id) pairs of the objects a call created, in creation
+// order: a deep clone's pairs as in its id map, what an object owns after
+// it (the clone's owner is then a clone of the same call).
 using CreatedPair = std::pair<AcDbObjectId, AcDbObjectId>;
 using Created = std::vector<CreatedPair>;
 
@@ -173,6 +177,14 @@ class SIMHOST_API Host {
   // counts what EXPLODE makes of a POLYLINE (other entities: 1). A null id
   // for an unknown type or no current drawing.
   AcDbObjectId addObject(const std::string& type, int pieces = 2);
+  // A new, empty extension dictionary of OBJECT, in OBJECT's drawing. Null
+  // when OBJECT is unknown, erased, or already has a live one.
+  AcDbObjectId addExtensionDictionary(AcDbObjectId object);
+  // A new DICTIONARY or XRECORD set in DICTIONARY under KEY and owned by it.
+  // Null when DICTIONARY is not a live dictionary, KEY is not a valid key or
+  // is taken, or TYPE is not one of the two.
+  AcDbObjectId addToDictionary(AcDbObjectId dictionary, const std::string& key,
+                               const std::string& type);
   // False for an empty name or one that is not a valid application name.
   bool registerApp(const std::string& name);
   // Sets APP's block to ITEMS (empty: removes it), registering APP if new.
@@ -189,6 +201,10 @@ class SIMHOST_API Host {
   // The object with this handle in the current drawing; null if none.
   AcDbObjectId idFromHandle(const std::string& hexText) const;
   std::vector<XdataBlock> xdataOf(AcDbObjectId id) const;
+  // The name of the drawing that holds the object; "" for an unknown id.
+  // Objects in the clipboard (COPYCLIP) give kClipboardName.
+  std::string drawingNameOf(AcDbObjectId id) const;
+  static const char* const kClipboardName;
   // Text written by acutPrintf, split at "\n"; an unfinished last line too.
   std::vector<std::string> commandLine() const;
   void clearCommandLine();

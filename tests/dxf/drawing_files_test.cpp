@@ -277,4 +277,51 @@ TEST_F(DrawingFiles, SavingAgainWritesTheSameFile) {
   }
 }
 
+// A copy owns a copy of its source's extension dictionary: the saved file
+// has one dictionary per entity, owned by and named by its own entity, both
+// for an entity made here and for one another program wrote.
+TEST_F(DrawingFiles, EachCopyOwnsAnExtensionDictionaryOfItsOwn) {
+  REQUIRE_EZDXF();
+  std::string error;
+  const AcDbObjectId line = add("LINE");
+  const AcDbObjectId dictionary = host().addExtensionDictionary(line);
+  ASSERT_FALSE(host().addToDictionary(dictionary, "DATA", "XRECORD").isNull());
+  std::string written = dxftest::scratchPath("xdict-in.dxf");
+  bool ok = false;
+  const std::string fileLine =
+      dxftest::runDrawingsScript("xdict " + written, ok);
+  ASSERT_TRUE(ok) << fileLine;
+  ASSERT_TRUE(host().openDrawingFile(written, "other", error)) << error;
+
+  for (const std::string& name : {"main", "other"}) {
+    SCOPED_TRACE(name);
+    host().useDrawing(name);
+    const AcDbObjectId source = name == "main"
+                                    ? line
+                                    : host().idFromHandle(fileLine.substr(
+                                          0, fileLine.find_first_of("\r\n")));
+    const sim::Created copies = host().runCommand("COPY", {source});
+    ASSERT_EQ(copies.size(), 3u);
+    const std::string path = dxftest::scratchPath("xdict-" + name + ".dxf");
+    ASSERT_TRUE(host().saveDrawingFile(path, error)) << error;
+    json seen = dumpOf(path);
+    ASSERT_TRUE(seen.contains("objects"));
+    expectSound(seen);
+    const json& objects = seen["objects"];
+    std::set<std::string> dictionaries, records;
+    for (const AcDbObjectId entity : {source, copies[0].second}) {
+      const json& e = objects[host().handleText(entity)];
+      ASSERT_TRUE(e.contains("xdict")) << e;
+      const std::string xdict = e["xdict"];
+      EXPECT_EQ(objects[xdict]["owner"], host().handleText(entity));
+      const std::string record = objects[xdict]["entries"]["DATA"];
+      EXPECT_EQ(objects[record]["owner"], xdict);
+      dictionaries.insert(xdict);
+      records.insert(record);
+    }
+    EXPECT_EQ(dictionaries.size(), 2u);
+    EXPECT_EQ(records.size(), 2u);
+  }
+}
+
 }  // namespace

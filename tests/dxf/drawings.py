@@ -3,6 +3,8 @@
   drawings.py tagged OUT        a drawing with tagged entities, another
                                 application's xdata and a part dictionary
   drawings.py minimal OUT       header and entities only
+  drawings.py xdict OUT         a tagged line whose extension dictionary
+                                holds an xrecord; prints the line's handle
   drawings.py large OUT COUNT   COUNT entities, every tenth one tagged
   drawings.py dump IN           JSON of what ezdxf reads in IN (see dump())
   drawings.py read IN           reads IN, prints the seconds it took
@@ -50,6 +52,17 @@ def tagged(path):
     settings.reset([(1, "mode"), (40, 0.25), (10, (1.0, 2.0, 3.0)),
                     (70, 3), (310, b"\x01\xab")])
     doc.saveas(path)
+
+
+def xdict(path):
+    doc = ezdxf.new("R2000")
+    doc.appids.new("$10")
+    line = doc.modelspace().add_line((0, 0), (0, 10))
+    line.set_xdata("$10", [(1000, "partA")])
+    record = line.new_extension_dict().add_xrecord("DATA")
+    record.reset([(1, "kept"), (70, 7)])
+    doc.saveas(path)
+    print(line.dxf.handle)
 
 
 def minimal(path):
@@ -157,6 +170,8 @@ def dump(path):
             info["entries"] = {k: (v if isinstance(v, str) else v.dxf.handle)
                                for k, v in e.items()}
             info["hard_owner"] = bool(e.dxf.get("hard_owned", 0))
+        if e.has_extension_dict:
+            info["xdict"] = e.get_extension_dict().dictionary.dxf.handle
         if e.dxftype() == "XRECORD":
             info["data"] = [[t.code, _json_value(t.value)] for t in e.tags]
         out["objects"][e.dxf.handle] = info
@@ -178,6 +193,8 @@ if __name__ == "__main__":
     verb = sys.argv[1]
     if verb == "tagged":
         tagged(sys.argv[2])
+    elif verb == "xdict":
+        xdict(sys.argv[2])
     elif verb == "minimal":
         minimal(sys.argv[2])
     elif verb == "large":

@@ -34,6 +34,15 @@ const BadScript kSyntaxErrors[] = {
     {"pieces on a line", "list\nadd L1 LINE pieces=3\n", 2, "POLYLINE"},
     {"pieces not a number", "list\nadd P1 POLYLINE pieces=3x\n", 2,
      "bad pieces"},
+    {"extension dictionary of another type",
+     "list\nadd X1 XRECORD extension-of=L1\n", 2, "is a DICTIONARY"},
+    {"an entity in a dictionary", "list\nadd L2 LINE in=D1\n", 2,
+     "holds a DICTIONARY or an XRECORD"},
+    {"two owners", "list\nadd D2 DICTIONARY in=D1 extension-of=L1\n", 2,
+     "one owner"},
+    {"owner not a label", "list\nadd D2 DICTIONARY in=D1..2\n", 2, "bad label"},
+    {"owner expectation without a label", "list\nexpect L1 owner\n", 2,
+     "missing"},
     {"item without a code", "list\nxdata L1 APP pipe\n", 2, "bad item"},
     {"unsupported code", "list\nxdata L1 APP 1021:1\n", 2, "unsupported code"},
     {"binary of odd digits", "list\nxdata L1 APP 1004:ABC\n", 2, "1004"},
@@ -119,6 +128,17 @@ const BadScript kRunErrors[] = {
      "which is closed"},
     {"add with no drawing open", "close main\necho ran\nadd L1 LINE\n", 3,
      "no drawing is open"},
+    {"a second extension dictionary",
+     "add L1 LINE\nadd D1 DICTIONARY extension-of=L1\necho ran\n"
+     "add D2 DICTIONARY extension-of=L1\n",
+     4, "has an extension dictionary already"},
+    {"an entry of what is no dictionary",
+     "add L1 LINE\necho ran\nadd X1 XRECORD in=L1\n", 3,
+     "is a LINE, not a dictionary"},
+    {"an owner erased",
+     "add L1 LINE\nerase L1\necho ran\n"
+     "add D1 DICTIONARY extension-of=L1\n",
+     4, "L1 is erased"},
 };
 
 TEST(ScriptErrors, RunErrorsNameTheirLineAndStopThere) {
@@ -175,7 +195,7 @@ TEST(ScriptErrors, ARefusedLineChangesNothing) {
         std::string("append-copy L1 #FFFF\n"),
         std::string("xdata #FFFF NEWAPP 1000:\"b\"\n"),
         std::string("fault open object=L9\n"), std::string("close other\n"),
-        oversized}) {
+        std::string("add D1 DICTIONARY extension-of=L9\n"), oversized}) {
     SCOPED_TRACE(line.substr(0, 40));
     EXPECT_EQ(cadsim::StepResult::ScriptError,
               applyAll(session, line, message));

@@ -99,9 +99,38 @@ void SessionDriver::resolveSelection(const std::vector<std::string>& labels,
     ids.push_back(labels_.find(label)->id);
 }
 
+// IDS and every object whose chain of owners leads to one of them: what
+// EXPLODE and ERASE erase.
+std::set<AcDbObjectId> SessionDriver::withOwned(
+    const sim::Host& host, const std::vector<AcDbObjectId>& ids) {
+  std::set<AcDbObjectId> all(ids.begin(), ids.end());
+  const sim::DrawingInfo drawing = host.drawingInfo(host.currentDrawingName());
+  for (const sim::ObjectInfo& object : drawing.objects) {
+    std::set<AcDbObjectId> seen;
+    for (AcDbObjectId at = object.ownerId;
+         !at.isNull() && seen.insert(at).second;) {
+      if (std::find(ids.begin(), ids.end(), at) != ids.end()) {
+        all.insert(object.id);
+        break;
+      }
+      sim::ObjectInfo owner;
+      if (!host.objectInfo(at, owner)) break;
+      at = owner.ownerId;
+    }
+  }
+  return all;
+}
+
 void SessionDriver::labelCreated(const sim::Created& created) {
-  const std::string drawing = host_->currentDrawingName();
+  std::set<AcDbObjectId> made;
+  for (const sim::CreatedPair& pair : created) made.insert(pair.second);
   for (const sim::CreatedPair& pair : created) {
+    // As the runner labels: what a clone owns goes by its handle.
+    sim::ObjectInfo info;
+    host_->objectInfo(pair.second, info);
+    if (made.count(info.ownerId)) continue;
+    // COPYCLIP's clones lie in the clipboard.
+    const std::string drawing = host_->drawingNameOf(pair.second);
     const std::string label =
         labels_.nextCloneLabel(pair.first, "#" + host_->handleText(pair.first));
     if (!labels_.add(label, pair.second, drawing)) continue;
@@ -135,11 +164,18 @@ bool SessionDriver::perform(const SessionStep& step, StepFacts& facts) {
 
     case StepKind::Add: {
       if (labels_.find(step.labels[0]) != nullptr) return false;
-      const AcDbObjectId id = host.addObject(step.name, step.pieces);
+      const cadsim::LabelTable::Entry* owner =
+          step.owner.empty() ? nullptr : labels_.find(step.owner);
+      if (!step.owner.empty() && owner == nullptr) return false;
+      const AcDbObjectId id =
+          owner == nullptr ? host.addObject(step.name, step.pieces)
+          : step.extensionOf
+              ? host.addExtensionDictionary(owner->id)
+              : host.addToDictionary(owner->id, step.labels[0], step.name);
       if (id.isNull()) return false;
-      labels_.add(step.labels[0], id, host.currentDrawingName());
+      labels_.add(step.labels[0], id, host.drawingNameOf(id));
       objects_.push_back(
-          LabelledObject{step.labels[0], id, host.currentDrawingName(), true});
+          LabelledObject{step.labels[0], id, host.drawingNameOf(id), true});
       return true;
     }
 
@@ -165,8 +201,8 @@ bool SessionDriver::perform(const SessionStep& step, StepFacts& facts) {
     case StepKind::Command: {
       std::vector<AcDbObjectId> ids;
       resolveSelection(step.labels, ids);
-      if (upper(step.name) == "EXPLODE")
-        facts.erasable.insert(ids.begin(), ids.end());
+      if (upper(step.name) == "EXPLODE" || upper(step.name) == "ERASE")
+        facts.erasable = withOwned(host, ids);
       const bool plugin = isRegisteredCommand(host, step.name);
       facts.created =
           host.runCommand(step.name, ids, step.repeat, step.outcome);

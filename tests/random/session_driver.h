@@ -72,6 +72,8 @@ class SessionDriver {
                         std::vector<AcDbObjectId>& ids) const;
   bool perform(const SessionStep& step, StepFacts& facts);
   void labelCreated(const sim::Created& created);
+  static std::set<AcDbObjectId> withOwned(const sim::Host& host,
+                                          const std::vector<AcDbObjectId>& ids);
   void loadModule();
   void unloadModule();
   void afterPluginCommand(const std::string& name);

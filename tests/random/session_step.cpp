@@ -64,7 +64,11 @@ std::string scriptLine(const SessionStep& step) {
     case StepKind::Add:
       return "add " + step.labels[0] + " " + step.name +
              (step.name == "POLYLINE" ? " pieces=" + std::to_string(step.pieces)
-                                      : std::string());
+                                      : std::string()) +
+             (step.owner.empty()
+                  ? std::string()
+                  : (step.extensionOf ? " extension-of=" : " in=") +
+                        step.owner);
     case StepKind::Xdata: {
       std::string line = "xdata " + step.labels[0] + " " + step.name;
       for (const sim::Item& item : step.items) line += " " + itemText(item);

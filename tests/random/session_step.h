@@ -11,7 +11,7 @@
 enum class StepKind {
   Drawing,     // drawing NAME
   Close,       // close NAME
-  Add,         // add LABEL TYPE [pieces=N]
+  Add,         // add LABEL TYPE [pieces=N] [extension-of=|in=LABEL]
   Xdata,       // xdata LABEL APP ITEM...
   Regapp,      // regapp NAME
   Erase,       // erase LABEL
@@ -35,6 +35,10 @@ struct SessionStep {
   std::vector<std::string> labels;
   sim::Items items;
   int pieces = 2;
+  // add: the owner, whose extension dictionary the new object becomes, or
+  // (extensionOf false) the dictionary that holds it
+  std::string owner;
+  bool extensionOf = false;
   int repeat = 1;
   sim::Outcome outcome = sim::Outcome::Ended;
   long nth = 1;

@@ -118,12 +118,29 @@ sim::Items StepGenerator::items() {
   return items;
 }
 
-SessionStep StepGenerator::add() {
+SessionStep StepGenerator::add(const SessionDriver& session) {
   SessionStep step;
   step.kind = StepKind::Add;
   step.name = weightedPick(kTypes, nextBits());
   step.labels.push_back(step.name.substr(0, 1) + std::to_string(nextLabel_++));
   step.pieces = step.name == "POLYLINE" ? 1 + static_cast<int>(below(4)) : 1;
+  // Owned objects, so that deep clones clone them too: an object's extension
+  // dictionary, or an entry of a dictionary. Chosen by the label's number,
+  // drawing nothing from the random stream, so a seed's choices stay its own.
+  const std::size_t number = static_cast<std::size_t>(nextLabel_) * 2654435761u;
+  if ((step.name != "DICTIONARY" && step.name != "XRECORD") || number % 5 >= 3)
+    return step;
+  const std::vector<const LabelledObject*> live =
+      liveIn(session, session.host().currentDrawingName());
+  if (live.empty()) return step;
+  const LabelledObject& owner = *live[(number >> 8) % live.size()];
+  sim::ObjectInfo info;
+  session.host().objectInfo(owner.id, info);
+  if (info.type == "DICTIONARY" ||
+      (step.name == "DICTIONARY" && info.extensionDictionary.isNull())) {
+    step.owner = owner.label;
+    step.extensionOf = info.type != "DICTIONARY";
+  }
   return step;
 }
 
@@ -254,7 +271,7 @@ SessionStep StepGenerator::next(const SessionDriver& session) {
   SessionStep step;
   switch (choice) {
     case kAdd:
-      return add();
+      return add(session);
     case kXdata:
       return xdata(session);
     case kRegapp:
@@ -264,7 +281,7 @@ SessionStep StepGenerator::next(const SessionDriver& session) {
     case kErase: {
       step.kind = StepKind::Erase;
       step.labels = selection(session, 1);
-      if (step.labels.empty()) return add();
+      if (step.labels.empty()) return add(session);
       return step;
     }
     case kCommand:
@@ -286,7 +303,7 @@ SessionStep StepGenerator::next(const SessionDriver& session) {
           choice == kDeepClone ? StepKind::DeepClone : StepKind::AppendCopy;
       step.labels = selection(session, crowded ? 1 : 3);
       if (step.labels.empty()) step.labels = selection(session, 1);
-      if (step.labels.empty()) return add();
+      if (step.labels.empty()) return add(session);
       return step;
     case kLisp: {
       const std::size_t which = below(4);

@@ -31,7 +31,7 @@ class StepGenerator {
     return from[below(from.size())];
   }
 
-  SessionStep add();
+  SessionStep add(const SessionDriver& session);
   SessionStep xdata(const SessionDriver& session);
   SessionStep command(const SessionDriver& session);
   SessionStep fault(const SessionDriver& session);

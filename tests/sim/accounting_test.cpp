@@ -20,7 +20,7 @@ class Accounting : public HostTest {
   // Runs a command during whose first notification the reactor does WORK.
   void duringACommand(std::function<void()> work) {
     reactor->onWillStart = std::move(work);
-    host().runCommand("REGEN");
+    host().runCommand("MOVE");
     reactor->onWillStart = nullptr;
   }
   bool reported(const std::string& fragment) {
@@ -35,7 +35,7 @@ class Accounting : public HostTest {
 
 TEST_F(Accounting, AChainNotFreedIsReportedAndFreed) {
   duringACommand([] { acutBuildList(1000, ACRX_T("leak"), 70, 1, RTNONE); });
-  EXPECT_TRUE(reported("commandWillStart(REGEN): 2 result-buffer item(s)"));
+  EXPECT_TRUE(reported("commandWillStart(MOVE): 2 result-buffer item(s)"));
   EXPECT_EQ(host().liveResbufItems(), 0);
   takeViolations();
 }
@@ -131,7 +131,7 @@ TEST_F(Accounting, AnObjectLeftOpenIsReportedAndClosed) {
   });
   const std::vector<std::string> found = takeViolations();
   ASSERT_EQ(found.size(), 1u);
-  EXPECT_EQ(found[0], "after commandWillStart(REGEN): object " +
+  EXPECT_EQ(found[0], "after commandWillStart(MOVE): object " +
                           host().handleText(line) +
                           " (LINE) left open for write");
   EXPECT_EQ(host().openObjectCount(), 0);
@@ -172,8 +172,8 @@ TEST_F(Accounting, ReactorMisuseIsReported) {
   EXPECT_EQ(host().editorReactorCount(), 1);
   EXPECT_EQ(host().databaseReactorCount(), 0);
   log.clear();
-  host().runCommand("REGEN");  // the dead reactor is not called
-  EXPECT_EQ(log, (EventLog{"willStart REGEN", "ended REGEN"}));
+  host().runCommand("MOVE");  // the dead reactor is not called
+  EXPECT_EQ(log, (EventLog{"willStart MOVE", "ended MOVE"}));
 }
 
 TEST_F(Accounting, DeletingAnObjectOfTheDrawingIsReported) {

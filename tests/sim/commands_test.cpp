@@ -39,14 +39,13 @@ TEST_F(Commands, NotificationsGoToEveryReactorInOrderOfAttachment) {
   RecordingEditorReactor third("C", log);
   theEditor()->addReactor(&second);
   theEditor()->addReactor(&third);
-  host().runCommand("REGEN", {}, 1, sim::Outcome::Cancelled);
-  host().runCommand("REGEN", {}, 1, sim::Outcome::Failed);
-  EXPECT_EQ(
-      log,
-      (EventLog{"willStart REGEN", "B:willStart REGEN", "C:willStart REGEN",
-                "cancelled REGEN", "B:cancelled REGEN", "C:cancelled REGEN",
-                "willStart REGEN", "B:willStart REGEN", "C:willStart REGEN",
-                "failed REGEN", "B:failed REGEN", "C:failed REGEN"}));
+  host().runCommand("MOVE", {}, 1, sim::Outcome::Cancelled);
+  host().runCommand("MOVE", {}, 1, sim::Outcome::Failed);
+  EXPECT_EQ(log,
+            (EventLog{"willStart MOVE", "B:willStart MOVE", "C:willStart MOVE",
+                      "cancelled MOVE", "B:cancelled MOVE", "C:cancelled MOVE",
+                      "willStart MOVE", "B:willStart MOVE", "C:willStart MOVE",
+                      "failed MOVE", "B:failed MOVE", "C:failed MOVE"}));
   theEditor()->removeReactor(&second);
   theEditor()->removeReactor(&third);
 }
@@ -59,9 +58,9 @@ TEST_F(Commands, ReactorsMayAttachAndDetachReactorsWhileTheyAreCalled) {
     theEditor()->removeReactor(&second);
     theEditor()->addReactor(&late);
   };
-  host().runCommand("REGEN");
+  host().runCommand("MOVE");
   // B was detached before its turn; D came after the dispatch began.
-  EXPECT_EQ(log, (EventLog{"willStart REGEN", "ended REGEN", "D:ended REGEN"}));
+  EXPECT_EQ(log, (EventLog{"willStart MOVE", "ended MOVE", "D:ended MOVE"}));
   editorReactor->onWillStart = nullptr;
   theEditor()->removeReactor(&late);
 }
@@ -83,10 +82,11 @@ TEST_F(Commands, ACopyDeepClonesTheSelectionWithItsXdata) {
   EXPECT_EQ(created[1].first, circle);
   const std::string first = host().handleText(created[0].second);
   const std::string second = host().handleText(created[1].second);
-  // Passed as written; the clones arrive open for read, already tagged.
+  // Found whatever the case, announced by its global name; the clones
+  // arrive open for read, already tagged.
   EXPECT_EQ(log,
-            (EventLog{"willStart copy", "beginDeepClone", "appended " + first,
-                      "appended " + second, "endDeepClone 2", "ended copy"}));
+            (EventLog{"willStart COPY", "beginDeepClone", "appended " + first,
+                      "appended " + second, "endDeepClone 2", "ended COPY"}));
   EXPECT_EQ(stateWhenAppended,
             (std::vector<std::string>{"read tagged", "read tagged"}));
   ASSERT_EQ(editorReactor->maps.size(), 1u);
@@ -169,6 +169,18 @@ TEST_F(Commands, OffsetAppendsCopiesWithoutADeepClone) {
   EXPECT_TRUE(editorReactor->maps.empty());
   EXPECT_EQ(xdataApps(created[0].second),
             (std::vector<std::string>{"$10", "OTHER"}));
+
+  // append-copy copies what OFFSET passes over, and the copies own nothing.
+  host().addExtensionDictionary(record);
+  log.clear();
+  const sim::Created copies = host().appendCopies({arc, record});
+  ASSERT_EQ(copies.size(), 2u);
+  EXPECT_EQ(log, (EventLog{"appended " + host().handleText(copies[0].second),
+                           "appended " + host().handleText(copies[1].second)}));
+  sim::ObjectInfo copy;
+  ASSERT_TRUE(host().objectInfo(copies[1].second, copy));
+  EXPECT_EQ(copy.type, "XRECORD");
+  EXPECT_TRUE(copy.extensionDictionary.isNull());
 }
 
 void pluginCommand() { acutPrintf(ACRX_T("plug-in command ran\n")); }
@@ -205,10 +217,177 @@ TEST_F(Commands, PluginCommandsRunBetweenTheNotifications) {
   EXPECT_EQ(host().commandLine(),
             (std::vector<std::string>{"Unknown command \"MyCmd\".",
                                       "Unknown command \"MYCMD\"."}));
-  // Any other name is one of the host's own commands.
-  host().runCommand("NEVERREGISTERED");
-  EXPECT_EQ(log,
-            (EventLog{"willStart NEVERREGISTERED", "ended NEVERREGISTERED"}));
+}
+
+// What each of the host's commands does to an entity that owns an extension
+// dictionary holding an xrecord, typed as a user might type it.
+TEST_F(Commands, EachNameDoesItsOwnWorkAndUnknownNamesDoNothing) {
+  struct Row {
+    const char* typed;
+    const char* announced;  // "" : refused as unknown
+    std::size_t made;       // new objects: pairs returned, owned ones too
+    std::size_t maps;       // deep clones sent
+    bool erased;            // the entity and what it owns are erased
+  };
+  // Repeated twice: a deep clone copies the entity with what it owns;
+  // OFFSET copies and EXPLODE's piece own nothing.
+  const Row rows[] = {{"copy", "COPY", 6, 2, false},
+                      {"Mirror", "MIRROR", 6, 2, false},
+                      {"ARRAY", "ARRAY", 6, 2, false},
+                      {"dropgeom", "DROPGEOM", 6, 2, false},
+                      {"kl712_Copy", "KL712_COPY", 6, 2, false},
+                      {"pasteclip", "PASTECLIP", 6, 2, false},
+                      {"offset", "OFFSET", 2, 0, false},
+                      {"explode", "EXPLODE", 1, 1, true},
+                      {"move", "MOVE", 0, 0, false},
+                      {"Rotate", "ROTATE", 0, 0, false},
+                      {"SCALE", "SCALE", 0, 0, false},
+                      {"erase", "ERASE", 0, 0, true},
+                      {"FROBNICATE", "", 0, 0, false},
+                      {"COPY ", "", 0, 0, false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.typed);
+    const AcDbObjectId line = tagged("LINE");
+    const AcDbObjectId dictionary = host().addExtensionDictionary(line);
+    const AcDbObjectId record =
+        host().addToDictionary(dictionary, "DATA", "XRECORD");
+    ASSERT_FALSE(record.isNull());
+    log.clear();
+    editorReactor->maps.clear();
+    host().clearCommandLine();
+    const std::size_t before = host().drawingInfo("main").objects.size();
+    const sim::Created created =
+        host().runCommand(row.typed, {line}, 2, sim::Outcome::Ended);
+    EXPECT_EQ(created.size(), row.made);
+    EXPECT_EQ(editorReactor->maps.size(), row.maps);
+    const std::string announced = row.announced;
+    if (announced.empty()) {
+      EXPECT_TRUE(log.empty());
+      EXPECT_EQ(host().commandLine(),
+                (std::vector<std::string>{"Unknown command \"" +
+                                          std::string(row.typed) + "\"."}));
+    } else {
+      EXPECT_EQ(log.front(), "willStart " + announced);
+      EXPECT_EQ(log.back(), "ended " + announced);
+    }
+    EXPECT_EQ(host().drawingInfo("main").objects.size(), before + row.made);
+    for (AcDbObjectId id : {line, dictionary, record}) {
+      sim::ObjectInfo info;
+      ASSERT_TRUE(host().objectInfo(id, info));
+      EXPECT_EQ(info.erased, row.erased);
+    }
+    for (const sim::CreatedPair& pair : created) {
+      if (pair.first != line) continue;
+      sim::ObjectInfo copy;
+      ASSERT_TRUE(host().objectInfo(pair.second, copy));
+      EXPECT_NE(copy.extensionDictionary, dictionary);
+      EXPECT_EQ(copy.extensionDictionary.isNull(), row.made != 3 * row.maps);
+    }
+  }
+}
+
+// The map of a deep clone: the selection in order, each followed by what
+// it owns, depth first; references within the clones lead to clones.
+TEST_F(Commands, ADeepCloneClonesWhatObjectsOwnAndTranslatesReferences) {
+  const AcDbObjectId a = tagged("LINE");
+  const AcDbObjectId b = tagged("CIRCLE");
+  const AcDbObjectId outside = add("TEXT");
+  const AcDbObjectId dictionary = host().addExtensionDictionary(a);
+  const AcDbObjectId inner =
+      host().addToDictionary(dictionary, "INNER", "DICTIONARY");
+  const AcDbObjectId record = host().addToDictionary(inner, "R", "XRECORD");
+  const AcDbObjectId second =
+      host().addToDictionary(dictionary, "Z", "XRECORD");
+  ASSERT_EQ(host().setXData(a, "REFS",
+                            {xd::handle(host().handleText(b)),
+                             xd::handle(host().handleText(outside))}),
+            Acad::eOk);
+  EXPECT_TRUE(host().addExtensionDictionary(a).isNull());  // has one
+  log.clear();
+
+  const sim::Created created = host().deepClone({b, a});
+  ASSERT_EQ(created.size(), 6u);
+  ASSERT_EQ(editorReactor->maps.size(), 1u);
+  const AcDbIdMapping& map = editorReactor->maps[0];
+  const std::vector<AcDbObjectId> keys = {b,     a,      dictionary,
+                                          inner, record, second};
+  ASSERT_EQ(map.size(), 6);
+  std::map<AcDbObjectId, AcDbObjectId> cloneOf;
+  for (int i = 0; i < map.size(); ++i) {
+    EXPECT_EQ(map.pairAt(i).key(), keys[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(created[static_cast<std::size_t>(i)].second,
+              map.pairAt(i).value());
+    EXPECT_EQ(map.pairAt(i).isPrimary(), i < 2);
+    cloneOf[map.pairAt(i).key()] = map.pairAt(i).value();
+  }
+  auto info = [this](AcDbObjectId id) {
+    sim::ObjectInfo out;
+    EXPECT_TRUE(host().objectInfo(id, out));
+    return out;
+  };
+  EXPECT_EQ(info(cloneOf[a]).extensionDictionary, cloneOf[dictionary]);
+  EXPECT_EQ(info(cloneOf[dictionary]).ownerId, cloneOf[a]);
+  EXPECT_EQ(info(cloneOf[inner]).ownerId, cloneOf[dictionary]);
+  EXPECT_EQ(info(cloneOf[record]).ownerId, cloneOf[inner]);
+  EXPECT_EQ(info(a).extensionDictionary, dictionary);
+  EXPECT_EQ(info(dictionary).ownerId, a);
+  // The reference to B leads to B's clone; the one to an object outside the
+  // clone set stays.
+  EXPECT_EQ(xdataItems(cloneOf[a], "REFS"),
+            (sim::Items{xd::handle(host().handleText(cloneOf[b])),
+                        xd::handle(host().handleText(outside))}));
+  // A clone's dictionary names the clones of what the source's named.
+  AcDbObject* opened = nullptr;
+  ASSERT_EQ(acdbOpenAcDbObject(opened, cloneOf[dictionary], AcDb::kForRead),
+            Acad::eOk);
+  AcDbObjectId found;
+  EXPECT_EQ(AcDbDictionary::cast(opened)->getAt(ACRX_T("Z"), found), Acad::eOk);
+  EXPECT_EQ(found, cloneOf[second]);
+  opened->close();
+}
+
+TEST_F(Commands, CopyclipFillsAClipboardThatPasteclipCopiesFrom) {
+  const AcDbObjectId line = tagged("LINE");
+  const AcDbObjectId dictionary = host().addExtensionDictionary(line);
+  const sim::Created clipped = host().runCommand("COPYCLIP", {line});
+  ASSERT_EQ(clipped.size(), 2u);
+  const AcDbObjectId held = clipped[0].second;
+  EXPECT_EQ(host().drawingNameOf(held), sim::Host::kClipboardName);
+  EXPECT_EQ(host().drawingNames(), (std::vector<std::string>{"main"}));
+  EXPECT_EQ(host().drawings().size(), 1u);
+  EXPECT_EQ(editorReactor->maps.back().size(), 2);
+  EXPECT_NE(editorReactor->maps.back().destDb(), db());
+
+  // Pasted with no selection: the sources lie in the clipboard.
+  const sim::Created pasted = host().runCommand("PASTECLIP", {}, 2);
+  ASSERT_EQ(pasted.size(), 4u);
+  for (const sim::CreatedPair& pair : {pasted[0], pasted[2]}) {
+    EXPECT_EQ(pair.first, held);
+    EXPECT_EQ(host().drawingNameOf(pair.second), "main");
+    EXPECT_EQ(xdataItems(pair.second, "$10"), (sim::Items{xd::text("part")}));
+    sim::ObjectInfo copy;
+    ASSERT_TRUE(host().objectInfo(pair.second, copy));
+    EXPECT_EQ(host().drawingNameOf(copy.extensionDictionary), "main");
+    EXPECT_NE(copy.extensionDictionary, dictionary);
+  }
+  // A second COPYCLIP replaces what the clipboard held, and tells the
+  // clipboard's reactors, counted with every drawing's.
+  RecordingDatabaseReactor onClipboard(log);
+  AcDbDatabase* clipboard = editorReactor->maps.front().destDb();
+  ASSERT_EQ(clipboard->addReactor(&onClipboard), Acad::eOk);
+  EXPECT_EQ(host().databaseReactorCount(), 2);
+  const AcDbObjectId circle = tagged("CIRCLE");
+  host().runCommand("copyclip", {circle});
+  sim::ObjectInfo old;
+  ASSERT_TRUE(host().objectInfo(held, old));
+  EXPECT_TRUE(old.erased);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "erased " + old.handle), 1);
+  ASSERT_EQ(clipboard->removeReactor(&onClipboard), Acad::eOk);
+  const sim::Created again = host().runCommand("PASTECLIP");
+  ASSERT_EQ(again.size(), 1u);
+  sim::ObjectInfo circleCopy;
+  ASSERT_TRUE(host().objectInfo(again[0].second, circleCopy));
+  EXPECT_EQ(circleCopy.type, "CIRCLE");
 }
 
 TEST_F(Commands, CommandsNestAndLispIsAnnounced) {

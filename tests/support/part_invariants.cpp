@@ -189,6 +189,40 @@ void PartInvariants::checkViolations(const StepFacts& facts,
     failures.push_back("new objects neither added nor deleted");
 }
 
+// A deep clone points a copy's 1005 handle at the clone of the object it
+// named when that object was cloned too. Such an item is put back to the
+// source's value, so the copy compares as unchanged: where its value names
+// an object new in this step and the source's names one that was there.
+std::vector<sim::XdataBlock> PartInvariants::untranslated(
+    const State& now, const ObjectState& source,
+    std::vector<sim::XdataBlock> copy, const std::string& copyDrawing) const {
+  auto named = [](const State& state, const std::string& drawing,
+                  const sim::Value& value) {
+    const auto d = state.drawings.find(drawing);
+    const std::string* handle = std::get_if<std::string>(&value);
+    if (d == state.drawings.end() || handle == nullptr) return AcDbObjectId();
+    const auto id = d->second.byHandle.find(*handle);
+    return id == d->second.byHandle.end() ? AcDbObjectId() : id->second;
+  };
+  const std::string tag = partTagIn(source.xdata);
+  for (sim::XdataBlock& block : copy) {
+    const sim::XdataBlock* from = nullptr;
+    for (const sim::XdataBlock& b : source.xdata)
+      if (b.app == block.app || (from == nullptr && b.app == tag)) from = &b;
+    if (from == nullptr || from->items.size() != block.items.size()) continue;
+    for (std::size_t i = 0; i < block.items.size(); ++i) {
+      sim::Item& item = block.items[i];
+      const sim::Item& was = from->items[i];
+      if (item.code != 1005 || was.code != 1005 || item == was) continue;
+      const AcDbObjectId clone = named(now, copyDrawing, item.value);
+      if (!clone.isNull() && !before_.objects.count(clone) &&
+          !named(before_, source.drawing, was.value).isNull())
+        item.value = was.value;
+    }
+  }
+  return copy;
+}
+
 void PartInvariants::checkObjects(const State& now, const StepFacts& facts,
                                   std::vector<std::string>& failures) {
   std::map<AcDbObjectId, AcDbObjectId> sourceOf;
@@ -214,12 +248,17 @@ void PartInvariants::checkObjects(const State& now, const StepFacts& facts,
       }
       const auto from = before_.objects.find(source->second);
       if (from == before_.objects.end()) continue;
-      Change change = classify(from->second.xdata, o.xdata, oldTag, newTag);
+      Change change = classify(
+          from->second.xdata,
+          untranslated(now, from->second, o.xdata, o.drawing), oldTag, newTag);
       // A pending source retagged earlier in the same step (a repeated copy)
       // gave its later copies its new xdata.
       const auto sourceNow = now.objects.find(source->second);
       if (change == Change::Other && sourceNow != now.objects.end())
-        change = classify(sourceNow->second.xdata, o.xdata, oldTag, newTag);
+        change =
+            classify(sourceNow->second.xdata,
+                     untranslated(now, sourceNow->second, o.xdata, o.drawing),
+                     oldTag, newTag);
       switch (change) {
         case Change::None:
           break;

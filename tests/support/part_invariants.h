@@ -94,6 +94,9 @@ class PartInvariants {
                          std::string& oldTag, std::string& newTag);
   void checkViolations(const StepFacts& facts,
                        std::vector<std::string>& failures);
+  std::vector<sim::XdataBlock> untranslated(
+      const State& now, const ObjectState& source,
+      std::vector<sim::XdataBlock> copy, const std::string& copyDrawing) const;
   void checkObjects(const State& now, const StepFacts& facts,
                     std::vector<std::string>& failures);
   void checkRecords(const State& now, const StepFacts& facts,

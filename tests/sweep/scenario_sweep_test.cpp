@@ -33,6 +33,8 @@ bool stepOf(const cadsim::Statement& s, std::vector<SessionStep>& steps) {
   step.labels = s.labels;
   step.items = s.items;
   step.pieces = s.pieces;
+  step.owner = s.owner;
+  step.extensionOf = s.extensionOf;
   step.repeat = s.repeat;
   step.outcome = s.outcome;
   switch (s.verb) {

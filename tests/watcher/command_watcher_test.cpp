@@ -67,10 +67,17 @@ TEST_F(CommandWatcherTest, EachDeepCloneOfACopyMakesItsOwnPart) {
 
 TEST_F(CommandWatcherTest, OnlyTheExactCommandNamesCopy) {
   AcDbObjectId source = part("$10");
-  for (const char* name : {"copy", "COPYCLIP", "Copy", "COPY "})
-    expectUntouched(host().runCommand(name, {source}), "$10");
+  // The host announces its own commands in upper case; a name sent as
+  // written must match exactly.
+  for (const char* name : {"copy", "Copy", "COPY "}) {
+    ASSERT_TRUE(host().beginCommand(name));
+    expectUntouched(host().deepClone({source}), "$10");
+    ASSERT_TRUE(host().endCommand(name));
+  }
+  expectUntouched(host().runCommand("COPYCLIP", {source}), "$10");
   EXPECT_EQ(recordCount(), 0u);
-  for (const char* name : {"DROPGEOM", "PASTECLIP", "MIRROR", "ARRAY"}) {
+  for (const char* name :
+       {"DROPGEOM", "PASTECLIP", "MIRROR", "ARRAY", "copy"}) {
     sim::Created created = host().runCommand(name, {source});
     ASSERT_EQ(created.size(), 1u);
     EXPECT_EQ(tagOf(created[0].second), tagFrom(created[0].second)) << name;

@@ -4,6 +4,8 @@
 //   expect LABEL tag $10 | tag none | tag @L1.1     part tag of LABEL
 //   expect LABEL tag-not $10                        any other tag, or none
 //   expect LABEL xdata APP ITEM... | no-xdata APP   APP's block exactly
+//   expect LABEL owner LABEL|none                   what owns LABEL
+//   expect LABEL extension-dictionary LABEL|none    LABEL's own dictionary
 //   expect erased LABEL | not-erased LABEL
 //   expect record TAG LABEL... | no-record TAG      part records, current
 //   expect records N                                drawing
@@ -89,7 +91,8 @@ StepResult Session::applyExpectation(const Expectation& e,
       break;
   }
   std::vector<std::string> memberLabels;
-  if (e.kind == ExpectKind::Record) {
+  if (e.kind == ExpectKind::Record || e.kind == ExpectKind::Owner ||
+      e.kind == ExpectKind::ExtensionDict) {
     for (const std::string& member : e.names) {
       AcDbObjectId memberId;
       if (!resolve(member, memberId, message)) return StepResult::ScriptError;
@@ -134,6 +137,22 @@ StepResult Session::applyExpectation(const Expectation& e,
                   describeItems(block->items) + ", not " +
                   describeItems(e.items);
       }
+      break;
+    }
+    case ExpectKind::Owner:
+    case ExpectKind::ExtensionDict: {
+      sim::ObjectInfo info;
+      host_.objectInfo(id, info);
+      const bool owner = e.kind == ExpectKind::Owner;
+      const AcDbObjectId actual =
+          owner ? info.ownerId : info.extensionDictionary;
+      const std::string actualText =
+          actual.isNull() ? "none" : displayLabel(actual);
+      const std::string wanted = e.tagNone ? "none" : memberLabels.front();
+      if (actualText != wanted)
+        failure = e.label +
+                  (owner ? "'s owner is " : "'s extension dictionary is ") +
+                  actualText + ", not " + wanted;
       break;
     }
     case ExpectKind::Erased:

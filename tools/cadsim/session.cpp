@@ -85,8 +85,15 @@ bool Session::resolveSelection(const std::vector<std::string>& labels,
 }
 
 void Session::labelCreated(const sim::Created& created) {
-  const std::string drawing = host_.currentDrawingName();
+  std::set<AcDbObjectId> made;
+  for (const sim::CreatedPair& pair : created) made.insert(pair.second);
   for (const sim::CreatedPair& pair : created) {
+    // What a clone owns was cloned with it and goes by its handle.
+    sim::ObjectInfo info;
+    host_.objectInfo(pair.second, info);
+    if (made.count(info.ownerId)) continue;
+    // COPYCLIP's clones lie in the clipboard, not in the current drawing.
+    const std::string drawing = host_.drawingNameOf(pair.second);
     const std::string label =
         labels_.nextCloneLabel(pair.first, "#" + host_.handleText(pair.first));
     // Counters go by label text across drawings, so the label is new even
@@ -120,12 +127,33 @@ StepResult Session::apply(const Statement& s, std::string& message) {
         message = "label \"" + s.labels[0] + "\" is already in use";
         return StepResult::ScriptError;
       }
-      const AcDbObjectId id = host_.addObject(s.name, s.pieces);
+      AcDbObjectId owner;
+      if (!s.owner.empty()) {
+        sim::ObjectInfo info;
+        if (!resolve(s.owner, owner, message)) return StepResult::ScriptError;
+        host_.objectInfo(owner, info);
+        if (info.erased) {
+          message = s.owner + " is erased";
+          return StepResult::ScriptError;
+        }
+        if (s.extensionOf && !info.extensionDictionary.isNull()) {
+          message = s.owner + " has an extension dictionary already";
+          return StepResult::ScriptError;
+        }
+        if (!s.extensionOf && info.type != "DICTIONARY") {
+          message = s.owner + " is a " + info.type + ", not a dictionary";
+          return StepResult::ScriptError;
+        }
+      }
+      const AcDbObjectId id =
+          s.owner.empty() ? host_.addObject(s.name, s.pieces)
+          : s.extensionOf ? host_.addExtensionDictionary(owner)
+                          : host_.addToDictionary(owner, s.labels[0], s.name);
       if (id.isNull()) {
         message = "the host refused a new " + s.name;
         return StepResult::ScriptError;
       }
-      labels_.add(s.labels[0], id, host_.currentDrawingName());
+      labels_.add(s.labels[0], id, host_.drawingNameOf(id));
       return StepResult::Done;
     }
 

@@ -49,6 +49,8 @@ enum class ExpectKind {
   TagNot,            // LABEL tag-not TAG
   Xdata,             // LABEL xdata APP ITEM...
   NoXdata,           // LABEL no-xdata APP
+  Owner,             // LABEL owner LABEL|none
+  ExtensionDict,     // LABEL extension-dictionary LABEL|none
   Erased,            // erased LABEL
   NotErased,         // not-erased LABEL
   Record,            // record TAG LABEL...
@@ -68,13 +70,14 @@ enum class ExpectKind {
 
 struct Expectation {
   ExpectKind kind = ExpectKind::Loaded;
-  std::string label;               // the object looked at
-  bool tagNone = false;            // "tag none"
-  TagRef tag;                      // the tag or application looked at
-  std::string text;                // line text
-  std::vector<std::string> names;  // members of a record, command names
-  sim::Items items;                // Xdata
-  long count = 0;                  // Records, the reactor counts, Violations
+  std::string label;     // the object looked at
+  bool tagNone = false;  // "tag none", "owner none"...
+  TagRef tag;            // the tag or application looked at
+  std::string text;      // line text
+  // members of a record, command names, the owner or extension dictionary
+  std::vector<std::string> names;
+  sim::Items items;  // Xdata
+  long count = 0;    // Records, the reactor counts, Violations
 };
 
 struct Statement {
@@ -85,7 +88,11 @@ struct Statement {
   std::vector<std::string> labels;  // objects named, in order
   sim::Items items;                 // xdata items
   int pieces = 2;                   // add POLYLINE
-  int repeat = 1;                   // command
+  // add: the object that owns the new one, and whether the new one is its
+  // extension dictionary (else an entry of that dictionary)
+  std::string owner;
+  bool extensionOf = false;
+  int repeat = 1;  // command
   sim::Outcome outcome = sim::Outcome::Ended;
   // fault: what to arm, and the label of the object it is limited to
   sim::FaultSpec fault;

@@ -389,12 +389,26 @@ bool LineParser::parseAdd(Statement& s) {
   while (!atEnd()) {
     const Token& token = tokens_[next_++];
     const std::size_t eq = token.plainFind('=');
-    if (eq == std::string::npos || token.text.substr(0, eq) != "pieces")
-      return fail("unexpected \"" + token.text + "\"");
+    const std::string key =
+        eq == std::string::npos ? std::string() : token.text.substr(0, eq);
+    const std::string value =
+        eq == std::string::npos ? std::string() : token.text.substr(eq + 1);
+    if (key == "extension-of" || key == "in") {
+      if (!s.owner.empty())
+        return fail("one owner: extension-of= or in=, once");
+      if (key == "extension-of" && s.name != "DICTIONARY")
+        return fail("an extension dictionary is a DICTIONARY");
+      if (key == "in" && s.name != "DICTIONARY" && s.name != "XRECORD")
+        return fail("a dictionary holds a DICTIONARY or an XRECORD");
+      if (!isLabelReference(value)) return fail("bad label \"" + value + "\"");
+      s.owner = value;
+      s.extensionOf = key == "extension-of";
+      continue;
+    }
+    if (key != "pieces") return fail("unexpected \"" + token.text + "\"");
     if (s.name != "POLYLINE") return fail("pieces= is for a POLYLINE");
     long pieces = 0;
-    if (!count("pieces", token.text.substr(eq + 1), 1, kMaxPieces, pieces))
-      return false;
+    if (!count("pieces", value, 1, kMaxPieces, pieces)) return false;
     s.pieces = static_cast<int>(pieces);
   }
   if (s.name != "POLYLINE") s.pieces = 1;
@@ -636,7 +650,7 @@ bool LineParser::parseExpect(Statement& s) {
 
 bool LineParser::parseObjectExpectation(Expectation& e) {
   std::string what;
-  if (!word("tag, tag-not, xdata or no-xdata", what)) return false;
+  if (!word("what to expect of " + e.label, what)) return false;
   if (what == "tag") {
     e.kind = ExpectKind::Tag;
     if (!atEnd() && !peek().quoted && peek().text == "none") {
@@ -658,8 +672,21 @@ bool LineParser::parseObjectExpectation(Expectation& e) {
     e.kind = ExpectKind::NoXdata;
     return appRef(e.tag) && noMore();
   }
+  if (what == "owner" || what == "extension-dictionary") {
+    e.kind = what == "owner" ? ExpectKind::Owner : ExpectKind::ExtensionDict;
+    std::string other;
+    if (!word("label or none", other)) return false;
+    if (other == "none")
+      e.tagNone = true;
+    else if (!isLabelReference(other))
+      return fail("bad label \"" + other + "\"");
+    else
+      e.names.push_back(other);
+    return noMore();
+  }
   return fail("unknown expectation \"" + what +
-              "\" (tag, tag-not, xdata, no-xdata)");
+              "\" (tag, tag-not, xdata, no-xdata, owner, "
+              "extension-dictionary)");
 }
 
 }  // namespace

@@ -70,6 +70,18 @@ void moveObject(dxf::Object& object,
     extras.emplace_back(tag.code, std::move(tag.value));
 }
 
+// The handle an object's 102 {ACAD_XDICTIONARY group names, 0 if none.
+std::uint64_t extensionDictionaryOf(const dxf::Object& object) {
+  const std::vector<dxf::Tag>& tags = object.tags;
+  for (std::size_t i = 0; i + 1 < tags.size(); ++i) {
+    std::uint64_t handle = 0;
+    if (tags[i].code == 102 && tags[i].value == "{ACAD_XDICTIONARY" &&
+        tags[i + 1].code == 360 && dxf::parseHandle(tags[i + 1].value, handle))
+      return handle;
+  }
+  return 0;
+}
+
 struct XdataBlockPlan {
   AcWString app;
   std::vector<StoredItem> items;
@@ -80,6 +92,7 @@ struct ObjectPlan {
   std::string kind;  // the host's kind, or the DXF type for a proxy
   bool proxy = false;
   int pieces = 1;
+  std::uint64_t extensionDictionary = 0;
   std::vector<std::pair<int, std::string>> extras;
   std::vector<XdataBlockPlan> xdata;
   std::vector<std::pair<AcWString, std::uint64_t>> entries;
@@ -236,6 +249,7 @@ bool Loader::plan() {
       if (entities[next - 1].type == "SEQEND") break;
     }
     plan.pieces = piecesOf(entity, vertices);
+    plan.extensionDictionary = extensionDictionaryOf(entity);
     for (std::size_t k = i; k < next; ++k) moveObject(entities[k], plan.extras);
     mPlans.push_back(std::move(plan));
     i = next;
@@ -260,6 +274,7 @@ bool Loader::plan() {
     }
     if (object.handle == 0)
       return fail(object.line, object.type + " without a handle");
+    plan.extensionDictionary = extensionDictionaryOf(object);
     appendObject(object, plan.extras);
     // The xdata lives in the host; the extras keep the spelling it came in.
     if (!planXdata(object, plan)) return false;
@@ -330,6 +345,7 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
     const ObjectPlan& plan = mPlans[i];
     AcDbImpObject& imp = *stubs[i]->object->impObject();
     imp.owner = resolve(plan.source->owner);
+    imp.extensionDictionary = resolve(plan.extensionDictionary);
     for (const auto& entry : plan.entries)
       if (AcDbStub* target = resolve(entry.second))
         imp.entries.emplace(entry.first, target);

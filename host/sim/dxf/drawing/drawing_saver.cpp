@@ -132,6 +132,7 @@ class Saver {
   void writeXdata(const AcDbImpObject& imp, dxf::Object& object);
   void writeEntries(const AcDbImpObject& imp, dxf::Object& object);
   void writeRecord(const AcDbImpObject& imp, dxf::Object& object);
+  void writeExtensionDictionary(const AcDbImpObject& imp, dxf::Object& object);
   void registerApplications();
   void clearErasedPointers(dxf::Object& object);
 
@@ -301,6 +302,51 @@ void Saver::clearErasedPointers(dxf::Object& object) {
   }
 }
 
+// The 102 {ACAD_XDICTIONARY group says what the host holds: the object's
+// own extension dictionary, or none; a copy never keeps its source's.
+void Saver::writeExtensionDictionary(const AcDbImpObject& imp,
+                                     dxf::Object& object) {
+  std::vector<dxf::Tag>& tags = object.tags;
+  std::size_t begin = 0;
+  while (begin < tags.size() &&
+         !(tags[begin].code == 102 && tags[begin].value == "{ACAD_XDICTIONARY"))
+    ++begin;
+  std::size_t end = begin;
+  while (end < tags.size() &&
+         !(tags[end].code == 102 && tags[end].value == "}"))
+    ++end;
+  if (end < tags.size()) ++end;
+  const bool owned = isLive(imp.extensionDictionary);
+  std::vector<dxf::Tag> group;
+  if (owned)
+    group = {tag(102, "{ACAD_XDICTIONARY"),
+             dxf::handleTag(360, imp.extensionDictionary->handle),
+             tag(102, "}")};
+  if (begin == tags.size()) {
+    if (!owned) return;
+    // Where CAD programs put it: after the handle and the reactors group.
+    std::size_t at = object.handleIndex < 0
+                         ? 0
+                         : static_cast<std::size_t>(object.handleIndex) + 1;
+    while (at < tags.size() && tags[at].code == 102 &&
+           !tags[at].value.empty() && tags[at].value[0] == '{') {
+      while (at < tags.size() &&
+             !(tags[at].code == 102 && tags[at].value == "}"))
+        ++at;
+      if (at < tags.size()) ++at;
+    }
+    begin = end = at;
+  } else if (owned && end - begin == group.size() &&
+             tags[begin + 1].value == group[1].value) {
+    return;
+  }
+  tags.erase(tags.begin() + static_cast<std::ptrdiff_t>(begin),
+             tags.begin() + static_cast<std::ptrdiff_t>(end));
+  tags.insert(tags.begin() + static_cast<std::ptrdiff_t>(begin), group.begin(),
+              group.end());
+  object.locateHandleAndOwner();
+}
+
 void Saver::objectOf(const AcDbStub& stub, std::vector<dxf::Object>& into) {
   const AcDbImpObject& imp = *stub.object->impObject();
   dxf::Object object;
@@ -313,6 +359,7 @@ void Saver::objectOf(const AcDbStub& stub, std::vector<dxf::Object>& into) {
   // followers need handles of their own and it as their owner.
   bool copied = object.handle != stub.handle;
   object.setHandle(stub.handle);
+  writeExtensionDictionary(imp, object);
   if (imp.owner != nullptr) object.setOwner(imp.owner->handle);
   if (imp.type == "DICTIONARY") writeEntries(imp, object);
   if (imp.type == "XRECORD") writeRecord(imp, object);
