@@ -63,7 +63,7 @@ TEST_F(DrawingFiles, ARefusedFileChangesNothing) {
       {drawing("40", {"0", "LINE", "5", "2F", "1001", "A", "1010", "1.0"}),
        "line 25: point 1010 without its 1020"},
       {drawing("40", {"0", "VERTEX", "5", "2F"}), "line 19: VERTEX without"},
-      {std::string("AutoCAD Binary DXF\r\n\x1a\0", 22) + "\x01\x00",
+      {std::string("SOMECAD Binary DXF\r\n\x1a\0", 22) + "\x01\x00",
        "line 1: binary DXF is not read"},
       {drawing("40", {"0", "LINE", "5", "2F", "1001", "A\\U+003B"}),
        "is not a valid application name"},

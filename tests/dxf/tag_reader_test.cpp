@@ -123,7 +123,7 @@ TEST(TagReader, RefusesABrokenFrame) {
       {lines({"0", "SECTION", "2"}), 3, "no value line"},
       {"", 1, "EOF"},
       {std::string("AutoX\0\0\0", 8) + "\n", 1, "binary"},
-      {std::string("AutoCAD Binary DXF\r\n\x1a\0", 22) + "AC1015", 1,
+      {std::string("SOMECAD Binary DXF\r\n\x1a\0", 22) + "AC1015", 1,
        "binary DXF is not read"},
   };
   for (const Case& c : cases) {

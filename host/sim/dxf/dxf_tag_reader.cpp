@@ -12,8 +12,12 @@ const char* const kBinaryDxf =
 TagReader::TagReader(std::string_view text) : mText(text) {
   // A byte order mark may open files of the UTF-8 versions.
   if (mText.substr(0, 3) == "\xEF\xBB\xBF") mPos = 3;
-  // Binary DXF opens with this sentinel, and its first line reads as text.
-  if (mText.substr(0, 18) == "AutoCAD Binary DXF") fail(1, kBinaryDxf);
+  // Binary DXF opens with a 22-byte sentinel whose first line reads as text:
+  // a seven-letter word, then " Binary DXF", CR LF, SUB and NUL. The word is
+  // not checked.
+  if (mText.size() >= 22 &&
+      mText.substr(7, 15) == std::string_view(" Binary DXF\r\n\x1a\0", 15))
+    fail(1, kBinaryDxf);
   std::size_t end = mText.find('\n');
   mCrlf = end != std::string_view::npos && end > 0 && mText[end - 1] == '\r';
 }
