@@ -57,6 +57,7 @@ void unloadApp() {
   if (commands != NULL) commands->removeGroup(kCommandGroup);
   gCommandStackUsed = NULL;
   stopWatching();
+  releaseClosedKeptReactors();
 }
 
 extern "C" AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* appId) {

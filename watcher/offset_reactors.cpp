@@ -9,24 +9,34 @@
 
 namespace {
 
-// Reactors the host would not detach: the host may still call them, so they
-// live on, held here until their drawing closes, rather than dropped.
+// Reactors the host would not detach when their watcher let go: the host may
+// still call them, so they live on, held here until their drawing closes,
+// rather than dropped. Null while there are none.
+std::vector<AsdkDbReactor*>* gKept = NULL;
+
 void keepAlive(AsdkDbReactor* reactor) {
-  static std::vector<AsdkDbReactor*>* kept =
-      new (std::nothrow) std::vector<AsdkDbReactor*>;
-  if (kept == NULL) return;
-  std::size_t stillAttached = 0;
-  for (std::size_t i = 0; i < kept->size(); ++i) {
-    if ((*kept)[i]->isDrawingClosed())
-      delete (*kept)[i];
-    else
-      (*kept)[stillAttached++] = (*kept)[i];
-  }
-  kept->resize(stillAttached);
-  kept->push_back(reactor);
+  releaseClosedKeptReactors();
+  if (gKept == NULL) gKept = new (std::nothrow) std::vector<AsdkDbReactor*>;
+  if (gKept != NULL) gKept->push_back(reactor);
 }
 
 }  // namespace
+
+void releaseClosedKeptReactors() {
+  if (gKept == NULL) return;
+  std::size_t stillAttached = 0;
+  for (std::size_t i = 0; i < gKept->size(); ++i) {
+    if ((*gKept)[i]->isDrawingClosed())
+      delete (*gKept)[i];
+    else
+      (*gKept)[stillAttached++] = (*gKept)[i];
+  }
+  gKept->resize(stillAttached);
+  if (gKept->empty()) {
+    delete gKept;
+    gKept = NULL;
+  }
+}
 
 OffsetReactorHolding::~OffsetReactorHolding() { releaseAll(); }
 

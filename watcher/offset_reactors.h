@@ -56,4 +56,8 @@ class OffsetReactorHolding {
   std::vector<Held> mHeld;
 };
 
+// Destroys the reactors kept alive after their watcher let go whose drawing
+// has since closed. The module calls it as it unloads.
+void releaseClosedKeptReactors();
+
 #endif
