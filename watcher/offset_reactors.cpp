@@ -100,10 +100,13 @@ void OffsetReactorHolding::releaseClosing(AcDbDatabase* closing) {
     if (mHeld[i].first != closing) continue;
     AsdkDbReactor* reactor = mHeld[i].second;
     mHeld.erase(mHeld.begin() + static_cast<std::ptrdiff_t>(i));
-    if (closing->removeReactor(reactor) == Acad::eOk)
+    if (closing->removeReactor(reactor) == Acad::eOk) {
       delete reactor;
-    else
-      keepAlive(reactor);  // its goodbye detaches it
+    } else {
+      // Idle like every kept reactor; its goodbye detaches it.
+      reactor->retire();
+      keepAlive(reactor);
+    }
     return;
   }
 }
