@@ -3,7 +3,7 @@
 // LISP evaluation.
 #include <algorithm>
 
-#include "host/sim/dxf/dxf_tag.h"
+#include "dxf/dxf_tag.h"
 #include "host/sim/host_state.h"
 #include "host/sim/services.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "host/sim/dxf/dxf_tag.h"
+#include "dxf/dxf_tag.h"
 #include "host/sim/host_state.h"
 #include "host/sim/services.h"
 #include "host/sim/xdata_rules.h"

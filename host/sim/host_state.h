@@ -18,7 +18,7 @@
 
 #include "host/api/host_api.h"
 #include "host/sim/dictionary_entries.h"
-#include "host/sim/dxf/group_codes.h"
+#include "dxf/group_codes.h"
 #include "host/sim/folded_name_index.h"
 #include "host/sim/resbuf_pool.h"
 #include "host/sim/sim_host.h"

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "random/session_driver.h"
+#include "support/session_driver.h"
 #include "random/step_generator.h"
 
 SessionOutcome runRandomSession(std::uint64_t seed, int steps,

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "random/random_session.h"
-#include "random/session_driver.h"
+#include "support/session_driver.h"
 #include "random/step_generator.h"
 #include "run_session.h"
 

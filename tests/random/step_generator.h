@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "random/session_driver.h"
-#include "random/session_step.h"
+#include "support/session_driver.h"
+#include "support/session_step.h"
 
 class StepGenerator {
  public:

@@ -13,8 +13,8 @@
 #include <iostream>
 #include <iterator>
 
-#include "random/session_driver.h"
-#include "random/session_step.h"
+#include "support/session_driver.h"
+#include "support/session_step.h"
 #include "statement.h"
 
 namespace {

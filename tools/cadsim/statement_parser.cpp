@@ -8,7 +8,7 @@
 #include <map>
 #include <set>
 
-#include "host/sim/dxf/group_codes.h"
+#include "dxf/group_codes.h"
 #include "statement.h"
 #include "tokenizer.h"
 

@@ -1,7 +1,7 @@
 // The model follows the watcher's table of commands literally: names compare
 // whole and case-sensitively, flags are booleans, EXPLODE waits for its end
 // and LISP holds everything back.
-#include "random/watch_model.h"
+#include "support/watch_model.h"
 
 #include <algorithm>
 

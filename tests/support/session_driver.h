@@ -12,8 +12,8 @@
 
 #include "host/sim/sim_host.h"
 #include "label_table.h"
-#include "random/session_step.h"
-#include "random/watch_model.h"
+#include "support/session_step.h"
+#include "support/watch_model.h"
 #include "support/part_invariants.h"
 
 // A labelled object as the generator may pick it.

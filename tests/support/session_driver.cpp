@@ -3,7 +3,7 @@
 // notifications, says what the watcher must hold and which clones a flush
 // must have moved to a tag of their own. Where the host failed a call the
 // module's choices are its own, so the model takes the module's state.
-#include "random/session_driver.h"
+#include "support/session_driver.h"
 
 #include <algorithm>
 #include <climits>
