@@ -8,15 +8,15 @@
 class AsdkDbReactor : public AcDbDatabaseReactor {
  public:
   AsdkDbReactor() : retired(false), drawingClosed(false) {}
-  virtual ~AsdkDbReactor();
+  ~AsdkDbReactor() override;
   // Removes the first part tag of an appended entity; other applications'
   // xdata, a second tag and non-entities are left alone. The object stays
   // open: the host closes it. A retired reactor does nothing.
-  virtual void objectAppended(const AcDbDatabase* dwg, const AcDbObject* obj);
+  void objectAppended(const AcDbDatabase* dwg, const AcDbObject* obj) override;
   // The drawing is closing: the reactor detaches itself (the host would
   // otherwise tear it off) and goes idle. Whoever holds it may then destroy
   // it without touching the drawing, which is gone.
-  virtual void goodbye(const AcDbDatabase* dwg);
+  void goodbye(const AcDbDatabase* dwg) override;
 
   // For a reactor the host would not detach when its OFFSET ended: it stays
   // attached, but must not take tags off what later commands append.

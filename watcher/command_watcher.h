@@ -14,20 +14,20 @@ class QoRmEditReactor : public AcEditorReactor {
   explicit QoRmEditReactor(bool attach);
   // Leaves the editor, detaches and destroys every offset reactor it holds,
   // and discards pending groups without retagging them.
-  virtual ~QoRmEditReactor();
+  ~QoRmEditReactor() override;
 
-  virtual void beginDeepClone(AcDbDatabase* to, AcDbIdMapping& idMap);
-  virtual void endDeepClone(AcDbIdMapping& idMap);
-  virtual void commandWillStart(const ACHAR* cmdStr);
-  virtual void commandEnded(const ACHAR* cmdStr);
-  virtual void commandCancelled(const ACHAR* cmdStr);
-  virtual void commandFailed(const ACHAR* cmdStr);
-  virtual void lispWillStart(const ACHAR* firstLine);
-  virtual void lispEnded();
-  virtual void lispCancelled();
+  void beginDeepClone(AcDbDatabase* to, AcDbIdMapping& idMap) override;
+  void endDeepClone(AcDbIdMapping& idMap) override;
+  void commandWillStart(const ACHAR* cmdStr) override;
+  void commandEnded(const ACHAR* cmdStr) override;
+  void commandCancelled(const ACHAR* cmdStr) override;
+  void commandFailed(const ACHAR* cmdStr) override;
+  void lispWillStart(const ACHAR* firstLine) override;
+  void lispEnded() override;
+  void lispCancelled() override;
   // A drawing is closing: its pending clones are forgotten and its offset
   // reactor goes, so nothing held points into it afterwards.
-  virtual void databaseToBeDestroyed(AcDbDatabase* dwg);
+  void databaseToBeDestroyed(AcDbDatabase* dwg) override;
 
   bool isAttached() const { return attached; }
   bool isCopyActive() const { return copyActive; }

@@ -24,7 +24,7 @@ enum OpenMode { kForRead = 0, kForWrite = 1, kForNotify = 2 };
 class SIMHOST_API AcDbObject : public AcRxObject {
  public:
   ACRX_DECLARE_MEMBERS(AcDbObject);
-  virtual ~AcDbObject();
+  ~AcDbObject() override;
 
   // Drawing objects live on the host's heap, whichever library news them.
   static void* operator new(std::size_t size);
@@ -87,7 +87,7 @@ HOST_API_ENTITY_KIND(AcDbProxyEntity);
 class SIMHOST_API AcDbDatabase : public AcRxObject {
  public:
   ACRX_DECLARE_MEMBERS(AcDbDatabase);
-  virtual ~AcDbDatabase();
+  ~AcDbDatabase() override;
 
   Acad::ErrorStatus getNamedObjectsDictionary(AcDbDictionary*& dictionary,
                                               AcDb::OpenMode mode);
@@ -111,7 +111,7 @@ class SIMHOST_API AcDbDatabase : public AcRxObject {
 class SIMHOST_API AcDbDatabaseReactor : public AcRxObject {
  public:
   ACRX_DECLARE_MEMBERS(AcDbDatabaseReactor);
-  virtual ~AcDbDatabaseReactor();
+  ~AcDbDatabaseReactor() override;
   // The object arrives open; the host closes it after every reactor saw it.
   virtual void objectAppended(const AcDbDatabase* dwg, const AcDbObject* obj);
   virtual void objectModified(const AcDbDatabase* dwg, const AcDbObject* obj);

@@ -11,7 +11,7 @@
 class SIMHOST_API AcEditorReactor : public AcRxObject {
  public:
   ACRX_DECLARE_MEMBERS(AcEditorReactor);
-  virtual ~AcEditorReactor();
+  ~AcEditorReactor() override;
   virtual void beginDeepClone(AcDbDatabase* to, AcDbIdMapping& idMap);
   virtual void endDeepClone(AcDbIdMapping& idMap);
   virtual void commandWillStart(const ACHAR* cmdStr);

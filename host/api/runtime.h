@@ -22,15 +22,18 @@ class SIMHOST_API AcRxClass {
   AcRxClass* mParent;
 };
 
-// A null result from cast() means the object is not of that class.
+// A null result from cast() means the object is not of that class. CLASS is
+// a type name, which no parentheses may enclose.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define ACRX_DECLARE_MEMBERS(CLASS)                                   \
   static AcRxClass* desc();                                           \
-  virtual AcRxClass* isA() const;                                     \
+  AcRxClass* isA() const override;                                    \
   static CLASS* cast(const AcRxObject* obj) {                         \
     return (obj != NULL && obj->isKindOf(CLASS::desc()))              \
                ? static_cast<CLASS*>(const_cast<AcRxObject*>(obj))    \
                : NULL;                                                \
   }
+// NOLINTEND(bugprone-macro-parentheses)
 
 class SIMHOST_API AcRxObject {
  public:
