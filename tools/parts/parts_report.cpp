@@ -27,8 +27,10 @@ std::string describe(const Finding& finding) {
     return finding.hasHandle
                ? tag + " is used by " + handle + " but not in the APPID table"
                : "the record key " + tag + " is not in the APPID table";
+  // A saved drawing keeps no erased object: a pointer to one is written 0.
   if (finding.kind == "record-member-missing")
-    return "the record " + tag + " lists " + handle +
+    return "the record " + tag + " lists " +
+           (handle == "0" ? "a null handle" : handle) +
            ", which no object has (erased or exploded since)";
   if (finding.kind == "record-member-untagged")
     return "the record " + tag + " lists " + handle + ", which is not in " +
