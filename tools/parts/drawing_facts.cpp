@@ -221,7 +221,7 @@ void readPartDictionary(
 
 }  // namespace
 
-DrawingFacts factsOf(const dxf::Document& document) {
+DrawingFacts factsOf(const dxf::Document& document, bool withShapes) {
   DrawingFacts facts;
   const dxf::TextEncoding encoding = document.encoding();
   if (const dxf::Table* apps = document.table("APPID"))
@@ -245,8 +245,8 @@ DrawingFacts factsOf(const dxf::Document& document) {
                     &object < entities.data() + entities.size();
     if (isEntity && !isFollower(object.type) && integerOf(object, 67) != 1) {
       seen.modelSpace = true;
-      seen.drawn =
-          shapeOf(entities, &object - entities.data(), encoding, seen.shape);
+      seen.drawn = withShapes && shapeOf(entities, &object - entities.data(),
+                                         encoding, seen.shape);
     }
     facts.objects.push_back(std::move(seen));
   });

@@ -36,6 +36,7 @@ struct DrawingObject {
   std::vector<std::string> apps;  // xdata applications in order, UTF-8
   bool modelSpace = false;        // an entity of model space
   bool drawn = false;             // modelSpace and `shape` holds it
+                                  // (only when shapes were asked for)
   Shape shape;
 };
 
@@ -56,7 +57,9 @@ struct DrawingFacts {
   std::vector<PartRecord> records;  // in the part dictionary's order
 };
 
-DrawingFacts factsOf(const dxf::Document& document);
+// Shapes are read only for a picture: reading their numbers costs more
+// than the whole audit.
+DrawingFacts factsOf(const dxf::Document& document, bool withShapes);
 
 }  // namespace parts
 

@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
   if (progress)
     std::cerr << " " << seconds(secondsSince(start)) << ", auditing"
               << std::flush;
-  const parts::DrawingFacts facts = parts::factsOf(document);
+  const parts::DrawingFacts facts = parts::factsOf(document, !svgPath.empty());
   document = dxf::Document();
   const parts::Audit audit = parts::auditParts(facts);
 
