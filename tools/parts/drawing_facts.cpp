@@ -103,7 +103,7 @@ std::string mtextOf(const dxf::Object& object, dxf::TextEncoding encoding) {
   return text;
 }
 
-bool isFollower(const std::string& type) {
+bool isFollower(std::string_view type) {
   return type == "VERTEX" || type == "SEQEND" || type == "ATTRIB";
 }
 
@@ -230,13 +230,12 @@ DrawingFacts factsOf(const dxf::Document& document, bool withShapes) {
         facts.registeredApps.push_back(readableText(name->value, encoding));
 
   const std::vector<dxf::Object>& entities = document.entities;
-  std::unordered_map<std::uint64_t, const dxf::Object*> byHandle;
+  std::size_t count = 0;
+  document.forEachObject([&count](const dxf::Object&) { ++count; });
+  facts.objects.reserve(count);
   document.forEachObject([&](const dxf::Object& object) {
     DrawingObject seen;
-    if (object.handle != 0) {
-      seen.handle = dxf::handleText(object.handle);
-      byHandle.emplace(object.handle, &object);
-    }
+    if (object.handle != 0) seen.handle = dxf::handleText(object.handle);
     seen.type = object.type;
     for (const dxf::Tag& tag : object.xdata)
       if (tag.code == 1001)
@@ -250,6 +249,10 @@ DrawingFacts factsOf(const dxf::Document& document, bool withShapes) {
     }
     facts.objects.push_back(std::move(seen));
   });
+  // The part dictionary and its records are objects of the OBJECTS section.
+  std::unordered_map<std::uint64_t, const dxf::Object*> byHandle;
+  for (const dxf::Object& object : document.objects)
+    if (object.handle != 0) byHandle.emplace(object.handle, &object);
   readPartDictionary(document, byHandle, encoding, facts);
   return facts;
 }
