@@ -6,14 +6,20 @@
   drawings.py xdict OUT         a tagged line whose extension dictionary
                                 holds an xrecord; prints the line's handle
   drawings.py large OUT COUNT   COUNT entities, every tenth one tagged
+  drawings.py parts CASE OUT    a drawing for the parts tool (see PARTS);
+                                prints its objects' handles by name
+  drawings.py ink PNG           the number of pixels of PNG that are not
+                                white
   drawings.py dump IN           JSON of what ezdxf reads in IN (see dump())
   drawings.py read IN           reads IN, prints the seconds it took
 
 Run it with the system python3 that python3-ezdxf installs into.
 """
 import json
+import struct
 import sys
 import time
+import zlib
 
 import ezdxf
 from ezdxf.lldxf.tagger import ascii_tags_loader
@@ -88,6 +94,122 @@ def large(path, count):
         if i % 10 == 0:
             e.set_xdata("$10", [(1000, "part"), (1070, i % 1000)])
     doc.saveas(path)
+
+
+def _record(parts, tag, members):
+    record = parts.add_xrecord(tag)
+    record.reset([(102, "{MORVAT_PART")] +
+                 [(330, e.dxf.handle) for e in members] + [(102, "}")])
+    return record
+
+
+def parts_drawing(case, path):
+    """A drawing for one row of the parts tool's table: "clean" has three
+    parts and nothing to report; every other case holds its finding once."""
+    doc = ezdxf.new("R2000")
+    msp = doc.modelspace()
+    for app in ("$A", "$B", "$C", "OTHERAPP"):
+        doc.appids.new(app)
+    l1 = msp.add_line((0, 0), (10, 0))
+    l2 = msp.add_line((0, 5), (10, 5))
+    names = {"L1": l1.dxf.handle, "L2": l2.dxf.handle}
+    l1.set_xdata("$A", [(1000, "first")])
+    parts = doc.rootdict.add_new_dict("PVNR_HANDLE")
+    if case == "clean":
+        circle = msp.add_circle((5, 10), 3)
+        poly = msp.add_lwpolyline([(20, 0), (30, 0), (30, 10)])
+        arc = msp.add_arc((25, 20), 4, 0, 180)
+        text = msp.add_text("pump", dxfattribs={"insert": (0, 20),
+                                                "height": 2})
+        point = msp.add_point((40, 30))
+        l2.set_xdata("$A", [(1000, "second")])
+        circle.set_xdata("$A", [(1070, 1)])
+        for e in (poly, arc):
+            e.set_xdata("OTHERAPP", [(1000, "kept")])
+            e.set_xdata("$B", [(1000, "b")])
+        text.set_xdata("$C", [(1000, "tagged by hand")])
+        point.set_xdata("OTHERAPP", [(1040, 0.5)])
+        _record(parts, "$A", [l1, l2, circle])
+        _record(parts, "$B", [poly, arc])
+        names.update(C1=circle.dxf.handle, P1=poly.dxf.handle,
+                     A1=arc.dxf.handle, T1=text.dxf.handle)
+    elif case == "record-malformed":
+        record = parts.add_xrecord("$A")
+        record.reset([(102, "{MORVAT_PART"), (1, l1.dxf.handle),
+                      (102, "}")])
+        names["R"] = record.dxf.handle
+    elif case == "dictionary-malformed":
+        doc.rootdict.remove("PVNR_HANDLE")
+        names["R"] = doc.rootdict.add_xrecord("PVNR_HANDLE").dxf.handle
+    elif case == "tag-not-registered":
+        l2.set_xdata("$UNLISTED", [(1000, "x")])
+    elif case == "record-key-not-registered":
+        _record(parts, "$A", [l1])
+        _record(parts, "$GONE", [])
+    elif case == "record-member-missing":
+        l2.set_xdata("$A", [(1000, "second")])
+        _record(parts, "$A", [l1, l2])
+        msp.delete_entity(l2)
+    elif case == "record-member-untagged":
+        l2.set_xdata("$B", [(1000, "b")])
+        _record(parts, "$A", [l1, l2])
+    elif case == "member-not-recorded":
+        l2.set_xdata("$A", [(1000, "copied")])
+        _record(parts, "$A", [l1])
+    elif case == "two-tags":
+        l1.set_xdata("$B", [(1000, "second tag")])
+    else:
+        sys.exit("unknown case " + case)
+    doc.saveas(path)
+    print(json.dumps(names))
+
+
+def ink(path):
+    """Decodes an 8-bit RGB or RGBA PNG, as rsvg-convert writes them, with
+    the standard library alone."""
+    with open(path, "rb") as f:
+        data = f.read()
+    at, idat = 8, b""
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        body = data[at + 8:at + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
+        elif kind == b"IDAT":
+            idat += body
+        at += 12 + length
+    if depth != 8 or colour not in (2, 6):
+        sys.exit("not an 8-bit RGB or RGBA PNG")
+    size = 3 if colour == 2 else 4
+    raw = zlib.decompress(idat)
+    stride = width * size
+    previous = bytearray(stride)
+    count = 0
+    for row in range(height):
+        start = row * (stride + 1)
+        kind, line = raw[start], bytearray(raw[start + 1:start + 1 + stride])
+        for i in range(stride):
+            a = line[i - size] if i >= size else 0
+            b = previous[i]
+            c = previous[i - size] if i >= size else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 255
+            elif kind == 2:
+                line[i] = (line[i] + b) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                pred = a if pa <= pb and pa <= pc else (b if pb <= pc else c)
+                line[i] = (line[i] + pred) & 255
+        for x in range(width):
+            pixel = line[x * size:x * size + size]
+            opaque = size == 3 or pixel[3] > 0
+            if opaque and tuple(pixel[:3]) != (255, 255, 255):
+                count += 1
+        previous = line
+    print(count)
 
 
 def raw_structure(path):
@@ -199,6 +321,10 @@ if __name__ == "__main__":
         minimal(sys.argv[2])
     elif verb == "large":
         large(sys.argv[2], int(sys.argv[3]))
+    elif verb == "parts":
+        parts_drawing(sys.argv[2], sys.argv[3])
+    elif verb == "ink":
+        ink(sys.argv[2])
     elif verb == "dump":
         dump(sys.argv[2])
     elif verb == "read":

@@ -1,0 +1,189 @@
+// plivet-parts run as a user runs it, on drawings the independent writer
+// made: its JSON and exit status for each finding, its refusal of a damaged
+// file, and a picture that renders.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "dxf_test_support.h"
+
+namespace {
+
+using nlohmann::json;
+
+struct ProgramRun {
+  int status = -1;
+  std::string out;
+};
+
+ProgramRun run(const std::string& command) {
+  ProgramRun result;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+    result.out.append(buffer, n);
+  int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+ProgramRun parts(const std::string& arguments) {
+  return run(std::string(PLIVET_PARTS_FILE) + " " + arguments);
+}
+
+// Writes the drawing and returns the handles ezdxf gave its objects, by
+// the names the script uses.
+json makeDrawing(const std::string& drawing, const std::string& path) {
+  bool ok = false;
+  std::string names =
+      dxftest::runDrawingsScript("parts " + drawing + " " + path, ok);
+  EXPECT_TRUE(ok) << names;
+  return ok ? json::parse(names) : json::object();
+}
+
+// {NAME} in the expected text stands for that object's handle.
+std::string withHandles(std::string text, const json& names) {
+  for (auto it = names.begin(); it != names.end(); ++it)
+    for (std::size_t at;
+         (at = text.find("{" + it.key() + "}")) != std::string::npos;)
+      text.replace(at, it.key().size() + 2, it.value().get<std::string>());
+  return text;
+}
+
+struct AuditCase {
+  const char* drawing;
+  int status;
+  const char* parts;  // the JSON's "parts" and "findings"
+  const char* findings;
+};
+
+const AuditCase kAuditCases[] = {
+    {"clean", 0,
+     R"([{"tag":"$A","members":["{L1}","{L2}","{C1}"],"record":["{L1}","{L2}","{C1}"]},)"
+     R"({"tag":"$B","members":["{P1}","{A1}"],"record":["{P1}","{A1}"]},)"
+     R"({"tag":"$C","members":["{T1}"],"record":null}])",
+     "[]"},
+    {"record-malformed", 1,
+     R"([{"tag":"$A","members":["{L1}"],"record":null}])",
+     R"([{"severity":"error","kind":"record-malformed","tag":"$A","handle":"{R}"}])"},
+    {"dictionary-malformed", 1,
+     R"([{"tag":"$A","members":["{L1}"],"record":null}])",
+     R"([{"severity":"error","kind":"record-malformed","tag":null,"handle":"{R}"}])"},
+    {"tag-not-registered", 1,
+     R"([{"tag":"$A","members":["{L1}"],"record":null},)"
+     R"({"tag":"$UNLISTED","members":["{L2}"],"record":null}])",
+     R"([{"severity":"error","kind":"tag-not-registered","tag":"$UNLISTED","handle":"{L2}"}])"},
+    {"record-key-not-registered", 1,
+     R"([{"tag":"$A","members":["{L1}"],"record":["{L1}"]},)"
+     R"({"tag":"$GONE","members":[],"record":[]}])",
+     R"([{"severity":"error","kind":"tag-not-registered","tag":"$GONE","handle":null}])"},
+    {"record-member-missing", 0,
+     R"([{"tag":"$A","members":["{L1}"],"record":["{L1}","{L2}"]}])",
+     R"([{"severity":"note","kind":"record-member-missing","tag":"$A","handle":"{L2}"}])"},
+    {"record-member-untagged", 0,
+     R"([{"tag":"$A","members":["{L1}"],"record":["{L1}","{L2}"]},)"
+     R"({"tag":"$B","members":["{L2}"],"record":null}])",
+     R"([{"severity":"note","kind":"record-member-untagged","tag":"$A","handle":"{L2}"}])"},
+    {"member-not-recorded", 0,
+     R"([{"tag":"$A","members":["{L1}","{L2}"],"record":["{L1}"]}])",
+     R"([{"severity":"note","kind":"member-not-recorded","tag":"$A","handle":"{L2}"}])"},
+    {"two-tags", 0, R"([{"tag":"$A","members":["{L1}"],"record":null}])",
+     R"([{"severity":"note","kind":"two-tags","tag":"$A","handle":"{L1}"}])"},
+};
+
+TEST(PartsTool, ReportsEachFindingWithItsExitStatus) {
+  REQUIRE_EZDXF();
+  for (const AuditCase& row : kAuditCases) {
+    SCOPED_TRACE(row.drawing);
+    std::string path = dxftest::scratchPath(std::string(row.drawing) + ".dxf");
+    json names = makeDrawing(row.drawing, path);
+    ProgramRun report = parts("--json " + path);
+    EXPECT_EQ(report.status, row.status);
+    EXPECT_EQ(
+        report.out,
+        withHandles(std::string(R"({"file":")") + path + R"(","parts":)" +
+                        row.parts + R"(,"findings":)" + row.findings + "}\n",
+                    names));
+  }
+}
+
+// The same words and line as the runner's `open`, and nothing on standard
+// output for a script to mistake for a report.
+TEST(PartsTool, RefusesADamagedFileAsTheRunnerDoes) {
+  REQUIRE_EZDXF();
+  std::string path = dxftest::scratchPath("damaged.dxf");
+  json names = makeDrawing("clean", path);
+  std::string text = dxftest::readFile(path);
+  const std::string handle = "\n  5\n" + names["L1"].get<std::string>() + "\n";
+  struct Damage {
+    const char* name;
+    std::string text;
+  };
+  const Damage damages[] = {
+      {"bad handle",
+       text.replace(text.find(handle), handle.size(), "\n  5\nZZ\n")},
+      {"cut short", text.substr(0, text.size() / 2)},
+  };
+  for (const Damage& damage : damages) {
+    SCOPED_TRACE(damage.name);
+    dxftest::writeFile(path, damage.text);
+    std::string script = dxftest::scratchPath("open.cadsim");
+    dxftest::writeFile(script, "open \"" + path + "\"\n");
+    ProgramRun runner =
+        run(std::string(PLIVET_CADSIM_FILE) + " " + script + " 2>&1");
+    ProgramRun refused = parts(path + " 2>&1");
+    EXPECT_EQ(refused.status, 2);
+    const std::string prefix = "plivet-parts: ";
+    ASSERT_EQ(refused.out.rfind(prefix, 0), 0u) << refused.out;
+    std::string message = refused.out.substr(prefix.size());
+    EXPECT_NE(message.find(": line "), std::string::npos) << message;
+    EXPECT_NE(runner.out.find(message), std::string::npos)
+        << runner.out << " against " << message;
+  }
+}
+
+int inkOf(const std::string& svg, const std::string& name) {
+  std::string svgPath = dxftest::scratchPath(name + ".svg");
+  std::string pngPath = dxftest::scratchPath(name + ".png");
+  dxftest::writeFile(svgPath, svg);
+  ProgramRun convert =
+      run("rsvg-convert -z 0.5 -o " + pngPath + " " + svgPath + " 2>&1");
+  EXPECT_EQ(convert.status, 0) << convert.out;
+  bool ok = false;
+  std::string count = dxftest::runDrawingsScript("ink " + pngPath, ok);
+  EXPECT_TRUE(ok) << count;
+  return ok ? std::stoi(count) : 0;
+}
+
+TEST(PartsTool, DrawsEachPartInAGroupThatRenders) {
+  REQUIRE_EZDXF();
+  if (run("rsvg-convert --version >/dev/null 2>&1").status != 0) {
+    const char* ci = std::getenv("CI");
+    if (ci != nullptr && std::string(ci) == "true")
+      FAIL() << "rsvg-convert is needed: apt-get install librsvg2-bin";
+    GTEST_SKIP() << "rsvg-convert is not installed";
+  }
+  std::string path = dxftest::scratchPath("picture.dxf");
+  makeDrawing("clean", path);
+  std::string svgPath = dxftest::scratchPath("picture.svg");
+  ASSERT_EQ(parts("--svg " + svgPath + " " + path).status, 0);
+  std::string svg = dxftest::readFile(svgPath);
+  for (const char* tag : {"$A", "$B", "$C"})
+    EXPECT_NE(svg.find(std::string("<g class=\"part\" data-tag=\"") + tag),
+              std::string::npos)
+        << tag;
+  // The legend alone would make the image look drawn: take it out.
+  std::size_t legend = svg.find("<g id=\"legend\"");
+  ASSERT_NE(legend, std::string::npos);
+  std::string drawingOnly = svg.substr(0, legend) + "</svg>\n";
+  int drawn = inkOf(drawingOnly, "drawing-only");
+  EXPECT_GT(drawn, 200);
+  EXPECT_GT(inkOf(svg, "whole"), drawn);
+}
+
+}  // namespace

@@ -1,0 +1,260 @@
+// The only place that looks inside the DXF library's objects: whatever
+// shape the library gives its tags, the audit and the picture read the
+// plain facts made here.
+#include "drawing_facts.h"
+
+#include <unordered_map>
+
+#include "dxf_skeleton.h"
+#include "dxf_text.h"
+
+namespace parts {
+
+namespace {
+
+std::string utf8Of(const std::u16string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
+        text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// Text the drawing's encoding cannot decode keeps its ASCII and shows the
+// rest as U+FFFD, so a report is always valid UTF-8.
+std::string readableText(const std::string& raw, dxf::TextEncoding encoding) {
+  std::u16string wide;
+  if (dxf::decodeText(raw, encoding, wide)) return utf8Of(wide);
+  std::string out;
+  for (char c : raw)
+    out += static_cast<unsigned char>(c) < 0x80 ? std::string(1, c)
+                                                : std::string("\xEF\xBF\xBD");
+  return out;
+}
+
+double realOf(const dxf::Object& object, int code, double fallback = 0) {
+  double value = fallback;
+  if (const dxf::Tag* tag = object.find(code))
+    if (!dxf::parseReal(tag->value, value)) value = fallback;
+  return value;
+}
+
+long integerOf(const dxf::Object& object, int code) {
+  std::int64_t value = 0;
+  if (const dxf::Tag* tag = object.find(code))
+    if (!dxf::parseInteger(tag->value, value)) value = 0;
+  return static_cast<long>(value);
+}
+
+Vec2 pointOf(const dxf::Object& object, int code) {
+  return Vec2{realOf(object, code), realOf(object, code + 10)};
+}
+
+// Vertices come as runs of 10 and 20 tags; a vertex without its 20 is
+// left out rather than guessed.
+std::vector<Vec2> lightweightVertices(const dxf::Object& object) {
+  std::vector<Vec2> points;
+  bool haveX = false;
+  double x = 0;
+  for (const dxf::Tag& tag : object.tags) {
+    double value;
+    if (tag.code == 10 && dxf::parseReal(tag.value, value)) {
+      x = value;
+      haveX = true;
+    } else if (tag.code == 20 && haveX && dxf::parseReal(tag.value, value)) {
+      points.push_back(Vec2{x, value});
+      haveX = false;
+    }
+  }
+  return points;
+}
+
+std::string mtextOf(const dxf::Object& object, dxf::TextEncoding encoding) {
+  std::string raw;
+  for (const dxf::Tag& tag : object.tags)
+    if (tag.code == 3) raw += tag.value;
+  if (const dxf::Tag* last = object.find(1)) raw += last->value;
+  std::string text = readableText(raw, encoding);
+  // Paragraph breaks are all the formatting a one-line label keeps.
+  for (std::size_t at; (at = text.find("\\P")) != std::string::npos;)
+    text.replace(at, 2, " ");
+  return text;
+}
+
+bool isFollower(std::string_view type) {
+  return type == "VERTEX" || type == "SEQEND" || type == "ATTRIB";
+}
+
+// Fills `shape` for the kinds the picture draws; false for the others.
+bool shapeOf(const std::vector<dxf::Object>& entities, std::size_t at,
+             dxf::TextEncoding encoding, Shape& shape) {
+  const dxf::Object& entity = entities[at];
+  const std::string& type = entity.type;
+  if (type == "LINE") {
+    shape.points = {pointOf(entity, 10), pointOf(entity, 11)};
+  } else if (type == "LWPOLYLINE") {
+    shape.points = lightweightVertices(entity);
+    shape.closed = (integerOf(entity, 70) & 1) != 0;
+  } else if (type == "POLYLINE") {
+    // 3D polylines (8), meshes (16) and polyface meshes (64) are not 2D.
+    long flags = integerOf(entity, 70);
+    if ((flags & (8 | 16 | 64)) != 0) return false;
+    shape.closed = (flags & 1) != 0;
+    for (std::size_t next = at + 1;
+         next < entities.size() && entities[next].type == "VERTEX"; ++next)
+      shape.points.push_back(pointOf(entities[next], 10));
+  } else if (type == "CIRCLE" || type == "ARC") {
+    shape.kind = type == "CIRCLE" ? Shape::Kind::Circle : Shape::Kind::Arc;
+    shape.points = {pointOf(entity, 10)};
+    shape.radius = realOf(entity, 40);
+    shape.startDegrees = realOf(entity, 50);
+    shape.endDegrees = realOf(entity, 51, 360);
+  } else if (type == "POINT") {
+    shape.kind = Shape::Kind::Point;
+    shape.points = {pointOf(entity, 10)};
+  } else if (type == "TEXT" || type == "MTEXT") {
+    shape.kind = Shape::Kind::Text;
+    shape.points = {pointOf(entity, 10)};
+    shape.height = realOf(entity, 40, 1);
+    if (type == "MTEXT") {
+      shape.text = mtextOf(entity, encoding);
+    } else if (const dxf::Tag* text = entity.find(1)) {
+      shape.text = readableText(text->value, encoding);
+    }
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Xrecord data follows the AcDbXrecord marker and its cloning flag; a
+// writer that leaves the marker out puts it after the handle, the owner and
+// the {ACAD_ groups.
+std::size_t xrecordDataStart(const dxf::Object& record) {
+  const std::vector<dxf::Tag>& tags = record.tags;
+  for (std::size_t i = 0; i < tags.size(); ++i)
+    if (tags[i].code == 100 && tags[i].value == "AcDbXrecord") {
+      ++i;
+      if (i < tags.size() && tags[i].code == 280) ++i;
+      return i;
+    }
+  std::size_t i = 0;
+  while (i < tags.size()) {
+    if (static_cast<int>(i) == record.handleIndex ||
+        static_cast<int>(i) == record.ownerIndex) {
+      ++i;
+    } else if (tags[i].code == 102 && tags[i].value.rfind("{ACAD_", 0) == 0) {
+      while (i < tags.size() && !(tags[i].code == 102 && tags[i].value == "}"))
+        ++i;
+      ++i;
+    } else {
+      break;
+    }
+  }
+  return i;
+}
+
+void readRecord(const dxf::Object& object, PartRecord& record) {
+  if (object.type != "XRECORD") return;
+  const std::vector<dxf::Tag>& tags = object.tags;
+  std::size_t i = xrecordDataStart(object);
+  if (i >= tags.size() || tags[i].code != 102 ||
+      tags[i].value != "{MORVAT_PART")
+    return;
+  for (++i; i < tags.size() && tags[i].code == 330; ++i) {
+    std::uint64_t handle = 0;
+    if (!dxf::parseHandle(tags[i].value, handle)) return;
+    record.members.push_back(dxf::handleText(handle));
+  }
+  record.wellFormed =
+      i + 1 == tags.size() && tags[i].code == 102 && tags[i].value == "}";
+  if (!record.wellFormed) record.members.clear();
+}
+
+void readPartDictionary(
+    const dxf::Document& document,
+    const std::unordered_map<std::uint64_t, const dxf::Object*>& byHandle,
+    dxf::TextEncoding encoding, DrawingFacts& facts) {
+  const dxf::Object* root = dxf::rootDictionary(document);
+  if (root == nullptr) return;
+  std::uint64_t handle = dxf::dictionaryEntry(*root, "PVNR_HANDLE");
+  if (handle == 0) return;
+  facts.hasPartDictionary = true;
+  facts.partDictionaryHandle = dxf::handleText(handle);
+  auto found = byHandle.find(handle);
+  if (found == byHandle.end() || (found->second->type != "DICTIONARY" &&
+                                  found->second->type != "ACDBDICTIONARYWDFLT"))
+    return;
+  facts.partDictionaryIsDictionary = true;
+  for (const dxf::DictionaryEntry& entry :
+       dxf::dictionaryEntries(*found->second)) {
+    PartRecord record;
+    record.key = readableText(entry.key, encoding);
+    record.handle = dxf::handleText(entry.handle);
+    auto target = byHandle.find(entry.handle);
+    if (target != byHandle.end()) readRecord(*target->second, record);
+    facts.records.push_back(std::move(record));
+  }
+}
+
+}  // namespace
+
+DrawingFacts factsOf(const dxf::Document& document, bool withShapes) {
+  DrawingFacts facts;
+  const dxf::TextEncoding encoding = document.encoding();
+  if (const dxf::Table* apps = document.table("APPID"))
+    for (const dxf::Object& record : apps->records)
+      if (const dxf::Tag* name = record.find(2))
+        facts.registeredApps.push_back(readableText(name->value, encoding));
+
+  const std::vector<dxf::Object>& entities = document.entities;
+  std::size_t count = 0;
+  document.forEachObject([&count](const dxf::Object&) { ++count; });
+  facts.objects.reserve(count);
+  document.forEachObject([&](const dxf::Object& object) {
+    DrawingObject seen;
+    if (object.handle != 0) seen.handle = dxf::handleText(object.handle);
+    seen.type = object.type;
+    for (const dxf::Tag& tag : object.xdata)
+      if (tag.code == 1001)
+        seen.apps.push_back(readableText(tag.value, encoding));
+    bool isEntity = !entities.empty() && &object >= entities.data() &&
+                    &object < entities.data() + entities.size();
+    if (isEntity && !isFollower(object.type) && integerOf(object, 67) != 1) {
+      seen.modelSpace = true;
+      seen.drawn = withShapes && shapeOf(entities, &object - entities.data(),
+                                         encoding, seen.shape);
+    }
+    facts.objects.push_back(std::move(seen));
+  });
+  // The part dictionary and its records are objects of the OBJECTS section.
+  std::unordered_map<std::uint64_t, const dxf::Object*> byHandle;
+  for (const dxf::Object& object : document.objects)
+    if (object.handle != 0) byHandle.emplace(object.handle, &object);
+  readPartDictionary(document, byHandle, encoding, facts);
+  return facts;
+}
+
+}  // namespace parts

@@ -1,0 +1,66 @@
+// What the parts tool needs of a DXF drawing, taken out of the DXF library's
+// document once: each object's handle, type and xdata applications, the
+// registered applications, the part records, and the shapes of model space.
+#ifndef TOOLS_PARTS_DRAWING_FACTS_H
+#define TOOLS_PARTS_DRAWING_FACTS_H
+
+#include <string>
+#include <vector>
+
+#include "dxf_document.h"
+
+namespace parts {
+
+struct Vec2 {
+  double x = 0;
+  double y = 0;
+};
+
+// A model-space entity as the picture draws it, in drawing units.
+struct Shape {
+  enum class Kind { Path, Circle, Arc, Point, Text };
+  Kind kind = Kind::Path;
+  std::vector<Vec2> points;  // a path's vertices; else the centre or
+                             // insertion point alone
+  bool closed = false;
+  double radius = 0;
+  double startDegrees = 0;  // arcs run counterclockwise from start to end
+  double endDegrees = 0;
+  double height = 0;  // text
+  std::string text;   // UTF-8
+};
+
+struct DrawingObject {
+  std::string handle;             // upper-case hexadecimal, "" if none
+  std::string type;               // its 0 tag
+  std::vector<std::string> apps;  // xdata applications in order, UTF-8
+  bool modelSpace = false;        // an entity of model space
+  bool drawn = false;             // modelSpace and `shape` holds it
+                                  // (only when shapes were asked for)
+  Shape shape;
+};
+
+// One entry of the part dictionary.
+struct PartRecord {
+  std::string key;
+  std::string handle;       // the entry's object, "" when the entry names none
+  bool wellFormed = false;  // an xrecord of "{MORVAT_PART", 330s, "}"
+  std::vector<std::string> members;  // handle texts, as listed
+};
+
+struct DrawingFacts {
+  std::vector<DrawingObject> objects;  // every object, in file order
+  std::vector<std::string> registeredApps;
+  bool hasPartDictionary = false;  // the root dictionary has PVNR_HANDLE
+  bool partDictionaryIsDictionary = false;
+  std::string partDictionaryHandle;
+  std::vector<PartRecord> records;  // in the part dictionary's order
+};
+
+// Shapes are read only for a picture: reading their numbers costs more
+// than the whole audit.
+DrawingFacts factsOf(const dxf::Document& document, bool withShapes);
+
+}  // namespace parts
+
+#endif

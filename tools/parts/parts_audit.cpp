@@ -1,0 +1,178 @@
+#include "parts_audit.h"
+
+#include <cctype>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace parts {
+
+namespace {
+
+bool isTag(const std::string& app) { return !app.empty() && app[0] == '$'; }
+
+// The APPID table, like the host, ignores ASCII case.
+std::string folded(std::string name) {
+  for (char& c : name)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+
+Finding finding(Severity severity, const char* kind, const std::string* tag,
+                const std::string* handle) {
+  Finding made;
+  made.severity = severity;
+  made.kind = kind;
+  if (tag != nullptr) {
+    made.hasTag = true;
+    made.tag = *tag;
+  }
+  if (handle != nullptr && !handle->empty()) {
+    made.hasHandle = true;
+    made.handle = *handle;
+  }
+  return made;
+}
+
+class Auditor {
+ public:
+  explicit Auditor(const DrawingFacts& facts) : mFacts(facts) {}
+  Audit run();
+
+ private:
+  void collectParts();
+  void checkDictionary();
+  void checkRegistration();
+  void checkRecords();
+  void checkUnrecordedMembers();
+  void checkTwoTags();
+  void add(Severity severity, const char* kind, const std::string* tag,
+           const std::string* handle) {
+    mAudit.findings.push_back(finding(severity, kind, tag, handle));
+  }
+
+  const DrawingFacts& mFacts;
+  Audit mAudit;
+  std::unordered_map<std::string, int> mPartIndex;
+  std::unordered_map<std::string, std::size_t> mObjectIndex;
+};
+
+void Auditor::collectParts() {
+  mAudit.partOfObject.assign(mFacts.objects.size(), -1);
+  for (std::size_t i = 0; i < mFacts.objects.size(); ++i) {
+    const DrawingObject& object = mFacts.objects[i];
+    if (!object.handle.empty()) mObjectIndex.emplace(object.handle, i);
+    std::string tag = partTagOf(object);
+    if (tag.empty()) continue;
+    auto inserted = mPartIndex.emplace(tag, mAudit.parts.size());
+    if (inserted.second) {
+      mAudit.parts.emplace_back();
+      mAudit.parts.back().tag = tag;
+    }
+    mAudit.parts[inserted.first->second].members.push_back(object.handle);
+    mAudit.partOfObject[i] = inserted.first->second;
+  }
+  // A record whose objects are all gone still names a part.
+  for (const PartRecord& record : mFacts.records) {
+    if (!isTag(record.key)) continue;
+    auto inserted = mPartIndex.emplace(record.key, mAudit.parts.size());
+    if (inserted.second) {
+      mAudit.parts.emplace_back();
+      mAudit.parts.back().tag = record.key;
+    }
+    Part& part = mAudit.parts[inserted.first->second];
+    if (record.wellFormed && !part.hasRecord) {
+      part.hasRecord = true;
+      part.record = record.members;
+    }
+  }
+}
+
+void Auditor::checkDictionary() {
+  if (mFacts.hasPartDictionary && !mFacts.partDictionaryIsDictionary)
+    add(Severity::Error, "record-malformed", nullptr,
+        &mFacts.partDictionaryHandle);
+  for (const PartRecord& record : mFacts.records)
+    if (!record.wellFormed)
+      add(Severity::Error, "record-malformed", &record.key, &record.handle);
+}
+
+void Auditor::checkRegistration() {
+  std::unordered_set<std::string> registered;
+  for (const std::string& app : mFacts.registeredApps)
+    registered.insert(folded(app));
+  std::unordered_set<std::string> reported;
+  for (const DrawingObject& object : mFacts.objects)
+    for (const std::string& app : object.apps)
+      if (isTag(app) && !registered.count(folded(app)) &&
+          reported.insert(app).second)
+        add(Severity::Error, "tag-not-registered", &app, &object.handle);
+  for (const PartRecord& record : mFacts.records)
+    if (!registered.count(folded(record.key)) &&
+        reported.insert(record.key).second)
+      add(Severity::Error, "tag-not-registered", &record.key, nullptr);
+}
+
+void Auditor::checkRecords() {
+  std::vector<Finding> untagged;
+  for (const PartRecord& record : mFacts.records)
+    for (const std::string& handle : record.members) {
+      auto found = mObjectIndex.find(handle);
+      if (found == mObjectIndex.end())
+        add(Severity::Note, "record-member-missing", &record.key, &handle);
+      else if (partTagOf(mFacts.objects[found->second]) != record.key)
+        untagged.push_back(finding(Severity::Note, "record-member-untagged",
+                                   &record.key, &handle));
+    }
+  mAudit.findings.insert(mAudit.findings.end(), untagged.begin(),
+                         untagged.end());
+}
+
+void Auditor::checkUnrecordedMembers() {
+  for (const Part& part : mAudit.parts) {
+    if (!part.hasRecord) continue;
+    std::unordered_set<std::string> listed(part.record.begin(),
+                                           part.record.end());
+    for (const std::string& member : part.members)
+      if (!listed.count(member))
+        add(Severity::Note, "member-not-recorded", &part.tag, &member);
+  }
+}
+
+void Auditor::checkTwoTags() {
+  for (const DrawingObject& object : mFacts.objects) {
+    int tags = 0;
+    for (const std::string& app : object.apps) tags += isTag(app) ? 1 : 0;
+    if (tags > 1) {
+      std::string first = partTagOf(object);
+      add(Severity::Note, "two-tags", &first, &object.handle);
+    }
+  }
+}
+
+Audit Auditor::run() {
+  collectParts();
+  checkDictionary();
+  checkRegistration();
+  checkRecords();
+  checkUnrecordedMembers();
+  checkTwoTags();
+  return std::move(mAudit);
+}
+
+}  // namespace
+
+bool Audit::hasErrors() const {
+  for (const Finding& finding : findings)
+    if (finding.severity == Severity::Error) return true;
+  return false;
+}
+
+std::string partTagOf(const DrawingObject& object) {
+  for (const std::string& app : object.apps)
+    if (isTag(app)) return app;
+  return std::string();
+}
+
+Audit auditParts(const DrawingFacts& facts) { return Auditor(facts).run(); }
+
+}  // namespace parts

@@ -1,0 +1,249 @@
+#include "parts_picture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <map>
+
+namespace parts {
+
+namespace {
+
+// Tableau 10, a categorical palette made so that neighbouring categories
+// stay apart; its grey is kept for objects of no part, the other nine go to
+// the parts in turn.
+const char* const kPartColours[] = {"#4E79A7", "#F28E2B", "#E15759",
+                                    "#76B7B2", "#59A14F", "#EDC948",
+                                    "#B07AA1", "#FF9DA7", "#9C755F"};
+const char kNoPartColour[] = "#BAB0AC";
+const std::size_t kPartColourCount =
+    sizeof(kPartColours) / sizeof(kPartColours[0]);
+
+const double kMargin = 20;
+const double kMaxWidth = 800;
+const double kMaxHeight = 600;
+const double kLegendWidth = 260;
+const double kLegendLine = 20;
+constexpr double kPi = 3.14159265358979323846;
+
+std::string number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", value);
+  return text;
+}
+
+std::string escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+struct Extents {
+  double minX = std::numeric_limits<double>::infinity();
+  double minY = minX;
+  double maxX = -minX;
+  double maxY = -minX;
+  void add(double x, double y) {
+    minX = std::min(minX, x);
+    minY = std::min(minY, y);
+    maxX = std::max(maxX, x);
+    maxY = std::max(maxY, y);
+  }
+};
+
+Extents extentsOf(const DrawingFacts& facts) {
+  Extents box;
+  for (const DrawingObject& object : facts.objects) {
+    if (!object.drawn) continue;
+    const Shape& shape = object.shape;
+    for (const Vec2& p : shape.points) {
+      if (shape.kind == Shape::Kind::Circle || shape.kind == Shape::Kind::Arc) {
+        box.add(p.x - shape.radius, p.y - shape.radius);
+        box.add(p.x + shape.radius, p.y + shape.radius);
+      } else if (shape.kind == Shape::Kind::Text) {
+        // A guess at the width: glyphs are about six tenths as wide as tall.
+        box.add(p.x, p.y);
+        box.add(p.x + 0.6 * shape.height * shape.text.size(),
+                p.y + shape.height);
+      } else {
+        box.add(p.x, p.y);
+      }
+    }
+  }
+  if (box.minX > box.maxX) box = Extents{0, 0, 1, 1};
+  return box;
+}
+
+// Model coordinates to the picture's: fitted, y upward.
+class Mapping {
+ public:
+  explicit Mapping(const Extents& box) : mBox(box) {
+    double width = std::max(box.maxX - box.minX, 1e-9);
+    double height = std::max(box.maxY - box.minY, 1e-9);
+    mScale = std::min(kMaxWidth / width, kMaxHeight / height);
+    mWidth = width * mScale;
+    mHeight = height * mScale;
+  }
+  double x(double model) const {
+    return kMargin + (model - mBox.minX) * mScale;
+  }
+  double y(double model) const {
+    return kMargin + (mBox.maxY - model) * mScale;
+  }
+  double length(double model) const { return model * mScale; }
+  double width() const { return mWidth; }
+  double height() const { return mHeight; }
+
+ private:
+  Extents mBox;
+  double mScale = 1;
+  double mWidth = 0;
+  double mHeight = 0;
+};
+
+std::string pointText(const Mapping& at, double x, double y) {
+  return number(at.x(x)) + "," + number(at.y(y));
+}
+
+std::string shapeElement(const Shape& shape, const Mapping& at,
+                         const char* colour) {
+  const Vec2& p = shape.points.empty() ? Vec2() : shape.points.front();
+  switch (shape.kind) {
+    case Shape::Kind::Path: {
+      if (shape.points.size() < 2) return std::string();
+      std::string points;
+      for (const Vec2& v : shape.points)
+        points += (points.empty() ? "" : " ") + pointText(at, v.x, v.y);
+      return std::string(shape.closed ? "<polygon" : "<polyline") +
+             " points=\"" + points + "\"/>\n";
+    }
+    case Shape::Kind::Circle:
+      return "<circle cx=\"" + number(at.x(p.x)) + "\" cy=\"" +
+             number(at.y(p.y)) + "\" r=\"" + number(at.length(shape.radius)) +
+             "\"/>\n";
+    case Shape::Kind::Arc: {
+      double start = shape.startDegrees * kPi / 180;
+      double sweep = std::fmod(shape.endDegrees - shape.startDegrees, 360.0);
+      if (sweep <= 0) sweep += 360;
+      double end = start + sweep * kPi / 180;
+      double r = shape.radius;
+      // Counterclockwise in the drawing is clockwise once y points down.
+      return "<path d=\"M" +
+             pointText(at, p.x + r * std::cos(start),
+                       p.y + r * std::sin(start)) +
+             " A" + number(at.length(r)) + "," + number(at.length(r)) + " 0 " +
+             (sweep > 180 ? "1" : "0") + ",0 " +
+             pointText(at, p.x + r * std::cos(end), p.y + r * std::sin(end)) +
+             "\"/>\n";
+    }
+    case Shape::Kind::Point:
+      return "<circle cx=\"" + number(at.x(p.x)) + "\" cy=\"" +
+             number(at.y(p.y)) + "\" r=\"2\" fill=\"" + colour + "\"/>\n";
+    case Shape::Kind::Text:
+      return "<text x=\"" + number(at.x(p.x)) + "\" y=\"" + number(at.y(p.y)) +
+             "\" font-size=\"" +
+             number(std::max(at.length(shape.height), 1.0)) + "\" fill=\"" +
+             colour + "\" stroke=\"none\">" + escaped(shape.text) + "</text>\n";
+  }
+  return std::string();
+}
+
+std::string legendLine(double y, const char* colour, const std::string& text) {
+  std::string line;
+  if (colour != nullptr)
+    line += "<rect x=\"0\" y=\"" + number(y - 11) +
+            "\" width=\"14\" height=\"14\" fill=\"" + colour + "\"/>\n";
+  return line + "<text x=\"22\" y=\"" + number(y) + "\">" + escaped(text) +
+         "</text>\n";
+}
+
+}  // namespace
+
+std::string svgPicture(const DrawingFacts& facts, const Audit& audit) {
+  Mapping at(extentsOf(facts));
+  auto colourOf = [](int part) {
+    return part < 0 ? kNoPartColour
+                    : kPartColours[static_cast<std::size_t>(part) %
+                                   kPartColourCount];
+  };
+
+  // Groups in the parts' order, objects of no part last.
+  std::vector<std::string> groups(audit.parts.size() + 1);
+  std::size_t unparted = 0;
+  std::map<std::string, std::size_t> notDrawn;
+  for (std::size_t i = 0; i < facts.objects.size(); ++i) {
+    const DrawingObject& object = facts.objects[i];
+    if (!object.modelSpace) continue;
+    int part = audit.partOfObject[i];
+    if (part < 0) ++unparted;
+    if (!object.drawn) {
+      ++notDrawn[object.type];
+      continue;
+    }
+    groups[part < 0 ? audit.parts.size() : static_cast<std::size_t>(part)] +=
+        shapeElement(object.shape, at, colourOf(part));
+  }
+
+  std::string drawing;
+  for (std::size_t part = 0; part < audit.parts.size(); ++part)
+    if (!groups[part].empty())
+      drawing += "<g class=\"part\" data-tag=\"" +
+                 escaped(audit.parts[part].tag) + "\" stroke=\"" +
+                 colourOf(static_cast<int>(part)) + "\">\n" + groups[part] +
+                 "</g>\n";
+  if (!groups.back().empty())
+    drawing += std::string("<g class=\"no-part\" stroke=\"") + kNoPartColour +
+               "\">\n" + groups.back() + "</g>\n";
+
+  std::string legend;
+  double y = kLegendLine;
+  for (std::size_t part = 0; part < audit.parts.size();
+       ++part, y += kLegendLine)
+    legend +=
+        legendLine(y, colourOf(static_cast<int>(part)),
+                   audit.parts[part].tag + " (" +
+                       std::to_string(audit.parts[part].members.size()) + ")");
+  legend += legendLine(y, kNoPartColour,
+                       "no part (" + std::to_string(unparted) + ")");
+  y += kLegendLine;
+  for (const auto& kind : notDrawn) {
+    legend += legendLine(
+        y, nullptr,
+        kind.first + " (" + std::to_string(kind.second) + "): not drawn");
+    y += kLegendLine;
+  }
+
+  double legendLeft = at.width() + 3 * kMargin;
+  double width = legendLeft + kLegendWidth;
+  double height = std::max(at.height() + 2 * kMargin, y + kMargin);
+  return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + number(width) +
+         "\" height=\"" + number(height) + "\" viewBox=\"0 0 " + number(width) +
+         " " + number(height) + "\">\n" +
+         "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n" +
+         "<g id=\"drawing\" fill=\"none\" stroke-width=\"2\" "
+         "stroke-linecap=\"round\" font-family=\"sans-serif\">\n" +
+         drawing + "</g>\n" + "<g id=\"legend\" transform=\"translate(" +
+         number(legendLeft) + "," + number(kMargin) +
+         ")\" font-family=\"sans-serif\" font-size=\"13\">\n" + legend +
+         "</g>\n</svg>\n";
+}
+
+}  // namespace parts
