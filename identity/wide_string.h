@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "host/api/text.h"
+#include "host/api/host_api.h"
 
 typedef std::basic_string<ACHAR> AcWString;
 
