@@ -67,7 +67,7 @@ printf '%s\n' "${runs[@]}" | xargs -P "$jobs" -L 1 bash -c '
   [[ $3 == baseline ]] && module="--module=$baseline"
   valgrind --tool=callgrind --instr-atstart=no \
     --callgrind-out-file="$(outFile "$1" "$2" "$3")" \
-    "$bench" --quick $module --benchmark_filter="^$1/$2\$" >/dev/null 2>&1' _
+    "$bench" --quick $module --benchmark_filter="^$1/$2/" >/dev/null 2>&1' _
 
 total() { awk '/^totals:/ { print $2 }' "$(outFile "$@")"; }
 # What runs in the module's own file, apart from the host calls it makes.
