@@ -56,12 +56,13 @@ std::vector<CopyScenario> copyScenarios() {
   return all;
 }
 
-PreparedDrawing::PreparedDrawing(const CopyScenario& scenario, bool watching)
+PreparedDrawing::PreparedDrawing(const CopyScenario& scenario, bool watching,
+                                 const std::string& moduleFile)
     : scenario_(scenario), watching_(watching), host_(new sim::Host) {
   sim::Host& host = *host_;
   host.useDrawing("main");
   std::string error;
-  if (!host.loadModule(PLIVET_MODULE_FILE, error)) {
+  if (!host.loadModule(moduleFile, error)) {
     problem_ = "cannot load the module: " + error;
     return;
   }
@@ -89,6 +90,7 @@ PreparedDrawing::PreparedDrawing(const CopyScenario& scenario, bool watching)
 PreparedDrawing::~PreparedDrawing() = default;
 
 sim::Created PreparedDrawing::run() {
+  host_->resetCounters();
   return host_->runCommand(scenario_.command, selection_, scenario_.repeat);
 }
 

@@ -4,6 +4,7 @@
 #ifndef BENCH_COPY_SCENARIOS_H
 #define BENCH_COPY_SCENARIOS_H
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,23 +27,29 @@ struct CopyScenario {
   std::string tenthName;
 
   long clones() const { return entities * pieces * repeat; }
+  // The new parts the command makes while watching: one per source part in
+  // each deep clone.
+  long parts() const { return entities / partSize * repeat; }
 };
 
 // Every scenario, smallest first within each kind.
 std::vector<CopyScenario> copyScenarios();
 
-// One fresh host holding the scenario's drawing with the module loaded; the
-// module is stopped (QORMPLIVETSTOP) unless watching. One at a time: the
-// simulated host allows a single live host per process.
+// One fresh host holding the scenario's drawing with the module loaded from
+// moduleFile; the module is stopped (QORMPLIVETSTOP) unless watching. One at
+// a time: the simulated host allows a single live host per process.
 class PreparedDrawing {
  public:
-  PreparedDrawing(const CopyScenario& scenario, bool watching);
+  PreparedDrawing(const CopyScenario& scenario, bool watching,
+                  const std::string& moduleFile);
   ~PreparedDrawing();
 
   // An empty text when the drawing is ready, else what went wrong.
   const std::string& problem() const { return problem_; }
   // The scenario's command over the whole selection; what it created.
   sim::Created run();
+  // The host's calls during run, by operation.
+  std::map<std::string, long> callCounts() const { return host_->callCounts(); }
   // After run: an empty text when the copies are what the mode promises (a
   // new part per group while watching, the source's tag while stopped).
   std::string checkCopies(const sim::Created& created) const;

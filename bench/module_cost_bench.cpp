@@ -1,9 +1,10 @@
 // The module's cost next to the host's own work: every copy scenario runs in
 // one process twice, with the module watching and with it stopped, on a
 // fresh drawing each time; only the command itself is timed, in processor
-// time of the thread. The table after
-// the run gives the ratio, the host's own time per copy, and how time grows
-// from N to 10N.
+// time of the thread. The tables after the run give the time per copy, the
+// ratio to the simulated host's own copy, how time grows from N to 10N, and
+// the host calls the module makes against the least the module's work needs.
+// --module=FILE measures another build of the module against the same host.
 //
 // Under valgrind --tool=callgrind --instr-atstart=no only the timed command
 // is instrumented, so the instruction count is the command's alone.
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -39,12 +41,17 @@ void perfControl(const char* command) {
   std::fflush(fifo);
 }
 
+std::string gModuleFile = PLIVET_MODULE_FILE;
+// The host's calls during each benchmark's command, by operation: the same
+// in every repetition.
+std::map<std::string, std::map<std::string, long>> gCalls;
+
 void runScenario(benchmark::State& state, const bench::CopyScenario* scenario,
                  bool watching) {
   long pageFaults = 0;
   double heapGrowth = 0;
   for (auto _ : state) {
-    bench::PreparedDrawing drawing(*scenario, watching);
+    bench::PreparedDrawing drawing(*scenario, watching, gModuleFile);
     if (!drawing.problem().empty()) {
       state.SkipWithError(drawing.problem().c_str());
       break;
@@ -64,6 +71,7 @@ void runScenario(benchmark::State& state, const bench::CopyScenario* scenario,
     pageFaults = after.ru_minflt - before.ru_minflt;
     heapGrowth = double(mallinfo2().uordblks) - double(heapBefore);
     state.SetIterationTime(seconds);
+    gCalls[benchName(*scenario, watching)] = drawing.callCounts();
     const std::string problem = drawing.checkCopies(created);
     if (!problem.empty()) {
       state.SkipWithError(problem.c_str());
@@ -88,6 +96,61 @@ std::optional<double> perClone(std::optional<double> seconds, long clones,
   return *seconds * unit / double(clones);
 }
 
+// The least the module's work needs of the host, per copy and per new part:
+// open the source, read its xdata, close it; open the copy, read its xdata,
+// write it, close it; its entity name for the record. Per part: register its
+// tag, then the record as its steps go (the working drawing and the
+// named-objects dictionary twice, the part dictionary looked up twice and the
+// tag once, the part dictionary added to and the record's data set once, five
+// closes). Calls beyond are named in docs/performance.md.
+struct CallFloor {
+  const char* operation;
+  int perCopy, perPart;
+};
+const CallFloor kCallFloor[] = {{"open", 2, 0},
+                                {"close", 2, 5},
+                                {"xData", 2, 0},
+                                {"setXData", 1, 0},
+                                {"getAdsName", 1, 0},
+                                {"regApp", 0, 1},
+                                {"workingDatabase", 0, 2},
+                                {"getNamedObjectsDictionary", 0, 2},
+                                {"dictionaryGetAt", 0, 3},
+                                {"dictionarySetAt", 0, 1},
+                                {"setFromRbChain", 0, 1}};
+
+// One row per operation the module calls or the floor names: the calls
+// watching less those stopped, per copy and per part, beside the floor.
+void printHostCalls(const std::vector<bench::CopyScenario>& scenarios) {
+  bench::Table table({"scenario", "N", "operation", "calls", "per copy",
+                      "per part", "floor", "beyond"});
+  for (const bench::CopyScenario& scenario : scenarios) {
+    const auto watching = gCalls.find(benchName(scenario, true));
+    const auto stopped = gCalls.find(benchName(scenario, false));
+    if (watching == gCalls.end() || stopped == gCalls.end()) continue;
+    std::map<std::string, long> calls = watching->second;
+    for (const auto& [operation, count] : stopped->second)
+      calls[operation] -= count;
+    std::map<std::string, long> floor;
+    for (const CallFloor& f : kCallFloor) {
+      floor[f.operation] =
+          f.perCopy * scenario.clones() + f.perPart * scenario.parts();
+      calls[f.operation] += 0;
+    }
+    for (const auto& [operation, count] : calls) {
+      if (count == 0 && floor[operation] == 0) continue;
+      table.addRow({scenario.label, std::to_string(scenario.entities),
+                    operation, std::to_string(count),
+                    bench::fixed(double(count) / double(scenario.clones()), 2),
+                    bench::fixed(double(count) / double(scenario.parts()), 2),
+                    std::to_string(floor[operation]),
+                    std::to_string(count - floor[operation])});
+    }
+  }
+  std::printf("\nHost calls the module makes (watching less stopped)\n\n%s",
+              table.str().c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -96,8 +159,11 @@ int main(int argc, char** argv) {
   bool quick = false;
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i) {
-    if (i > 0 && std::string(argv[i]) == "--quick")
+    const std::string arg = argv[i];
+    if (i > 0 && arg == "--quick")
       quick = true;
+    else if (i > 0 && arg.rfind("--module=", 0) == 0)
+      gModuleFile = arg.substr(9);
     else
       args.push_back(argv[i]);
   }
@@ -154,8 +220,10 @@ int main(int argc, char** argv) {
          growth ? bench::fixed(growth, 2) : std::string("")});
   }
   std::printf(
-      "\nModule watching against stopped (fastest repetition of each)\n\n%s",
+      "\nModule watching against stopped (fastest repetition of each; the"
+      " ratio is against the simulated host's copy)\n\n%s",
       table.str().c_str());
+  printHostCalls(scenarios);
   benchmark::Shutdown();
   return 0;
 }

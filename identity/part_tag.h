@@ -4,6 +4,7 @@
 #define IDENTITY_PART_TAG_H
 
 #include "host/api/host_api.h"
+#include "identity/wide_string.h"
 
 // The object's part tag, whole and exactly as stored, or an empty string when
 // it has none (or when the object is null). The object must be open for read

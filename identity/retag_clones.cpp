@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "identity/part_record.h"
+#include "identity/wide_string.h"
 
 namespace {
 

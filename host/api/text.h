@@ -1,11 +1,10 @@
-// The host's 16-bit text type, its literal macro and the export markers of
-// the host library. Every name the host takes or gives is UTF-16.
+// The host's 16-bit character type, its literal macro and the export markers
+// of the host library. Every name the host takes or gives is UTF-16.
 #ifndef HOST_API_TEXT_H
 #define HOST_API_TEXT_H
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #if defined(_WIN32)
 // On the real platform the host's character is the system's wide character.
@@ -16,8 +15,6 @@ typedef wchar_t ACHAR;
 typedef char16_t ACHAR;
 #define ACRX_T(x) u##x
 #endif
-
-typedef std::basic_string<ACHAR> AcWString;
 
 #if defined(_WIN32)
 #if defined(SIMHOST_BUILDING)

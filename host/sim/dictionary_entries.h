@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/api/host_api.h"
+#include "host/sim/wide_string.h"
 
 class AcDbStub;
 

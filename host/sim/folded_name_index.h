@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/api/host_api.h"
+#include "host/sim/wide_string.h"
 
 namespace sim {
 

@@ -58,7 +58,7 @@ WatchState watchStateOfModule(const sim::Host& host) {
     std::vector<AcDbObjectId> ids;
     const AcDbObjectIdArray clones = pending.idsOf(g);
     for (int i = 0; i < clones.length(); ++i) ids.push_back(clones[i]);
-    state.pending.emplace_back(sim::toUtf8(pending.groupAt(g).name), ids);
+    state.pending.emplace_back(sim::toUtf8(pending.tagAt(g)), ids);
   }
   state.offsetDrawings = offsetDrawingsOfModule(host);
   return state;
