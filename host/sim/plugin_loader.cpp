@@ -6,12 +6,22 @@
 #include <dlfcn.h>
 #endif
 
+#include <filesystem>
+
 #include "host/sim/host_state.h"
 #include "host/sim/services.h"
 
 namespace sim {
 
 namespace {
+
+// A bare file name is a relative path like any other: given to the platform
+// loader as it is, it would be looked for along the system's search path.
+std::string fileToLoad(const std::string& path) {
+  const std::filesystem::path given(path);
+  if (given.has_parent_path() || given.is_absolute()) return path;
+  return (std::filesystem::path(".") / given).string();
+}
 
 void closeLibrary(void* library) {
   if (library == nullptr) return;
@@ -54,8 +64,14 @@ bool Host::loadModule(const std::string& path, std::string& error) {
     error = "a plug-in is already loaded";
     return false;
   }
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    error = "is a directory";
+    return false;
+  }
+  const std::string file = fileToLoad(path);
 #if defined(_WIN32)
-  HMODULE library = LoadLibraryA(path.c_str());
+  HMODULE library = LoadLibraryA(file.c_str());
   if (library == nullptr) {
     error = "cannot load " + path + " (error " +
             std::to_string(GetLastError()) + ")";
@@ -64,7 +80,7 @@ bool Host::loadModule(const std::string& path, std::string& error) {
   void* symbol =
       reinterpret_cast<void*>(GetProcAddress(library, "acrxEntryPoint"));
 #else
-  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
     const char* why = dlerror();
     error = why != nullptr ? why : "cannot load " + path;

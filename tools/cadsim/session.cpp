@@ -11,6 +11,14 @@
 
 namespace cadsim {
 
+namespace {
+
+std::string badAppName(const std::string& name, const std::string& why) {
+  return "\"" + name + "\" is not a valid application name: " + why;
+}
+
+}  // namespace
+
 Session::Session(sim::Host& host, const SessionOptions& options,
                  std::ostream& out)
     : host_(host), options_(options), out_(out) {}
@@ -25,6 +33,21 @@ std::string Session::filePath(const std::string& path) const {
   const std::filesystem::path given(path);
   if (given.is_absolute() || options_.baseDirectory.empty()) return path;
   return (std::filesystem::path(options_.baseDirectory) / given).string();
+}
+
+bool Session::isFolder(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_directory(path, ec);
+}
+
+bool Session::affords(long objects, std::string& message) const {
+  if (objects <= options_.objectBudget - objectsMade_) return true;
+  message = "this line would make " + std::to_string(objects) +
+            " objects, past the session's budget of " +
+            std::to_string(options_.objectBudget) + " (" +
+            std::to_string(objectsMade_) +
+            " made so far; --object-budget raises it)";
+  return false;
 }
 
 std::string Session::displayLabel(AcDbObjectId id) const {
@@ -127,6 +150,7 @@ StepResult Session::apply(const Statement& s, std::string& message) {
         message = "label \"" + s.labels[0] + "\" is already in use";
         return StepResult::ScriptError;
       }
+      if (!affords(1, message)) return StepResult::ScriptError;
       AcDbObjectId owner;
       if (!s.owner.empty()) {
         sim::ObjectInfo info;
@@ -154,12 +178,26 @@ StepResult Session::apply(const Statement& s, std::string& message) {
         return StepResult::ScriptError;
       }
       labels_.add(s.labels[0], id, host_.drawingNameOf(id));
+      ++objectsMade_;
       return StepResult::Done;
     }
 
     case Verb::Xdata: {
       AcDbObjectId id;
       if (!resolve(s.labels[0], id, message)) return StepResult::ScriptError;
+      const std::string nameProblem = sim::Host::nameProblem(s.name);
+      if (!nameProblem.empty()) {
+        message = badAppName(s.name, nameProblem);
+        return StepResult::ScriptError;
+      }
+      for (std::size_t k = 0; k < s.items.size(); ++k) {
+        const std::string problem = sim::Host::xdataItemProblem(s.items[k]);
+        if (problem.empty()) continue;
+        message = "the host refuses item " + std::to_string(k + 1) + " (code " +
+                  std::to_string(s.items[k].code) + ") for " + s.labels[0] +
+                  ": " + problem;
+        return StepResult::ScriptError;
+      }
       const Acad::ErrorStatus status = host_.setXData(id, s.name, s.items);
       if (status != Acad::eOk) {
         message = "the host refused xdata under \"" + s.name + "\" for " +
@@ -171,7 +209,7 @@ StepResult Session::apply(const Statement& s, std::string& message) {
 
     case Verb::Regapp:
       if (!host_.registerApp(s.name)) {
-        message = "\"" + s.name + "\" is not a valid application name";
+        message = badAppName(s.name, sim::Host::nameProblem(s.name));
         return StepResult::ScriptError;
       }
       return StepResult::Done;
@@ -194,12 +232,21 @@ StepResult Session::apply(const Statement& s, std::string& message) {
       std::vector<AcDbObjectId> ids;
       if (!resolveSelection(s.labels, ids, message))
         return StepResult::ScriptError;
+      const long objects =
+          s.verb == Verb::Command
+              ? host_.objectsCommandWouldMake(s.name, ids, s.repeat)
+          : s.verb == Verb::DeepClone ? host_.objectsDeepCloneWouldMake(ids)
+                                      : static_cast<long>(ids.size());
+      if (!affords(objects, message)) return StepResult::ScriptError;
+      sim::Created created;
       if (s.verb == Verb::Command)
-        labelCreated(host_.runCommand(s.name, ids, s.repeat, s.outcome));
+        created = host_.runCommand(s.name, ids, s.repeat, s.outcome);
       else if (s.verb == Verb::DeepClone)
-        labelCreated(host_.deepClone(ids));
+        created = host_.deepClone(ids);
       else
-        labelCreated(host_.appendCopies(ids));
+        created = host_.appendCopies(ids);
+      objectsMade_ += static_cast<long>(created.size());
+      labelCreated(created);
       return StepResult::Done;
     }
 
@@ -242,6 +289,10 @@ StepResult Session::apply(const Statement& s, std::string& message) {
 
     case Verb::Open: {
       const std::string path = filePath(s.name);
+      if (isFolder(path)) {
+        message = "cannot open \"" + path + "\": is a directory";
+        return StepResult::ScriptError;
+      }
       std::string name = s.drawingName;
       if (name.empty()) name = std::filesystem::path(path).stem().string();
       std::string error;
@@ -250,11 +301,17 @@ StepResult Session::apply(const Statement& s, std::string& message) {
                   "\": " + (name.empty() ? "name the drawing" : error);
         return StepResult::ScriptError;
       }
+      // What a file holds is known only once read: it counts from then on.
+      objectsMade_ += static_cast<long>(host_.drawingInfo(name).objects.size());
       return StepResult::Done;
     }
 
     case Verb::Save: {
       const std::string path = filePath(s.name);
+      if (isFolder(path)) {
+        message = "cannot save \"" + path + "\": is a directory";
+        return StepResult::ScriptError;
+      }
       std::string error;
       if (!host_.saveDrawingFile(path, error)) {
         message = "cannot save \"" + path + "\": " + error;

@@ -48,6 +48,10 @@ class Session {
   // A file named by the script: relative paths start at the script's
   // folder.
   std::string filePath(const std::string& path) const;
+  static bool isFolder(const std::string& path);
+  // False, with MESSAGE set, when OBJECTS more would pass the session's
+  // budget.
+  bool affords(long objects, std::string& message) const;
   // The label an object is known by: its own, or #HEX.
   std::string displayLabel(AcDbObjectId id) const;
 
@@ -60,6 +64,9 @@ class Session {
   LabelTable labels_;
   std::size_t echoedLines_ = 0;
   bool checkFailed_ = false;
+  // Objects the session's lines made, its own and the host's clones and
+  // pieces and what `open` read: the budget counts them.
+  long objectsMade_ = 0;
 };
 
 }  // namespace cadsim
