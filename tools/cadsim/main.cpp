@@ -18,7 +18,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: cadsim [--module PATH] [--no-module] [SCRIPT]\n"
+    "usage: cadsim [--module PATH] [--no-module] [--object-budget N] [SCRIPT]\n"
     "  Replays SCRIPT (standard input when absent or \"-\") on a simulated\n"
     "  host that starts with drawing \"main\" and the plug-in loaded.\n"
     "  --module PATH  load this plug-in file instead of the one built here\n"
