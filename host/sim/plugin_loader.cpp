@@ -15,12 +15,15 @@ namespace sim {
 
 namespace {
 
-// A bare file name is a relative path like any other: given to the platform
-// loader as it is, it would be looked for along the system's search path.
+// A relative path starts at the working directory, a bare file name too;
+// handed to the platform loader as written, either may be looked for along
+// the system's search path instead.
 std::string fileToLoad(const std::string& path) {
   const std::filesystem::path given(path);
-  if (given.has_parent_path() || given.is_absolute()) return path;
-  return (std::filesystem::path(".") / given).string();
+  if (given.is_absolute()) return path;
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(given, ec);
+  return ec ? (std::filesystem::path(".") / given).string() : absolute.string();
 }
 
 void closeLibrary(void* library) {
