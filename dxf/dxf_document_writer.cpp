@@ -1,6 +1,8 @@
 #include "dxf_document_writer.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #if defined(_WIN32)
@@ -96,10 +98,15 @@ bool writeDocumentFile(const Document& document, const std::string& path,
   std::string text = writeDocument(document);
   std::string temporary = path + ".part";
   {
+    errno = 0;
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     if (!out) {
+      // The stream keeps no reason; the system's, when it left one, is
+      // what a user can act on.
+      const int why = errno;
       error.line = 0;
-      error.message = "cannot write \"" + path + "\"";
+      error.message = "cannot write \"" + path + "\"" +
+                      (why != 0 ? std::string(": ") + std::strerror(why) : "");
       return false;
     }
     out.write(text.data(), static_cast<std::streamsize>(text.size()));

@@ -7,7 +7,6 @@ namespace dxf {
 
 std::string formatReal(double value) {
   if (!std::isfinite(value)) return "0.0";
-  if (value == 0) return "0.0";  // also for -0.0
   char buffer[40];
   auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
   std::string text(buffer, result.ptr);

@@ -32,13 +32,16 @@ bool armsFaults(const std::vector<cadsim::Statement>& statements) {
 }
 
 // The script without its `expect` lines (a failed one stops the run) and
-// with a `check` at the end. Blanks before a verb are the runner's: carriage
-// returns too.
-std::string checkedVariant(const std::string& script) {
+// with a `check` at the end. Line ends and blanks are the runner's: a lone
+// carriage return ends a line, a byte-order mark opens none.
+std::string checkedVariant(std::string script) {
+  if (script.compare(0, 3, "\xEF\xBB\xBF") == 0) script.erase(0, 3);
+  for (char& c : script)
+    if (c == '\r') c = '\n';
   std::istringstream in(script);
   std::string line, out;
   while (std::getline(in, line)) {
-    const std::size_t first = line.find_first_not_of(" \t\r");
+    const std::size_t first = line.find_first_not_of(" \t");
     if (first != std::string::npos && line.compare(first, 6, "expect") == 0)
       continue;
     out += line + "\n";
@@ -49,6 +52,8 @@ std::string checkedVariant(const std::string& script) {
 int run(const std::string& script, std::string& out) {
   cadsim::SessionOptions options;
   options.modulePath = PLIVET_MODULE_FILE;
+  // Well inside libFuzzer's memory limit, yet past what any seed makes.
+  options.objectBudget = 200000;
   std::ostringstream outStream, errStream;
   const int status = cadsim::runSession(script, options, outStream, errStream);
   if (status != cadsim::kExitOk && status != cadsim::kExitChecksFailed &&

@@ -2,6 +2,7 @@
 // EXPLODE, OFFSET, ERASE), plug-in commands, the unknown-command rule, and
 // LISP evaluation.
 #include <algorithm>
+#include <set>
 
 #include "dxf/dxf_tag.h"
 #include "host/sim/host_state.h"
@@ -368,6 +369,63 @@ Created hostCommandWork(HostState& s, Work work,
   return created;
 }
 
+// Objects one deep clone of IDS makes: each live source and, once each,
+// what it owns, as cloneTree walks them.
+long cloneTreeSize(HostState& s, const std::vector<AcDbObjectId>& ids) {
+  std::set<const AcDbStub*> seen;
+  std::vector<AcDbStub*> pending;
+  for (AcDbObjectId id : ids)
+    if (AcDbImpObject* source = liveSource(s, id))
+      pending.push_back(source->stub);
+  while (!pending.empty()) {
+    AcDbStub* stub = pending.back();
+    pending.pop_back();
+    if (!seen.insert(stub).second) continue;
+    forEachOwned(*stub->object->impObject(),
+                 [&](AcDbStub* owned) { pending.push_back(owned); });
+  }
+  return static_cast<long>(seen.size());
+}
+
+// What hostCommandWork would add, counted without doing any of it.
+long hostCommandSize(HostState& s, Work work,
+                     const std::vector<AcDbObjectId>& selection, int repeat) {
+  long once = 0;
+  switch (work) {
+    case Work::DeepClone:
+    case Work::CopyClip:
+      once = cloneTreeSize(s, selection);
+      break;
+    case Work::PasteClip: {
+      if (!selection.empty()) {
+        once = cloneTreeSize(s, selection);
+        break;
+      }
+      std::vector<AcDbObjectId> held;
+      for (AcDbStub* stub : s.clipboardContents) held.emplace_back(stub);
+      once = cloneTreeSize(s, held);
+      break;
+    }
+    case Work::Explode: {
+      // The first round erases what it explodes: later rounds find nothing.
+      long pieces = 0;
+      for (AcDbObjectId id : selection)
+        if (AcDbImpObject* source = liveSource(s, id))
+          if (isEntity(*source)) pieces += std::max(1, source->pieces);
+      return pieces;
+    }
+    case Work::Offset:
+      for (AcDbObjectId id : selection)
+        if (AcDbImpObject* source = liveSource(s, id))
+          once += isEntity(*source) ? 1 : 0;
+      break;
+    case Work::Erase:
+    case Work::NoNewObject:
+      break;
+  }
+  return once * repeat;
+}
+
 void willStart(HostState& s, const AcWString& name) {
   s.notifyEditor("commandWillStart(" + toUtf8(name) + ")",
                  [&](AcEditorReactor* reactor) {
@@ -432,6 +490,24 @@ Created Host::runCommand(const std::string& name,
   finish(s, notifyName, outcome);
   if (s.pluginDepth == 0) s.audit("command " + name);
   return created;
+}
+
+long Host::objectsCommandWouldMake(const std::string& name,
+                                   const std::vector<AcDbObjectId>& selection,
+                                   int repeat) const {
+  HostState& s = *state_;
+  Work work = Work::NoNewObject;
+  // A plug-in's command does its own work, which only running it shows.
+  if (s.findCommand(name) != nullptr ||
+      !findHostCommand(upperAscii(name), work))
+    return 0;
+  if (selection.empty() && work != Work::PasteClip) return 0;
+  return hostCommandSize(s, work, selection, repeat);
+}
+
+long Host::objectsDeepCloneWouldMake(
+    const std::vector<AcDbObjectId>& ids) const {
+  return cloneTreeSize(*state_, ids);
 }
 
 bool Host::beginCommand(const std::string& name) {

@@ -281,6 +281,21 @@ bool Host::registerApp(const std::string& name) {
   return true;
 }
 
+std::string Host::xdataItemProblem(const Item& item) {
+  const std::string code = std::to_string(item.code);
+  StoredItem stored;
+  if (!isXdataDataCode(item.code)) return "xdata holds no code " + code;
+  if (!storedOfItem(item, stored))
+    return "the value is not of the type code " + code + " takes";
+  // Braces are judged as pairs, by the block.
+  if (item.code == 1002) return std::string();
+  if (checkBlockItems({stored}) == Acad::eOk) return std::string();
+  if (item.code == 1000 || item.code == 1003)
+    return "a text is at most " + std::to_string(kLongestXdataText) +
+           " characters, not " + std::to_string(stored.text.size());
+  return "the value is out of the range of code " + code;
+}
+
 Acad::ErrorStatus Host::setXData(AcDbObjectId id, const std::string& app,
                                  const Items& items) {
   HostState& s = *state_;

@@ -124,6 +124,24 @@ bool isValidSymbolName(const ACHAR* name, std::size_t length) {
   return true;
 }
 
+std::string Host::nameProblem(const std::string& name) {
+  const AcWString wide = toWide(name);
+  if (wide.empty()) return "a name is at least one character";
+  if (wide.size() > 255)
+    return "a name is at most 255 characters, not " +
+           std::to_string(wide.size());
+  if (wide.front() == ' ' || wide.back() == ' ')
+    return "a name neither starts nor ends with a blank";
+  for (const ACHAR c : wide)
+    if (c < 0x80 && kForbiddenInNames.units[c])
+      return c < 0x20 || c == 0x7F
+                 ? std::string("a name holds no control character")
+                 : std::string(
+                       "a name holds none of <>/\\\":;?*|,=` (it has ") +
+                       static_cast<char>(c) + ")";
+  return std::string();
+}
+
 std::string upperAscii(const std::string& s) {
   std::string upper(s);
   for (char& c : upper)

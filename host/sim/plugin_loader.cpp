@@ -6,12 +6,25 @@
 #include <dlfcn.h>
 #endif
 
+#include <filesystem>
+
 #include "host/sim/host_state.h"
 #include "host/sim/services.h"
 
 namespace sim {
 
 namespace {
+
+// A relative path starts at the working directory, a bare file name too;
+// handed to the platform loader as written, either may be looked for along
+// the system's search path instead.
+std::string fileToLoad(const std::string& path) {
+  const std::filesystem::path given(path);
+  if (given.is_absolute()) return path;
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(given, ec);
+  return ec ? (std::filesystem::path(".") / given).string() : absolute.string();
+}
 
 void closeLibrary(void* library) {
   if (library == nullptr) return;
@@ -54,8 +67,14 @@ bool Host::loadModule(const std::string& path, std::string& error) {
     error = "a plug-in is already loaded";
     return false;
   }
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    error = "is a directory";
+    return false;
+  }
+  const std::string file = fileToLoad(path);
 #if defined(_WIN32)
-  HMODULE library = LoadLibraryA(path.c_str());
+  HMODULE library = LoadLibraryA(file.c_str());
   if (library == nullptr) {
     error = "cannot load " + path + " (error " +
             std::to_string(GetLastError()) + ")";
@@ -64,7 +83,7 @@ bool Host::loadModule(const std::string& path, std::string& error) {
   void* symbol =
       reinterpret_cast<void*>(GetProcAddress(library, "acrxEntryPoint"));
 #else
-  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
     const char* why = dlerror();
     error = why != nullptr ? why : "cannot load " + path;

@@ -188,6 +188,12 @@ class SIMHOST_API Host {
                                const std::string& type);
   // False for an empty name or one that is not a valid application name.
   bool registerApp(const std::string& name);
+  // Why the host refuses NAME as an application name or dictionary key, or
+  // "" when it accepts it.
+  static std::string nameProblem(const std::string& name);
+  // Why the host refuses ITEM in a block of xdata on its own (its code, its
+  // value's type, a text too long), or "" when it takes it.
+  static std::string xdataItemProblem(const Item& item);
   // Sets APP's block to ITEMS (empty: removes it), registering APP if new.
   // Returns the status setXData would give; nothing changes on failure.
   Acad::ErrorStatus setXData(AcDbObjectId id, const std::string& app,
@@ -227,6 +233,13 @@ class SIMHOST_API Host {
   Created runCommand(const std::string& name,
                      const std::vector<AcDbObjectId>& selection = {},
                      int repeat = 1, Outcome outcome = Outcome::Ended);
+  // Objects runCommand / deepClone would add with these arguments, counted
+  // before any work, so a driver can refuse a step too large to afford. The
+  // objects a plug-in makes while it runs are not counted.
+  long objectsCommandWouldMake(const std::string& name,
+                               const std::vector<AcDbObjectId>& selection,
+                               int repeat = 1) const;
+  long objectsDeepCloneWouldMake(const std::vector<AcDbObjectId>& ids) const;
   // False when the name is refused as an unknown command (printed).
   bool beginCommand(const std::string& name);
   // False when no command of that name was begun.

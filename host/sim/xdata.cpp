@@ -4,8 +4,6 @@
 namespace sim {
 namespace {
 
-const std::size_t kLongestText = 255;
-
 bool isHexHandle(const AcWString& text) {
   if (text.empty() || text.size() > 16) return false;
   for (ACHAR c : text) {
@@ -68,7 +66,7 @@ Acad::ErrorStatus checkBlockItems(const std::vector<StoredItem>& items) {
         break;
       case 1000:
       case 1003:
-        if (item.text.size() > kLongestText) return Acad::eInvalidInput;
+        if (item.text.size() > kLongestXdataText) return Acad::eInvalidInput;
         break;
       case 1004:
         if (item.text.size() > dxf::kMaxBinaryChunk) return Acad::eInvalidInput;

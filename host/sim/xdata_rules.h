@@ -11,6 +11,8 @@ namespace sim {
 
 // Per object, the host refuses xdata whose counted size exceeds this.
 constexpr std::size_t kXdataLimit = 16384;
+// A text item (1000, 1003) holds at most this many UTF-16 units.
+constexpr std::size_t kLongestXdataText = 255;
 
 // Bytes counted for xdata, as a compact binary writer would store it: two
 // bytes of group code per item, plus for the value: an application

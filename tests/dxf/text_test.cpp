@@ -88,7 +88,7 @@ TEST(Text, NothingTheHostHoldsCanBreakALineOrReadBackDifferently) {
 
 TEST(TagWriter, SpellsNumbersAsCadProgramsDo) {
   EXPECT_EQ(dxf::formatReal(0.0), "0.0");
-  EXPECT_EQ(dxf::formatReal(-0.0), "0.0");
+  EXPECT_EQ(dxf::formatReal(-0.0), "-0.0");
   EXPECT_EQ(dxf::formatReal(10.0), "10.0");
   EXPECT_EQ(dxf::formatReal(-2.5), "-2.5");
   EXPECT_EQ(dxf::formatReal(0.1), "0.1");

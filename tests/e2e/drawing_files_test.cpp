@@ -26,6 +26,7 @@ TEST(DrawingFiles, SavedPartsReadBackInANewSession) {
                                        "command COPY #20 #21\n"
                                        "expect #20.1 tag @#20.1\n"
                                        "expect record @#20.1 #20.1 #21.1\n"
+                                       "xdata #21 REALS 1040:-0.0 1040:1e-320\n"
                                        "save \"" +
                                        saved +
                                        "\"\n"
@@ -41,10 +42,14 @@ TEST(DrawingFiles, SavedPartsReadBackInANewSession) {
                                         "command COPY #20\n"
                                         "expect #20.1 tag @#20.1\n"
                                         "expect records 3\n"
-                                        "check\n");
+                                        "check\n"
+                                        "dump\n");
   std::filesystem::remove(saved);
   EXPECT_EQ(second.status, 0) << second.err;
   EXPECT_NE(dumpBefore.find("\"name\":\"parts\""), std::string::npos);
+  // A negative zero and a subnormal come back as they were.
+  EXPECT_NE(second.out.find("[[1040,-0.0],[1040,1e-320]]"), std::string::npos)
+      << second.out;
 }
 
 TEST(DrawingFiles, EveryXdataCodeOfAnotherProgramsDrawingComesBackUnchanged) {

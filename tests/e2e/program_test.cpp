@@ -2,13 +2,16 @@
 // and the host's command line echoed once, in order.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "run_cadsim.h"
 
 namespace {
 
 TEST(Program, BadArgumentsPrintUsageAndExitTwo) {
-  for (const char* args :
-       {"--frobnicate", "a.cadsim b.cadsim", "--module", "--module="}) {
+  for (const char* args : {"--frobnicate", "a.cadsim b.cadsim", "--module",
+                           "--module=", "--object-budget", "--object-budget 0",
+                           "--object-budget 1e6"}) {
     SCOPED_TRACE(args);
     const RunResult run = runCadsimProgram(args);
     EXPECT_EQ(run.status, 2);
@@ -24,6 +27,9 @@ TEST(Program, UnreadableScriptOrModuleExitsTwo) {
   RunResult run = runCadsimProgram("/nonexistent/session.cadsim");
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("cannot read"), std::string::npos) << run.err;
+  run = runCadsimProgram(".");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "cadsim: cannot read .: is a directory\n");
 
   const std::string script = "echo hello\n";
   run = runCadsimProgram("--module /nonexistent/module.so", &script);
@@ -44,6 +50,33 @@ TEST(Program, ReadsStandardInputAndLoadsTheBuiltModule) {
   run = runCadsimProgram(std::string("--module '") + PLIVET_MODULE_FILE + "'",
                          &script);
   EXPECT_EQ(run.status, 0) << run.err;
+}
+
+// A bare file name is a path from the working directory (from the script's
+// folder for `load` in a script file), never looked up along the system's
+// library path.
+TEST(Program, ABareModuleNameIsARelativePath) {
+  const std::filesystem::path module(PLIVET_MODULE_FILE);
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(module.parent_path());
+  const std::string bare = module.filename().string();
+  const std::string script = "unload\nload " + bare + "\nexpect loaded\n";
+  const RunResult viaOption = runCadsimProgram("--module " + bare, &script);
+  const RunResult viaLoad = runCadsimProgram("", &script);
+  std::filesystem::current_path(before);
+  EXPECT_EQ(viaOption.status, 0) << viaOption.err;
+  EXPECT_EQ(viaLoad.status, 0) << viaLoad.err;
+}
+
+TEST(Program, TheObjectBudgetCanBeSet) {
+  const std::string script = "add A LINE\nadd B LINE\ncommand COPY A B\n";
+  EXPECT_EQ(runCadsimProgram("--object-budget 4", &script).status, 0);
+  const RunResult run = runCadsimProgram("--object-budget 3", &script);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err,
+            "line 3: this line would make 2 objects, past the session's budget "
+            "of 3 (2 made so far; --object-budget raises it) (the lines before "
+            "it have run)\n");
 }
 
 TEST(Program, NoModuleStartsUnloadedAndLoadTakesTheDefault) {

@@ -83,6 +83,33 @@ const BadScript kSyntaxErrors[] = {
      "unknown expectation"},
     {"unknown fault operation", "list\nfault frob\n", 2, "unknown operation"},
     {"text that is not UTF-8", "list\necho \"\xC3\x28\"\n", 2, "UTF-8"},
+    // Parse before run: nothing runs, not even a save.
+    {"a save before an unknown verb",
+     "add L1 LINE\nsave half.dxf\nlist\nfrob\n", 4, "unknown verb \"frob\""},
+    // Messages that say what is wrong.
+    {"a byte-order mark is skipped", "\xEF\xBB\xBFlist\nfrob\n", 2,
+     "unknown verb \"frob\""},
+    {"a lone CR ends a line", "list\rlist\rfrob\r", 3, "unknown verb \"frob\""},
+    {"label too long",
+     "list\nadd "
+     "L1234567890123456789012345678901234567890123456789012345678901234 LINE\n",
+     2,
+     "add: bad new label "
+     "\"L1234567890123456789012345678901234567890123456789012345678901234\": "
+     "a label is at most 64 characters, not 65"},
+    {"label with a leading -", "list\nadd -x LINE\n", 2,
+     "add: bad new label \"-x\": a label does not start with -"},
+    {"expect on a bad label", "list\nexpect L1.01 tag none\n", 2,
+     "expect: bad label \"L1.01\": a copy's number after a dot is a whole "
+     "number from 1, with no leading zero, not \"01\""},
+    {"pieces twice", "list\nadd P1 POLYLINE pieces=3 pieces=4\n", 2,
+     "add: pieces= given twice"},
+    {"repeat twice", "list\ncommand COPY L1 repeat=2 repeat=3\n", 2,
+     "command: repeat= given twice"},
+    {"count twice", "list\nfault open count=2 count=3\n", 2,
+     "fault: count= given twice"},
+    {"real past a double", "list\nxdata L1 APP 1040:1e-400\n", 2,
+     "1040 takes a real number"},
 };
 
 TEST(ScriptErrors, SyntaxErrorsStopBeforeTheFirstLineRuns) {
@@ -139,6 +166,35 @@ const BadScript kRunErrors[] = {
      "add L1 LINE\nerase L1\necho ran\n"
      "add D1 DICTIONARY extension-of=L1\n",
      4, "L1 is erased"},
+    // Paths.
+    {"open a directory", "echo ran\nopen .\n", 2,
+     "cannot open \".\": is a directory (the lines before it have run)"},
+    {"save to a directory", "echo ran\nsave .\n", 2,
+     "cannot save \".\": is a directory (the lines before it have run)"},
+    {"load a directory", "unload\necho ran\nload .\n", 3,
+     "cannot load \".\": is a directory (the lines before it have run)"},
+    {"save where no folder is", "echo ran\nsave /nonexistent/x.dxf\n", 2,
+     "cannot save \"/nonexistent/x.dxf\": cannot write "
+     "\"/nonexistent/x.dxf\": No such file or directory"},
+    // Budget: 51 explosions of 100,000 pieces pass 5,000,000.
+    {"past the object budget",
+     "add P POLYLINE pieces=100000\ncommand ARRAY P repeat=60\necho ran\n"
+     "command EXPLODE P.1 P.2 P.3 P.4 P.5 P.6 P.7 P.8 P.9 P.10 P.11 P.12 P.13 "
+     "P.14 P.15 P.16 P.17 P.18 P.19 P.20 P.21 P.22 P.23 P.24 P.25 P.26 P.27 "
+     "P.28 P.29 P.30 P.31 P.32 P.33 P.34 P.35 P.36 P.37 P.38 P.39 P.40 P.41 "
+     "P.42 P.43 P.44 P.45 P.46 P.47 P.48 P.49 P.50 P.51\n",
+     4,
+     "this line would make 5100000 objects, past the session's budget of "
+     "5000000 (61 made so far; --object-budget raises it) (the lines before "
+     "it have run)"},
+    // The host's refusals of xdata: the same rule as regapp's.
+    {"xdata under a name the host refuses",
+     "add L1 LINE\necho ran\nxdata L1 \"A;B\" 1000:\"a\"\n", 3,
+     "\"A;B\" is not a valid application name: a name holds none of "
+     "<>/\\\":;?*|,=` (it has ;)"},
+    {"regapp of a name the host refuses", "echo ran\nregapp \"A;B\"\n", 2,
+     "\"A;B\" is not a valid application name: a name holds none of "
+     "<>/\\\":;?*|,=` (it has ;)"},
 };
 
 TEST(ScriptErrors, RunErrorsNameTheirLineAndStopThere) {
@@ -195,7 +251,9 @@ TEST(ScriptErrors, ARefusedLineChangesNothing) {
         std::string("append-copy L1 #FFFF\n"),
         std::string("xdata #FFFF NEWAPP 1000:\"b\"\n"),
         std::string("fault open object=L9\n"), std::string("close other\n"),
-        std::string("add D1 DICTIONARY extension-of=L9\n"), oversized}) {
+        std::string("add D1 DICTIONARY extension-of=L9\n"), oversized,
+        "xdata L1 NEWAPP 1000:\"" + std::string(256, 'x') + "\"\n",
+        "xdata L1 " + std::string(301, 'A') + " 1000:\"a\"\n"}) {
     SCOPED_TRACE(line.substr(0, 40));
     EXPECT_EQ(cadsim::StepResult::ScriptError,
               applyAll(session, line, message));

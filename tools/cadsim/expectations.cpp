@@ -15,8 +15,11 @@
 //   expect editor-reactors N | database-reactors N | violations N
 //
 // "@LABEL" stands for the tag the module makes from that object's handle,
-// wherever a TAG or an APP is written.
+// wherever a TAG or an APP is written. One judge per kind, found through a
+// table; only those about part records and applications list the drawing.
 #include <algorithm>
+#include <functional>
+#include <map>
 
 #include "listing.h"
 #include "session.h"
@@ -53,6 +56,195 @@ std::string joined(const std::vector<std::string>& words) {
   return text;
 }
 
+// What an expectation looks at, resolved before it is judged.
+struct Subject {
+  const Expectation& e;
+  sim::Host& host;
+  AcDbObjectId id;  // the object of e.label
+  std::string tag;  // the tag or application, @LABEL made into its tag
+  std::vector<std::string> members;  // e.names as objects are labelled
+  std::function<std::string(AcDbObjectId)> labelOf;
+};
+
+// "" when the expectation holds, else what was found instead.
+using Judge = std::string (*)(Subject&);
+
+std::string judgeTag(Subject& x) {
+  const std::string actual = partTag(x.host.xdataOf(x.id));
+  const std::string wanted = x.e.tagNone ? std::string() : x.tag;
+  const bool equal = actual == wanted;
+  if (x.e.kind == ExpectKind::Tag && !equal)
+    return x.e.label + " has tag " + (actual.empty() ? "none" : actual) +
+           ", not " + (wanted.empty() ? "none" : wanted);
+  if (x.e.kind == ExpectKind::TagNot && equal)
+    return x.e.label + " has tag " + actual;
+  return std::string();
+}
+
+std::string judgeXdata(Subject& x) {
+  const std::vector<sim::XdataBlock> xdata = x.host.xdataOf(x.id);
+  const sim::XdataBlock* block = nullptr;
+  for (const sim::XdataBlock& b : xdata)
+    if (b.app == x.tag) block = &b;
+  if (x.e.kind == ExpectKind::NoXdata)
+    return block == nullptr ? std::string()
+                            : x.e.label + " has xdata under " + x.tag + ": " +
+                                  describeItems(block->items);
+  if (block == nullptr) return x.e.label + " has no xdata under " + x.tag;
+  if (!(block->items == x.e.items))
+    return x.e.label + " has under " + x.tag + ": " +
+           describeItems(block->items) + ", not " + describeItems(x.e.items);
+  return std::string();
+}
+
+std::string judgeOwnership(Subject& x) {
+  sim::ObjectInfo info;
+  x.host.objectInfo(x.id, info);
+  const bool owner = x.e.kind == ExpectKind::Owner;
+  const AcDbObjectId actual = owner ? info.ownerId : info.extensionDictionary;
+  const std::string actualText = actual.isNull() ? "none" : x.labelOf(actual);
+  const std::string wanted = x.e.tagNone ? "none" : x.members.front();
+  if (actualText == wanted) return std::string();
+  return x.e.label + (owner ? "'s owner is " : "'s extension dictionary is ") +
+         actualText + ", not " + wanted;
+}
+
+std::string judgeErased(Subject& x) {
+  sim::ObjectInfo info;
+  x.host.objectInfo(x.id, info);
+  if (info.erased == (x.e.kind == ExpectKind::Erased)) return std::string();
+  return x.e.label + (info.erased ? " is erased" : " is not erased");
+}
+
+// The part records and applications of the current drawing are known only
+// from its listing, so only these expectations ask for it.
+sim::DrawingInfo currentDrawing(sim::Host& host) {
+  return host.drawingInfo(host.currentDrawingName());
+}
+
+const sim::PartRecord* findRecord(const sim::DrawingInfo& drawing,
+                                  const std::string& tag) {
+  for (const sim::PartRecord& r : drawing.partRecords)
+    if (r.tag == tag) return &r;
+  return nullptr;
+}
+
+std::string judgeRecord(Subject& x) {
+  const sim::DrawingInfo drawing = currentDrawing(x.host);
+  const sim::PartRecord* record = findRecord(drawing, x.tag);
+  if (x.e.kind == ExpectKind::NoRecord)
+    return record == nullptr
+               ? std::string()
+               : "part record " + x.tag + " exists in drawing " + drawing.name;
+  if (record == nullptr)
+    return "no part record " + x.tag + " in drawing " + drawing.name;
+  std::vector<std::string> actual;
+  for (const sim::Item& item : record->items) {
+    if (item.code != 330) continue;
+    const std::string* handle = std::get_if<std::string>(&item.value);
+    const AcDbObjectId member =
+        handle ? x.host.idFromHandle(*handle) : AcDbObjectId();
+    actual.push_back(member.isNull() ? "?" : x.labelOf(member));
+  }
+  if (actual == x.members) return std::string();
+  return "part record " + x.tag + " lists " + joined(actual) + ", not " +
+         joined(x.members);
+}
+
+std::string judgeRecordCount(Subject& x) {
+  const sim::DrawingInfo drawing = currentDrawing(x.host);
+  if (static_cast<long>(drawing.partRecords.size()) == x.e.count)
+    return std::string();
+  return "drawing " + drawing.name + " has " +
+         std::to_string(drawing.partRecords.size()) + " part records, not " +
+         std::to_string(x.e.count);
+}
+
+std::string judgeRegapp(Subject& x) {
+  const sim::DrawingInfo drawing = currentDrawing(x.host);
+  const bool registered =
+      std::find(drawing.regapps.begin(), drawing.regapps.end(), x.tag) !=
+      drawing.regapps.end();
+  if (registered == (x.e.kind == ExpectKind::Regapp)) return std::string();
+  return x.tag + (registered ? " is" : " is not") + " registered in drawing " +
+         drawing.name;
+}
+
+std::string judgeLine(Subject& x) {
+  const std::vector<std::string> lines = x.host.commandLine();
+  const bool present =
+      std::find(lines.begin(), lines.end(), x.e.text) != lines.end();
+  if (present == (x.e.kind == ExpectKind::Line)) return std::string();
+  return "the command line " +
+         std::string(present ? "holds" : "does not hold") + " the line \"" +
+         x.e.text + "\"";
+}
+
+std::string judgeLoaded(Subject& x) {
+  const bool loaded = x.host.moduleLoaded();
+  if (loaded == (x.e.kind == ExpectKind::Loaded)) return std::string();
+  return loaded ? "a module is loaded" : "no module is loaded";
+}
+
+std::string judgeCommands(Subject& x) {
+  const std::vector<std::string> actual = x.host.commandNames();
+  if (actual == x.e.names) return std::string();
+  return "registered commands are " + joined(actual) + ", not " +
+         joined(x.e.names);
+}
+
+std::string judgeReactors(Subject& x) {
+  const bool editor = x.e.kind == ExpectKind::EditorReactors;
+  const long actual =
+      editor ? x.host.editorReactorCount() : x.host.databaseReactorCount();
+  if (actual == x.e.count) return std::string();
+  return std::to_string(actual) +
+         (editor ? " editor reactors" : " database reactors") +
+         " attached, not " + std::to_string(x.e.count);
+}
+
+std::string judgeViolations(Subject& x) {
+  x.host.audit();
+  const long actual = static_cast<long>(x.host.violations().size());
+  if (actual == x.e.count) return std::string();
+  return std::to_string(actual) + " violations, not " +
+         std::to_string(x.e.count) +
+         (actual ? ": " + x.host.violations().front() : "");
+}
+
+struct ExpectationEntry {
+  Judge judge;
+  bool namesTag;      // e.tag is resolved into the subject's tag
+  bool namesMembers;  // e.names are labels, resolved into members
+};
+
+const std::map<ExpectKind, ExpectationEntry>& expectationTable() {
+  static const std::map<ExpectKind, ExpectationEntry> table = {
+      {ExpectKind::Tag, {judgeTag, true, false}},
+      {ExpectKind::TagNot, {judgeTag, true, false}},
+      {ExpectKind::Xdata, {judgeXdata, true, false}},
+      {ExpectKind::NoXdata, {judgeXdata, true, false}},
+      {ExpectKind::Owner, {judgeOwnership, false, true}},
+      {ExpectKind::ExtensionDict, {judgeOwnership, false, true}},
+      {ExpectKind::Erased, {judgeErased, false, false}},
+      {ExpectKind::NotErased, {judgeErased, false, false}},
+      {ExpectKind::Record, {judgeRecord, true, true}},
+      {ExpectKind::NoRecord, {judgeRecord, true, false}},
+      {ExpectKind::Records, {judgeRecordCount, false, false}},
+      {ExpectKind::Regapp, {judgeRegapp, true, false}},
+      {ExpectKind::NoRegapp, {judgeRegapp, true, false}},
+      {ExpectKind::Line, {judgeLine, false, false}},
+      {ExpectKind::NoLine, {judgeLine, false, false}},
+      {ExpectKind::Loaded, {judgeLoaded, false, false}},
+      {ExpectKind::Unloaded, {judgeLoaded, false, false}},
+      {ExpectKind::Commands, {judgeCommands, false, false}},
+      {ExpectKind::EditorReactors, {judgeReactors, false, false}},
+      {ExpectKind::DatabaseReactors, {judgeReactors, false, false}},
+      {ExpectKind::Violations, {judgeViolations, false, false}},
+  };
+  return table;
+}
+
 }  // namespace
 
 bool Session::tagOf(const TagRef& ref, std::string& tag,
@@ -69,183 +261,29 @@ bool Session::tagOf(const TagRef& ref, std::string& tag,
 
 StepResult Session::applyExpectation(const Expectation& e,
                                      std::string& message) {
+  const auto entry = expectationTable().find(e.kind);
+  if (entry == expectationTable().end()) {
+    message = "expectation not handled";
+    return StepResult::ScriptError;
+  }
   // Resolve first: a name that means nothing is a script error, not a
   // failed expectation.
-  AcDbObjectId id;
-  if (!e.label.empty() && !resolve(e.label, id, message))
+  Subject subject{
+      e, host_, AcDbObjectId(), std::string(), {}, [this](AcDbObjectId id) {
+        return displayLabel(id);
+      }};
+  if (!e.label.empty() && !resolve(e.label, subject.id, message))
     return StepResult::ScriptError;
-  std::string tag;
-  switch (e.kind) {
-    case ExpectKind::Tag:
-    case ExpectKind::TagNot:
-    case ExpectKind::Record:
-    case ExpectKind::NoRecord:
-    case ExpectKind::Xdata:
-    case ExpectKind::NoXdata:
-    case ExpectKind::Regapp:
-    case ExpectKind::NoRegapp:
-      if (e.tagNone) break;
-      if (!tagOf(e.tag, tag, message)) return StepResult::ScriptError;
-      break;
-    default:
-      break;
-  }
-  std::vector<std::string> memberLabels;
-  if (e.kind == ExpectKind::Record || e.kind == ExpectKind::Owner ||
-      e.kind == ExpectKind::ExtensionDict) {
+  if (entry->second.namesTag && !e.tagNone &&
+      !tagOf(e.tag, subject.tag, message))
+    return StepResult::ScriptError;
+  if (entry->second.namesMembers)
     for (const std::string& member : e.names) {
       AcDbObjectId memberId;
       if (!resolve(member, memberId, message)) return StepResult::ScriptError;
-      memberLabels.push_back(displayLabel(memberId));
+      subject.members.push_back(displayLabel(memberId));
     }
-  }
-
-  const sim::DrawingInfo drawing =
-      host_.drawingInfo(host_.currentDrawingName());
-  const sim::PartRecord* record = nullptr;
-  for (const sim::PartRecord& r : drawing.partRecords)
-    if (r.tag == tag) record = &r;
-
-  std::string failure;
-  switch (e.kind) {
-    case ExpectKind::Tag:
-    case ExpectKind::TagNot: {
-      const std::string actual = partTag(host_.xdataOf(id));
-      const std::string wanted = e.tagNone ? std::string() : tag;
-      const bool equal = actual == wanted;
-      if (e.kind == ExpectKind::Tag && !equal)
-        failure = e.label + " has tag " + (actual.empty() ? "none" : actual) +
-                  ", not " + (wanted.empty() ? "none" : wanted);
-      if (e.kind == ExpectKind::TagNot && equal)
-        failure = e.label + " has tag " + actual;
-      break;
-    }
-    case ExpectKind::Xdata:
-    case ExpectKind::NoXdata: {
-      const sim::XdataBlock* block = nullptr;
-      const std::vector<sim::XdataBlock> xdata = host_.xdataOf(id);
-      for (const sim::XdataBlock& b : xdata)
-        if (b.app == tag) block = &b;
-      if (e.kind == ExpectKind::NoXdata) {
-        if (block != nullptr)
-          failure = e.label + " has xdata under " + tag + ": " +
-                    describeItems(block->items);
-      } else if (block == nullptr) {
-        failure = e.label + " has no xdata under " + tag;
-      } else if (!(block->items == e.items)) {
-        failure = e.label + " has under " + tag + ": " +
-                  describeItems(block->items) + ", not " +
-                  describeItems(e.items);
-      }
-      break;
-    }
-    case ExpectKind::Owner:
-    case ExpectKind::ExtensionDict: {
-      sim::ObjectInfo info;
-      host_.objectInfo(id, info);
-      const bool owner = e.kind == ExpectKind::Owner;
-      const AcDbObjectId actual =
-          owner ? info.ownerId : info.extensionDictionary;
-      const std::string actualText =
-          actual.isNull() ? "none" : displayLabel(actual);
-      const std::string wanted = e.tagNone ? "none" : memberLabels.front();
-      if (actualText != wanted)
-        failure = e.label +
-                  (owner ? "'s owner is " : "'s extension dictionary is ") +
-                  actualText + ", not " + wanted;
-      break;
-    }
-    case ExpectKind::Erased:
-    case ExpectKind::NotErased: {
-      sim::ObjectInfo info;
-      host_.objectInfo(id, info);
-      if (info.erased != (e.kind == ExpectKind::Erased))
-        failure = e.label + (info.erased ? " is erased" : " is not erased");
-      break;
-    }
-    case ExpectKind::Record: {
-      if (record == nullptr) {
-        failure = "no part record " + tag + " in drawing " + drawing.name;
-        break;
-      }
-      std::vector<std::string> actual;
-      for (const sim::Item& item : record->items) {
-        if (item.code != 330) continue;
-        const std::string* handle = std::get_if<std::string>(&item.value);
-        const AcDbObjectId member =
-            handle ? host_.idFromHandle(*handle) : AcDbObjectId();
-        actual.push_back(member.isNull() ? "?" : displayLabel(member));
-      }
-      if (actual != memberLabels)
-        failure = "part record " + tag + " lists " + joined(actual) + ", not " +
-                  joined(memberLabels);
-      break;
-    }
-    case ExpectKind::NoRecord:
-      if (record != nullptr)
-        failure = "part record " + tag + " exists in drawing " + drawing.name;
-      break;
-    case ExpectKind::Records:
-      if (static_cast<long>(drawing.partRecords.size()) != e.count)
-        failure = "drawing " + drawing.name + " has " +
-                  std::to_string(drawing.partRecords.size()) +
-                  " part records, not " + std::to_string(e.count);
-      break;
-    case ExpectKind::Regapp:
-    case ExpectKind::NoRegapp: {
-      const bool registered =
-          std::find(drawing.regapps.begin(), drawing.regapps.end(), tag) !=
-          drawing.regapps.end();
-      if (registered != (e.kind == ExpectKind::Regapp))
-        failure = tag + (registered ? " is" : " is not") +
-                  " registered in drawing " + drawing.name;
-      break;
-    }
-    case ExpectKind::Line:
-    case ExpectKind::NoLine: {
-      const std::vector<std::string> lines = host_.commandLine();
-      const bool present =
-          std::find(lines.begin(), lines.end(), e.text) != lines.end();
-      if (present != (e.kind == ExpectKind::Line))
-        failure = "the command line " +
-                  std::string(present ? "holds" : "does not hold") +
-                  " the line \"" + e.text + "\"";
-      break;
-    }
-    case ExpectKind::Loaded:
-    case ExpectKind::Unloaded:
-      if (host_.moduleLoaded() != (e.kind == ExpectKind::Loaded))
-        failure =
-            host_.moduleLoaded() ? "a module is loaded" : "no module is loaded";
-      break;
-    case ExpectKind::Commands: {
-      const std::vector<std::string> actual = host_.commandNames();
-      if (actual != e.names)
-        failure = "registered commands are " + joined(actual) + ", not " +
-                  joined(e.names);
-      break;
-    }
-    case ExpectKind::EditorReactors:
-    case ExpectKind::DatabaseReactors: {
-      const bool editor = e.kind == ExpectKind::EditorReactors;
-      const long actual =
-          editor ? host_.editorReactorCount() : host_.databaseReactorCount();
-      if (actual != e.count)
-        failure = std::to_string(actual) +
-                  (editor ? " editor reactors" : " database reactors") +
-                  " attached, not " + std::to_string(e.count);
-      break;
-    }
-    case ExpectKind::Violations: {
-      host_.audit();
-      const long actual = static_cast<long>(host_.violations().size());
-      if (actual != e.count)
-        failure = std::to_string(actual) + " violations, not " +
-                  std::to_string(e.count) +
-                  (actual ? ": " + host_.violations().front() : "");
-      break;
-    }
-  }
+  const std::string failure = entry->second.judge(subject);
   if (failure.empty()) return StepResult::Done;
   message = "expectation failed: " + failure;
   return StepResult::ExpectationFailed;

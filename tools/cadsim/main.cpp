@@ -1,5 +1,7 @@
 // cadsim: replays a session script on the simulated host with the plug-in
 // loaded from its file, as a person would drive the real host.
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -16,11 +18,13 @@
 namespace {
 
 const char kUsage[] =
-    "usage: cadsim [--module PATH] [--no-module] [SCRIPT]\n"
+    "usage: cadsim [--module PATH] [--no-module] [--object-budget N] [SCRIPT]\n"
     "  Replays SCRIPT (standard input when absent or \"-\") on a simulated\n"
     "  host that starts with drawing \"main\" and the plug-in loaded.\n"
     "  --module PATH  load this plug-in file instead of the one built here\n"
     "  --no-module    start with no plug-in loaded (the `load` verb loads it)\n"
+    "  --object-budget N  let the script's lines make at most N objects in\n"
+    "                 all (default 5000000)\n"
     "Exit status: 0 done, 1 a check or expectation failed, 2 a bad script\n"
     "or bad arguments.\n";
 
@@ -49,6 +53,16 @@ std::string defaultModulePath(const char* argv0) {
   return PLIVET_DEFAULT_MODULE;
 }
 
+bool parseBudget(const std::string& text, long& budget) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  errno = 0;
+  const long value = std::strtol(text.c_str(), nullptr, 10);
+  if (errno != 0 || value < 1) return false;
+  budget = value;
+  return true;
+}
+
 int usageError(const std::string& message) {
   std::cerr << "cadsim: " << message << '\n' << kUsage;
   return cadsim::kExitScriptError;
@@ -73,6 +87,9 @@ int main(int argc, char** argv) {
     } else if (arg.rfind("--module=", 0) == 0) {
       modulePath = arg.substr(9);
       if (modulePath.empty()) return usageError("--module needs a path");
+    } else if (arg == "--object-budget") {
+      if (i + 1 >= argc || !parseBudget(argv[++i], options.objectBudget))
+        return usageError("--object-budget needs a whole number from 1");
     } else if (arg == "--no-module") {
       options.loadModule = false;
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -94,6 +111,11 @@ int main(int argc, char** argv) {
     text << std::cin.rdbuf();
     script = text.str();
   } else {
+    std::error_code ec;
+    if (std::filesystem::is_directory(scriptPath, ec)) {
+      std::cerr << "cadsim: cannot read " << scriptPath << ": is a directory\n";
+      return cadsim::kExitScriptError;
+    }
     std::ifstream file(scriptPath, std::ios::binary);
     if (!file) {
       std::cerr << "cadsim: cannot read " << scriptPath << '\n';

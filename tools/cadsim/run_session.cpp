@@ -37,7 +37,12 @@ int runSession(const std::string& script, const SessionOptions& options,
     session.echoCommandLine();
     if (result == StepResult::Done) continue;
     out.flush();
-    err << "line " << statement.line << ": " << message << '\n';
+    err << "line " << statement.line << ": " << message;
+    // Only running found this: unlike a syntax error, it leaves the work
+    // of the lines before it done.
+    if (result == StepResult::ScriptError)
+      err << " (the lines before it have run)";
+    err << '\n';
     return result == StepResult::ScriptError ? kExitScriptError
                                              : kExitChecksFailed;
   }

@@ -16,6 +16,9 @@ struct SessionOptions {
   // Where relative paths in `load`, `open` and `save` start: the script's
   // folder. Empty: the working directory.
   std::string baseDirectory;
+  // The most objects the lines may make in all: a few lines of COPY with
+  // repeat= and EXPLODE multiply into more than memory holds.
+  long objectBudget = 5000000;
 };
 
 // Exit statuses of a run.

@@ -1,15 +1,24 @@
-// Applying parsed lines to the simulated host. Each verb resolves and checks
-// everything it needs first and only then calls the host, so a refused line
-// leaves the session as it was.
+// Applying parsed lines to the simulated host, one handler per verb found
+// through a table. Each resolves and checks everything it needs first and
+// only then calls the host, so a refused line leaves the session as it was.
 #include "session.h"
 
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include "json_dump.h"
 #include "listing.h"
 
 namespace cadsim {
+
+namespace {
+
+std::string badAppName(const std::string& name, const std::string& why) {
+  return "\"" + name + "\" is not a valid application name: " + why;
+}
+
+}  // namespace
 
 Session::Session(sim::Host& host, const SessionOptions& options,
                  std::ostream& out)
@@ -25,6 +34,21 @@ std::string Session::filePath(const std::string& path) const {
   const std::filesystem::path given(path);
   if (given.is_absolute() || options_.baseDirectory.empty()) return path;
   return (std::filesystem::path(options_.baseDirectory) / given).string();
+}
+
+bool Session::isFolder(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_directory(path, ec);
+}
+
+bool Session::affords(long objects, std::string& message) const {
+  if (objects <= options_.objectBudget - objectsMade_) return true;
+  message = "this line would make " + std::to_string(objects) +
+            " objects, past the session's budget of " +
+            std::to_string(options_.objectBudget) + " (" +
+            std::to_string(objectsMade_) +
+            " made so far; --object-budget raises it)";
+  return false;
 }
 
 std::string Session::displayLabel(AcDbObjectId id) const {
@@ -103,218 +127,290 @@ void Session::labelCreated(const sim::Created& created) {
 }
 
 StepResult Session::apply(const Statement& s, std::string& message) {
-  // Once the last drawing closed, only these verbs have a drawing to act on.
-  const bool needsDrawing = s.verb == Verb::Add || s.verb == Verb::Regapp ||
-                            s.verb == Verb::List || s.verb == Verb::Save;
-  if (needsDrawing && host_.currentDrawingName().empty()) {
+  struct VerbEntry {
+    Handler handler;
+    // Once the last drawing closed, these verbs have nothing to act on.
+    bool needsDrawing;
+  };
+  static const std::map<Verb, VerbEntry> table = {
+      {Verb::Drawing, {&Session::applyDrawing, false}},
+      {Verb::Close, {&Session::applyClose, false}},
+      {Verb::Add, {&Session::applyAdd, true}},
+      {Verb::Xdata, {&Session::applyXdata, false}},
+      {Verb::Regapp, {&Session::applyRegapp, true}},
+      {Verb::Erase, {&Session::applyErase, false}},
+      {Verb::Command, {&Session::applySelection, false}},
+      {Verb::DeepClone, {&Session::applySelection, false}},
+      {Verb::AppendCopy, {&Session::applySelection, false}},
+      {Verb::Begin, {&Session::applyBegin, false}},
+      {Verb::End, {&Session::applyEnd, false}},
+      {Verb::LispBegin, {&Session::applyLisp, false}},
+      {Verb::LispEnd, {&Session::applyLisp, false}},
+      {Verb::LispCancel, {&Session::applyLisp, false}},
+      {Verb::Load, {&Session::applyLoad, false}},
+      {Verb::Unload, {&Session::applyUnload, false}},
+      {Verb::Open, {&Session::applyOpen, false}},
+      {Verb::Save, {&Session::applySave, true}},
+      {Verb::Fault, {&Session::applyFault, false}},
+      {Verb::List, {&Session::applyList, true}},
+      {Verb::Dump, {&Session::applyDump, false}},
+      {Verb::Check, {&Session::applyCheck, false}},
+      {Verb::Expect, {&Session::applyExpect, false}},
+      {Verb::Echo, {&Session::applyEcho, false}},
+  };
+  const auto entry = table.find(s.verb);
+  if (entry == table.end()) {
+    message = "verb not handled";
+    return StepResult::ScriptError;
+  }
+  if (entry->second.needsDrawing && host_.currentDrawingName().empty()) {
     message = "no drawing is open";
     return StepResult::ScriptError;
   }
-  switch (s.verb) {
-    case Verb::Drawing:
-      host_.useDrawing(s.name);
-      return StepResult::Done;
+  return (this->*entry->second.handler)(s, message);
+}
 
-    case Verb::Close:
-      if (!host_.closeDrawing(s.name)) {
-        message = "no drawing \"" + s.name + "\" is open";
-        return StepResult::ScriptError;
-      }
-      return StepResult::Done;
+StepResult Session::applyDrawing(const Statement& s, std::string&) {
+  host_.useDrawing(s.name);
+  return StepResult::Done;
+}
 
-    case Verb::Add: {
-      if (labels_.find(s.labels[0]) != nullptr) {
-        message = "label \"" + s.labels[0] + "\" is already in use";
-        return StepResult::ScriptError;
-      }
-      AcDbObjectId owner;
-      if (!s.owner.empty()) {
-        sim::ObjectInfo info;
-        if (!resolve(s.owner, owner, message)) return StepResult::ScriptError;
-        host_.objectInfo(owner, info);
-        if (info.erased) {
-          message = s.owner + " is erased";
-          return StepResult::ScriptError;
-        }
-        if (s.extensionOf && !info.extensionDictionary.isNull()) {
-          message = s.owner + " has an extension dictionary already";
-          return StepResult::ScriptError;
-        }
-        if (!s.extensionOf && info.type != "DICTIONARY") {
-          message = s.owner + " is a " + info.type + ", not a dictionary";
-          return StepResult::ScriptError;
-        }
-      }
-      const AcDbObjectId id =
-          s.owner.empty() ? host_.addObject(s.name, s.pieces)
-          : s.extensionOf ? host_.addExtensionDictionary(owner)
-                          : host_.addToDictionary(owner, s.labels[0], s.name);
-      if (id.isNull()) {
-        message = "the host refused a new " + s.name;
-        return StepResult::ScriptError;
-      }
-      labels_.add(s.labels[0], id, host_.drawingNameOf(id));
-      return StepResult::Done;
-    }
-
-    case Verb::Xdata: {
-      AcDbObjectId id;
-      if (!resolve(s.labels[0], id, message)) return StepResult::ScriptError;
-      const Acad::ErrorStatus status = host_.setXData(id, s.name, s.items);
-      if (status != Acad::eOk) {
-        message = "the host refused xdata under \"" + s.name + "\" for " +
-                  s.labels[0] + ": " + sim::toUtf8(acadErrorStatusText(status));
-        return StepResult::ScriptError;
-      }
-      return StepResult::Done;
-    }
-
-    case Verb::Regapp:
-      if (!host_.registerApp(s.name)) {
-        message = "\"" + s.name + "\" is not a valid application name";
-        return StepResult::ScriptError;
-      }
-      return StepResult::Done;
-
-    case Verb::Erase: {
-      AcDbObjectId id;
-      if (!resolve(s.labels[0], id, message)) return StepResult::ScriptError;
-      const Acad::ErrorStatus status = host_.erase(id);
-      if (status != Acad::eOk) {
-        message = "cannot erase " + s.labels[0] + ": " +
-                  sim::toUtf8(acadErrorStatusText(status));
-        return StepResult::ScriptError;
-      }
-      return StepResult::Done;
-    }
-
-    case Verb::Command:
-    case Verb::DeepClone:
-    case Verb::AppendCopy: {
-      std::vector<AcDbObjectId> ids;
-      if (!resolveSelection(s.labels, ids, message))
-        return StepResult::ScriptError;
-      if (s.verb == Verb::Command)
-        labelCreated(host_.runCommand(s.name, ids, s.repeat, s.outcome));
-      else if (s.verb == Verb::DeepClone)
-        labelCreated(host_.deepClone(ids));
-      else
-        labelCreated(host_.appendCopies(ids));
-      return StepResult::Done;
-    }
-
-    case Verb::Begin:
-      // A refused name is the host's answer, printed on its command line.
-      host_.beginCommand(s.name);
-      return StepResult::Done;
-
-    case Verb::End:
-      if (!host_.endCommand(s.name, s.outcome)) {
-        message = "no command \"" + s.name + "\" is running";
-        return StepResult::ScriptError;
-      }
-      return StepResult::Done;
-
-    case Verb::LispBegin:
-      host_.lispBegin(s.name);
-      return StepResult::Done;
-    case Verb::LispEnd:
-      host_.lispEnd();
-      return StepResult::Done;
-    case Verb::LispCancel:
-      host_.lispCancel();
-      return StepResult::Done;
-
-    case Verb::Load: {
-      if (host_.moduleLoaded()) {
-        message = "a module is already loaded (" + host_.modulePath() + ")";
-        return StepResult::ScriptError;
-      }
-      const std::string path =
-          s.name.empty() ? options_.modulePath : filePath(s.name);
-      std::string error;
-      if (!host_.loadModule(path, error)) {
-        message = "cannot load \"" + path + "\": " + error;
-        return StepResult::ScriptError;
-      }
-      return StepResult::Done;
-    }
-
-    case Verb::Open: {
-      const std::string path = filePath(s.name);
-      std::string name = s.drawingName;
-      if (name.empty()) name = std::filesystem::path(path).stem().string();
-      std::string error;
-      if (name.empty() || !host_.openDrawingFile(path, name, error)) {
-        message = "cannot open \"" + path +
-                  "\": " + (name.empty() ? "name the drawing" : error);
-        return StepResult::ScriptError;
-      }
-      return StepResult::Done;
-    }
-
-    case Verb::Save: {
-      const std::string path = filePath(s.name);
-      std::string error;
-      if (!host_.saveDrawingFile(path, error)) {
-        message = "cannot save \"" + path + "\": " + error;
-        return StepResult::ScriptError;
-      }
-      return StepResult::Done;
-    }
-
-    case Verb::Unload:
-      if (!host_.unloadModule()) {
-        message = "no module is loaded";
-        return StepResult::ScriptError;
-      }
-      return StepResult::Done;
-
-    case Verb::Fault: {
-      if (s.name == "off") {
-        host_.clearFaults();
-        return StepResult::Done;
-      }
-      sim::FaultSpec spec = s.fault;
-      if (!s.faultObject.empty() &&
-          !resolve(s.faultObject, spec.object, message))
-        return StepResult::ScriptError;
-      host_.armFault(spec);
-      return StepResult::Done;
-    }
-
-    case Verb::List:
-      writeListing(host_.drawingInfo(host_.currentDrawingName()), labels_,
-                   out_);
-      return StepResult::Done;
-
-    case Verb::Dump:
-      out_ << dumpJson(host_, labels_) << '\n';
-      return StepResult::Done;
-
-    case Verb::Check: {
-      host_.audit();
-      const std::vector<std::string>& violations = host_.violations();
-      if (violations.empty()) {
-        out_ << "check: no violations\n";
-      } else {
-        checkFailed_ = true;
-        out_ << "check: " << violations.size()
-             << (violations.size() == 1 ? " violation\n" : " violations\n");
-        for (const std::string& v : violations) out_ << "  " << v << '\n';
-      }
-      return StepResult::Done;
-    }
-
-    case Verb::Expect:
-      return applyExpectation(s.expect, message);
-
-    case Verb::Echo:
-      out_ << s.name << '\n';
-      return StepResult::Done;
+StepResult Session::applyClose(const Statement& s, std::string& message) {
+  if (!host_.closeDrawing(s.name)) {
+    message = "no drawing \"" + s.name + "\" is open";
+    return StepResult::ScriptError;
   }
-  message = "verb not handled";
-  return StepResult::ScriptError;
+  return StepResult::Done;
+}
+
+StepResult Session::applyAdd(const Statement& s, std::string& message) {
+  if (labels_.find(s.labels[0]) != nullptr) {
+    message = "label \"" + s.labels[0] + "\" is already in use";
+    return StepResult::ScriptError;
+  }
+  if (!affords(1, message)) return StepResult::ScriptError;
+  AcDbObjectId owner;
+  if (!s.owner.empty()) {
+    sim::ObjectInfo info;
+    if (!resolve(s.owner, owner, message)) return StepResult::ScriptError;
+    host_.objectInfo(owner, info);
+    if (info.erased) {
+      message = s.owner + " is erased";
+      return StepResult::ScriptError;
+    }
+    if (s.extensionOf && !info.extensionDictionary.isNull()) {
+      message = s.owner + " has an extension dictionary already";
+      return StepResult::ScriptError;
+    }
+    if (!s.extensionOf && info.type != "DICTIONARY") {
+      message = s.owner + " is a " + info.type + ", not a dictionary";
+      return StepResult::ScriptError;
+    }
+  }
+  const AcDbObjectId id =
+      s.owner.empty() ? host_.addObject(s.name, s.pieces)
+      : s.extensionOf ? host_.addExtensionDictionary(owner)
+                      : host_.addToDictionary(owner, s.labels[0], s.name);
+  if (id.isNull()) {
+    message = "the host refused a new " + s.name;
+    return StepResult::ScriptError;
+  }
+  labels_.add(s.labels[0], id, host_.drawingNameOf(id));
+  ++objectsMade_;
+  return StepResult::Done;
+}
+
+StepResult Session::applyXdata(const Statement& s, std::string& message) {
+  AcDbObjectId id;
+  if (!resolve(s.labels[0], id, message)) return StepResult::ScriptError;
+  const std::string nameProblem = sim::Host::nameProblem(s.name);
+  if (!nameProblem.empty()) {
+    message = badAppName(s.name, nameProblem);
+    return StepResult::ScriptError;
+  }
+  for (std::size_t k = 0; k < s.items.size(); ++k) {
+    const std::string problem = sim::Host::xdataItemProblem(s.items[k]);
+    if (problem.empty()) continue;
+    message = "the host refuses item " + std::to_string(k + 1) + " (code " +
+              std::to_string(s.items[k].code) + ") for " + s.labels[0] + ": " +
+              problem;
+    return StepResult::ScriptError;
+  }
+  const Acad::ErrorStatus status = host_.setXData(id, s.name, s.items);
+  if (status != Acad::eOk) {
+    message = "the host refused xdata under \"" + s.name + "\" for " +
+              s.labels[0] + ": " + sim::toUtf8(acadErrorStatusText(status));
+    return StepResult::ScriptError;
+  }
+  return StepResult::Done;
+}
+
+StepResult Session::applyRegapp(const Statement& s, std::string& message) {
+  if (!host_.registerApp(s.name)) {
+    message = badAppName(s.name, sim::Host::nameProblem(s.name));
+    return StepResult::ScriptError;
+  }
+  return StepResult::Done;
+}
+
+StepResult Session::applyErase(const Statement& s, std::string& message) {
+  AcDbObjectId id;
+  if (!resolve(s.labels[0], id, message)) return StepResult::ScriptError;
+  const Acad::ErrorStatus status = host_.erase(id);
+  if (status != Acad::eOk) {
+    message = "cannot erase " + s.labels[0] + ": " +
+              sim::toUtf8(acadErrorStatusText(status));
+    return StepResult::ScriptError;
+  }
+  return StepResult::Done;
+}
+
+// COMMAND, DEEPCLONE and APPEND-COPY: a selection, the objects it would
+// make weighed against the budget, then the host's work labelled.
+StepResult Session::applySelection(const Statement& s, std::string& message) {
+  std::vector<AcDbObjectId> ids;
+  if (!resolveSelection(s.labels, ids, message)) return StepResult::ScriptError;
+  const long objects =
+      s.verb == Verb::Command
+          ? host_.objectsCommandWouldMake(s.name, ids, s.repeat)
+      : s.verb == Verb::DeepClone ? host_.objectsDeepCloneWouldMake(ids)
+                                  : static_cast<long>(ids.size());
+  if (!affords(objects, message)) return StepResult::ScriptError;
+  sim::Created created;
+  if (s.verb == Verb::Command)
+    created = host_.runCommand(s.name, ids, s.repeat, s.outcome);
+  else if (s.verb == Verb::DeepClone)
+    created = host_.deepClone(ids);
+  else
+    created = host_.appendCopies(ids);
+  objectsMade_ += static_cast<long>(created.size());
+  labelCreated(created);
+  return StepResult::Done;
+}
+
+StepResult Session::applyBegin(const Statement& s, std::string&) {
+  // A refused name is the host's answer, printed on its command line.
+  host_.beginCommand(s.name);
+  return StepResult::Done;
+}
+
+StepResult Session::applyEnd(const Statement& s, std::string& message) {
+  if (!host_.endCommand(s.name, s.outcome)) {
+    message = "no command \"" + s.name + "\" is running";
+    return StepResult::ScriptError;
+  }
+  return StepResult::Done;
+}
+
+StepResult Session::applyLisp(const Statement& s, std::string&) {
+  if (s.verb == Verb::LispBegin)
+    host_.lispBegin(s.name);
+  else if (s.verb == Verb::LispEnd)
+    host_.lispEnd();
+  else
+    host_.lispCancel();
+  return StepResult::Done;
+}
+
+StepResult Session::applyLoad(const Statement& s, std::string& message) {
+  if (host_.moduleLoaded()) {
+    message = "a module is already loaded (" + host_.modulePath() + ")";
+    return StepResult::ScriptError;
+  }
+  const std::string path =
+      s.name.empty() ? options_.modulePath : filePath(s.name);
+  std::string error;
+  if (!host_.loadModule(path, error)) {
+    message = "cannot load \"" + path + "\": " + error;
+    return StepResult::ScriptError;
+  }
+  return StepResult::Done;
+}
+
+StepResult Session::applyOpen(const Statement& s, std::string& message) {
+  const std::string path = filePath(s.name);
+  if (isFolder(path)) {
+    message = "cannot open \"" + path + "\": is a directory";
+    return StepResult::ScriptError;
+  }
+  std::string name = s.drawingName;
+  if (name.empty()) name = std::filesystem::path(path).stem().string();
+  std::string error;
+  if (name.empty() || !host_.openDrawingFile(path, name, error)) {
+    message = "cannot open \"" + path +
+              "\": " + (name.empty() ? "name the drawing" : error);
+    return StepResult::ScriptError;
+  }
+  // What a file holds is known only once read: it counts from then on.
+  objectsMade_ += static_cast<long>(host_.drawingInfo(name).objects.size());
+  return StepResult::Done;
+}
+
+StepResult Session::applySave(const Statement& s, std::string& message) {
+  const std::string path = filePath(s.name);
+  if (isFolder(path)) {
+    message = "cannot save \"" + path + "\": is a directory";
+    return StepResult::ScriptError;
+  }
+  std::string error;
+  if (!host_.saveDrawingFile(path, error)) {
+    message = "cannot save \"" + path + "\": " + error;
+    return StepResult::ScriptError;
+  }
+  return StepResult::Done;
+}
+
+StepResult Session::applyUnload(const Statement&, std::string& message) {
+  if (!host_.unloadModule()) {
+    message = "no module is loaded";
+    return StepResult::ScriptError;
+  }
+  return StepResult::Done;
+}
+
+StepResult Session::applyFault(const Statement& s, std::string& message) {
+  if (s.name == "off") {
+    host_.clearFaults();
+    return StepResult::Done;
+  }
+  sim::FaultSpec spec = s.fault;
+  if (!s.faultObject.empty() && !resolve(s.faultObject, spec.object, message))
+    return StepResult::ScriptError;
+  host_.armFault(spec);
+  return StepResult::Done;
+}
+
+StepResult Session::applyList(const Statement&, std::string&) {
+  writeListing(host_.drawingInfo(host_.currentDrawingName()), labels_, out_);
+  return StepResult::Done;
+}
+
+StepResult Session::applyDump(const Statement&, std::string&) {
+  out_ << dumpJson(host_, labels_) << '\n';
+  return StepResult::Done;
+}
+
+StepResult Session::applyCheck(const Statement&, std::string&) {
+  host_.audit();
+  const std::vector<std::string>& violations = host_.violations();
+  if (violations.empty()) {
+    out_ << "check: no violations\n";
+  } else {
+    checkFailed_ = true;
+    out_ << "check: " << violations.size()
+         << (violations.size() == 1 ? " violation\n" : " violations\n");
+    for (const std::string& v : violations) out_ << "  " << v << '\n';
+  }
+  return StepResult::Done;
+}
+
+StepResult Session::applyExpect(const Statement& s, std::string& message) {
+  return applyExpectation(s.expect, message);
+}
+
+StepResult Session::applyEcho(const Statement& s, std::string&) {
+  out_ << s.name << '\n';
+  return StepResult::Done;
 }
 
 }  // namespace cadsim

@@ -48,9 +48,35 @@ class Session {
   // A file named by the script: relative paths start at the script's
   // folder.
   std::string filePath(const std::string& path) const;
+  static bool isFolder(const std::string& path);
+  // False, with MESSAGE set, when OBJECTS more would pass the session's
+  // budget.
+  bool affords(long objects, std::string& message) const;
   // The label an object is known by: its own, or #HEX.
   std::string displayLabel(AcDbObjectId id) const;
 
+  // One handler per verb: MESSAGE is set on anything but Done.
+  using Handler = StepResult (Session::*)(const Statement&, std::string&);
+  StepResult applyDrawing(const Statement& s, std::string& message);
+  StepResult applyClose(const Statement& s, std::string& message);
+  StepResult applyAdd(const Statement& s, std::string& message);
+  StepResult applyXdata(const Statement& s, std::string& message);
+  StepResult applyRegapp(const Statement& s, std::string& message);
+  StepResult applyErase(const Statement& s, std::string& message);
+  StepResult applySelection(const Statement& s, std::string& message);
+  StepResult applyBegin(const Statement& s, std::string& message);
+  StepResult applyEnd(const Statement& s, std::string& message);
+  StepResult applyLisp(const Statement& s, std::string& message);
+  StepResult applyLoad(const Statement& s, std::string& message);
+  StepResult applyUnload(const Statement& s, std::string& message);
+  StepResult applyOpen(const Statement& s, std::string& message);
+  StepResult applySave(const Statement& s, std::string& message);
+  StepResult applyFault(const Statement& s, std::string& message);
+  StepResult applyList(const Statement& s, std::string& message);
+  StepResult applyDump(const Statement& s, std::string& message);
+  StepResult applyCheck(const Statement& s, std::string& message);
+  StepResult applyExpect(const Statement& s, std::string& message);
+  StepResult applyEcho(const Statement& s, std::string& message);
   StepResult applyExpectation(const Expectation& e, std::string& message);
   bool tagOf(const TagRef& ref, std::string& tag, std::string& message) const;
 
@@ -60,6 +86,9 @@ class Session {
   LabelTable labels_;
   std::size_t echoedLines_ = 0;
   bool checkFailed_ = false;
+  // Objects the session's lines made, its own and the host's clones and
+  // pieces and what `open` read: the budget counts them.
+  long objectsMade_ = 0;
 };
 
 }  // namespace cadsim

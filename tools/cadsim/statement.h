@@ -109,6 +109,9 @@ bool parseScript(const std::string& text, std::vector<Statement>& statements,
 // (clone labels such as L1.2.1 and handle labels such as #1F included).
 bool isNewLabel(const std::string& word);
 bool isLabelReference(const std::string& word);
+// The rule WORD breaks as a label of each kind, or "".
+std::string newLabelProblem(const std::string& word);
+std::string labelReferenceProblem(const std::string& word);
 // #HEX alone: an object named by its handle rather than by a label.
 bool isHandleReference(const std::string& word);
 

@@ -2,6 +2,7 @@
 // over the whole script before its first line is applied.
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -59,18 +60,26 @@ bool parseLong(const std::string& text, long minimum, long maximum,
   return true;
 }
 
+// Any finite double, subnormals and -0 included, read by the same function
+// as the DXF library reads drawings with, so that a value a drawing holds can
+// be written in a script.
 bool parseReal(const std::string& text, double& value) {
-  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])))
-    return false;
-  errno = 0;
-  char* end = nullptr;
-  const double parsed = std::strtod(text.c_str(), &end);
-  if (errno != 0 || *end != '\0' || !std::isfinite(parsed)) return false;
-  // strtod also reads hexadecimal and "inf"; the language has plain decimals.
+  // Plain decimals only: no "inf", "nan" or hexadecimal.
   for (char c : text)
     if (!std::isdigit(static_cast<unsigned char>(c)) && c != '.' && c != '-' &&
         c != '+' && c != 'e' && c != 'E')
       return false;
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  if (begin != end && *begin == '+') {
+    ++begin;
+    if (begin != end && (*begin == '+' || *begin == '-')) return false;
+  }
+  double parsed = 0;
+  const auto result =
+      std::from_chars(begin, end, parsed, std::chars_format::general);
+  if (result.ec != std::errc() || result.ptr != end || !std::isfinite(parsed))
+    return false;
   value = parsed;
   return true;
 }
@@ -122,6 +131,11 @@ class LineParser {
   // Takes the next word, which must be there and not be an option.
   bool word(const std::string& what, std::string& out);
   bool label(std::string& out);
+  // A label that may name an object, else a message that says which rule
+  // it breaks.
+  bool checkReference(const std::string& word);
+  // An option ("repeat=", "persistent") may be given once on a line.
+  bool onceEach(const std::string& key);
   bool labelsToEnd(Statement& statement, bool atLeastOne);
   bool noMore();
   bool count(const std::string& what, const std::string& text, long minimum,
@@ -154,6 +168,7 @@ class LineParser {
   std::vector<Token> tokens_;
   std::size_t next_ = 0;
   std::string message_;
+  std::set<std::string> seenOptions_;
 };
 
 bool LineParser::parse(Statement& statement, std::string& error) {
@@ -214,8 +229,18 @@ bool LineParser::word(const std::string& what, std::string& out) {
 
 bool LineParser::label(std::string& out) {
   if (!word("label", out)) return false;
-  if (!isLabelReference(out)) return fail("bad label \"" + out + "\"");
-  return true;
+  return checkReference(out);
+}
+
+bool LineParser::checkReference(const std::string& word) {
+  const std::string problem = labelReferenceProblem(word);
+  if (problem.empty()) return true;
+  return fail("bad label \"" + word + "\": " + problem);
+}
+
+bool LineParser::onceEach(const std::string& key) {
+  if (seenOptions_.insert(key).second) return true;
+  return fail(key + " given twice");
 }
 
 bool LineParser::labelsToEnd(Statement& statement, bool atLeastOne) {
@@ -343,8 +368,9 @@ bool LineParser::tagRef(TagRef& out) {
   if (text[0] == '@') {
     out.fromLabel = true;
     out.text = text.substr(1);
-    if (!isLabelReference(out.text))
-      return fail("bad label in tag \"" + text + "\"");
+    const std::string problem = labelReferenceProblem(out.text);
+    if (!problem.empty())
+      return fail("bad label in tag \"" + text + "\": " + problem);
     return true;
   }
   if (text[0] != '$')
@@ -360,8 +386,10 @@ bool LineParser::appRef(TagRef& out) {
   if (!word("application", text)) return false;
   out.fromLabel = text[0] == '@';
   out.text = out.fromLabel ? text.substr(1) : text;
-  if (out.fromLabel && !isLabelReference(out.text))
-    return fail("bad label in \"" + text + "\"");
+  const std::string problem =
+      out.fromLabel ? labelReferenceProblem(out.text) : std::string();
+  if (!problem.empty())
+    return fail("bad label in \"" + text + "\": " + problem);
   return true;
 }
 
@@ -372,9 +400,9 @@ bool LineParser::parseDrawing(Statement& s) {
 bool LineParser::parseAdd(Statement& s) {
   std::string newLabel;
   if (!word("label", newLabel)) return false;
-  if (!isNewLabel(newLabel))
-    return fail("bad new label \"" + newLabel +
-                "\" (letters, digits, _ and -; no dots, no leading #)");
+  const std::string labelProblem = newLabelProblem(newLabel);
+  if (!labelProblem.empty())
+    return fail("bad new label \"" + newLabel + "\": " + labelProblem);
   if (reservedWords().count(newLabel))
     return fail("\"" + newLabel + "\" is a reserved word, not a label");
   s.labels.push_back(newLabel);
@@ -393,6 +421,7 @@ bool LineParser::parseAdd(Statement& s) {
         eq == std::string::npos ? std::string() : token.text.substr(0, eq);
     const std::string value =
         eq == std::string::npos ? std::string() : token.text.substr(eq + 1);
+    if (!key.empty() && !onceEach(key + "=")) return false;
     if (key == "extension-of" || key == "in") {
       if (!s.owner.empty())
         return fail("one owner: extension-of= or in=, once");
@@ -400,7 +429,7 @@ bool LineParser::parseAdd(Statement& s) {
         return fail("an extension dictionary is a DICTIONARY");
       if (key == "in" && s.name != "DICTIONARY" && s.name != "XRECORD")
         return fail("a dictionary holds a DICTIONARY or an XRECORD");
-      if (!isLabelReference(value)) return fail("bad label \"" + value + "\"");
+      if (!checkReference(value)) return false;
       s.owner = value;
       s.extensionOf = key == "extension-of";
       continue;
@@ -448,7 +477,6 @@ bool parseOutcome(const std::string& text, sim::Outcome& outcome) {
 
 bool LineParser::parseCommand(Statement& s) {
   if (!word("command name", s.name)) return false;
-  bool seenRepeat = false, seenOutcome = false;
   while (!atEnd()) {
     const Token& token = peek();
     if (token.quoted || !isOption(token)) {
@@ -461,18 +489,15 @@ bool LineParser::parseCommand(Statement& s) {
     const std::size_t eq = token.plainFind('=');
     const std::string key = token.text.substr(0, eq);
     const std::string value = token.text.substr(eq + 1);
-    if (key == "repeat" && !seenRepeat) {
+    if (key != "repeat" && key != "outcome")
+      return fail("unexpected option \"" + token.text + "\"");
+    if (!onceEach(key + "=")) return false;
+    if (key == "repeat") {
       long repeat = 0;
       if (!count("repeat", value, 1, kMaxRepeat, repeat)) return false;
       s.repeat = static_cast<int>(repeat);
-      seenRepeat = true;
-    } else if (key == "outcome" && !seenOutcome) {
-      if (!parseOutcome(value, s.outcome))
-        return fail("bad outcome \"" + value +
-                    "\" (ended, cancelled or failed)");
-      seenOutcome = true;
-    } else {
-      return fail("unexpected option \"" + token.text + "\"");
+    } else if (!parseOutcome(value, s.outcome)) {
+      return fail("bad outcome \"" + value + "\" (ended, cancelled or failed)");
     }
   }
   return true;
@@ -537,34 +562,29 @@ bool LineParser::parseFault(Statement& s) {
   }
   s.name = operation;
   s.fault.operation = operation == "any" ? std::string() : operation;
-  bool seenNth = false, seenCount = false, seenObject = false;
   while (!atEnd()) {
     const Token& token = tokens_[next_++];
-    if (!token.quoted && token.text == "persistent") {
-      if (seenCount) return fail("count= and persistent exclude each other");
-      s.fault.persistent = true;
-      seenCount = true;
-      continue;
-    }
     const std::size_t eq = token.plainFind('=');
-    if (eq == std::string::npos)
+    const bool persistent = !token.quoted && token.text == "persistent";
+    if (!persistent && eq == std::string::npos)
       return fail("unexpected \"" + token.text + "\"");
-    const std::string key = token.text.substr(0, eq);
-    const std::string value = token.text.substr(eq + 1);
-    if (key == "nth" && !seenNth) {
-      if (!count("nth", value, 1, 1000000000L, s.fault.nth)) return false;
-      seenNth = true;
-    } else if (key == "count" && !seenCount) {
-      if (!count("count", value, 1, 1000000000L, s.fault.count)) return false;
-      seenCount = true;
-    } else if (key == "object" && !seenObject) {
-      if (!isLabelReference(value)) return fail("bad label \"" + value + "\"");
-      s.faultObject = value;
-      seenObject = true;
-    } else if (key == "count" && seenCount) {
-      return fail("count= and persistent exclude each other");
-    } else {
+    const std::string key = persistent ? token.text : token.text.substr(0, eq);
+    const std::string value = persistent ? "" : token.text.substr(eq + 1);
+    if (key != "nth" && key != "count" && key != "object" && !persistent)
       return fail("unexpected option \"" + token.text + "\"");
+    if (!onceEach(persistent ? key : key + "=")) return false;
+    if ((key == "count" || persistent) &&
+        seenOptions_.count("count=") + seenOptions_.count("persistent") > 1)
+      return fail("count= and persistent exclude each other");
+    if (persistent) {
+      s.fault.persistent = true;
+    } else if (key == "nth") {
+      if (!count("nth", value, 1, 1000000000L, s.fault.nth)) return false;
+    } else if (key == "count") {
+      if (!count("count", value, 1, 1000000000L, s.fault.count)) return false;
+    } else {
+      if (!checkReference(value)) return false;
+      s.faultObject = value;
     }
   }
   return true;
@@ -601,6 +621,13 @@ bool LineParser::parseExpect(Statement& s) {
   };
   const auto kind = kinds.find(first);
   if (kind == kinds.end()) {
+    // Followed by what one expects of an object, the word was meant as a
+    // label: the label is what is wrong.
+    static const std::set<std::string> ofObjects = {
+        "tag", "tag-not", "xdata", "no-xdata", "owner", "extension-dictionary"};
+    const bool meantAsLabel =
+        !atEnd() && !peek().quoted && ofObjects.count(peek().text) != 0;
+    if (meantAsLabel && !checkReference(first)) return false;
     if (!isLabelReference(first))
       return fail("unknown expectation \"" + first + "\"");
     e.label = first;
@@ -678,8 +705,8 @@ bool LineParser::parseObjectExpectation(Expectation& e) {
     if (!word("label or none", other)) return false;
     if (other == "none")
       e.tagNone = true;
-    else if (!isLabelReference(other))
-      return fail("bad label \"" + other + "\"");
+    else if (!checkReference(other))
+      return false;
     else
       e.names.push_back(other);
     return noMore();
@@ -691,11 +718,27 @@ bool LineParser::parseObjectExpectation(Expectation& e) {
 
 }  // namespace
 
+std::string newLabelProblem(const std::string& word) {
+  const std::size_t kLongest = 64;
+  if (word.empty()) return "a label is not empty";
+  if (word.size() > kLongest)
+    return "a label is at most " + std::to_string(kLongest) +
+           " characters, not " + std::to_string(word.size());
+  if (word[0] == '-') return "a label does not start with -";
+  if (word[0] == '#')
+    return "#HEX names an object by its handle; a new label does not start "
+           "with #";
+  for (char c : word) {
+    if (c == '.') return "a new label has no dots: they number copies";
+    if (!isLabelChar(c))
+      return "a label is letters, digits, _ and -, not \"" + std::string(1, c) +
+             "\"";
+  }
+  return std::string();
+}
+
 bool isNewLabel(const std::string& word) {
-  if (word.empty() || word.size() > 64 || word[0] == '-') return false;
-  for (char c : word)
-    if (!isLabelChar(c)) return false;
-  return true;
+  return newLabelProblem(word).empty();
 }
 
 bool isHandleReference(const std::string& word) {
@@ -703,10 +746,16 @@ bool isHandleReference(const std::string& word) {
 }
 
 // LABEL or #HEX, then any number of ".N" clone counts.
-bool isLabelReference(const std::string& word) {
+std::string labelReferenceProblem(const std::string& word) {
   const std::size_t dot = word.find('.');
   const std::string base = word.substr(0, dot);
-  if (!isNewLabel(base) && !isHandleReference(base)) return false;
+  if (!base.empty() && base[0] == '#') {
+    if (!isHandleReference(base))
+      return "#HEX names an object by its handle: 1 to 16 hex digits";
+  } else {
+    const std::string problem = newLabelProblem(base);
+    if (!problem.empty()) return problem;
+  }
   std::size_t start = dot;
   while (start != std::string::npos) {
     const std::size_t end = word.find('.', start + 1);
@@ -714,10 +763,16 @@ bool isLabelReference(const std::string& word) {
         word.substr(start + 1, end == std::string::npos ? std::string::npos
                                                         : end - start - 1);
     if (!isDecimal(number) || number[0] == '0' || number.size() > 9)
-      return false;
+      return "a copy's number after a dot is a whole number from 1, with no "
+             "leading zero, not \"" +
+             number + "\"";
     start = end;
   }
-  return true;
+  return std::string();
+}
+
+bool isLabelReference(const std::string& word) {
+  return labelReferenceProblem(word).empty();
 }
 
 bool parseScript(const std::string& text, std::vector<Statement>& statements,
@@ -725,12 +780,17 @@ bool parseScript(const std::string& text, std::vector<Statement>& statements,
   statements.clear();
   std::set<std::string> newLabels;
   int lineNumber = 0;
-  std::size_t start = 0;
+  // Editors that save a byte-order mark hide it; it is no part of a verb.
+  const std::string kByteOrderMark = "\xEF\xBB\xBF";
+  std::size_t start = text.compare(0, 3, kByteOrderMark) == 0 ? 3 : 0;
   while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
+    // A line ends in LF, CR LF, or a lone CR as older editors write.
+    std::size_t end = text.find_first_of("\r\n", start);
     if (end == std::string::npos) end = text.size();
     const std::string line = text.substr(start, end - start);
     start = end + 1;
+    if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n')
+      ++start;
     ++lineNumber;
     std::vector<Token> tokens;
     std::string message;

@@ -1,5 +1,7 @@
 // The host's open and save of drawing files: a DXF document read or
 // written whole, the drawing made or left as it was.
+#include <filesystem>
+
 #include "drawing_loader.h"
 #include "drawing_saver.h"
 #include "dxf_document_reader.h"
@@ -20,6 +22,12 @@ bool Host::openDrawingFile(const std::string& path, const std::string& name,
       error = "a drawing named \"" + name + "\" is already open";
       return false;
     }
+  // A folder opens as a stream on some systems and reads as nonsense.
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    error = path + ": is a directory";
+    return false;
+  }
   dxf::Document document;
   dxf::Error problem;
   AcDbImpDatabase* drawing = nullptr;
