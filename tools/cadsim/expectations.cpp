@@ -19,6 +19,7 @@
 #include <algorithm>
 
 #include "listing.h"
+#include "part_records.h"
 #include "session.h"
 
 namespace cadsim {
@@ -102,8 +103,9 @@ StepResult Session::applyExpectation(const Expectation& e,
 
   const sim::DrawingInfo drawing =
       host_.drawingInfo(host_.currentDrawingName());
-  const sim::PartRecord* record = nullptr;
-  for (const sim::PartRecord& r : drawing.partRecords)
+  const PartDictionary parts = readPartDictionary(host_, drawing.name);
+  const PartRecord* record = nullptr;
+  for (const PartRecord& r : parts.records)
     if (r.tag == tag) record = &r;
 
   std::string failure;
@@ -186,10 +188,10 @@ StepResult Session::applyExpectation(const Expectation& e,
         failure = "part record " + tag + " exists in drawing " + drawing.name;
       break;
     case ExpectKind::Records:
-      if (static_cast<long>(drawing.partRecords.size()) != e.count)
+      if (static_cast<long>(parts.records.size()) != e.count)
         failure = "drawing " + drawing.name + " has " +
-                  std::to_string(drawing.partRecords.size()) +
-                  " part records, not " + std::to_string(e.count);
+                  std::to_string(parts.records.size()) + " part records, not " +
+                  std::to_string(e.count);
       break;
     case ExpectKind::Regapp:
     case ExpectKind::NoRegapp: {

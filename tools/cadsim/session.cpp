@@ -8,6 +8,7 @@
 
 #include "json_dump.h"
 #include "listing.h"
+#include "part_records.h"
 
 namespace cadsim {
 
@@ -284,8 +285,9 @@ StepResult Session::apply(const Statement& s, std::string& message) {
     }
 
     case Verb::List:
-      writeListing(host_.drawingInfo(host_.currentDrawingName()), labels_,
-                   out_);
+      writeListing(host_.drawingInfo(host_.currentDrawingName()),
+                   readPartDictionary(host_, host_.currentDrawingName()),
+                   labels_, out_);
       return StepResult::Done;
 
     case Verb::Dump:
