@@ -16,12 +16,13 @@
 #include <utility>
 #include <vector>
 
+#include "dxf/group_codes.h"
 #include "host/api/host_api.h"
 #include "host/sim/dictionary_entries.h"
-#include "dxf/group_codes.h"
-#include "host/sim/folded_name_index.h"
 #include "host/sim/resbuf_pool.h"
 #include "host/sim/sim_host.h"
+#include "text/ascii_case.h"
+#include "text/hex_digits.h"
 
 namespace dxf {
 struct Document;
@@ -112,12 +113,27 @@ struct XdataEntry {
   std::vector<StoredItem> items;
 };
 
-// Application names and dictionary keys compare without regard to ASCII case
-// (the host's symbol tables do; see FoldedLess); the stored spelling is kept
-// for display.
-AcWString foldCase(const AcWString& s);
+// Application names, dictionary keys and command names compare without
+// regard to ASCII case (the host's symbol tables do); the stored spelling is
+// kept for display. Handles are written as hexadecimal digits.
+using text::hexText;
+using text::upperAscii;
 
-std::string hexText(Adesk::UInt64 value);
+// Hash and equality of names without regard to ASCII case, for unordered
+// containers keyed by them.
+struct FoldedHash {
+  std::size_t operator()(const AcWString& name) const {
+    std::size_t hash = 14695981039346656037ull;  // FNV-1a
+    for (ACHAR c : name)
+      hash = (hash ^ std::size_t(text::upperAsciiChar(c))) * 1099511628211ull;
+    return hash;
+  }
+};
+struct FoldedEqual {
+  bool operator()(const AcWString& a, const AcWString& b) const {
+    return text::equalsIgnoringAsciiCase(a, b);
+  }
+};
 
 // An application name or dictionary key the host accepts: 1 to 255 units, no
 // control characters, none of <>/\":;?*|,=` and no blank at either end.
@@ -377,7 +393,9 @@ class AcDbImpDatabase {
   std::unordered_map<Adesk::UInt64, AcDbStub*> byHandle;
   Adesk::UInt64 nextHandle = 1;
   std::vector<AcWString> regapps;
-  sim::FoldedNameIndex regappIndex;
+  // Registered name -> its place in regapps.
+  std::unordered_map<AcWString, std::size_t, sim::FoldedHash, sim::FoldedEqual>
+      regappIndex;
   AcDbStub* namedObjects = nullptr;
   std::vector<AcDbDatabaseReactor*> reactors;
   // When the drawing last became current, to pick the next current one when
@@ -615,8 +633,6 @@ inline HostState* currentState() { return gCurrentState; }
 // The fault a running sweep wants armed on every host; false when none.
 bool sweepFault(FaultSpec& spec);
 void noteSweepInjection();
-
-std::string upperAscii(const std::string& s);
 
 // Where the library holding ADDRESS is mapped, or null.
 const void* moduleBaseOfAddress(const void* address);
