@@ -226,44 +226,6 @@ class StubStore {
 
 }  // namespace sim
 
-namespace sim {
-
-// A stack kept inline up to N items, on the heap beyond: the opens of an
-// object are nearly always one or two deep, and a heap block of its own per
-// object would cost an allocation and a cache miss at every first open.
-template <typename T, std::size_t N>
-class InlineStack {
- public:
-  void push_back(const T& item) {
-    if (size_ < N)
-      inline_[size_] = item;
-    else
-      spilled_.push_back(item);
-    ++size_;
-  }
-  T& operator[](std::size_t i) { return i < N ? inline_[i] : spilled_[i - N]; }
-  const T& operator[](std::size_t i) const {
-    return i < N ? inline_[i] : spilled_[i - N];
-  }
-  T& back() { return (*this)[size_ - 1]; }
-  const T& back() const { return (*this)[size_ - 1]; }
-  // Removes item i, keeping the order of the rest.
-  void eraseAt(std::size_t i) {
-    for (std::size_t j = i; j + 1 < size_; ++j) (*this)[j] = (*this)[j + 1];
-    --size_;
-    if (size_ >= N) spilled_.pop_back();
-  }
-  std::size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
-
- private:
-  T inline_[N] = {};
-  std::vector<T> spilled_;
-  std::size_t size_ = 0;
-};
-
-}  // namespace sim
-
 class AcDbImpObject {
  public:
   struct OpenEntry {
@@ -279,7 +241,7 @@ class AcDbImpObject {
   AcDbStub* stub = nullptr;  // null while the object is new
   std::vector<sim::XdataEntry> xdata;
   // Most recent last; close pops one. Counts avoid scans.
-  sim::InlineStack<OpenEntry, 2> opens;
+  std::vector<OpenEntry> opens;
   unsigned readers = 0;
   unsigned writers = 0;
   unsigned notifiers = 0;
@@ -320,7 +282,7 @@ class AcDbImpObject {
     if (mode == AcDb::kForRead) --readers;
     if (mode == AcDb::kForWrite) --writers;
     if (mode == AcDb::kForNotify) --notifiers;
-    opens.eraseAt(index);
+    opens.erase(opens.begin() + static_cast<std::ptrdiff_t>(index));
   }
 };
 
@@ -592,7 +554,6 @@ class HostState {
   ObjectSet<&AcDbImpObject::newPosition> newObjects;
   // Reported as leaked; deleted with the host unless the plug-in does.
   std::unordered_set<AcDbObject*> leakedNewObjects;
-  long objectAllocations = 0;
   bool destroying = false;
 
   // The blocks of the setXData call under way (see there).
