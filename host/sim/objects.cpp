@@ -85,7 +85,9 @@ AcDbObject::~AcDbObject() {
 // Objects are made and freed in the host's library, whichever side calls new
 // or delete: on a platform where each library has its own heap, a plug-in's
 // delete of a host object must not reach its own.
-void* AcDbObject::operator new(std::size_t size) { return ::operator new(size); }
+void* AcDbObject::operator new(std::size_t size) {
+  return ::operator new(size);
+}
 
 void AcDbObject::operator delete(void* p) { ::operator delete(p); }
 
