@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "text/ascii_case.h"
+
 namespace dxf {
 
 namespace {
@@ -94,12 +96,8 @@ Object* SkeletonBuilder::record(Table& t, std::string_view name) {
   for (Object& r : t.records) {
     const Tag* tag = r.find(2);
     // Record names compare without regard to case, as CAD programs do.
-    if (tag && tag->value.size() == name.size() &&
-        std::equal(name.begin(), name.end(), tag->value.begin(),
-                   [](char a, char b) {
-                     return std::toupper(static_cast<unsigned char>(a)) ==
-                            std::toupper(static_cast<unsigned char>(b));
-                   }))
+    if (tag &&
+        text::equalsIgnoringAsciiCase(std::string_view(tag->value), name))
       return &r;
   }
   return nullptr;

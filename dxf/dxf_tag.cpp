@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "text/hex_digits.h"
+
 namespace dxf {
 
 namespace {
@@ -58,22 +60,13 @@ bool isNumericKind(ValueKind kind) {
          kind == ValueKind::Int32 || kind == ValueKind::Int64;
 }
 
-namespace {
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-}  // namespace
-
 bool parseBinary(std::string_view text, std::string& bytes) {
   if (text.size() % 2 != 0) return false;
   std::string out;
   out.reserve(text.size() / 2);
   for (std::size_t i = 0; i < text.size(); i += 2) {
-    const int high = hexDigit(text[i]);
-    const int low = hexDigit(text[i + 1]);
+    const int high = text::hexDigitValue(text[i]);
+    const int low = text::hexDigitValue(text[i + 1]);
     if (high < 0 || low < 0) return false;
     out.push_back(static_cast<char>(high * 16 + low));
   }
@@ -82,22 +75,18 @@ bool parseBinary(std::string_view text, std::string& bytes) {
 }
 
 std::string binaryText(std::string_view bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  text.reserve(bytes.size() * 2);
-  for (char byte : bytes) {
-    const unsigned char b = static_cast<unsigned char>(byte);
-    text.push_back(kDigits[b >> 4]);
-    text.push_back(kDigits[b & 0xF]);
-  }
-  return text;
+  std::string digits;
+  digits.reserve(bytes.size() * 2);
+  for (char byte : bytes)
+    text::appendHex(digits, static_cast<unsigned char>(byte), 2);
+  return digits;
 }
 
 bool parseHandle(std::string_view text, std::uint64_t& handle) {
   if (text.empty() || text.size() > 16) return false;
   std::uint64_t value = 0;
   for (char c : text) {
-    const int digit = hexDigit(c);
+    const int digit = text::hexDigitValue(c);
     if (digit < 0) return false;
     value = (value << 4) | static_cast<std::uint64_t>(digit);
   }
@@ -105,18 +94,6 @@ bool parseHandle(std::string_view text, std::uint64_t& handle) {
   return true;
 }
 
-std::string handleText(std::uint64_t handle) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  char buffer[16];
-  int count = 0;
-  do {
-    buffer[count++] = kDigits[handle & 0xF];
-    handle >>= 4;
-  } while (handle != 0);
-  std::string text;
-  text.reserve(static_cast<std::size_t>(count));
-  while (count > 0) text.push_back(buffer[--count]);
-  return text;
-}
+std::string handleText(std::uint64_t handle) { return text::hexText(handle); }
 
 }  // namespace dxf

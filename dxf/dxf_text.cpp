@@ -2,6 +2,10 @@
 
 #include <cstdint>
 
+#include "text/ascii_case.h"
+#include "text/hex_digits.h"
+#include "text/utf8.h"
+
 namespace dxf {
 
 namespace {
@@ -22,13 +26,6 @@ int windows1252Byte(char16_t c) {
   return -1;
 }
 
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // Reads \U+XXXX at raw[i]; the code unit, or -1 if there is no escape.
 int escapeAt(std::string_view raw, std::size_t i) {
   if (i + 7 > raw.size() || raw[i] != '\\' || (raw[i + 1] != 'U') ||
@@ -36,7 +33,7 @@ int escapeAt(std::string_view raw, std::size_t i) {
     return -1;
   int value = 0;
   for (std::size_t k = i + 3; k < i + 7; ++k) {
-    int d = hexDigit(raw[k]);
+    int d = text::hexDigitValue(raw[k]);
     if (d < 0) return -1;
     value = value * 16 + d;
   }
@@ -44,69 +41,8 @@ int escapeAt(std::string_view raw, std::size_t i) {
 }
 
 void appendEscape(std::string& out, char16_t unit) {
-  static const char kDigits[] = "0123456789ABCDEF";
   out += "\\U+";
-  out.push_back(kDigits[(unit >> 12) & 0xF]);
-  out.push_back(kDigits[(unit >> 8) & 0xF]);
-  out.push_back(kDigits[(unit >> 4) & 0xF]);
-  out.push_back(kDigits[unit & 0xF]);
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
-void appendUtf16(std::u16string& out, char32_t c) {
-  if (c < 0x10000) {
-    out.push_back(static_cast<char16_t>(c));
-  } else {
-    c -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-  }
-}
-
-// One UTF-8 sequence at raw[i]; advances i. False on malformed input.
-bool readUtf8(std::string_view raw, std::size_t& i, char32_t& c) {
-  unsigned char b = static_cast<unsigned char>(raw[i]);
-  int extra;
-  char32_t min;
-  if (b < 0x80) {
-    c = b;
-    ++i;
-    return true;
-  } else if ((b & 0xE0) == 0xC0) {
-    extra = 1, c = b & 0x1F, min = 0x80;
-  } else if ((b & 0xF0) == 0xE0) {
-    extra = 2, c = b & 0x0F, min = 0x800;
-  } else if ((b & 0xF8) == 0xF0) {
-    extra = 3, c = b & 0x07, min = 0x10000;
-  } else {
-    return false;
-  }
-  if (i + static_cast<std::size_t>(extra) >= raw.size()) return false;
-  for (int k = 1; k <= extra; ++k) {
-    unsigned char n = static_cast<unsigned char>(raw[i + k]);
-    if ((n & 0xC0) != 0x80) return false;
-    c = (c << 6) | (n & 0x3F);
-  }
-  if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-  i += static_cast<std::size_t>(extra) + 1;
-  return true;
+  text::appendHex(out, unit, 4);
 }
 
 }  // namespace
@@ -117,10 +53,8 @@ TextEncoding textEncodingFor(std::string_view version,
       version.substr(2) >= "1021")
     return TextEncoding::Utf8;
   if (codePage.empty()) return TextEncoding::Windows1252;
-  std::string upper;
-  for (char c : codePage)
-    upper.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c);
-  if (upper == "ANSI_1252") return TextEncoding::Windows1252;
+  if (text::upperAscii(std::string(codePage)) == "ANSI_1252")
+    return TextEncoding::Windows1252;
   return TextEncoding::AsciiOnly;
 }
 
@@ -165,8 +99,10 @@ bool decodeText(std::string_view raw, TextEncoding encoding,
         break;
       case TextEncoding::Utf8: {
         char32_t cp;
-        if (!readUtf8(raw, i, cp)) return false;
-        appendUtf16(text, cp);
+        const std::size_t length = text::decodeUtf8(raw, i, cp);
+        if (length == 0) return false;
+        i += length;
+        text::appendUtf16(text, cp);
         break;
       }
       case TextEncoding::AsciiOnly:
@@ -224,11 +160,11 @@ std::string encodeText(std::u16string_view text, TextEncoding encoding) {
           text[i + 1] <= 0xDFFF) {
         cp = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
         ++i;
-        appendUtf8(out, cp);
+        text::appendUtf8(out, cp);
         continue;
       }
       if (!(c >= 0xD800 && c <= 0xDFFF)) {
-        appendUtf8(out, cp);
+        text::appendUtf8(out, cp);
         continue;
       }
     }

@@ -54,7 +54,8 @@ AcDbStub* AcDbImpDatabase::findHandle(Adesk::UInt64 handle) const {
 }
 
 long AcDbImpDatabase::findRegapp(const ACHAR* appName) const {
-  return regappIndex.find(appName, regapps);
+  const auto found = regappIndex.find(AcWString(appName));
+  return found != regappIndex.end() ? static_cast<long>(found->second) : -1;
 }
 
 std::size_t AcDbImpDatabase::registerApp(const AcWString& appName) {
@@ -63,13 +64,10 @@ std::size_t AcDbImpDatabase::registerApp(const AcWString& appName) {
 
 std::size_t AcDbImpDatabase::registerApp(const ACHAR* appName,
                                          std::size_t length) {
-  // Hashed once for the lookup and, when new, for the index.
-  const std::uint32_t hash = sim::foldedHash(appName, length);
-  const long found = regappIndex.find(appName, length, hash, regapps);
-  if (found >= 0) return static_cast<std::size_t>(found);
-  regapps.emplace_back(appName, length);
-  regappIndex.add(regapps.size() - 1, hash);
-  return regapps.size() - 1;
+  const auto placed =
+      regappIndex.emplace(AcWString(appName, length), regapps.size());
+  if (placed.second) regapps.emplace_back(appName, length);
+  return placed.first->second;
 }
 
 namespace sim {

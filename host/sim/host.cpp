@@ -402,20 +402,6 @@ DrawingInfo Host::drawingInfo(const std::string& name) const {
     if (value == nullptr) continue;
     info.namedObjects.emplace_back(toUtf8(entry.first), value->type);
   }
-  const auto* part = nod->entries.find(ACRX_T("PVNR_HANDLE"));
-  const AcDbImpObject* parts =
-      part != nullptr ? liveObject(part->second) : nullptr;
-  if (parts == nullptr || parts->type != "DICTIONARY") return info;
-  info.hasPartDictionary = true;
-  for (const auto& entry : parts->entries) {
-    const AcDbImpObject* record = liveObject(entry.second);
-    if (record == nullptr) continue;
-    PartRecord out;
-    out.tag = toUtf8(entry.first);
-    for (const StoredItem& stored : record->record)
-      out.items.push_back(itemOfStored(stored));
-    info.partRecords.push_back(std::move(out));
-  }
   return info;
 }
 
@@ -448,6 +434,51 @@ std::vector<XdataBlock> Host::xdataOf(AcDbObjectId id) const {
   return info.xdata;
 }
 
+namespace {
+const AcDbImpObject* liveOfType(const HostState& state, AcDbObjectId id,
+                                const char* type) {
+  Acad::ErrorStatus status;
+  const AcDbImpObject* imp = liveObject(state.resolve(id, status));
+  return imp != nullptr && imp->type == type ? imp : nullptr;
+}
+}  // namespace
+
+AcDbObjectId Host::namedObjectsDictionary(const std::string& name) const {
+  for (auto& drawing : state_->drawings)
+    if (drawing->name == name) return AcDbObjectId(drawing->namedObjects);
+  return AcDbObjectId();
+}
+
+std::vector<DictionaryEntry> Host::dictionaryEntries(
+    AcDbObjectId dictionary) const {
+  std::vector<DictionaryEntry> entries;
+  const AcDbImpObject* imp = liveOfType(*state_, dictionary, "DICTIONARY");
+  if (imp == nullptr) return entries;
+  for (const auto& entry : imp->entries)
+    if (liveObject(entry.second) != nullptr)
+      entries.push_back({toUtf8(entry.first), AcDbObjectId(entry.second)});
+  return entries;
+}
+
+AcDbObjectId Host::dictionaryAt(AcDbObjectId dictionary,
+                                const std::string& key) const {
+  const AcDbImpObject* imp = liveOfType(*state_, dictionary, "DICTIONARY");
+  if (imp == nullptr) return AcDbObjectId();
+  const auto* entry = imp->entries.find(toWide(key));
+  return entry != nullptr && liveObject(entry->second) != nullptr
+             ? AcDbObjectId(entry->second)
+             : AcDbObjectId();
+}
+
+Items Host::xrecordItems(AcDbObjectId xrecord) const {
+  Items items;
+  const AcDbImpObject* imp = liveOfType(*state_, xrecord, "XRECORD");
+  if (imp == nullptr) return items;
+  for (const StoredItem& stored : imp->record)
+    items.push_back(itemOfStored(stored));
+  return items;
+}
+
 const char* const Host::kClipboardName = "*clipboard*";
 
 std::string Host::drawingNameOf(AcDbObjectId id) const {
@@ -470,6 +501,20 @@ void Host::clearCommandLine() {
 
 int Host::editorReactorCount() const {
   return static_cast<int>(state_->editor->reactors.size());
+}
+
+void Host::attachEditorObserver(AcEditorReactor* observer) {
+  std::vector<AcEditorReactor*>& reactors = state_->editor->reactors;
+  if (!state_->editor->isAttached(observer))
+    reactors.insert(reactors.begin(), observer);
+}
+
+void Host::detachEditorObserver(AcEditorReactor* observer) {
+  state_->editor->detach(observer);
+}
+
+bool Host::isEditorReactorAttached(const AcEditorReactor* reactor) const {
+  return state_->editor->isAttached(reactor);
 }
 
 int Host::databaseReactorCount() const {

@@ -43,10 +43,6 @@ static_assert(sizeof(kOpNames) / sizeof(kOpNames[0]) ==
                   static_cast<std::size_t>(Op::Count),
               "one name per operation");
 
-ACHAR upperUnit(ACHAR c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<ACHAR>(c - 'a' + 'A') : c;
-}
-
 const char* modeName(AcDb::OpenMode mode) {
   switch (mode) {
     case AcDb::kForRead:
@@ -76,23 +72,6 @@ const void* moduleBaseOf(const void* address) {
 }  // namespace
 
 const char* opName(Op op) { return kOpNames[static_cast<int>(op)]; }
-
-AcWString foldCase(const AcWString& s) {
-  AcWString folded(s);
-  for (ACHAR& c : folded) c = upperUnit(c);
-  return folded;
-}
-
-std::string hexText(Adesk::UInt64 value) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  char digits[16];
-  char* first = digits + sizeof digits;
-  do {
-    *--first = kDigits[value & 0xF];
-    value >>= 4;
-  } while (value != 0);
-  return std::string(first, digits + sizeof digits);
-}
 
 bool isValidSymbolName(const AcWString& name) {
   return isValidSymbolName(name.data(), name.size());
@@ -140,13 +119,6 @@ std::string Host::nameProblem(const std::string& name) {
                        "a name holds none of <>/\\\":;?*|,=` (it has ") +
                        static_cast<char>(c) + ")";
   return std::string();
-}
-
-std::string upperAscii(const std::string& s) {
-  std::string upper(s);
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return upper;
 }
 
 HostState::HostState(Host* host)
@@ -307,14 +279,7 @@ AcDbObject* HostState::createObject(const std::string& type) {
   // Compared in place, with no upper-case copy: every copy a command makes
   // passes here.
   const auto is = [&type](const char* upper) {
-    std::size_t i = 0;
-    for (; i < type.size() && upper[i] != 0; ++i) {
-      const char c = type[i];
-      if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) !=
-          upper[i])
-        return false;
-    }
-    return i == type.size() && upper[i] == 0;
+    return text::equalsIgnoringAsciiCase(type, std::string_view(upper));
   };
   if (is("LINE")) return new AcDbLine;
   if (is("CIRCLE")) return new AcDbCircle;

@@ -16,12 +16,13 @@
 #include <utility>
 #include <vector>
 
+#include "dxf/group_codes.h"
 #include "host/api/host_api.h"
 #include "host/sim/dictionary_entries.h"
-#include "dxf/group_codes.h"
-#include "host/sim/folded_name_index.h"
 #include "host/sim/resbuf_pool.h"
 #include "host/sim/sim_host.h"
+#include "text/ascii_case.h"
+#include "text/hex_digits.h"
 
 namespace dxf {
 struct Document;
@@ -112,12 +113,27 @@ struct XdataEntry {
   std::vector<StoredItem> items;
 };
 
-// Application names and dictionary keys compare without regard to ASCII case
-// (the host's symbol tables do; see FoldedLess); the stored spelling is kept
-// for display.
-AcWString foldCase(const AcWString& s);
+// Application names, dictionary keys and command names compare without
+// regard to ASCII case (the host's symbol tables do); the stored spelling is
+// kept for display. Handles are written as hexadecimal digits.
+using text::hexText;
+using text::upperAscii;
 
-std::string hexText(Adesk::UInt64 value);
+// Hash and equality of names without regard to ASCII case, for unordered
+// containers keyed by them.
+struct FoldedHash {
+  std::size_t operator()(const AcWString& name) const {
+    std::size_t hash = 14695981039346656037ull;  // FNV-1a
+    for (ACHAR c : name)
+      hash = (hash ^ std::size_t(text::upperAsciiChar(c))) * 1099511628211ull;
+    return hash;
+  }
+};
+struct FoldedEqual {
+  bool operator()(const AcWString& a, const AcWString& b) const {
+    return text::equalsIgnoringAsciiCase(a, b);
+  }
+};
 
 // An application name or dictionary key the host accepts: 1 to 255 units, no
 // control characters, none of <>/\":;?*|,=` and no blank at either end.
@@ -210,44 +226,6 @@ class StubStore {
 
 }  // namespace sim
 
-namespace sim {
-
-// A stack kept inline up to N items, on the heap beyond: the opens of an
-// object are nearly always one or two deep, and a heap block of its own per
-// object would cost an allocation and a cache miss at every first open.
-template <typename T, std::size_t N>
-class InlineStack {
- public:
-  void push_back(const T& item) {
-    if (size_ < N)
-      inline_[size_] = item;
-    else
-      spilled_.push_back(item);
-    ++size_;
-  }
-  T& operator[](std::size_t i) { return i < N ? inline_[i] : spilled_[i - N]; }
-  const T& operator[](std::size_t i) const {
-    return i < N ? inline_[i] : spilled_[i - N];
-  }
-  T& back() { return (*this)[size_ - 1]; }
-  const T& back() const { return (*this)[size_ - 1]; }
-  // Removes item i, keeping the order of the rest.
-  void eraseAt(std::size_t i) {
-    for (std::size_t j = i; j + 1 < size_; ++j) (*this)[j] = (*this)[j + 1];
-    --size_;
-    if (size_ >= N) spilled_.pop_back();
-  }
-  std::size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
-
- private:
-  T inline_[N] = {};
-  std::vector<T> spilled_;
-  std::size_t size_ = 0;
-};
-
-}  // namespace sim
-
 class AcDbImpObject {
  public:
   struct OpenEntry {
@@ -263,7 +241,7 @@ class AcDbImpObject {
   AcDbStub* stub = nullptr;  // null while the object is new
   std::vector<sim::XdataEntry> xdata;
   // Most recent last; close pops one. Counts avoid scans.
-  sim::InlineStack<OpenEntry, 2> opens;
+  std::vector<OpenEntry> opens;
   unsigned readers = 0;
   unsigned writers = 0;
   unsigned notifiers = 0;
@@ -304,7 +282,7 @@ class AcDbImpObject {
     if (mode == AcDb::kForRead) --readers;
     if (mode == AcDb::kForWrite) --writers;
     if (mode == AcDb::kForNotify) --notifiers;
-    opens.eraseAt(index);
+    opens.erase(opens.begin() + static_cast<std::ptrdiff_t>(index));
   }
 };
 
@@ -377,7 +355,9 @@ class AcDbImpDatabase {
   std::unordered_map<Adesk::UInt64, AcDbStub*> byHandle;
   Adesk::UInt64 nextHandle = 1;
   std::vector<AcWString> regapps;
-  sim::FoldedNameIndex regappIndex;
+  // Registered name -> its place in regapps.
+  std::unordered_map<AcWString, std::size_t, sim::FoldedHash, sim::FoldedEqual>
+      regappIndex;
   AcDbStub* namedObjects = nullptr;
   std::vector<AcDbDatabaseReactor*> reactors;
   // When the drawing last became current, to pick the next current one when
@@ -574,7 +554,6 @@ class HostState {
   ObjectSet<&AcDbImpObject::newPosition> newObjects;
   // Reported as leaked; deleted with the host unless the plug-in does.
   std::unordered_set<AcDbObject*> leakedNewObjects;
-  long objectAllocations = 0;
   bool destroying = false;
 
   // The blocks of the setXData call under way (see there).
@@ -615,8 +594,6 @@ inline HostState* currentState() { return gCurrentState; }
 // The fault a running sweep wants armed on every host; false when none.
 bool sweepFault(FaultSpec& spec);
 void noteSweepInjection();
-
-std::string upperAscii(const std::string& s);
 
 // Where the library holding ADDRESS is mapped, or null.
 const void* moduleBaseOfAddress(const void* address);

@@ -82,17 +82,14 @@ AcDbObject::~AcDbObject() {
   delete mpImpObject;
 }
 
+// Objects are made and freed in the host's library, whichever side calls new
+// or delete: on a platform where each library has its own heap, a plug-in's
+// delete of a host object must not reach its own.
 void* AcDbObject::operator new(std::size_t size) {
-  void* p = ::operator new(size);
-  if (HostState* state = currentState()) ++state->objectAllocations;
-  return p;
+  return ::operator new(size);
 }
 
-void AcDbObject::operator delete(void* p) {
-  if (p == nullptr) return;
-  if (HostState* state = currentState()) --state->objectAllocations;
-  ::operator delete(p);
-}
+void AcDbObject::operator delete(void* p) { ::operator delete(p); }
 
 AcDbObjectId AcDbObject::objectId() const {
   return AcDbObjectId(mpImpObject->stub);

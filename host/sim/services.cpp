@@ -61,12 +61,12 @@ Acad::ErrorStatus SimCommandStack::addCommand(const ACHAR* cmdGroupName,
 Acad::ErrorStatus SimCommandStack::removeGroup(const ACHAR* groupName) {
   if (state_.fault(Op::RemoveGroup)) return Acad::eKeyNotFound;
   if (groupName == nullptr) return Acad::eInvalidInput;
-  const AcWString group = foldCase(groupName);
+  const AcWString group = upperAscii(AcWString(groupName));
   auto& commands = state_.commands;
   const std::size_t before = commands.size();
   commands.erase(std::remove_if(commands.begin(), commands.end(),
                                 [&](const RegisteredCommandRecord& c) {
-                                  return foldCase(c.group) == group;
+                                  return upperAscii(c.group) == group;
                                 }),
                  commands.end());
   return commands.size() == before ? Acad::eKeyNotFound : Acad::eOk;

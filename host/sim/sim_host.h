@@ -70,11 +70,6 @@ struct ObjectInfo {
   int pieces = 0;                    // what EXPLODE would make of it
 };
 
-struct PartRecord {
-  std::string tag;
-  Items items;  // a 330 item's value is the handle text it names
-};
-
 struct DrawingInfo {
   std::string name;
   bool current = false;
@@ -82,8 +77,12 @@ struct DrawingInfo {
   std::vector<ObjectInfo> objects;   // in order of creation
   // Entries of the named-objects dictionary: key -> type name, in key order.
   std::vector<std::pair<std::string, std::string>> namedObjects;
-  bool hasPartDictionary = false;
-  std::vector<PartRecord> partRecords;  // in key order
+};
+
+// A dictionary entry whose object is live.
+struct DictionaryEntry {
+  std::string key;  // as it was set
+  AcDbObjectId id;
 };
 
 struct RegisteredCommand {
@@ -208,6 +207,20 @@ class SIMHOST_API Host {
   // The object with this handle in the current drawing; null if none.
   AcDbObjectId idFromHandle(const std::string& hexText) const;
   std::vector<XdataBlock> xdataOf(AcDbObjectId id) const;
+  // Dictionaries and xrecords read the way any plug-in's data is stored,
+  // without opening anything. The named-objects dictionary of drawing NAME;
+  // null when no drawing NAME is open.
+  AcDbObjectId namedObjectsDictionary(const std::string& name) const;
+  // The live entries of a live dictionary in key order; none for any other
+  // id.
+  std::vector<DictionaryEntry> dictionaryEntries(AcDbObjectId dictionary) const;
+  // The live object under KEY (compared as the host compares keys); null
+  // when there is none or DICTIONARY is not a live dictionary.
+  AcDbObjectId dictionaryAt(AcDbObjectId dictionary,
+                            const std::string& key) const;
+  // An xrecord's items (330: the handle text it names); none for any other
+  // object.
+  Items xrecordItems(AcDbObjectId xrecord) const;
   // The name of the drawing that holds the object; "" for an unknown id.
   // Objects in the clipboard (COPYCLIP) give kClipboardName.
   std::string drawingNameOf(AcDbObjectId id) const;
@@ -216,6 +229,12 @@ class SIMHOST_API Host {
   std::vector<std::string> commandLine() const;
   void clearCommandLine();
   int editorReactorCount() const;
+  // An observer of the editor, as tests keep one beside a plug-in's: heard
+  // before every reactor attached earlier, attached and detached without a
+  // fault point or a counted call, and never reported as left attached.
+  void attachEditorObserver(AcEditorReactor* observer);
+  void detachEditorObserver(AcEditorReactor* observer);
+  bool isEditorReactorAttached(const AcEditorReactor* reactor) const;
   int databaseReactorCount() const;  // over all drawings
   std::vector<RegisteredCommand> registeredCommands() const;
   std::vector<std::string> commandGroups() const;
@@ -285,8 +304,6 @@ class SIMHOST_API Host {
   resbuf* buildChain(const Items& items);
   // The typed items of a chain (330: the handle text of the named object).
   Items itemsOf(const resbuf* chain) const;
-
-  HostState& state() const { return *state_; }
 
  private:
   std::unique_ptr<HostState> state_;

@@ -6,11 +6,8 @@ namespace {
 
 bool isHexHandle(const AcWString& text) {
   if (text.empty() || text.size() > 16) return false;
-  for (ACHAR c : text) {
-    const bool digit = c >= '0' && c <= '9';
-    const bool hex = (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    if (!digit && !hex) return false;
-  }
+  for (ACHAR c : text)
+    if (text::hexDigitValue(c) < 0) return false;
   return true;
 }
 

@@ -147,10 +147,12 @@ TEST_F(DrawingFiles, ADrawingMadeHereSavesIntoAFileOthersRead) {
   std::vector<std::string> apps = before.regapps;
   apps.push_back("ACAD");
   EXPECT_EQ(after.regapps, apps);
-  ASSERT_EQ(after.partRecords.size(), before.partRecords.size());
-  for (std::size_t i = 0; i < before.partRecords.size(); ++i) {
-    EXPECT_EQ(after.partRecords[i].tag, before.partRecords[i].tag);
-    EXPECT_EQ(after.partRecords[i].items, before.partRecords[i].items);
+  const cadsim::PartDictionary recordsBefore = HostTest::parts("main");
+  const cadsim::PartDictionary recordsAfter = HostTest::parts("again");
+  ASSERT_EQ(recordsAfter.records.size(), recordsBefore.records.size());
+  for (std::size_t i = 0; i < recordsBefore.records.size(); ++i) {
+    EXPECT_EQ(recordsAfter.records[i].tag, recordsBefore.records[i].tag);
+    EXPECT_EQ(recordsAfter.records[i].items, recordsBefore.records[i].items);
   }
   std::map<std::string, sim::ObjectInfo> reopened;
   for (const sim::ObjectInfo& object : after.objects)

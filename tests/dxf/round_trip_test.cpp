@@ -92,9 +92,10 @@ TEST_F(RoundTrip, OpensWhatTheFileHolds) {
                                            info.namedObjects.end());
   EXPECT_EQ(named["PVNR_HANDLE"], "DICTIONARY");
   EXPECT_EQ(named["OTHERAPP_DATA"], "DICTIONARY");
-  ASSERT_EQ(info.partRecords.size(), 1u);
-  EXPECT_EQ(info.partRecords[0].tag, "$10");
-  EXPECT_EQ(info.partRecords[0].items,
+  const cadsim::PartDictionary records = parts(info.name);
+  ASSERT_EQ(records.records.size(), 1u);
+  EXPECT_EQ(records.records[0].tag, "$10");
+  EXPECT_EQ(records.records[0].items,
             (sim::Items{{102, std::string("{MORVAT_PART")},
                         {330, std::string("31")},
                         {330, std::string("32")},

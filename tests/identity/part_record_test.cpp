@@ -19,8 +19,8 @@ class PartRecordTest : public HostTest {
   }
   // The record of tag in the current drawing; false when there is none.
   bool recordOf(const std::string& tag, sim::Items& items) {
-    for (const sim::PartRecord& record :
-         host().drawingInfo(host().currentDrawingName()).partRecords)
+    for (const cadsim::PartRecord& record :
+         parts(host().currentDrawingName()).records)
       if (record.tag == tag) {
         items = record.items;
         return true;
@@ -39,7 +39,7 @@ TEST_F(PartRecordTest, FirstUseMakesTheDictionaryAndTheRecordOnce) {
   ASSERT_TRUE(recordPart(W("$2A3F").c_str(), array({a, b, c})));
 
   sim::DrawingInfo info = host().drawingInfo("main");
-  EXPECT_TRUE(info.hasPartDictionary);
+  EXPECT_TRUE(parts("main").present);
   EXPECT_NE(std::find(info.namedObjects.begin(), info.namedObjects.end(),
                       std::make_pair(std::string("PVNR_HANDLE"),
                                      std::string("DICTIONARY"))),
@@ -52,7 +52,7 @@ TEST_F(PartRecordTest, FirstUseMakesTheDictionaryAndTheRecordOnce) {
   EXPECT_TRUE(recordPart(W("$2A3F").c_str(), array({c})));
   ASSERT_TRUE(recordOf("$2A3F", items));
   EXPECT_EQ(items, expectedItems({a, b, c}));
-  EXPECT_EQ(host().drawingInfo("main").partRecords.size(), 1u);
+  EXPECT_EQ(parts("main").records.size(), 1u);
   EXPECT_TRUE(host().commandLine().empty());
 }
 
@@ -82,9 +82,8 @@ TEST_F(PartRecordTest, AnEntryThatIsNotADictionaryIsReportedNotOverwritten) {
   EXPECT_EQ(host().commandLine(),
             std::vector<std::string>{
                 "Failed: AcDbDictionary::getAt(eNotThatKindOfClass)."});
-  sim::DrawingInfo info = host().drawingInfo("main");
-  EXPECT_FALSE(info.hasPartDictionary);
-  EXPECT_TRUE(info.partRecords.empty());
+  EXPECT_FALSE(parts("main").present);
+  EXPECT_TRUE(parts("main").records.empty());
 }
 
 // Every host call recordPart makes fails in turn: the record is whole or

@@ -93,7 +93,7 @@ TEST_F(RetagClonesTest, WithNoCopyCarryingTheOldTagNothingHappens) {
   retag(clones);
   sim::DrawingInfo after = host().drawingInfo("main");
   EXPECT_EQ(after.regapps, before.regapps);
-  EXPECT_FALSE(after.hasPartDictionary);
+  EXPECT_FALSE(parts("main").present);
 }
 
 TEST_F(RetagClonesTest, ACopyWhoseWriteFailsKeepsItsOldTagUnchanged) {
@@ -164,8 +164,7 @@ TEST_F(RetagClonesTest, ANameTheDrawingKnowsPassesTheNamingOn) {
         EXPECT_EQ(xdataItems(clones[i], "$10"), ownItems(i));
       EXPECT_EQ(host().drawingInfo(host().currentDrawingName()).regapps,
                 appsBefore);
-      EXPECT_TRUE(
-          host().drawingInfo(host().currentDrawingName()).partRecords.empty());
+      EXPECT_TRUE(parts(host().currentDrawingName()).records.empty());
       continue;
     }
     const std::string tag = tagFrom(clones[c.namer]);

@@ -75,8 +75,8 @@ TEST_F(ModuleEntryTest, StopAndStartDropPendingGroups) {
 
   sim::Created copy = host().runCommand("COPY", {part("$10")});
   EXPECT_EQ(tagOf(pieces[0].second), "$10");
-  ASSERT_EQ(host().drawingInfo("main").partRecords.size(), 1u);
-  EXPECT_EQ(host().drawingInfo("main").partRecords[0].items.size(), 3u);
+  ASSERT_EQ(parts("main").records.size(), 1u);
+  EXPECT_EQ(parts("main").records[0].items.size(), 3u);
 }
 
 TEST_F(ModuleEntryTest, StoppingOrUnloadingDuringOffsetLetsGoOfItsReactor) {

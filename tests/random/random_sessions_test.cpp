@@ -7,10 +7,11 @@
 #include <iostream>
 #include <sstream>
 
+#include "part_records.h"
 #include "random/random_session.h"
-#include "support/session_driver.h"
 #include "random/step_generator.h"
 #include "run_session.h"
+#include "support/session_driver.h"
 
 namespace {
 
@@ -73,7 +74,8 @@ TEST(FailingSession, ShrinksToTheStepsThatMatter) {
   // breaks: the shrunk script must keep only what leads there.
   const ExtraInvariant noThreeMemberRecords = [](const sim::Host& host) {
     for (const sim::DrawingInfo& drawing : host.drawings())
-      for (const sim::PartRecord& record : drawing.partRecords)
+      for (const cadsim::PartRecord& record :
+           cadsim::readPartDictionary(host, drawing.name).records)
         if (record.items.size() >= 5) return "record " + record.tag;
     return std::string();
   };

@@ -55,8 +55,11 @@ TEST_F(Dictionaries, AddingMakesTheObjectTheDrawingsOpenForWrite) {
   EXPECT_EQ(info.namedObjects.size(), 1u);
   EXPECT_EQ(info.namedObjects[0],
             (std::pair<std::string, std::string>{"PVNR_HANDLE", "DICTIONARY"}));
-  EXPECT_TRUE(info.hasPartDictionary);
-  EXPECT_TRUE(info.partRecords.empty());
+  // The driving side finds a key as the host compares keys.
+  EXPECT_EQ(
+      host().dictionaryAt(host().namedObjectsDictionary("main"), "pvnr_handle"),
+      partsId);
+  EXPECT_TRUE(host().dictionaryEntries(partsId).empty());
   ASSERT_EQ(db()->removeReactor(&reactor), Acad::eOk);
 }
 
@@ -211,10 +214,12 @@ TEST_F(Dictionaries, XrecordsKeepEntityNamesAsTheObjectsTheyName) {
   acutRelRb(back);
   ASSERT_EQ(record->close(), Acad::eOk);
 
-  const sim::DrawingInfo info = host().drawingInfo("main");
-  ASSERT_EQ(info.partRecords.size(), 1u);
-  EXPECT_EQ(info.partRecords[0].tag, "$2A3F");
-  EXPECT_EQ(info.partRecords[0].items, expected);
+  const std::vector<sim::DictionaryEntry> entries =
+      host().dictionaryEntries(record->ownerId());
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].key, "$2A3F");
+  EXPECT_EQ(host().xrecordItems(entries[0].id), expected);
+  EXPECT_TRUE(host().xrecordItems(record->ownerId()).empty());
 }
 
 }  // namespace

@@ -42,10 +42,14 @@ std::vector<std::string> HostTest::xdataApps(AcDbObjectId id) {
   return apps;
 }
 
+cadsim::PartDictionary HostTest::parts(const std::string& drawing) {
+  return cadsim::readPartDictionary(*host_, drawing);
+}
+
 std::vector<std::string> HostTest::recordMembers(const std::string& tag) {
   std::vector<std::string> handles;
-  for (const sim::PartRecord& record :
-       host_->drawingInfo(host_->currentDrawingName()).partRecords)
+  for (const cadsim::PartRecord& record :
+       parts(host_->currentDrawingName()).records)
     if (record.tag == tag)
       for (const sim::Item& item : record.items)
         if (item.code == 330)

@@ -11,6 +11,7 @@
 
 #include "host/api/host_api.h"
 #include "host/sim/sim_host.h"
+#include "part_records.h"
 
 // A 16-bit string from UTF-8 text, for names passed to the host.
 inline AcWString W(const std::string& utf8) { return sim::toWide(utf8); }
@@ -51,6 +52,8 @@ class HostTest : public ::testing::Test {
   // The member handles of TAG's part record in the current drawing; empty
   // when there is none.
   std::vector<std::string> recordMembers(const std::string& tag);
+  // The part dictionary of DRAWING as the runner reads it.
+  cadsim::PartDictionary parts(const std::string& drawing);
 
   std::unique_ptr<sim::Host> host_;
 };

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "module/module_entry.h"
+#include "part_records.h"
 
 namespace {
 
@@ -91,7 +92,8 @@ PartInvariants::State PartInvariants::take() const {
   for (const sim::DrawingInfo& drawing : host_.drawings()) {
     DrawingState& d = state.drawings[drawing.name];
     d.regapps.insert(drawing.regapps.begin(), drawing.regapps.end());
-    for (const sim::PartRecord& record : drawing.partRecords)
+    for (const cadsim::PartRecord& record :
+         cadsim::readPartDictionary(host_, drawing.name).records)
       d.records[record.tag] = record.items;
     for (const sim::ObjectInfo& object : drawing.objects) {
       ObjectState& o = state.objects[object.id];

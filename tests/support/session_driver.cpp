@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <climits>
 
-#include "host/sim/host_state.h"
 #include "json_dump.h"
 #include "module/module_entry.h"
 

@@ -5,8 +5,6 @@
 
 #include <algorithm>
 
-#include "host/sim/host_state.h"
-#include "host/sim/services.h"
 #include "module/module_entry.h"
 #include "support/part_invariants.h"
 
@@ -48,7 +46,7 @@ WatchState watchStateOfModule(const sim::Host& host) {
   state.exists = true;
   // What the editor actually holds: adding a reactor has no status, so the
   // watcher cannot know when the host refused it.
-  state.watching = host.state().editor->isAttached(gEditReactor);
+  state.watching = host.isEditorReactorAttached(gEditReactor);
   state.copy = gEditReactor->isCopyActive();
   state.explode = gEditReactor->isExplodeActive();
   state.lisp = gEditReactor->isLispActive();
@@ -66,17 +64,9 @@ WatchState watchStateOfModule(const sim::Host& host) {
 
 WatchModel::~WatchModel() { detach(); }
 
-void WatchModel::attach() {
-  sim::SimEditor& editor = *host_.state().editor;
-  if (editor.isAttached(this)) return;
-  editor.reactors.insert(editor.reactors.begin(), this);
-}
+void WatchModel::attach() { host_.attachEditorObserver(this); }
 
-void WatchModel::detach() {
-  std::vector<AcEditorReactor*>& reactors = host_.state().editor->reactors;
-  reactors.erase(std::remove(reactors.begin(), reactors.end(), this),
-                 reactors.end());
-}
+void WatchModel::detach() { host_.detachEditorObserver(this); }
 
 void WatchModel::beginStep() {
   flushed_.clear();

@@ -35,7 +35,7 @@ class CommandWatcherTest : public HostTest {
   }
   std::string tagFrom(AcDbObjectId id) { return "$" + host().handleText(id); }
   std::size_t recordCount() {
-    return host().drawingInfo(host().currentDrawingName()).partRecords.size();
+    return parts(host().currentDrawingName()).records.size();
   }
   // Every new object of created still carries tag.
   void expectUntouched(const sim::Created& created, const std::string& tag) {

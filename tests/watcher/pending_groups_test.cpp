@@ -57,7 +57,7 @@ TEST_F(PendingGroupsTest, SeveralDeepClonesOfOneTagMakeOnePart) {
   for (AcDbObjectId clone : clones)
     EXPECT_EQ(xdataApps(clone), std::vector<std::string>{tag});
   EXPECT_EQ(xdataApps(source), std::vector<std::string>{"$10"});
-  ASSERT_EQ(host().drawingInfo("main").partRecords.size(), 1u);
+  ASSERT_EQ(parts("main").records.size(), 1u);
 }
 
 TEST_F(PendingGroupsTest, AnEmptyFlushCallsNothing) {
@@ -66,7 +66,7 @@ TEST_F(PendingGroupsTest, AnEmptyFlushCallsNothing) {
   long calls = 0;
   for (const auto& [operation, count] : host().callCounts()) calls += count;
   EXPECT_EQ(calls, 0);
-  EXPECT_FALSE(host().drawingInfo("main").hasPartDictionary);
+  EXPECT_FALSE(parts("main").present);
 }
 
 // Unchecked ids, long tags and many groups, without a host in the way.

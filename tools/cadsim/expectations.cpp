@@ -16,12 +16,13 @@
 //
 // "@LABEL" stands for the tag the module makes from that object's handle,
 // wherever a TAG or an APP is written. One judge per kind, found through a
-// table; only those about part records and applications list the drawing.
+// table; only the one about applications lists the drawing.
 #include <algorithm>
 #include <functional>
 #include <map>
 
 #include "listing.h"
+#include "part_records.h"
 #include "session.h"
 
 namespace cadsim {
@@ -116,28 +117,29 @@ std::string judgeErased(Subject& x) {
   return x.e.label + (info.erased ? " is erased" : " is not erased");
 }
 
-// The part records and applications of the current drawing are known only
-// from its listing, so only these expectations ask for it.
+// The applications of the current drawing are known only from its listing,
+// so only that expectation asks for it.
 sim::DrawingInfo currentDrawing(sim::Host& host) {
   return host.drawingInfo(host.currentDrawingName());
 }
 
-const sim::PartRecord* findRecord(const sim::DrawingInfo& drawing,
-                                  const std::string& tag) {
-  for (const sim::PartRecord& r : drawing.partRecords)
+const PartRecord* findRecord(const PartDictionary& parts,
+                             const std::string& tag) {
+  for (const PartRecord& r : parts.records)
     if (r.tag == tag) return &r;
   return nullptr;
 }
 
 std::string judgeRecord(Subject& x) {
-  const sim::DrawingInfo drawing = currentDrawing(x.host);
-  const sim::PartRecord* record = findRecord(drawing, x.tag);
+  const std::string drawing = x.host.currentDrawingName();
+  const PartDictionary parts = readPartDictionary(x.host, drawing);
+  const PartRecord* record = findRecord(parts, x.tag);
   if (x.e.kind == ExpectKind::NoRecord)
     return record == nullptr
                ? std::string()
-               : "part record " + x.tag + " exists in drawing " + drawing.name;
+               : "part record " + x.tag + " exists in drawing " + drawing;
   if (record == nullptr)
-    return "no part record " + x.tag + " in drawing " + drawing.name;
+    return "no part record " + x.tag + " in drawing " + drawing;
   std::vector<std::string> actual;
   for (const sim::Item& item : record->items) {
     if (item.code != 330) continue;
@@ -152,11 +154,12 @@ std::string judgeRecord(Subject& x) {
 }
 
 std::string judgeRecordCount(Subject& x) {
-  const sim::DrawingInfo drawing = currentDrawing(x.host);
-  if (static_cast<long>(drawing.partRecords.size()) == x.e.count)
+  const std::string drawing = x.host.currentDrawingName();
+  const PartDictionary parts = readPartDictionary(x.host, drawing);
+  if (static_cast<long>(parts.records.size()) == x.e.count)
     return std::string();
-  return "drawing " + drawing.name + " has " +
-         std::to_string(drawing.partRecords.size()) + " part records, not " +
+  return "drawing " + drawing + " has " +
+         std::to_string(parts.records.size()) + " part records, not " +
          std::to_string(x.e.count);
 }
 

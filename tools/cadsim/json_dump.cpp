@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "part_records.h"
+
 namespace cadsim {
 
 namespace {
@@ -37,7 +39,8 @@ Json stringList(const std::vector<std::string>& texts) {
   return list;
 }
 
-Json drawingJson(const sim::DrawingInfo& drawing, const LabelTable& labels) {
+Json drawingJson(const sim::DrawingInfo& drawing, const PartDictionary& parts,
+                 const LabelTable& labels) {
   Json objects = Json::array();
   for (const sim::ObjectInfo& object : drawing.objects) {
     Json xdata = Json::array();
@@ -60,9 +63,9 @@ Json drawingJson(const sim::DrawingInfo& drawing, const LabelTable& labels) {
   for (const auto& entry : drawing.namedObjects)
     named[entry.first] = entry.second;
   Json records = nullptr;
-  if (drawing.hasPartDictionary) {
+  if (parts.present) {
     records = Json::object();
-    for (const sim::PartRecord& record : drawing.partRecords)
+    for (const PartRecord& record : parts.records)
       records[record.tag] = itemsJson(record.items);
   }
   Json result = Json::object();
@@ -80,7 +83,8 @@ Json drawingJson(const sim::DrawingInfo& drawing, const LabelTable& labels) {
 std::string dumpJson(const sim::Host& host, const LabelTable& labels) {
   Json drawings = Json::array();
   for (const sim::DrawingInfo& drawing : host.drawings())
-    drawings.push_back(drawingJson(drawing, labels));
+    drawings.push_back(
+        drawingJson(drawing, readPartDictionary(host, drawing.name), labels));
   Json module = Json::object();
   module["loaded"] = host.moduleLoaded();
   module["commands"] = stringList(host.commandNames());

@@ -56,8 +56,8 @@ std::string formatItem(const sim::Item& item) {
   return std::to_string(item.code) + ":" + value;
 }
 
-void writeListing(const sim::DrawingInfo& drawing, const LabelTable& labels,
-                  std::ostream& out) {
+void writeListing(const sim::DrawingInfo& drawing, const PartDictionary& parts,
+                  const LabelTable& labels, std::ostream& out) {
   std::map<std::string, std::string> labelByHandle;
   for (const sim::ObjectInfo& object : drawing.objects) {
     const std::string label = labels.labelOf(object.id);
@@ -109,13 +109,12 @@ void writeListing(const sim::DrawingInfo& drawing, const LabelTable& labels,
         << drawing.namedObjects[i].second << ')';
   out << '\n';
 
-  if (!drawing.hasPartDictionary) {
+  if (!parts.present) {
     out << "  part records: (no part dictionary)\n";
     return;
   }
-  out << "  part records:" << (drawing.partRecords.empty() ? " (none)" : "")
-      << '\n';
-  for (const sim::PartRecord& record : drawing.partRecords) {
+  out << "  part records:" << (parts.records.empty() ? " (none)" : "") << '\n';
+  for (const PartRecord& record : parts.records) {
     // The module's layout: {MORVAT_PART, one 330 per member, }. Anything
     // else is written item by item so that nothing is hidden.
     const sim::Items& items = record.items;

@@ -8,14 +8,15 @@
 
 #include "host/sim/sim_host.h"
 #include "label_table.h"
+#include "part_records.h"
 
 namespace cadsim {
 
 // 1000:"pipe", 1070:3, 1010:1,2,0: what `xdata` would take to make it.
 std::string formatItem(const sim::Item& item);
 
-void writeListing(const sim::DrawingInfo& drawing, const LabelTable& labels,
-                  std::ostream& out);
+void writeListing(const sim::DrawingInfo& drawing, const PartDictionary& parts,
+                  const LabelTable& labels, std::ostream& out);
 
 }  // namespace cadsim
 

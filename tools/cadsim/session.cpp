@@ -9,6 +9,7 @@
 
 #include "json_dump.h"
 #include "listing.h"
+#include "part_records.h"
 
 namespace cadsim {
 
@@ -381,7 +382,9 @@ StepResult Session::applyFault(const Statement& s, std::string& message) {
 }
 
 StepResult Session::applyList(const Statement&, std::string&) {
-  writeListing(host_.drawingInfo(host_.currentDrawingName()), labels_, out_);
+  writeListing(host_.drawingInfo(host_.currentDrawingName()),
+               readPartDictionary(host_, host_.currentDrawingName()), labels_,
+               out_);
   return StepResult::Done;
 }
 

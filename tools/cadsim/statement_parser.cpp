@@ -11,6 +11,8 @@
 
 #include "dxf/group_codes.h"
 #include "statement.h"
+#include "text/ascii_case.h"
+#include "text/hex_digits.h"
 #include "tokenizer.h"
 
 namespace cadsim {
@@ -87,7 +89,7 @@ bool parseReal(const std::string& text, double& value) {
 bool isHandleText(const std::string& text) {
   if (text.empty() || text.size() > 16) return false;
   for (char c : text)
-    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    if (text::hexDigitValue(c) < 0) return false;
   return true;
 }
 
@@ -96,15 +98,11 @@ bool isBinaryText(const std::string& text) {
   if (text.size() % 2 != 0 || text.size() > 2 * dxf::kMaxBinaryChunk)
     return false;
   for (char c : text)
-    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    if (text::hexDigitValue(c) < 0) return false;
   return true;
 }
 
-std::string upper(std::string text) {
-  for (char& c : text)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
+std::string upper(const std::string& name) { return text::upperAscii(name); }
 
 // One line being parsed: its words, and what the verb has taken of them.
 class LineParser {

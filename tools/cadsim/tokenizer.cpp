@@ -1,6 +1,8 @@
 // Word splitting for session scripts.
 #include "tokenizer.h"
 
+#include "text/utf8.h"
+
 namespace cadsim {
 
 std::size_t Token::plainFind(char c) const {
@@ -12,44 +14,14 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
-// Length of the UTF-8 sequence starting at S[I], or 0 when it is malformed
-// (overlong forms, surrogates and code points past U+10FFFF included).
-std::size_t utf8SequenceLength(const std::string& s, std::size_t i) {
-  const unsigned char lead = static_cast<unsigned char>(s[i]);
-  if (lead < 0x80) return 1;
-  std::size_t length;
-  unsigned long codePoint;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2;
-    codePoint = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3;
-    codePoint = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4;
-    codePoint = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + length > s.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    const unsigned char next = static_cast<unsigned char>(s[i + k]);
-    if ((next & 0xC0) != 0x80) return 0;
-    codePoint = (codePoint << 6) | (next & 0x3F);
-  }
-  static const unsigned long kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (codePoint < kSmallest[length] || codePoint > 0x10FFFF) return 0;
-  if (codePoint >= 0xD800 && codePoint <= 0xDFFF) return 0;
-  return length;
-}
-
 }  // namespace
 
 bool isCleanText(const std::string& text) {
   for (std::size_t i = 0; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if ((c < 0x20 && c != '\t') || c == 0x7F) return false;
-    const std::size_t length = utf8SequenceLength(text, i);
+    char32_t decoded;
+    const std::size_t length = text::decodeUtf8(text, i, decoded);
     if (length == 0) return false;
     i += length;
   }

@@ -145,7 +145,7 @@ bool Loader::planXdata(const dxf::Object& object, ObjectPlan& plan) {
                   "application name not in the drawing's "
                   "code page");
     for (const XdataBlockPlan& earlier : plan.xdata)
-      if (foldCase(earlier.app) == foldCase(block.app))
+      if (upperAscii(earlier.app) == upperAscii(block.app))
         return fail(head.line, "a second xdata block of " + head.value +
                                    " on " + describe(object));
     if (!isValidSymbolName(block.app))
@@ -286,7 +286,7 @@ bool Loader::plan() {
     for (const XdataBlockPlan& block : plan.xdata) {
       bool known = false;
       for (const AcWString& app : mRegapps)
-        if (foldCase(app) == foldCase(block.app)) known = true;
+        if (upperAscii(app) == upperAscii(block.app)) known = true;
       if (!known) mRegapps.push_back(block.app);
     }
   return true;

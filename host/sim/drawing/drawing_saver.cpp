@@ -192,7 +192,7 @@ void Saver::writeEntries(const AcDbImpObject& imp, dxf::Object& object) {
   std::vector<dxf::DictionaryEntry> before = dxf::dictionaryEntries(object);
   std::vector<dxf::DictionaryEntry> after;
   std::unordered_set<std::string> placed;  // folded keys, as the host has them
-  auto folded = [](const AcWString& key) { return toUtf8(foldCase(key)); };
+  auto folded = [](const AcWString& key) { return toUtf8(upperAscii(key)); };
   // Entries that were there stay in their place while the host still has
   // them; entries naming objects the host does not hold are kept as well.
   for (const dxf::DictionaryEntry& entry : before) {
@@ -223,7 +223,8 @@ void Saver::writeEntries(const AcDbImpObject& imp, dxf::Object& object) {
                                [&](const dxf::DictionaryEntry& e) {
                                  AcWString k;
                                  return dxf::decodeText(e.key, mEncoding, k) &&
-                                        foldCase(k) == foldCase(entry.first);
+                                        upperAscii(k) ==
+                                            upperAscii(entry.first);
                                }),
                 after.end());
     after.push_back(added);
@@ -383,14 +384,14 @@ void Saver::registerApplications() {
       if (const dxf::Tag* name = record.find(2)) {
         AcWString app;
         if (dxf::decodeText(name->value, mEncoding, app))
-          known.push_back(foldCase(app));
+          known.push_back(upperAscii(app));
       }
   // The skeleton adds an APPID record for every name used in xdata; the
   // host's registered names that no xdata uses yet are added the same way.
   for (const AcWString& app : mDrawing.regapps) {
-    if (std::find(known.begin(), known.end(), foldCase(app)) != known.end())
+    if (std::find(known.begin(), known.end(), upperAscii(app)) != known.end())
       continue;
-    known.push_back(foldCase(app));
+    known.push_back(upperAscii(app));
     if (apps == nullptr) {
       mOut.tables.emplace_back();
       apps = &mOut.tables.back();
