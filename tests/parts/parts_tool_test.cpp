@@ -141,6 +141,7 @@ TEST(PartsTool, RefusesADamagedFileAsTheRunnerDoes) {
     const std::string prefix = "plivet-parts: ";
     ASSERT_EQ(refused.out.rfind(prefix, 0), 0u) << refused.out;
     std::string message = refused.out.substr(prefix.size());
+    if (!message.empty() && message.back() == '\n') message.pop_back();
     EXPECT_NE(message.find(": line "), std::string::npos) << message;
     EXPECT_NE(runner.out.find(message), std::string::npos)
         << runner.out << " against " << message;

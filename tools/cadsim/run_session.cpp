@@ -39,8 +39,8 @@ int runSession(const std::string& script, const SessionOptions& options,
     out.flush();
     err << "line " << statement.line << ": " << message;
     // Only running found this: unlike a syntax error, it leaves the work
-    // of the lines before it done.
-    if (result == StepResult::ScriptError)
+    // of the lines before it done (when there are any).
+    if (result == StepResult::ScriptError && &statement != &statements.front())
       err << " (the lines before it have run)";
     err << '\n';
     return result == StepResult::ScriptError ? kExitScriptError
