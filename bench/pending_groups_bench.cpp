@@ -138,7 +138,8 @@ int main(int argc, char** argv) {
     Order order;
   };
   std::vector<Case> cases;
-  for (Order order : {Order::RoundRobin, Order::RunsOfTen, Order::PartsTogether})
+  for (Order order :
+       {Order::RoundRobin, Order::RunsOfTen, Order::PartsTogether})
     for (long tags : kTagCounts) cases.push_back({kPairs, tags, order});
   // A copy of many one-entity parts: every pending copy has a group of its own.
   cases.push_back({100000, 100000, Order::PartsTogether});

@@ -25,13 +25,13 @@ class SIMHOST_API AcRxClass {
 // A null result from cast() means the object is not of that class. CLASS is
 // a type name, which no parentheses may enclose.
 // NOLINTBEGIN(bugprone-macro-parentheses)
-#define ACRX_DECLARE_MEMBERS(CLASS)                                   \
-  static AcRxClass* desc();                                           \
-  AcRxClass* isA() const override;                                    \
-  static CLASS* cast(const AcRxObject* obj) {                         \
-    return (obj != NULL && obj->isKindOf(CLASS::desc()))              \
-               ? static_cast<CLASS*>(const_cast<AcRxObject*>(obj))    \
-               : NULL;                                                \
+#define ACRX_DECLARE_MEMBERS(CLASS)                                \
+  static AcRxClass* desc();                                        \
+  AcRxClass* isA() const override;                                 \
+  static CLASS* cast(const AcRxObject* obj) {                      \
+    return (obj != NULL && obj->isKindOf(CLASS::desc()))           \
+               ? static_cast<CLASS*>(const_cast<AcRxObject*>(obj)) \
+               : NULL;                                             \
   }
 // NOLINTEND(bugprone-macro-parentheses)
 

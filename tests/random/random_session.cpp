@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "support/session_driver.h"
 #include "random/step_generator.h"
+#include "support/session_driver.h"
 
 SessionOutcome runRandomSession(std::uint64_t seed, int steps,
                                 const ExtraInvariant& extra) {

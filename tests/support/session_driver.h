@@ -12,9 +12,9 @@
 
 #include "host/sim/sim_host.h"
 #include "label_table.h"
+#include "support/part_invariants.h"
 #include "support/session_step.h"
 #include "support/watch_model.h"
-#include "support/part_invariants.h"
 
 // A labelled object as the generator may pick it.
 struct LabelledObject {

@@ -13,9 +13,9 @@
 #include <iostream>
 #include <iterator>
 
+#include "statement.h"
 #include "support/session_driver.h"
 #include "support/session_step.h"
-#include "statement.h"
 
 namespace {
 

@@ -158,9 +158,8 @@ std::string judgeRecordCount(Subject& x) {
   const PartDictionary parts = readPartDictionary(x.host, drawing);
   if (static_cast<long>(parts.records.size()) == x.e.count)
     return std::string();
-  return "drawing " + drawing + " has " +
-         std::to_string(parts.records.size()) + " part records, not " +
-         std::to_string(x.e.count);
+  return "drawing " + drawing + " has " + std::to_string(parts.records.size()) +
+         " part records, not " + std::to_string(x.e.count);
 }
 
 std::string judgeRegapp(Subject& x) {
