@@ -151,8 +151,7 @@ TEST_F(HostScale, ManyLiveChainsAreCountedAndEachFreedOnce) {
 }
 
 #if defined(__SANITIZE_ADDRESS__)
-// Items are reused by the host, yet a plug-in reading one it freed is still
-// stopped by the sanitizer, as with items on the heap.
+// A plug-in reading an item it freed is stopped by the sanitizer.
 TEST(HostScaleDeathTest, ReadingAFreedItemIsCaughtUnderTheSanitizer) {
   EXPECT_DEATH(
       {
@@ -163,7 +162,7 @@ TEST(HostScaleDeathTest, ReadingAFreedItemIsCaughtUnderTheSanitizer) {
         volatile short code = chain->restype;
         (void)code;
       },
-      "use-after-poison");
+      "heap-use-after-free");
 }
 #endif
 
