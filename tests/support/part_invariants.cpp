@@ -261,6 +261,11 @@ void PartInvariants::checkObjects(const State& now, const StepFacts& facts,
             classify(sourceNow->second.xdata,
                      untranslated(now, sourceNow->second, o.xdata, o.drawing),
                      oldTag, newTag);
+      // Filed under the tag it carries now: it stayed in that part.
+      const auto filed = facts.filedUnder.find(id);
+      if (change == Change::Retag && filed != facts.filedUnder.end() &&
+          folded(filed->second) == folded(newTag))
+        change = Change::None;
       switch (change) {
         case Change::None:
           break;

@@ -31,6 +31,10 @@ struct StepFacts {
   std::set<std::string> earlierFaults;
   // A drawing the step closed: its objects go with it.
   std::string closedDrawing;
+  // The tag each clone flushed in the step was filed under, as the watch
+  // model saw it: with a repeated copy, a later clone may be made from a
+  // source already retagged in the same step.
+  std::map<AcDbObjectId, std::string> filedUnder;
 };
 
 // The clones the linked-in module still holds in its pending groups: the

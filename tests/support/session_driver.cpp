@@ -345,7 +345,12 @@ bool SessionDriver::apply(SessionStep step) {
   return true;
 }
 
-void SessionDriver::check(const StepFacts& facts, bool faulted) {
+void SessionDriver::check(const StepFacts& stepFacts, bool faulted) {
+  StepFacts facts = stepFacts;
+  if (!faulted)
+    for (const auto& group : model_->flushed())
+      for (AcDbObjectId clone : group.second)
+        facts.filedUnder[clone] = group.first;
   std::vector<std::string> failures = invariants_->after(facts);
   if (faulted && facts.faultedOperations.empty())
     failures.push_back("a fault was injected outside every armed operation");
