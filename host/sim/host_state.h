@@ -20,6 +20,7 @@
 #include "host/sim/dictionary_entries.h"
 #include "dxf/group_codes.h"
 #include "host/sim/folded_name_index.h"
+#include "host/sim/kept_groups.h"
 #include "host/sim/resbuf_pool.h"
 #include "host/sim/sim_host.h"
 
@@ -282,7 +283,7 @@ class AcDbImpObject {
   // it cloned.
   AcDbStub* cloneInProgress = nullptr;
   // Group codes and texts the host does not model, kept to write them back.
-  std::vector<std::pair<int, std::string>> extras;
+  sim::KeptGroups extras;
   // Dictionary entries, when the object is a dictionary.
   sim::DictionaryEntries entries;
   // Xrecord data, when the object is an xrecord.
