@@ -20,6 +20,7 @@
 #include "host/sim/dictionary_entries.h"
 #include "dxf/group_codes.h"
 #include "host/sim/folded_name_index.h"
+#include "host/sim/handle_index.h"
 #include "host/sim/kept_groups.h"
 #include "host/sim/resbuf_pool.h"
 #include "host/sim/sim_host.h"
@@ -375,7 +376,7 @@ class AcDbImpDatabase {
   sim::StubStore stubs;  // in order of creation
   // The stubs whose handle is not their place in stubs plus one (handles
   // read from a file), and any whose handle changed after it was appended.
-  std::unordered_map<Adesk::UInt64, AcDbStub*> byHandle;
+  sim::HandleIndex byHandle;
   Adesk::UInt64 nextHandle = 1;
   std::vector<AcWString> regapps;
   sim::FoldedNameIndex regappIndex;

@@ -1,7 +1,6 @@
 #include "drawing_loader.h"
 
 #include <algorithm>
-#include <set>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -31,24 +30,18 @@ std::string hostKindOf(const std::string& type) {
   return std::string();
 }
 
-// What EXPLODE makes of an entity: a polyline's segments, else one piece.
-int piecesOf(const dxf::Object& entity, int vertexFollowers) {
-  const dxf::Tag* flags = entity.find(70);
-  std::int64_t flag = 0;
-  if (flags) dxf::parseInteger(flags->value, flag);
-  bool closed = (flag & 1) != 0;
-  std::int64_t vertices = 0;
-  if (entity.type == "LWPOLYLINE") {
-    if (const dxf::Tag* count = entity.find(90))
-      dxf::parseInteger(count->value, vertices);
-  } else if (entity.type == "POLYLINE") {
-    vertices = vertexFollowers;
-  } else {
-    return 1;
-  }
+// What EXPLODE makes of a polyline: its segments, at least one.
+int piecesOf(bool closed, std::int64_t vertices) {
   std::int64_t segments = closed ? vertices : vertices - 1;
   return segments < 1 ? 1
                       : static_cast<int>(segments > 100000 ? 100000 : segments);
+}
+
+bool isClosed(const dxf::Object& entity) {
+  std::int64_t flag = 0;
+  if (const dxf::Tag* flags = entity.find(70))
+    dxf::parseInteger(flags->value, flag);
+  return (flag & 1) != 0;
 }
 
 // The kept groups of an object the file document holds: its tags as they
@@ -90,26 +83,25 @@ struct ObjectPlan {
   const dxf::Tag* recordEnd = nullptr;
 };
 
-// An entity with its followers, as the reader handed them over: what the
-// host takes from it, and where its text stands in the file. Every entity
-// of a drawing has one until the drawing is made, so it stays small.
+// An entity with its followers, as the reader handed them over. The host's
+// object is made right then, holding its span of the file, so that a
+// drawing's entities never stand twice; it joins the drawing once the whole
+// file is found good, and is deleted otherwise.
 struct EntityPlan {
-  std::string_view text;
-  int line = 0;
-  bool hasXdata = false;
-  const std::string* type = nullptr;  // one of the loader's type names
+  AcDbObject* object = nullptr;
   std::uint64_t handle = 0;
   std::uint64_t owner = 0;
   std::uint64_t extensionDictionary = 0;
-  int pieces = 1;
-  int vertices = 0;     // VERTEX followers, for a POLYLINE's pieces
-  bool closed = false;  // a POLYLINE's flag 1
-  std::vector<XdataBlockPlan> xdata;
+  int line = 0;
+  bool hasXdata = false;
 };
 
 class Loader {
  public:
   Loader(HostState& host, dxf::Error& error) : mHost(host), mError(error) {}
+  ~Loader();
+  Loader(const Loader&) = delete;
+  Loader& operator=(const Loader&) = delete;
 
   // Takes each entity as the reader checks it; a fault is kept until the
   // whole file is read, since the reader's own faults come first.
@@ -125,14 +117,16 @@ class Loader {
   }
   bool planXdata(const dxf::Object& object,
                  std::vector<XdataBlockPlan>& blocks);
-  bool planEntityXdata(EntityPlan& plan);
+  bool planEntityXdata(const EntityPlan& plan,
+                       std::vector<XdataBlockPlan>& blocks);
+  void finishGroup();
   bool planDictionary(const dxf::Object& object, ObjectPlan& plan);
   bool recordIsHeld(const dxf::Object& object, ObjectPlan& plan);
   std::string describe(const dxf::Object& object) const {
     return object.type + " " + dxf::handleText(object.handle);
   }
   AcDbStub* make(AcDbImpDatabase& drawing, const std::string& kind,
-                 bool proxy, std::uint64_t handle, std::uint64_t& next);
+                 std::uint64_t handle, std::uint64_t& next);
 
   HostState& mHost;
   dxf::Document* mDoc = nullptr;
@@ -141,8 +135,15 @@ class Loader {
   dxf::TextEncoding mEncoding = dxf::TextEncoding::Utf8;
   std::vector<AcWString> mRegapps;
   std::vector<EntityPlan> mEntities;
+  // Xdata of the entities, by their place among them.
+  std::vector<std::pair<std::size_t, std::vector<XdataBlockPlan>>>
+      mEntityXdata;
   bool mGroupOpen = false;  // the last entity may still take followers
-  std::set<std::string> mTypes;
+  std::string_view mGroupText;
+  bool mGroupIsPolyline = false;  // the DXF POLYLINE, with VERTEX followers
+  int mGroupVertices = 0;
+  bool mGroupClosed = false;
+  bool mCommitted = false;
   // The first fault among the entities, and the plan it stands before.
   dxf::Error mEntityError;
   std::size_t mEntityErrorAt = kNoError;
@@ -231,6 +232,21 @@ bool Loader::recordIsHeld(const dxf::Object& object, ObjectPlan& plan) {
       [](std::uint64_t) { return nullptr; }, probe, ignored);
 }
 
+Loader::~Loader() {
+  if (mCommitted) return;
+  for (const EntityPlan& plan : mEntities) delete plan.object;
+}
+
+// A polyline's pieces are known once its vertices are; the group's text
+// runs to its last follower.
+void Loader::finishGroup() {
+  if (mEntities.empty()) return;
+  AcDbImpObject& imp = *mEntities.back().object->impObject();
+  imp.extras = KeptGroups(nullptr, mGroupText);
+  if (!mGroupIsPolyline) return;
+  imp.pieces = piecesOf(mGroupClosed, mGroupVertices);
+}
+
 void Loader::takeEntity(const dxf::Object& entity, std::string_view text) {
   if (mEntityErrorAt != kNoError) return;
   if (isFollower(entity.type)) {
@@ -240,47 +256,61 @@ void Loader::takeEntity(const dxf::Object& entity, std::string_view text) {
       mEntityErrorAt = mEntities.size();
       return;
     }
-    EntityPlan& head = mEntities.back();
-    head.text = std::string_view(head.text.data(),
-                                 text.data() + text.size() - head.text.data());
-    if (entity.type == "VERTEX") ++head.vertices;
+    mGroupText = std::string_view(
+        mGroupText.data(), text.data() + text.size() - mGroupText.data());
+    if (entity.type == "VERTEX") ++mGroupVertices;
     if (entity.type == "SEQEND") mGroupOpen = false;
     return;
   }
+  finishGroup();
   mGroupOpen = true;
+  mGroupText = text;
+  mGroupVertices = 0;
+  mGroupClosed = false;
+  mGroupIsPolyline = entity.type == "POLYLINE";
+  std::string kind = hostKindOf(entity.type);
+  AcDbObject* object = kind.empty() ? nullptr : mHost.createObject(kind);
+  if (object == nullptr) {
+    object = new AcDbProxyEntity;
+    object->impObject()->type = entity.type;
+  }
   mEntities.emplace_back();
   EntityPlan& plan = mEntities.back();
-  plan.text = text;
+  plan.object = object;
   plan.line = entity.line;
-  plan.type = &*mTypes.insert(entity.type).first;
   plan.handle = entity.handle;
   plan.owner = entity.owner;
   plan.extensionDictionary = extensionDictionaryOf(entity);
   plan.hasXdata = !entity.xdata.empty();
-  plan.pieces = piecesOf(entity, 0);
-  if (const dxf::Tag* flags = entity.find(70)) {
-    std::int64_t flag = 0;
-    dxf::parseInteger(flags->value, flag);
-    plan.closed = (flag & 1) != 0;
+  // Other entities make one piece each.
+  mGroupClosed = isClosed(entity);
+  if (entity.type == "LWPOLYLINE") {
+    std::int64_t vertices = 0;
+    if (const dxf::Tag* count = entity.find(90))
+      dxf::parseInteger(count->value, vertices);
+    object->impObject()->pieces = piecesOf(mGroupClosed, vertices);
   }
 }
 
 // The xdata of an entity, read again from its text now that the header
 // says how its texts are encoded.
-bool Loader::planEntityXdata(EntityPlan& plan) {
+bool Loader::planEntityXdata(const EntityPlan& plan,
+                             std::vector<XdataBlockPlan>& blocks) {
+  const AcDbImpObject& imp = *plan.object->impObject();
+  dxf::TagReader reader(imp.extras.text(), plan.line);
+  dxf::TagView tag;
   dxf::Object head;
-  head.type = *plan.type;
+  reader.next(tag);  // its 0 tag
+  head.type = std::string(tag.value);
   head.line = plan.line;
   head.handle = plan.handle;
-  dxf::TagReader reader(plan.text, plan.line);
-  dxf::TagView tag;
-  reader.next(tag);  // its 0 tag
   while (reader.next(tag) && tag.code != 0)
     if (tag.code >= 1000) head.xdata.push_back(tag.tag());
-  return planXdata(head, plan.xdata);
+  return planXdata(head, blocks);
 }
 
 bool Loader::plan(dxf::Document& document) {
+  if (mEntityErrorAt == kNoError) finishGroup();
   mDoc = &document;
   mEncoding = document.encoding();
   if (const dxf::Table* apps = mDoc->table("APPID")) {
@@ -302,12 +332,10 @@ bool Loader::plan(dxf::Document& document) {
       return false;
     }
     if (i == mEntities.size()) break;
-    EntityPlan& plan = mEntities[i];
-    if (*plan.type == "POLYLINE") {
-      int segments = plan.closed ? plan.vertices : plan.vertices - 1;
-      plan.pieces = segments < 1 ? 1 : std::min(segments, 100000);
-    }
-    if (plan.hasXdata && !planEntityXdata(plan)) return false;
+    if (!mEntities[i].hasXdata) continue;
+    mEntityXdata.emplace_back(i, std::vector<XdataBlockPlan>());
+    if (!planEntityXdata(mEntities[i], mEntityXdata.back().second))
+      return false;
   }
   // Dictionaries and xrecords; other objects stay in the file document.
   mRoot = dxf::rootDictionary(*mDoc);
@@ -343,27 +371,22 @@ bool Loader::plan(dxf::Document& document) {
       if (!known) mRegapps.push_back(block.app);
     }
   };
-  for (const EntityPlan& plan : mEntities) registerUsed(plan.xdata);
+  for (const auto& entity : mEntityXdata) registerUsed(entity.second);
   for (const ObjectPlan& plan : mPlans) registerUsed(plan.xdata);
   return true;
 }
 
 AcDbStub* Loader::make(AcDbImpDatabase& drawing, const std::string& kind,
-                       bool proxy, std::uint64_t handle, std::uint64_t& next) {
-  AcDbObject* object = proxy ? nullptr : mHost.createObject(kind);
-  if (object == nullptr) {
-    object = new AcDbProxyEntity;
-    object->impObject()->type = kind;
-  }
-  // Entities that came without a handle get one past the file's.
+                       std::uint64_t handle, std::uint64_t& next) {
   drawing.nextHandle = handle != 0 ? handle : next++;
-  return mHost.appendNew(drawing, object, nullptr);
+  return mHost.appendNew(drawing, mHost.createObject(kind), nullptr);
 }
 
 AcDbImpDatabase* Loader::commit(const std::string& name) {
   std::uint64_t next = mDoc->nextFreeHandle();
   for (const EntityPlan& plan : mEntities)
     next = std::max(next, plan.handle + 1);
+  mCommitted = true;
   mHost.drawings.emplace_back(
       new AcDbImpDatabase(mHost, name, mHost.nextSerial++));
   AcDbImpDatabase& drawing = *mHost.drawings.back();
@@ -374,7 +397,7 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
   AcDbStub* nod = drawing.namedObjects;
   drawing.byHandle.erase(nod->handle);
   nod->handle = mRoot ? mRoot->handle : next++;
-  drawing.byHandle.emplace(nod->handle, nod);
+  drawing.byHandle.add(nod->handle, 0);  // the drawing's first stub
 
   auto takeXdata = [&drawing](std::vector<XdataBlockPlan>& blocks,
                               AcDbImpObject& imp) {
@@ -386,26 +409,24 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
     }
     std::vector<XdataBlockPlan>().swap(blocks);
   };
-  std::vector<AcDbStub*> entityStubs;
-  entityStubs.reserve(mEntities.size());
-  for (EntityPlan& plan : mEntities) {
-    std::string kind = hostKindOf(*plan.type);
-    const bool proxy = kind.empty();
-    AcDbStub* stub =
-        make(drawing, proxy ? *plan.type : kind, proxy, plan.handle, next);
-    AcDbImpObject& imp = *stub->object->impObject();
-    imp.pieces = plan.pieces;
-    imp.extras = KeptGroups(mDoc->source, plan.text);
-    takeXdata(plan.xdata, imp);
-    entityStubs.push_back(stub);
+  std::size_t xdataAt = 0;
+  for (std::size_t i = 0; i < mEntities.size(); ++i) {
+    AcDbObject* object = mEntities[i].object;
+    AcDbImpObject& imp = *object->impObject();
+    // Entities that came without a handle get one past the file's.
+    drawing.nextHandle =
+        mEntities[i].handle != 0 ? mEntities[i].handle : next++;
+    mHost.appendNew(drawing, object, nullptr);
+    imp.extras = KeptGroups(mDoc->source, imp.extras.text());
+    if (xdataAt < mEntityXdata.size() && mEntityXdata[xdataAt].first == i)
+      takeXdata(mEntityXdata[xdataAt++].second, imp);
   }
   std::vector<AcDbStub*> stubs;
   stubs.reserve(mPlans.size());
   for (ObjectPlan& plan : mPlans) {
     AcDbStub* stub = plan.source == mRoot
                          ? nod
-                         : make(drawing, plan.kind, false,
-                                plan.source->handle, next);
+                         : make(drawing, plan.kind, plan.source->handle, next);
     AcDbImpObject& imp = *stub->object->impObject();
     imp.extras = keptOf(*plan.source);
     takeXdata(plan.xdata, imp);
@@ -417,7 +438,7 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
     return handle != 0 ? drawing.findHandle(handle) : nullptr;
   };
   for (std::size_t i = 0; i < mEntities.size(); ++i) {
-    AcDbImpObject& imp = *entityStubs[i]->object->impObject();
+    AcDbImpObject& imp = *mEntities[i].object->impObject();
     imp.owner = resolve(mEntities[i].owner);
     imp.extensionDictionary = resolve(mEntities[i].extensionDictionary);
   }
