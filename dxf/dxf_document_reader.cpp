@@ -148,10 +148,10 @@ bool DocumentParser::parseHeader(Document& document) {
       if ((mCurrent.code == 5 || isPointerCode(mCurrent.code))) {
         std::uint64_t handle;
         if (!parseHandle(mCurrent.value, handle))
-          return fail(mCurrent.line + 1, "bad handle \"" +
-                                             std::string(mCurrent.value.substr(
-                                                 0, 40)) +
-                                             "\" in " + variable.name);
+          return fail(mCurrent.line + 1,
+                      "bad handle \"" +
+                          std::string(mCurrent.value.substr(0, 40)) + "\" in " +
+                          variable.name);
       }
       variable.values.push_back(mCurrent.tag());
       if (!advance()) return false;
@@ -405,8 +405,8 @@ bool readDocument(std::string_view text, Document& document, Error& error,
   return true;
 }
 
-bool readDocumentFile(const std::string& path, Document& document,
-                      Error& error, const EntitySink& entities) {
+bool readDocumentFile(const std::string& path, Document& document, Error& error,
+                      const EntitySink& entities) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error.line = 0;

@@ -25,8 +25,8 @@ using EntitySink =
     std::function<void(const Object& entity, std::string_view text)>;
 bool readDocument(std::string_view text, Document& document, Error& error,
                   const EntitySink& entities = nullptr);
-bool readDocumentFile(const std::string& path, Document& document,
-                      Error& error, const EntitySink& entities = nullptr);
+bool readDocumentFile(const std::string& path, Document& document, Error& error,
+                      const EntitySink& entities = nullptr);
 
 }  // namespace dxf
 

@@ -45,8 +45,7 @@ void beginSection(TagWriter& writer, const char* name) {
 // Walks the document in file order; FLUSH is offered the text after every
 // object, to pass it on when it has grown large.
 void writeAll(const Document& document, std::string& out,
-              const std::function<void()>& flush,
-              const EntityMaker& entities) {
+              const std::function<void()>& flush, const EntityMaker& entities) {
   TagWriter writer(out, document.crlf);
   auto write = [&](const Object& object) {
     writeObject(writer, object);

@@ -16,9 +16,9 @@
 #include <utility>
 #include <vector>
 
+#include "dxf/group_codes.h"
 #include "host/api/host_api.h"
 #include "host/sim/dictionary_entries.h"
-#include "dxf/group_codes.h"
 #include "host/sim/folded_name_index.h"
 #include "host/sim/handle_index.h"
 #include "host/sim/kept_groups.h"

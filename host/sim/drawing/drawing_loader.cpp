@@ -136,8 +136,7 @@ class Loader {
   std::vector<AcWString> mRegapps;
   std::vector<EntityPlan> mEntities;
   // Xdata of the entities, by their place among them.
-  std::vector<std::pair<std::size_t, std::vector<XdataBlockPlan>>>
-      mEntityXdata;
+  std::vector<std::pair<std::size_t, std::vector<XdataBlockPlan>>> mEntityXdata;
   bool mGroupOpen = false;  // the last entity may still take followers
   std::string_view mGroupText;
   bool mGroupIsPolyline = false;  // the DXF POLYLINE, with VERTEX followers
