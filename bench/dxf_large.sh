@@ -43,7 +43,7 @@ for count in "${counts[@]}"; do
   read -r peak_kb ours < <(measure "$cadsim" --no-module "$work/run.cadsim")
   cmp -s "$file" "$work/saved.dxf" || echo "  saved file differs from $file" >&2
   read -r _ ezdxf < <(measure "$python" tests/dxf/drawings.py read "$file")
-  bytes=$(stat -c %s "$file")
+  bytes=$(stat -L -c %s "$file")
   "$python" - "$count" "$bytes" "$peak_kb" "$empty_kb" "$ours" "$ezdxf" \
     "$previous" <<'PY'
 import sys
