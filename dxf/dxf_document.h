@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,9 @@ struct Object {
   std::uint64_t owner = 0;   // 0: none, or owned by nobody (330:0)
   int handleIndex = -1;      // positions of those two tags in `tags`
   int ownerIndex = -1;
+  // Its 0 tag and groups as a file spells them, written as they are when
+  // tags and xdata are empty (an entity a reader's sink kept this way).
+  std::string_view text;
 
   // The group code that carries this type's handle.
   int handleCode() const { return type == "DIMSTYLE" ? 105 : 5; }
@@ -75,6 +79,8 @@ struct Document {
   std::vector<Object> objects;
   std::vector<RawSection> otherSections;
   bool crlf = true;  // line ends to write; a read file keeps its own
+  // The file's text, when entities went to a reader's sink.
+  std::shared_ptr<const std::string> source;
 
   const HeaderVariable* headerVariable(std::string_view name) const;
   // Replaces the variable's values, or adds it (after $ACADVER if possible).

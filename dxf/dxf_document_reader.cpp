@@ -16,8 +16,8 @@ bool isPointerCode(int code) {
 
 class DocumentParser {
  public:
-  DocumentParser(std::string_view text, Error& error)
-      : mReader(text), mError(error) {}
+  DocumentParser(std::string_view text, const EntitySink& sink, Error& error)
+      : mText(text), mReader(text), mError(error), mSink(sink) {}
 
   bool parse(Document& document);
 
@@ -29,7 +29,8 @@ class DocumentParser {
   }
 
   bool parseHeader(Document& document);
-  bool parseObjects(std::vector<Object>& into, std::string_view stopType);
+  bool parseObjects(std::vector<Object>& into, std::string_view stopType,
+                    bool sliced = false);
   bool parseObject(Object& object);
   bool parseTables(Document& document);
   bool parseBlocks(Document& document);
@@ -38,9 +39,19 @@ class DocumentParser {
   bool checkXdata(const Object& object);
   bool checkDocument(const Document& document);
 
+  std::string_view mText;
   TagReader mReader;
   Error& mError;
-  Tag mCurrent;
+  const EntitySink& mSink;
+  TagView mCurrent;
+  Object mScratch;  // the entity on its way to the sink
+  // Where the sink's entities stand, for the check of duplicate handles.
+  struct SunkEntity {
+    std::uint64_t handle;
+    int line;
+    std::size_t offset;
+  };
+  std::vector<SunkEntity> mSunk;
   bool mHaveCurrent = false;
 };
 
@@ -74,7 +85,7 @@ bool DocumentParser::parse(Document& document) {
     // The tag reader guarantees 0:SECTION and 2:name here.
     int sectionLine = mCurrent.line;
     if (!advance()) return false;
-    std::string name = mCurrent.value;
+    std::string name(mCurrent.value);
     if (!advance()) return false;
     int known = -1;
     for (int i = 0; i < 6; ++i)
@@ -100,7 +111,7 @@ bool DocumentParser::parse(Document& document) {
         ok = parseBlocks(document);
         break;
       case 4:
-        ok = parseObjects(document.entities, "ENDSEC");
+        ok = parseObjects(document.entities, "ENDSEC", mSink != nullptr);
         break;
       case 5:
         ok = parseObjects(document.objects, "ENDSEC");
@@ -130,18 +141,19 @@ bool DocumentParser::parseHeader(Document& document) {
                                      std::to_string(mCurrent.code) +
                                      " without a 9:$NAME before it");
     HeaderVariable variable;
-    variable.name = mCurrent.value;
+    variable.name = std::string(mCurrent.value);
     variable.line = mCurrent.line;
     if (!advance()) return false;
     while (mHaveCurrent && mCurrent.code != 9 && mCurrent.code != 0) {
       if ((mCurrent.code == 5 || isPointerCode(mCurrent.code))) {
         std::uint64_t handle;
         if (!parseHandle(mCurrent.value, handle))
-          return fail(mCurrent.line + 1, "bad handle \"" +
-                                             mCurrent.value.substr(0, 40) +
-                                             "\" in " + variable.name);
+          return fail(mCurrent.line + 1,
+                      "bad handle \"" +
+                          std::string(mCurrent.value.substr(0, 40)) + "\" in " +
+                          variable.name);
       }
-      variable.values.push_back(std::move(mCurrent));
+      variable.values.push_back(mCurrent.tag());
       if (!advance()) return false;
     }
     document.header.push_back(std::move(variable));
@@ -150,7 +162,7 @@ bool DocumentParser::parseHeader(Document& document) {
 }
 
 bool DocumentParser::parseObject(Object& object) {
-  object.type = mCurrent.value;
+  object.type = std::string(mCurrent.value);
   object.line = mCurrent.line;
   if (object.type.empty()) return fail(mCurrent.line, "empty object type");
   if (!advance()) return false;
@@ -162,13 +174,13 @@ bool DocumentParser::parseObject(Object& object) {
                                        std::to_string(mCurrent.code) +
                                        " before any 1001 application name");
       inXdata = true;
-      object.xdata.push_back(std::move(mCurrent));
+      object.xdata.push_back(mCurrent.tag());
     } else if (inXdata) {
       return fail(mCurrent.line, "group code " + std::to_string(mCurrent.code) +
                                      " after the extended data of " +
                                      object.type);
     } else {
-      object.tags.push_back(std::move(mCurrent));
+      object.tags.push_back(mCurrent.tag());
     }
     if (!advance()) return false;
   }
@@ -239,16 +251,27 @@ bool DocumentParser::checkXdata(const Object& object) {
 }
 
 bool DocumentParser::parseObjects(std::vector<Object>& into,
-                                  std::string_view stopType) {
+                                  std::string_view stopType, bool sliced) {
   while (mHaveCurrent && !atZero(stopType)) {
     if (mCurrent.code != 0)
       return fail(mCurrent.line, "group code " + std::to_string(mCurrent.code) +
                                      " where an object's 0 tag belongs");
     if (mCurrent.value == "ENDSEC")
       return fail(mCurrent.line, "0:ENDSEC before 0:" + std::string(stopType));
-    Object object;
-    if (!parseObject(object)) return false;
-    into.push_back(std::move(object));
+    if (!sliced) {
+      Object object;
+      if (!parseObject(object)) return false;
+      into.push_back(std::move(object));
+      continue;
+    }
+    const std::size_t begin = mReader.tagStart();
+    mScratch.tags.clear();
+    mScratch.xdata.clear();
+    if (!parseObject(mScratch)) return false;
+    const std::size_t end = mHaveCurrent ? mReader.tagStart() : mText.size();
+    if (mScratch.handle != 0)
+      mSunk.push_back(SunkEntity{mScratch.handle, mScratch.line, begin});
+    mSink(mScratch, mText.substr(begin, end - begin));
   }
   return true;
 }
@@ -260,7 +283,7 @@ bool DocumentParser::parseTables(Document& document) {
                   "expected 0:TABLE in the TABLES section, "
                   "found " +
                       std::to_string(mCurrent.code) + ":" +
-                      mCurrent.value.substr(0, 40));
+                      std::string(mCurrent.value.substr(0, 40)));
     Table table;
     if (!parseObject(table.head)) return false;
     const Tag* name = table.head.find(2);
@@ -291,7 +314,7 @@ bool DocumentParser::parseBlocks(Document& document) {
                   "expected 0:BLOCK in the BLOCKS section, "
                   "found " +
                       std::to_string(mCurrent.code) + ":" +
-                      mCurrent.value.substr(0, 40));
+                      std::string(mCurrent.value.substr(0, 40)));
     Block block;
     if (!parseObject(block.begin)) return false;
     while (mHaveCurrent && !atZero("ENDBLK")) {
@@ -311,7 +334,7 @@ bool DocumentParser::parseBlocks(Document& document) {
 
 bool DocumentParser::parseRaw(RawSection& section) {
   while (mHaveCurrent && !atZero("ENDSEC")) {
-    section.tags.push_back(std::move(mCurrent));
+    section.tags.push_back(mCurrent.tag());
     if (!advance()) return false;
   }
   return true;
@@ -337,30 +360,53 @@ bool DocumentParser::checkDocument(const Document& document) {
   }
   std::unordered_map<std::uint64_t, int> lines;
   bool ok = true;
-  document.forEachObject([&](const Object& object) {
-    if (!ok || object.handle == 0) return;
-    auto inserted = lines.emplace(object.handle, object.line);
+  auto check = [&](std::uint64_t handle, int line, auto typeOf) {
+    if (!ok || handle == 0) return;
+    auto inserted = lines.emplace(handle, line);
     if (!inserted.second)
-      ok = fail(object.line, "handle " + handleText(object.handle) + " of " +
-                                 object.type +
-                                 " is already used by the object at line " +
-                                 std::to_string(inserted.first->second));
-  });
+      ok = fail(line, "handle " + handleText(handle) + " of " + typeOf() +
+                          " is already used by the object at line " +
+                          std::to_string(inserted.first->second));
+  };
+  auto visit = [&](const Object& object) {
+    check(object.handle, object.line, [&] { return object.type; });
+  };
+  // In the order of forEachObject; the sink's entities stand where the
+  // document's would.
+  for (const Table& t : document.tables) {
+    visit(t.head);
+    for (const Object& record : t.records) visit(record);
+  }
+  for (const Block& b : document.blocks) {
+    visit(b.begin);
+    for (const Object& entity : b.entities) visit(entity);
+    visit(b.end);
+  }
+  for (const Object& entity : document.entities) visit(entity);
+  for (const SunkEntity& entity : mSunk)
+    check(entity.handle, entity.line, [&] {
+      TagReader reader(mText.substr(entity.offset), entity.line);
+      TagView type;
+      reader.next(type);  // its 0 tag
+      return std::string(type.value);
+    });
+  for (const Object& object : document.objects) visit(object);
   return ok;
 }
 
 }  // namespace
 
-bool readDocument(std::string_view text, Document& document, Error& error) {
+bool readDocument(std::string_view text, Document& document, Error& error,
+                  const EntitySink& entities) {
   Document parsed;
-  DocumentParser parser(text, error);
+  DocumentParser parser(text, entities, error);
   if (!parser.parse(parsed)) return false;
   document = std::move(parsed);
   return true;
 }
 
-bool readDocumentFile(const std::string& path, Document& document,
-                      Error& error) {
+bool readDocumentFile(const std::string& path, Document& document, Error& error,
+                      const EntitySink& entities) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error.line = 0;
@@ -370,14 +416,17 @@ bool readDocumentFile(const std::string& path, Document& document,
   in.seekg(0, std::ios::end);
   std::streamoff size = in.tellg();
   in.seekg(0, std::ios::beg);
-  std::string content(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
-  if (size > 0) in.read(&content[0], size);
+  auto content = std::make_shared<std::string>(
+      size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+  if (size > 0) in.read(&(*content)[0], size);
   if (!in) {
     error.line = 0;
     error.message = "cannot read \"" + path + "\"";
     return false;
   }
-  return readDocument(content, document, error);
+  if (!readDocument(*content, document, error, entities)) return false;
+  if (entities) document.source = std::move(content);
+  return true;
 }
 
 }  // namespace dxf

@@ -3,6 +3,7 @@
 #ifndef HOST_SIM_DXF_DXF_DOCUMENT_READER_H
 #define HOST_SIM_DXF_DXF_DOCUMENT_READER_H
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -14,9 +15,18 @@ namespace dxf {
 // Beyond what the tag reader checks: the section layout, an $ACADVER of
 // AC1015 or later, handle text, duplicate handles, extended data that
 // starts with 1001 and keeps its 1002 braces balanced.
-bool readDocument(std::string_view text, Document& document, Error& error);
-bool readDocumentFile(const std::string& path, Document& document,
-                      Error& error);
+// Given an entity sink, every entity is checked as a whole and handed to it
+// in file order with its text in the file (its 0 tag to the next 0 tag)
+// instead of being kept in document.entities, so that a large drawing's
+// entities never all stand as Objects at once. The document then keeps the
+// file's text (Document::source) that those spans point into. The sink sees
+// entities of a file that may still be refused further on.
+using EntitySink =
+    std::function<void(const Object& entity, std::string_view text)>;
+bool readDocument(std::string_view text, Document& document, Error& error,
+                  const EntitySink& entities = nullptr);
+bool readDocumentFile(const std::string& path, Document& document, Error& error,
+                      const EntitySink& entities = nullptr);
 
 }  // namespace dxf
 

@@ -30,6 +30,10 @@ bool replaceFile(const std::string& from, const std::string& to) {
 }
 
 void writeObject(TagWriter& writer, const Object& object) {
+  if (!object.text.empty() && object.tags.empty() && object.xdata.empty()) {
+    writer.verbatim(object.text);
+    return;
+  }
   writer.raw(0, object.type);
   for (const Tag& tag : object.tags) writer.tag(tag);
   for (const Tag& tag : object.xdata) writer.tag(tag);
@@ -40,12 +44,15 @@ void beginSection(TagWriter& writer, const char* name) {
   writer.raw(2, name);
 }
 
-}  // namespace
-
-std::string writeDocument(const Document& document) {
-  std::string out;
-  out.reserve(1 << 20);
+// Walks the document in file order; FLUSH is offered the text after every
+// object, to pass it on when it has grown large.
+void writeAll(const Document& document, std::string& out,
+              const std::function<void()>& flush, const EntityMaker& entities) {
   TagWriter writer(out, document.crlf);
+  auto write = [&](const Object& object) {
+    writeObject(writer, object);
+    flush();
+  };
 
   beginSection(writer, "HEADER");
   for (const HeaderVariable& variable : document.header) {
@@ -56,32 +63,35 @@ std::string writeDocument(const Document& document) {
 
   if (document.hasClasses) {
     beginSection(writer, "CLASSES");
-    for (const Object& entry : document.classes) writeObject(writer, entry);
+    for (const Object& entry : document.classes) write(entry);
     writer.raw(0, "ENDSEC");
   }
 
   beginSection(writer, "TABLES");
   for (const Table& table : document.tables) {
-    writeObject(writer, table.head);
-    for (const Object& record : table.records) writeObject(writer, record);
-    writeObject(writer, table.end);
+    write(table.head);
+    for (const Object& record : table.records) write(record);
+    write(table.end);
   }
   writer.raw(0, "ENDSEC");
 
   beginSection(writer, "BLOCKS");
   for (const Block& block : document.blocks) {
-    writeObject(writer, block.begin);
-    for (const Object& entity : block.entities) writeObject(writer, entity);
-    writeObject(writer, block.end);
+    write(block.begin);
+    for (const Object& entity : block.entities) write(entity);
+    write(block.end);
   }
   writer.raw(0, "ENDSEC");
 
   beginSection(writer, "ENTITIES");
-  for (const Object& entity : document.entities) writeObject(writer, entity);
+  if (entities)
+    entities(write);
+  else
+    for (const Object& entity : document.entities) write(entity);
   writer.raw(0, "ENDSEC");
 
   beginSection(writer, "OBJECTS");
-  for (const Object& object : document.objects) writeObject(writer, object);
+  for (const Object& object : document.objects) write(object);
   writer.raw(0, "ENDSEC");
 
   for (const RawSection& section : document.otherSections) {
@@ -90,12 +100,20 @@ std::string writeDocument(const Document& document) {
     writer.raw(0, "ENDSEC");
   }
   writer.raw(0, "EOF");
+}
+
+}  // namespace
+
+std::string writeDocument(const Document& document) {
+  std::string out;
+  out.reserve(1 << 20);
+  writeAll(
+      document, out, [] {}, nullptr);
   return out;
 }
 
 bool writeDocumentFile(const Document& document, const std::string& path,
-                       Error& error) {
-  std::string text = writeDocument(document);
+                       Error& error, const EntityMaker& entities) {
   std::string temporary = path + ".part";
   {
     errno = 0;
@@ -109,7 +127,21 @@ bool writeDocumentFile(const Document& document, const std::string& path,
                       (why != 0 ? std::string(": ") + std::strerror(why) : "");
       return false;
     }
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    // A buffer of about a megabyte: large writes, little memory.
+    constexpr std::size_t kBuffer = 1 << 20;
+    std::string text;
+    text.reserve(kBuffer + (64 << 10));
+    auto flush = [&out, &text] {
+      out.write(text.data(), static_cast<std::streamsize>(text.size()));
+      text.clear();
+    };
+    writeAll(
+        document, text,
+        [&] {
+          if (text.size() >= kBuffer) flush();
+        },
+        entities);
+    flush();
     out.close();
     if (!out) {
       std::remove(temporary.c_str());

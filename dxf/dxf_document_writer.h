@@ -3,6 +3,7 @@
 #ifndef HOST_SIM_DXF_DXF_DOCUMENT_WRITER_H
 #define HOST_SIM_DXF_DXF_DOCUMENT_WRITER_H
 
+#include <functional>
 #include <string>
 
 #include "dxf_document.h"
@@ -10,11 +11,19 @@
 
 namespace dxf {
 
+// Makes the entities one after another for a writer that writes each before
+// the next is made, so that a drawing's entities never all stand as Objects
+// at once. It hands every entity to WRITE.
+using EntityMaker =
+    std::function<void(const std::function<void(const Object&)>& write)>;
+
 std::string writeDocument(const Document& document);
 // Writes to a temporary file beside the path and renames it over the path,
-// so a failed save never leaves half a drawing behind.
+// so a failed save never leaves half a drawing behind. The file is written
+// as the document is walked, a buffer at a time. ENTITIES, when given,
+// stands in for document.entities.
 bool writeDocumentFile(const Document& document, const std::string& path,
-                       Error& error);
+                       Error& error, const EntityMaker& entities = nullptr);
 
 }  // namespace dxf
 

@@ -19,6 +19,15 @@ struct Tag {
   std::string value;
 };
 
+// A pair as the reader hands it out: the value points into the text read,
+// so reading costs no string per value.
+struct TagView {
+  int code = 0;
+  int line = 0;
+  std::string_view value;
+  Tag tag() const { return Tag{code, line, std::string(value)}; }
+};
+
 // How a file spells a group code's value. Codes that no range assigns are
 // read as text, as other readers do.
 enum class ValueKind { Text, Real, Int16, Int32, Int64, Handle, Binary };

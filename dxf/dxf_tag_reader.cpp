@@ -22,6 +22,18 @@ TagReader::TagReader(std::string_view text) : mText(text) {
   mCrlf = end != std::string_view::npos && end > 0 && mText[end - 1] == '\r';
 }
 
+TagReader::TagReader(std::string_view groups, int firstLine)
+    : mText(groups), mLine(firstLine - 1), mFrame(Frame::Groups) {}
+
+bool TagReader::next(Tag& tag) {
+  TagView view;
+  if (!next(view)) return false;
+  tag.code = view.code;
+  tag.line = view.line;
+  tag.value.assign(view.value.data(), view.value.size());
+  return true;
+}
+
 bool TagReader::fail(int line, std::string message) {
   mFailed = true;
   mError.line = line;
@@ -43,9 +55,11 @@ bool TagReader::readLine(std::string_view& line) {
   return true;
 }
 
-bool TagReader::next(Tag& tag) {
+bool TagReader::next(TagView& tag) {
   if (mFailed || mFrame == Frame::Done) return false;
+  mTagStart = mPos;
   std::string_view codeLine;
+  if (mFrame == Frame::Groups) return readGroup(tag);
   if (!readLine(codeLine)) {
     if (mFrame == Frame::BetweenSections)
       return fail(mLine > 0 ? mLine : 1, "the file ends without 0:EOF");
@@ -103,11 +117,24 @@ bool TagReader::next(Tag& tag) {
   }
   tag.code = code;
   tag.line = line;
-  tag.value.assign(value.data(), value.size());
+  tag.value = value;
   return checkFrame(tag);
 }
 
-bool TagReader::checkFrame(const Tag& tag) {
+bool TagReader::readGroup(TagView& tag) {
+  std::string_view codeLine, value;
+  if (!readLine(codeLine)) return false;
+  tag.line = mLine;
+  int code = 0;
+  for (char c : codeLine)
+    if (c >= '0' && c <= '9') code = code * 10 + (c - '0');
+  readLine(value);
+  tag.code = code;
+  tag.value = value;
+  return true;
+}
+
+bool TagReader::checkFrame(const TagView& tag) {
   // A comment may stand anywhere; readers skip it.
   if (tag.code == 999) return true;
   bool isZero = tag.code == 0;
@@ -124,11 +151,11 @@ bool TagReader::checkFrame(const Tag& tag) {
       }
       return fail(tag.line, "expected 0:SECTION or 0:EOF, found " +
                                 std::to_string(tag.code) + ":" +
-                                tag.value.substr(0, 40));
+                                std::string(tag.value.substr(0, 40)));
     case Frame::SectionName:
       if (tag.code != 2 || tag.value.empty())
         return fail(tag.line, "0:SECTION must be followed by 2:<section name>");
-      mSection = tag.value;
+      mSection = std::string(tag.value);
       mFrame = Frame::InSection;
       return true;
     case Frame::InSection:
@@ -139,12 +166,14 @@ bool TagReader::checkFrame(const Tag& tag) {
         return true;
       }
       if (tag.value == "SECTION" || tag.value == "EOF")
-        return fail(tag.line, "0:" + tag.value + " inside section " + mSection +
+        return fail(tag.line, "0:" + std::string(tag.value) +
+                                  " inside section " + mSection +
                                   " (opened at line " +
                                   std::to_string(mSectionLine) +
                                   "): 0:ENDSEC is missing");
       return true;
     case Frame::Done:
+    case Frame::Groups:
       break;
   }
   return false;

@@ -14,26 +14,35 @@ class TagReader {
  public:
   // The text must outlive the reader. Lines end in LF or CR LF.
   explicit TagReader(std::string_view text);
+  // Reads the groups of one object or more that an earlier read of the whole
+  // file checked, counting lines from FIRST_LINE: no frame, no checks of
+  // numbers, the end of the text ends the groups.
+  TagReader(std::string_view groups, int firstLine);
 
   // The next pair, the frame tags (0:SECTION, 2:name, 0:ENDSEC, 0:EOF)
   // and 999 comments, wherever they stand, included. False after 0:EOF or on
   // the first fault, which error() then describes; a reader that failed stays
   // failed.
+  bool next(TagView& tag);
   bool next(Tag& tag);
+  // Where the code line of the pair next() returned last starts.
+  std::size_t tagStart() const { return mTagStart; }
   bool failed() const { return mFailed; }
   const Error& error() const { return mError; }
   // True when the lines end in CR LF (as the first line does).
   bool crlf() const { return mCrlf; }
 
  private:
-  enum class Frame { BetweenSections, SectionName, InSection, Done };
+  enum class Frame { BetweenSections, SectionName, InSection, Done, Groups };
 
   bool readLine(std::string_view& line);
+  bool readGroup(TagView& tag);
   bool fail(int line, std::string message);
-  bool checkFrame(const Tag& tag);
+  bool checkFrame(const TagView& tag);
 
   std::string_view mText;
   std::size_t mPos = 0;
+  std::size_t mTagStart = 0;
   int mLine = 0;
   bool mCrlf = false;
   bool mFailed = false;

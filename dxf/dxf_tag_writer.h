@@ -20,6 +20,8 @@ class TagWriter {
   // A value already in the file's encoding, e.g. one kept from a read file.
   void raw(int code, std::string_view value);
   void tag(const Tag& tag) { raw(tag.code, tag.value); }
+  // Lines of a file, code and value lines together, as they were.
+  void verbatim(std::string_view lines) { mOut += lines; }
   void text(int code, std::u16string_view value, TextEncoding encoding);
   void integer(int code, std::int64_t value);
   void real(int code, double value);

@@ -216,10 +216,17 @@ class DeepCloneRun {
             item.text = toWide(hexText(clone->handle));
     // Pointers in the tags a drawing file gave the object (its persistent
     // reactors, say) follow too; the saver writes handle and owner anew.
-    for (auto& tag : copy.extras)
-      if (tag.first >= 330 && tag.first <= 369)
-        if (const AcDbStub* clone = cloneOfHandle(c.source, tag.second))
-          tag.second = hexText(clone->handle);
+    if (copy.extras.empty()) return;
+    std::vector<dxf::Tag> tags;
+    decodeKept(copy.extras, tags);
+    bool changed = false;
+    for (dxf::Tag& tag : tags)
+      if (tag.code >= 330 && tag.code <= 369)
+        if (const AcDbStub* clone = cloneOfHandle(c.source, tag.value)) {
+          tag.value = hexText(clone->handle);
+          changed = true;
+        }
+    if (changed) copy.extras = encodeKept(tags);
   }
 
   HostState& s_;

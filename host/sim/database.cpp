@@ -33,9 +33,10 @@ AcDbStub* AcDbImpDatabase::append(AcDbObject* object, AcDbStub* owner) {
   stub->drawing = this;
   stub->handle = nextHandle++;
   stub->object = object;
-  // findHandle finds a stub whose handle matches its place without the map,
+  // findHandle finds a stub whose handle matches its place without the index,
   // which would cost a heap node per object for nothing.
-  if (stub->handle != stubs.size()) byHandle.emplace(stub->handle, stub);
+  if (stub->handle != stubs.size())
+    byHandle.add(stub->handle, stubs.size() - 1);
   object->impObject()->stub = stub;
   object->impObject()->owner = owner;
   return stub;
@@ -44,13 +45,13 @@ AcDbStub* AcDbImpDatabase::append(AcDbObject* object, AcDbStub* owner) {
 AcDbStub* AcDbImpDatabase::findHandle(Adesk::UInt64 handle) const {
   // A drawing made here hands out handles 1, 2, 3... in the order of its
   // stubs, so the stub is found by position; a drawing read from a file
-  // keeps the file's handles and is found through the map.
+  // keeps the file's handles and is found through the index.
   if (handle >= 1 && handle <= stubs.size()) {
     AcDbStub& candidate = stubs.at(static_cast<std::size_t>(handle - 1));
     if (candidate.handle == handle) return &candidate;
   }
-  auto it = byHandle.find(handle);
-  return it == byHandle.end() ? nullptr : it->second;
+  const std::size_t position = byHandle.find(handle);
+  return position == sim::HandleIndex::npos ? nullptr : &stubs.at(position);
 }
 
 long AcDbImpDatabase::findRegapp(const ACHAR* appName) const {

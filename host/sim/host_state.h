@@ -19,6 +19,8 @@
 #include "dxf/group_codes.h"
 #include "host/api/host_api.h"
 #include "host/sim/dictionary_entries.h"
+#include "host/sim/handle_index.h"
+#include "host/sim/kept_groups.h"
 #include "host/sim/resbuf_pool.h"
 #include "host/sim/sim_host.h"
 #include "text/ascii_case.h"
@@ -260,7 +262,7 @@ class AcDbImpObject {
   // it cloned.
   AcDbStub* cloneInProgress = nullptr;
   // Group codes and texts the host does not model, kept to write them back.
-  std::vector<std::pair<int, std::string>> extras;
+  sim::KeptGroups extras;
   // Dictionary entries, when the object is a dictionary.
   sim::DictionaryEntries entries;
   // Xrecord data, when the object is an xrecord.
@@ -352,7 +354,7 @@ class AcDbImpDatabase {
   sim::StubStore stubs;  // in order of creation
   // The stubs whose handle is not their place in stubs plus one (handles
   // read from a file), and any whose handle changed after it was appended.
-  std::unordered_map<Adesk::UInt64, AcDbStub*> byHandle;
+  sim::HandleIndex byHandle;
   Adesk::UInt64 nextHandle = 1;
   std::vector<AcWString> regapps;
   // Registered name -> its place in regapps.

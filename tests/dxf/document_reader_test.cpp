@@ -21,10 +21,15 @@ std::string withEntities(std::initializer_list<const char*> body) {
          lines({"0", "ENDSEC", "0", "EOF"});
 }
 
+// Refused alike whether the entities are kept or handed to a sink.
 dxf::Error refusal(const std::string& text) {
   dxf::Document document;
   dxf::Error error;
   EXPECT_FALSE(dxf::readDocument(text, document, error));
+  dxf::Error sunk;
+  EXPECT_FALSE(dxf::readDocument(text, document, sunk,
+                                 [](const dxf::Object&, std::string_view) {}));
+  EXPECT_EQ(sunk.text(), error.text());
   return error;
 }
 
@@ -68,6 +73,19 @@ TEST(DocumentReader, KeepsHandleOwnerTypeTagsAndXdata) {
   ASSERT_EQ(copy.xdata.size(), line.xdata.size());
   for (std::size_t i = 0; i < line.xdata.size(); ++i)
     EXPECT_EQ(copy.xdata[i].value, line.xdata[i].value);
+  // A sink gets the same entity and its span, from its 0 tag to ENDSEC.
+  std::vector<std::string> spans;
+  dxf::Document sunk;
+  ASSERT_TRUE(dxf::readDocument(
+      text, sunk, error, [&](const dxf::Object& entity, std::string_view span) {
+        EXPECT_EQ(entity.handle, line.handle);
+        EXPECT_EQ(entity.xdata.size(), line.xdata.size());
+        spans.emplace_back(span);
+      }));
+  EXPECT_TRUE(sunk.entities.empty());
+  const std::size_t begin = text.find("0\nLINE");
+  EXPECT_EQ(spans, std::vector<std::string>{
+                       text.substr(begin, text.rfind("0\nENDSEC") - begin)});
 }
 
 TEST(DocumentReader, SkipsCommentsWhereverTheyStand) {

@@ -5,7 +5,8 @@
   drawings.py minimal OUT       header and entities only
   drawings.py xdict OUT         a tagged line whose extension dictionary
                                 holds an xrecord; prints the line's handle
-  drawings.py large OUT COUNT   COUNT entities, every tenth one tagged
+  drawings.py large OUT COUNT   COUNT lines, circles, polylines and texts;
+                                a fifth tagged, some with OTHERAPP xdata
   drawings.py parts CASE OUT    a drawing for the parts tool (see PARTS);
                                 prints its objects' handles by name
   drawings.py ink PNG           the number of pixels of PNG that are not
@@ -89,10 +90,21 @@ def large(path, count):
     doc = ezdxf.new("R2000")
     msp = doc.modelspace()
     doc.appids.new("$10")
+    doc.appids.new("OTHERAPP")
     for i in range(count):
-        e = msp.add_line((i, 0), (i, 10), dxfattribs={"layer": "0"})
-        if i % 10 == 0:
+        kind = i % 4
+        if kind == 0:
+            e = msp.add_line((i, 0), (i, 10), dxfattribs={"layer": "0"})
+        elif kind == 1:
+            e = msp.add_circle((i, 5), 2.5)
+        elif kind == 2:
+            e = msp.add_lwpolyline([(i, 0), (i + 5, 0), (i + 5, 5)])
+        else:
+            e = msp.add_text("part %d" % i, dxfattribs={"insert": (i, 20)})
+        if i % 5 == 0:
             e.set_xdata("$10", [(1000, "part"), (1070, i % 1000)])
+            if i % 15 == 0:
+                e.set_xdata("OTHERAPP", [(1000, "note"), (1040, i * 0.5)])
     doc.saveas(path)
 
 

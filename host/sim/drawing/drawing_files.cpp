@@ -4,8 +4,6 @@
 
 #include "drawing_loader.h"
 #include "drawing_saver.h"
-#include "dxf_document_reader.h"
-#include "dxf_document_writer.h"
 #include "host/sim/host_state.h"
 
 namespace sim {
@@ -28,11 +26,9 @@ bool Host::openDrawingFile(const std::string& path, const std::string& name,
     error = path + ": is a directory";
     return false;
   }
-  dxf::Document document;
   dxf::Error problem;
   AcDbImpDatabase* drawing = nullptr;
-  if (!dxf::readDocumentFile(path, document, problem) ||
-      !dxfio::loadDrawing(s, std::move(document), name, drawing, problem)) {
+  if (!dxfio::loadDrawingFile(s, path, name, drawing, problem)) {
     error = path + ": " + problem.text();
     return false;
   }
@@ -46,13 +42,11 @@ bool Host::saveDrawingFile(const std::string& path, std::string& error) {
     error = "no current drawing to save";
     return false;
   }
-  dxf::Document document = dxfio::saveDrawing(*s.current);
   dxf::Error problem;
-  if (!dxf::writeDocumentFile(document, path, problem)) {
+  if (!dxfio::saveDrawingFile(*s.current, path, problem)) {
     error = problem.text();
     return false;
   }
-  dxfio::adoptSavedDocument(*s.current, std::move(document));
   return true;
 }
 

@@ -1,9 +1,12 @@
 #include "drawing_loader.h"
 
+#include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "dxf_document_reader.h"
 #include "dxf_skeleton.h"
+#include "dxf_tag_reader.h"
 #include "host/sim/xdata_rules.h"
 #include "stored_item_tags.h"
 
@@ -27,47 +30,29 @@ std::string hostKindOf(const std::string& type) {
   return std::string();
 }
 
-// What EXPLODE makes of an entity: a polyline's segments, else one piece.
-int piecesOf(const dxf::Object& entity, int vertexFollowers) {
-  const dxf::Tag* flags = entity.find(70);
-  std::int64_t flag = 0;
-  if (flags) dxf::parseInteger(flags->value, flag);
-  bool closed = (flag & 1) != 0;
-  std::int64_t vertices = 0;
-  if (entity.type == "LWPOLYLINE") {
-    if (const dxf::Tag* count = entity.find(90))
-      dxf::parseInteger(count->value, vertices);
-  } else if (entity.type == "POLYLINE") {
-    vertices = vertexFollowers;
-  } else {
-    return 1;
-  }
+// What EXPLODE makes of a polyline: its segments, at least one.
+int piecesOf(bool closed, std::int64_t vertices) {
   std::int64_t segments = closed ? vertices : vertices - 1;
   return segments < 1 ? 1
                       : static_cast<int>(segments > 100000 ? 100000 : segments);
 }
 
-void appendTags(const std::vector<dxf::Tag>& tags,
-                std::vector<std::pair<int, std::string>>& extras) {
-  for (const dxf::Tag& tag : tags) extras.emplace_back(tag.code, tag.value);
+bool isClosed(const dxf::Object& entity) {
+  std::int64_t flag = 0;
+  if (const dxf::Tag* flags = entity.find(70))
+    dxf::parseInteger(flags->value, flag);
+  return (flag & 1) != 0;
 }
 
-void appendObject(const dxf::Object& object,
-                  std::vector<std::pair<int, std::string>>& extras) {
-  extras.emplace_back(0, object.type);
-  appendTags(object.tags, extras);
-  appendTags(object.xdata, extras);
-}
-
-// For entities, which the file document does not keep: their text moves.
-void moveObject(dxf::Object& object,
-                std::vector<std::pair<int, std::string>>& extras) {
-  extras.reserve(extras.size() + 1 + object.tags.size() + object.xdata.size());
-  extras.emplace_back(0, object.type);
-  for (dxf::Tag& tag : object.tags)
-    extras.emplace_back(tag.code, std::move(tag.value));
-  for (dxf::Tag& tag : object.xdata)
-    extras.emplace_back(tag.code, std::move(tag.value));
+// The kept groups of an object the file document holds: its tags as they
+// came, re-encoded, since the document's tags are not a span of the file.
+KeptGroups keptOf(const dxf::Object& object) {
+  std::vector<dxf::Tag> tags;
+  tags.reserve(1 + object.tags.size() + object.xdata.size());
+  tags.push_back(dxf::makeTag(0, object.type));
+  tags.insert(tags.end(), object.tags.begin(), object.tags.end());
+  tags.insert(tags.end(), object.xdata.begin(), object.xdata.end());
+  return encodeKept(tags);
 }
 
 // The handle an object's 102 {ACAD_XDICTIONARY group names, 0 if none.
@@ -87,27 +72,41 @@ struct XdataBlockPlan {
   std::vector<StoredItem> items;
 };
 
+// A dictionary or xrecord of the file's objects that the host holds.
 struct ObjectPlan {
   const dxf::Object* source = nullptr;
-  std::string kind;  // the host's kind, or the DXF type for a proxy
-  bool proxy = false;
-  int pieces = 1;
+  std::string kind;
   std::uint64_t extensionDictionary = 0;
-  std::vector<std::pair<int, std::string>> extras;
   std::vector<XdataBlockPlan> xdata;
   std::vector<std::pair<AcWString, std::uint64_t>> entries;
   const dxf::Tag* recordBegin = nullptr;  // xrecord data, resolved later
   const dxf::Tag* recordEnd = nullptr;
 };
 
+// An entity with its followers, as the reader handed them over. The host's
+// object is made right then, holding its span of the file, so that a
+// drawing's entities never stand twice; it joins the drawing once the whole
+// file is found good, and is deleted otherwise.
+struct EntityPlan {
+  AcDbObject* object = nullptr;
+  std::uint64_t handle = 0;
+  std::uint64_t owner = 0;
+  std::uint64_t extensionDictionary = 0;
+  int line = 0;
+  bool hasXdata = false;
+};
+
 class Loader {
  public:
-  Loader(HostState& host, dxf::Document& document, dxf::Error& error)
-      : mHost(host), mDoc(document), mError(error) {
-    mEncoding = document.encoding();
-  }
+  Loader(HostState& host, dxf::Error& error) : mHost(host), mError(error) {}
+  ~Loader();
+  Loader(const Loader&) = delete;
+  Loader& operator=(const Loader&) = delete;
 
-  bool plan();
+  // Takes each entity as the reader checks it; a fault is kept until the
+  // whole file is read, since the reader's own faults come first.
+  void takeEntity(const dxf::Object& entity, std::string_view text);
+  bool plan(dxf::Document& document);
   AcDbImpDatabase* commit(const std::string& name);
 
  private:
@@ -116,23 +115,44 @@ class Loader {
     mError.message = std::move(message);
     return false;
   }
-  bool planXdata(const dxf::Object& object, ObjectPlan& plan);
+  bool planXdata(const dxf::Object& object,
+                 std::vector<XdataBlockPlan>& blocks);
+  bool planEntityXdata(const EntityPlan& plan,
+                       std::vector<XdataBlockPlan>& blocks);
+  void finishGroup();
   bool planDictionary(const dxf::Object& object, ObjectPlan& plan);
   bool recordIsHeld(const dxf::Object& object, ObjectPlan& plan);
   std::string describe(const dxf::Object& object) const {
     return object.type + " " + dxf::handleText(object.handle);
   }
+  AcDbStub* make(AcDbImpDatabase& drawing, const std::string& kind,
+                 std::uint64_t handle, std::uint64_t& next);
 
   HostState& mHost;
-  dxf::Document& mDoc;
+  dxf::Document* mDoc = nullptr;
   dxf::Error& mError;
-  dxf::TextEncoding mEncoding;
+  // Known once the header is read: entity xdata waits for it.
+  dxf::TextEncoding mEncoding = dxf::TextEncoding::Utf8;
   std::vector<AcWString> mRegapps;
+  std::vector<EntityPlan> mEntities;
+  // Xdata of the entities, by their place among them.
+  std::vector<std::pair<std::size_t, std::vector<XdataBlockPlan>>> mEntityXdata;
+  bool mGroupOpen = false;  // the last entity may still take followers
+  std::string_view mGroupText;
+  bool mGroupIsPolyline = false;  // the DXF POLYLINE, with VERTEX followers
+  int mGroupVertices = 0;
+  bool mGroupClosed = false;
+  bool mCommitted = false;
+  // The first fault among the entities, and the plan it stands before.
+  dxf::Error mEntityError;
+  std::size_t mEntityErrorAt = kNoError;
+  static constexpr std::size_t kNoError = ~std::size_t(0);
   std::vector<ObjectPlan> mPlans;
   const dxf::Object* mRoot = nullptr;
 };
 
-bool Loader::planXdata(const dxf::Object& object, ObjectPlan& plan) {
+bool Loader::planXdata(const dxf::Object& object,
+                       std::vector<XdataBlockPlan>& blocks) {
   const std::vector<dxf::Tag>& tags = object.xdata;
   std::vector<sim::XdataEntry> sized;
   for (std::size_t i = 0; i < tags.size();) {
@@ -144,7 +164,7 @@ bool Loader::planXdata(const dxf::Object& object, ObjectPlan& plan) {
       return fail(head.line + 1,
                   "application name not in the drawing's "
                   "code page");
-    for (const XdataBlockPlan& earlier : plan.xdata)
+    for (const XdataBlockPlan& earlier : blocks)
       if (upperAscii(earlier.app) == upperAscii(block.app))
         return fail(head.line, "a second xdata block of " + head.value +
                                    " on " + describe(object));
@@ -164,7 +184,7 @@ bool Loader::planXdata(const dxf::Object& object, ObjectPlan& plan) {
                                  "characters, say)");
     sized.emplace_back();
     sized.back().items = block.items;
-    plan.xdata.push_back(std::move(block));
+    blocks.push_back(std::move(block));
     i = next;
   }
   if (xdataSize(sized) > kXdataLimit)
@@ -211,8 +231,88 @@ bool Loader::recordIsHeld(const dxf::Object& object, ObjectPlan& plan) {
       [](std::uint64_t) { return nullptr; }, probe, ignored);
 }
 
-bool Loader::plan() {
-  if (const dxf::Table* apps = mDoc.table("APPID")) {
+Loader::~Loader() {
+  if (mCommitted) return;
+  for (const EntityPlan& plan : mEntities) delete plan.object;
+}
+
+// A polyline's pieces are known once its vertices are; the group's text
+// runs to its last follower.
+void Loader::finishGroup() {
+  if (mEntities.empty()) return;
+  AcDbImpObject& imp = *mEntities.back().object->impObject();
+  imp.extras = KeptGroups(nullptr, mGroupText);
+  if (!mGroupIsPolyline) return;
+  imp.pieces = piecesOf(mGroupClosed, mGroupVertices);
+}
+
+void Loader::takeEntity(const dxf::Object& entity, std::string_view text) {
+  if (mEntityErrorAt != kNoError) return;
+  if (isFollower(entity.type)) {
+    if (!mGroupOpen) {
+      mEntityError.line = entity.line;
+      mEntityError.message = entity.type + " without the entity it belongs to";
+      mEntityErrorAt = mEntities.size();
+      return;
+    }
+    mGroupText = std::string_view(
+        mGroupText.data(), text.data() + text.size() - mGroupText.data());
+    if (entity.type == "VERTEX") ++mGroupVertices;
+    if (entity.type == "SEQEND") mGroupOpen = false;
+    return;
+  }
+  finishGroup();
+  mGroupOpen = true;
+  mGroupText = text;
+  mGroupVertices = 0;
+  mGroupClosed = false;
+  mGroupIsPolyline = entity.type == "POLYLINE";
+  std::string kind = hostKindOf(entity.type);
+  AcDbObject* object = kind.empty() ? nullptr : mHost.createObject(kind);
+  if (object == nullptr) {
+    object = new AcDbProxyEntity;
+    object->impObject()->type = entity.type;
+  }
+  mEntities.emplace_back();
+  EntityPlan& plan = mEntities.back();
+  plan.object = object;
+  plan.line = entity.line;
+  plan.handle = entity.handle;
+  plan.owner = entity.owner;
+  plan.extensionDictionary = extensionDictionaryOf(entity);
+  plan.hasXdata = !entity.xdata.empty();
+  // Other entities make one piece each.
+  mGroupClosed = isClosed(entity);
+  if (entity.type == "LWPOLYLINE") {
+    std::int64_t vertices = 0;
+    if (const dxf::Tag* count = entity.find(90))
+      dxf::parseInteger(count->value, vertices);
+    object->impObject()->pieces = piecesOf(mGroupClosed, vertices);
+  }
+}
+
+// The xdata of an entity, read again from its text now that the header
+// says how its texts are encoded.
+bool Loader::planEntityXdata(const EntityPlan& plan,
+                             std::vector<XdataBlockPlan>& blocks) {
+  const AcDbImpObject& imp = *plan.object->impObject();
+  dxf::TagReader reader(imp.extras.text(), plan.line);
+  dxf::TagView tag;
+  dxf::Object head;
+  reader.next(tag);  // its 0 tag
+  head.type = std::string(tag.value);
+  head.line = plan.line;
+  head.handle = plan.handle;
+  while (reader.next(tag) && tag.code != 0)
+    if (tag.code >= 1000) head.xdata.push_back(tag.tag());
+  return planXdata(head, blocks);
+}
+
+bool Loader::plan(dxf::Document& document) {
+  if (mEntityErrorAt == kNoError) finishGroup();
+  mDoc = &document;
+  mEncoding = document.encoding();
+  if (const dxf::Table* apps = mDoc->table("APPID")) {
     for (const dxf::Object& record : apps->records) {
       const dxf::Tag* name = record.find(2);
       AcWString app;
@@ -225,38 +325,20 @@ bool Loader::plan() {
       mRegapps.push_back(app);
     }
   }
-  // Entities with their followers.
-  std::vector<dxf::Object>& entities = mDoc.entities;
-  for (std::size_t i = 0; i < entities.size();) {
-    dxf::Object& entity = entities[i];
-    if (isFollower(entity.type))
-      return fail(entity.line, entity.type +
-                                   " without the entity it "
-                                   "belongs to");
-    ObjectPlan plan;
-    plan.source = &entity;
-    plan.kind = hostKindOf(entity.type);
-    if (plan.kind.empty()) {
-      plan.kind = entity.type;
-      plan.proxy = true;
+  for (std::size_t i = 0; i <= mEntities.size(); ++i) {
+    if (i == mEntityErrorAt) {
+      mError = mEntityError;
+      return false;
     }
-    if (!planXdata(entity, plan)) return false;
-    std::size_t next = i + 1;
-    int vertices = 0;
-    while (next < entities.size() && isFollower(entities[next].type)) {
-      if (entities[next].type == "VERTEX") ++vertices;
-      ++next;
-      if (entities[next - 1].type == "SEQEND") break;
-    }
-    plan.pieces = piecesOf(entity, vertices);
-    plan.extensionDictionary = extensionDictionaryOf(entity);
-    for (std::size_t k = i; k < next; ++k) moveObject(entities[k], plan.extras);
-    mPlans.push_back(std::move(plan));
-    i = next;
+    if (i == mEntities.size()) break;
+    if (!mEntities[i].hasXdata) continue;
+    mEntityXdata.emplace_back(i, std::vector<XdataBlockPlan>());
+    if (!planEntityXdata(mEntities[i], mEntityXdata.back().second))
+      return false;
   }
   // Dictionaries and xrecords; other objects stay in the file document.
-  mRoot = dxf::rootDictionary(mDoc);
-  for (const dxf::Object& object : mDoc.objects) {
+  mRoot = dxf::rootDictionary(*mDoc);
+  for (const dxf::Object& object : mDoc->objects) {
     ObjectPlan plan;
     plan.source = &object;
     bool dictionary =
@@ -275,25 +357,35 @@ bool Loader::plan() {
     if (object.handle == 0)
       return fail(object.line, object.type + " without a handle");
     plan.extensionDictionary = extensionDictionaryOf(object);
-    appendObject(object, plan.extras);
-    // The xdata lives in the host; the extras keep the spelling it came in.
-    if (!planXdata(object, plan)) return false;
+    if (!planXdata(object, plan.xdata)) return false;
     mPlans.push_back(std::move(plan));
   }
   // Names used in xdata but missing from the APPID table are registered,
   // so the xdata stays valid.
-  for (const ObjectPlan& plan : mPlans)
-    for (const XdataBlockPlan& block : plan.xdata) {
+  auto registerUsed = [this](const std::vector<XdataBlockPlan>& blocks) {
+    for (const XdataBlockPlan& block : blocks) {
       bool known = false;
       for (const AcWString& app : mRegapps)
         if (upperAscii(app) == upperAscii(block.app)) known = true;
       if (!known) mRegapps.push_back(block.app);
     }
+  };
+  for (const auto& entity : mEntityXdata) registerUsed(entity.second);
+  for (const ObjectPlan& plan : mPlans) registerUsed(plan.xdata);
   return true;
 }
 
+AcDbStub* Loader::make(AcDbImpDatabase& drawing, const std::string& kind,
+                       std::uint64_t handle, std::uint64_t& next) {
+  drawing.nextHandle = handle != 0 ? handle : next++;
+  return mHost.appendNew(drawing, mHost.createObject(kind), nullptr);
+}
+
 AcDbImpDatabase* Loader::commit(const std::string& name) {
-  std::uint64_t next = mDoc.nextFreeHandle();
+  std::uint64_t next = mDoc->nextFreeHandle();
+  for (const EntityPlan& plan : mEntities)
+    next = std::max(next, plan.handle + 1);
+  mCommitted = true;
   mHost.drawings.emplace_back(
       new AcDbImpDatabase(mHost, name, mHost.nextSerial++));
   AcDbImpDatabase& drawing = *mHost.drawings.back();
@@ -304,36 +396,39 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
   AcDbStub* nod = drawing.namedObjects;
   drawing.byHandle.erase(nod->handle);
   nod->handle = mRoot ? mRoot->handle : next++;
-  drawing.byHandle.emplace(nod->handle, nod);
+  drawing.byHandle.add(nod->handle, 0);  // the drawing's first stub
 
-  std::vector<AcDbStub*> stubs;
-  stubs.reserve(mPlans.size());
-  for (ObjectPlan& plan : mPlans) {
-    AcDbObject* object;
-    AcDbStub* stub;
-    if (plan.source == mRoot) {
-      stub = nod;
-      object = nod->object;
-    } else {
-      object = plan.proxy ? nullptr : mHost.createObject(plan.kind);
-      if (object == nullptr) {
-        object = new AcDbProxyEntity;
-        object->impObject()->type = plan.kind;
-      }
-      // Entities that came without a handle get one past the file's.
-      drawing.nextHandle =
-          plan.source->handle != 0 ? plan.source->handle : next++;
-      stub = mHost.appendNew(drawing, object, nullptr);
-    }
-    AcDbImpObject& imp = *object->impObject();
-    imp.pieces = plan.pieces;
-    imp.extras = std::move(plan.extras);
-    for (XdataBlockPlan& block : plan.xdata) {
+  auto takeXdata = [&drawing](std::vector<XdataBlockPlan>& blocks,
+                              AcDbImpObject& imp) {
+    for (XdataBlockPlan& block : blocks) {
       sim::XdataEntry entry;
       entry.app = drawing.registerApp(block.app);
       entry.items = std::move(block.items);
       imp.xdata.push_back(std::move(entry));
     }
+    std::vector<XdataBlockPlan>().swap(blocks);
+  };
+  std::size_t xdataAt = 0;
+  for (std::size_t i = 0; i < mEntities.size(); ++i) {
+    AcDbObject* object = mEntities[i].object;
+    AcDbImpObject& imp = *object->impObject();
+    // Entities that came without a handle get one past the file's.
+    drawing.nextHandle =
+        mEntities[i].handle != 0 ? mEntities[i].handle : next++;
+    mHost.appendNew(drawing, object, nullptr);
+    imp.extras = KeptGroups(mDoc->source, imp.extras.text());
+    if (xdataAt < mEntityXdata.size() && mEntityXdata[xdataAt].first == i)
+      takeXdata(mEntityXdata[xdataAt++].second, imp);
+  }
+  std::vector<AcDbStub*> stubs;
+  stubs.reserve(mPlans.size());
+  for (ObjectPlan& plan : mPlans) {
+    AcDbStub* stub = plan.source == mRoot
+                         ? nod
+                         : make(drawing, plan.kind, plan.source->handle, next);
+    AcDbImpObject& imp = *stub->object->impObject();
+    imp.extras = keptOf(*plan.source);
+    takeXdata(plan.xdata, imp);
     stubs.push_back(stub);
   }
   drawing.nextHandle = next;
@@ -341,6 +436,11 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
   auto resolve = [&drawing](std::uint64_t handle) -> AcDbStub* {
     return handle != 0 ? drawing.findHandle(handle) : nullptr;
   };
+  for (std::size_t i = 0; i < mEntities.size(); ++i) {
+    AcDbImpObject& imp = *mEntities[i].object->impObject();
+    imp.owner = resolve(mEntities[i].owner);
+    imp.extensionDictionary = resolve(mEntities[i].extensionDictionary);
+  }
   for (std::size_t i = 0; i < mPlans.size(); ++i) {
     const ObjectPlan& plan = mPlans[i];
     AcDbImpObject& imp = *stubs[i]->object->impObject();
@@ -360,25 +460,29 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
   // that became the host's leave only their place (type and handle).
   std::unordered_set<const dxf::Object*> held;
   for (const ObjectPlan& plan : mPlans) held.insert(plan.source);
-  for (dxf::Object& object : mDoc.objects) {
+  for (dxf::Object& object : mDoc->objects) {
     if (!held.count(&object)) continue;
     object.tags.clear();
     object.xdata.clear();
     object.handleIndex = object.ownerIndex = -1;
   }
-  mDoc.entities.clear();
-  mDoc.entities.shrink_to_fit();
   return &drawing;
 }
 
 }  // namespace
 
-bool loadDrawing(HostState& host, dxf::Document document,
-                 const std::string& name, AcDbImpDatabase*& drawing,
-                 dxf::Error& error) {
-  auto kept = std::make_shared<dxf::Document>(std::move(document));
-  Loader loader(host, *kept, error);
-  if (!loader.plan()) return false;
+bool loadDrawingFile(HostState& host, const std::string& path,
+                     const std::string& name, AcDbImpDatabase*& drawing,
+                     dxf::Error& error) {
+  auto kept = std::make_shared<dxf::Document>();
+  Loader loader(host, error);
+  if (!dxf::readDocumentFile(
+          path, *kept, error,
+          [&loader](const dxf::Object& entity, std::string_view text) {
+            loader.takeEntity(entity, text);
+          }))
+    return false;
+  if (!loader.plan(*kept)) return false;
   drawing = loader.commit(name);
   drawing->fileDocument = kept;
   return true;

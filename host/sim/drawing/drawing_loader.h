@@ -14,12 +14,13 @@
 namespace sim {
 namespace dxfio {
 
-// Everything is checked before the drawing is made, so a refused document
-// adds nothing. The drawing keeps what the host does not model (tables,
-// blocks, layouts, ...) in its file document, to write back as it came.
-bool loadDrawing(HostState& host, dxf::Document document,
-                 const std::string& name, AcDbImpDatabase*& drawing,
-                 dxf::Error& error);
+// Everything is checked before the drawing is made, so a refused file adds
+// nothing. The drawing keeps what the host does not model (tables, blocks,
+// layouts, ...) in its file document, to write back as it came, and the
+// file's text, which its entities keep their untouched groups in.
+bool loadDrawingFile(HostState& host, const std::string& path,
+                     const std::string& name, AcDbImpDatabase*& drawing,
+                     dxf::Error& error);
 
 }  // namespace dxfio
 }  // namespace sim

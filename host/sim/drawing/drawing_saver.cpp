@@ -4,7 +4,9 @@
 #include <memory>
 #include <unordered_set>
 
+#include "dxf_document_writer.h"
 #include "dxf_skeleton.h"
+#include "dxf_tag_reader.h"
 #include "dxf_tag_writer.h"
 #include "stored_item_tags.h"
 
@@ -12,8 +14,6 @@ namespace sim {
 namespace dxfio {
 
 namespace {
-
-using Extras = std::vector<std::pair<int, std::string>>;
 
 bool isEntity(const AcDbImpObject& imp) {
   return imp.self->isKindOf(AcDbEntity::desc());
@@ -24,24 +24,25 @@ dxf::Tag tag(int code, std::string value) {
 }
 
 // An object's own tags and its followers, split from its extras.
-void splitExtras(const Extras& extras, dxf::Object& head,
+void splitExtras(const KeptGroups& extras, dxf::Object& head,
                  std::vector<dxf::Object>& followers) {
+  std::vector<dxf::Tag> tags;
+  decodeKept(extras, tags);
   dxf::Object* current = nullptr;
-  for (const auto& item : extras) {
-    if (item.first == 0) {
+  for (dxf::Tag& item : tags) {
+    if (item.code == 0) {
       if (current == nullptr) {
         current = &head;
       } else {
         followers.emplace_back();
         current = &followers.back();
       }
-      current->type = item.second;
+      current->type = std::move(item.value);
       continue;
     }
     if (current == nullptr) continue;
-    bool xdata = item.first >= 1000 || !current->xdata.empty();
-    (xdata ? current->xdata : current->tags)
-        .push_back(tag(item.first, item.second));
+    bool xdata = item.code >= 1000 || !current->xdata.empty();
+    (xdata ? current->xdata : current->tags).push_back(std::move(item));
   }
   head.locateHandleAndOwner();
   for (dxf::Object& follower : followers) follower.locateHandleAndOwner();
@@ -115,20 +116,32 @@ void synthesize(const AcDbImpObject& imp, dxf::Object& object) {
 
 class Saver {
  public:
-  Saver(const AcDbImpDatabase& drawing, dxf::Document& out)
+  Saver(AcDbImpDatabase& drawing, dxf::Document& out)
       : mDrawing(drawing), mOut(out), mEncoding(out.encoding()) {}
 
-  void run();
+  // Makes the document less its entities, which write() then makes one at a
+  // time as the file is written.
+  void prepare();
+  bool write(const std::string& path, dxf::Error& error);
+  // After a successful write: the host's objects take the groups they were
+  // written with, so the next save starts from the file as it now is.
+  void adopt();
 
  private:
   bool isLive(const AcDbStub* stub) const {
     return stub != nullptr && stub->object != nullptr &&
            !stub->object->impObject()->erased;
   }
+  bool isPlacedEntity(const AcDbStub& stub) const {
+    return isLive(&stub) && !mPlaced.count(stub.handle) &&
+           isEntity(*stub.object->impObject());
+  }
   AcDbStub* resolve(std::uint64_t handle) const {
     return handle != 0 ? mDrawing.findHandle(handle) : nullptr;
   }
-  void objectOf(const AcDbStub& stub, std::vector<dxf::Object>& into);
+  void objectOf(const AcDbStub& stub, std::vector<dxf::Object>& into,
+                std::uint64_t& next);
+  std::uint64_t followersToNumber(const AcDbStub& stub) const;
   void writeXdata(const AcDbImpObject& imp, dxf::Object& object);
   void writeEntries(const AcDbImpObject& imp, dxf::Object& object);
   void writeRecord(const AcDbImpObject& imp, dxf::Object& object);
@@ -136,10 +149,15 @@ class Saver {
   void registerApplications();
   void clearErasedPointers(dxf::Object& object);
 
-  const AcDbImpDatabase& mDrawing;
+  AcDbImpDatabase& mDrawing;
   dxf::Document& mOut;
   dxf::TextEncoding mEncoding;
   std::uint64_t mNext = 0;
+  std::uint64_t mFollowerHandles = 0;  // where copies' followers number from
+  std::uint64_t mModelSpace = 0;
+  std::unordered_set<std::uint64_t> mPlaced;
+  // Entities written with groups other than those they keep.
+  std::vector<std::pair<AcDbImpObject*, KeptGroups>> mRewritten;
 };
 
 void Saver::writeXdata(const AcDbImpObject& imp, dxf::Object& object) {
@@ -348,7 +366,8 @@ void Saver::writeExtensionDictionary(const AcDbImpObject& imp,
   object.locateHandleAndOwner();
 }
 
-void Saver::objectOf(const AcDbStub& stub, std::vector<dxf::Object>& into) {
+void Saver::objectOf(const AcDbStub& stub, std::vector<dxf::Object>& into,
+                     std::uint64_t& next) {
   const AcDbImpObject& imp = *stub.object->impObject();
   dxf::Object object;
   std::vector<dxf::Object> followers;
@@ -369,11 +388,36 @@ void Saver::objectOf(const AcDbStub& stub, std::vector<dxf::Object>& into) {
   into.push_back(std::move(object));
   for (dxf::Object& follower : followers) {
     if (copied) {
-      follower.setHandle(mNext++);
+      follower.setHandle(next++);
       follower.setOwner(stub.handle);
     }
     into.push_back(std::move(follower));
   }
+}
+
+// How many handles objectOf gives the followers of STUB: the header, which
+// names the next free handle, is written before any entity is made.
+std::uint64_t Saver::followersToNumber(const AcDbStub& stub) const {
+  const AcDbImpObject& imp = *stub.object->impObject();
+  if (imp.extras.empty()) return 0;
+  dxf::TagReader reader(imp.extras.text(), 1);
+  dxf::TagView tag;
+  if (!reader.next(tag)) return 0;
+  const int handleCode = tag.value == "DIMSTYLE" ? 105 : 5;
+  std::uint64_t handle = 0;
+  std::uint64_t followers = 0;
+  bool inHead = true;
+  bool found = false;
+  while (reader.next(tag)) {
+    if (tag.code == 0) {
+      inHead = false;
+      ++followers;
+    } else if (inHead && !found && tag.code == handleCode) {
+      found = true;
+      dxf::parseHandle(tag.value, handle);
+    }
+  }
+  return handle != stub.handle ? followers : 0;
 }
 
 void Saver::registerApplications() {
@@ -416,9 +460,8 @@ void Saver::registerApplications() {
   }
 }
 
-void Saver::run() {
+void Saver::prepare() {
   mNext = std::max<std::uint64_t>(mOut.nextFreeHandle(), mDrawing.nextHandle);
-  std::unordered_set<std::uint64_t> placed;
   std::vector<dxf::Object> objects;
   // Objects keep the file's order: the root first, what the host does not
   // hold as it came, the host's objects as they are now (none if erased).
@@ -428,83 +471,99 @@ void Saver::run() {
       objects.push_back(std::move(kept));
       continue;
     }
-    placed.insert(kept.handle);
-    if (isLive(stub)) objectOf(*stub, objects);
+    mPlaced.insert(kept.handle);
+    if (isLive(stub)) objectOf(*stub, objects, mNext);
   }
   // The named-objects dictionary leads when the drawing has no file yet.
   const AcDbStub* nod = mDrawing.namedObjects;
-  if (nod != nullptr && !placed.count(nod->handle) && isLive(nod)) {
+  if (nod != nullptr && !mPlaced.count(nod->handle) && isLive(nod)) {
     std::vector<dxf::Object> root;
-    objectOf(*nod, root);
+    objectOf(*nod, root, mNext);
     dxf::Object& first = root.front();
     first.setOwner(0);
     objects.insert(objects.begin(), std::move(first));
-    placed.insert(nod->handle);
+    mPlaced.insert(nod->handle);
   }
-  std::vector<dxf::Object> entities;
+  mFollowerHandles = mNext;
   for (const AcDbStub& stub : mDrawing.stubs) {
-    if (!isLive(&stub) || placed.count(stub.handle)) continue;
+    if (!isLive(&stub) || mPlaced.count(stub.handle)) continue;
     if (isEntity(*stub.object->impObject()))
-      objectOf(stub, entities);
+      mNext += followersToNumber(stub);
     else
-      objectOf(stub, objects);
+      objectOf(stub, objects, mNext);
   }
   mOut.objects.swap(objects);
-  mOut.entities.swap(entities);
+  mOut.entities.clear();
   registerApplications();
   mOut.setHeaderVariable("$HANDSEED", {dxf::handleTag(5, mNext)});
   dxf::completeSkeleton(mOut);
+  mModelSpace = dxf::modelSpaceRecord(mOut);
 }
 
-}  // namespace
-
-dxf::Document saveDrawing(const AcDbImpDatabase& drawing) {
-  dxf::Document out;
-  if (drawing.fileDocument) out = *drawing.fileDocument;
-  Saver(drawing, out).run();
-  return out;
-}
-
-void adoptSavedDocument(AcDbImpDatabase& drawing, dxf::Document document) {
-  std::uint64_t seed = document.handleSeed();
-  // Each object of the host takes the tags it was written with, so the
-  // next save starts from the file as it now is; the document keeps only
-  // what the host does not hold, as after opening.
-  auto appendTags = [](dxf::Object& object, Extras& extras) {
-    extras.reserve(extras.size() + 1 + object.tags.size() +
-                   object.xdata.size());
-    extras.emplace_back(0, object.type);
-    for (dxf::Tag& t : object.tags)
-      extras.emplace_back(t.code, std::move(t.value));
-    for (dxf::Tag& t : object.xdata)
-      extras.emplace_back(t.code, std::move(t.value));
-  };
-  AcDbImpObject* head = nullptr;
-  for (dxf::Object& entity : document.entities) {
-    bool follower = entity.type == "VERTEX" || entity.type == "ATTRIB" ||
-                    entity.type == "SEQEND";
-    if (!follower) {
-      AcDbStub* stub = drawing.findHandle(entity.handle);
-      head = stub != nullptr && stub->object != nullptr
-                 ? stub->object->impObject()
-                 : nullptr;
-      if (head != nullptr) head->extras.clear();
+bool Saver::write(const std::string& path, dxf::Error& error) {
+  std::uint64_t next = mFollowerHandles;
+  std::vector<dxf::Object> group;
+  std::string text;
+  dxf::Object written;
+  auto entities = [&](const std::function<void(const dxf::Object&)>& put) {
+    for (const AcDbStub& stub : mDrawing.stubs) {
+      if (!isPlacedEntity(stub)) continue;
+      group.clear();
+      objectOf(stub, group, next);
+      // As the skeleton would: an entity the host owns by nothing belongs
+      // to model space.
+      if (group.front().ownerIndex < 0) group.front().setOwner(mModelSpace);
+      text.clear();
+      dxf::TagWriter writer(text, mOut.crlf);
+      for (const dxf::Object& object : group) {
+        writer.raw(0, object.type);
+        for (const dxf::Tag& t : object.tags) writer.tag(t);
+        for (const dxf::Tag& t : object.xdata) writer.tag(t);
+      }
+      AcDbImpObject& imp = *stub.object->impObject();
+      if (text != imp.extras.text())
+        mRewritten.emplace_back(&imp, KeptGroups(text));
+      written.text = text;
+      put(written);
     }
-    if (head != nullptr) appendTags(entity, head->extras);
-  }
-  document.entities.clear();
-  for (dxf::Object& object : document.objects) {
-    AcDbStub* stub = drawing.findHandle(object.handle);
+  };
+  return dxf::writeDocumentFile(mOut, path, error, entities);
+}
+
+void Saver::adopt() {
+  for (auto& rewritten : mRewritten)
+    rewritten.first->extras = std::move(rewritten.second);
+  // The document keeps only what the host does not hold, as after opening.
+  for (dxf::Object& object : mOut.objects) {
+    AcDbStub* stub = mDrawing.findHandle(object.handle);
     if (stub == nullptr || stub->object == nullptr) continue;
     AcDbImpObject& imp = *stub->object->impObject();
-    imp.extras.clear();
-    appendTags(object, imp.extras);
+    std::vector<dxf::Tag> tags;
+    tags.reserve(1 + object.tags.size() + object.xdata.size());
+    tags.push_back(tag(0, object.type));
+    for (dxf::Tag& t : object.tags) tags.push_back(std::move(t));
+    for (dxf::Tag& t : object.xdata) tags.push_back(std::move(t));
+    imp.extras = encodeKept(tags);
     object.tags.clear();
     object.xdata.clear();
     object.handleIndex = object.ownerIndex = -1;
   }
-  drawing.fileDocument = std::make_shared<dxf::Document>(std::move(document));
-  drawing.nextHandle = std::max<Adesk::UInt64>(drawing.nextHandle, seed);
+  const std::uint64_t seed = mOut.handleSeed();
+  mDrawing.fileDocument = std::make_shared<dxf::Document>(std::move(mOut));
+  mDrawing.nextHandle = std::max<Adesk::UInt64>(mDrawing.nextHandle, seed);
+}
+
+}  // namespace
+
+bool saveDrawingFile(AcDbImpDatabase& drawing, const std::string& path,
+                     dxf::Error& error) {
+  dxf::Document out;
+  if (drawing.fileDocument) out = *drawing.fileDocument;
+  Saver saver(drawing, out);
+  saver.prepare();
+  if (!saver.write(path, error)) return false;
+  saver.adopt();
+  return true;
 }
 
 }  // namespace dxfio
