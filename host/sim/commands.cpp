@@ -257,7 +257,7 @@ Created deepCloneOnce(HostState& s, AcDbImpDatabase& target,
     AcDbImpObject* source = liveSource(s, id);
     if (source != nullptr) run.cloneTree(source->stub);
   }
-  const Created created = run.finish(map);
+  Created created = run.finish(map);
   if (primary != nullptr) *primary = run.primaryClones();
   s.notifyEditor("endDeepClone",
                  [&](AcEditorReactor* reactor) { reactor->endDeepClone(map); });

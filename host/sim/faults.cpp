@@ -32,6 +32,7 @@ void noteSweepInjection() {
 
 std::vector<std::string> Host::operationNames() {
   std::vector<std::string> names;
+  names.reserve(static_cast<std::size_t>(Op::Count));
   for (int i = 0; i < static_cast<int>(Op::Count); ++i)
     names.push_back(opName(static_cast<Op>(i)));
   return names;

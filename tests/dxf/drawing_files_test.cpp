@@ -295,7 +295,7 @@ TEST_F(DrawingFiles, EachCopyOwnsAnExtensionDictionaryOfItsOwn) {
   ASSERT_TRUE(ok) << fileLine;
   ASSERT_TRUE(host().openDrawingFile(written, "other", error)) << error;
 
-  for (const std::string& name : {"main", "other"}) {
+  for (const std::string name : {"main", "other"}) {
     SCOPED_TRACE(name);
     host().useDrawing(name);
     const AcDbObjectId source = name == "main"

@@ -100,7 +100,9 @@ TEST(EzdxfFiles, AMinimalDrawingIsCompletedIntoOneOtherProgramsRead) {
     if (object["type"] != "LINE" && object["type"] != "CIRCLE") continue;
     ++entities;
     EXPECT_EQ(object["owner"], modelRecord) << it.key();
-    if (object["type"] == "LINE") EXPECT_EQ(it.key(), "20");
+    if (object["type"] == "LINE") {
+      EXPECT_EQ(it.key(), "20");
+    }
   }
   EXPECT_EQ(entities, 2);
   bool registered = false;

@@ -101,7 +101,9 @@ TEST(TagReader, RefusesNonNumbersWhereNumbersBelong) {
   for (const Case& c : cases) {
     ReadResult result = readAll(inEntities({"0", "LINE", c.code, c.value}));
     EXPECT_EQ(!result.failed, c.good) << c.code << ":" << c.value;
-    if (!c.good) EXPECT_EQ(result.error.line, 8) << c.code << ":" << c.value;
+    if (!c.good) {
+      EXPECT_EQ(result.error.line, 8) << c.code << ":" << c.value;
+    }
   }
 }
 

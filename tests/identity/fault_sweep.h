@@ -25,8 +25,9 @@ inline long sweepEachOperation(
                                     std::to_string(run.point) +
                                     (run.persistent ? " and after" : ""));
                        if (run.injected > 0) ++faulted;
-                       if (operation != "close")
+                       if (operation != "close") {
                          EXPECT_EQ(host.openObjectCount(), 0);
+                       }
                        host.audit();
                        if (operation == "close") host.clearViolations();
                        EXPECT_TRUE(host.violations().empty());

@@ -106,11 +106,12 @@ TEST_F(PartRecordTest, AFailingHostCallLeavesTheRecordWholeOrAbsent) {
         EXPECT_EQ(present, result);
         EXPECT_EQ(host().commandLine().size(), result ? 0u : 1u);
         // With no working drawing the line names what failed.
-        if (run.operation == "workingDatabase" && !result)
+        if (run.operation == "workingDatabase" && !result) {
           EXPECT_EQ(
               host().commandLine(),
               std::vector<std::string>{"Failed: AcDbHostApplicationServices"
                                        "::workingDatabase(eNoDatabase)."});
+        }
         if (!present) return;
         sim::Items whole = expectedItems(members);
         if (run.operation != "getAdsName") {

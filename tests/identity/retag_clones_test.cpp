@@ -213,10 +213,11 @@ TEST_F(RetagClonesTest, AFailingHostCallNeverLosesPartData) {
         // A member the host gives no entity name for is left out.
         std::vector<std::string> listed = recordMembers(tag);
         std::vector<std::string> expected = handlesOf(moved);
-        if (run.operation == "getAdsName" && !listed.empty())
+        if (run.operation == "getAdsName" && !listed.empty()) {
           EXPECT_TRUE(isSubsequence(listed, expected));
-        else if (!listed.empty())
+        } else if (!listed.empty()) {
           EXPECT_EQ(listed, expected);
+        }
       });
   EXPECT_GT(faulted, 10);
 }

@@ -24,7 +24,9 @@ class Faults : public HostTest {
   Acad::ErrorStatus openAndClose(AcDbObjectId id, AcDb::OpenMode mode) {
     AcDbObject* obj = nullptr;
     const Acad::ErrorStatus es = acdbOpenAcDbObject(obj, id, mode);
-    if (es == Acad::eOk) EXPECT_EQ(obj->close(), Acad::eOk);
+    if (es == Acad::eOk) {
+      EXPECT_EQ(obj->close(), Acad::eOk);
+    }
     return es;
   }
   AcDbObjectId line;

@@ -89,7 +89,9 @@ TEST(PendingGroupList, HoldsWhatAPlainListOfGroupsWouldHold) {
         fileInModel(model, tags[i], fakeId(i));
       }
       EXPECT_EQ(list.cloneCount(), tags.size());
-      if (c.tags <= 40) EXPECT_EQ(readThrough(list), model);
+      if (c.tags <= 40) {
+        EXPECT_EQ(readThrough(list), model);
+      }
       EXPECT_EQ(drain(list), model);
       EXPECT_TRUE(list.isEmpty());
       EXPECT_EQ(list.groupCount(), 0u);

@@ -35,7 +35,7 @@ std::filesystem::path executablePath(const char* argv0) {
   if (length > 0 && length < MAX_PATH) return std::filesystem::path(buffer);
 #else
   std::error_code ec;
-  const std::filesystem::path self =
+  std::filesystem::path self =
       std::filesystem::read_symlink("/proc/self/exe", ec);
   if (!ec) return self;
 #endif

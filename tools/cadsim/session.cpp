@@ -91,8 +91,9 @@ bool Session::resolveSelection(const std::vector<std::string>& labels,
     if (!resolve(label, id, message)) return false;
     const LabelTable::Entry* entry = labels_.find(label);
     if (entry != nullptr && entry->drawing != drawing) {
-      message = label + " is in drawing " + entry->drawing +
-                ", not in the current drawing " + drawing;
+      message = label;
+      message += " is in drawing " + entry->drawing +
+                 ", not in the current drawing " + drawing;
       return false;
     }
     sim::ObjectInfo info;

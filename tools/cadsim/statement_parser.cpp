@@ -751,7 +751,7 @@ std::string labelReferenceProblem(const std::string& word) {
     if (!isHandleReference(base))
       return "#HEX names an object by its handle: 1 to 16 hex digits";
   } else {
-    const std::string problem = newLabelProblem(base);
+    std::string problem = newLabelProblem(base);
     if (!problem.empty()) return problem;
   }
   std::size_t start = dot;

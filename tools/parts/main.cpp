@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
   auto start = std::chrono::steady_clock::now();
   if (progress) {
     char size[32];
-    std::snprintf(size, sizeof size, "%.1f MB", bytes / 1048576.0);
+    std::snprintf(size, sizeof size, "%.1f MB",
+                  static_cast<double>(bytes) / 1048576.0);
     std::cerr << "plivet-parts: " << path << " (" << size << "): reading"
               << std::flush;
   }

@@ -81,8 +81,9 @@ Extents extentsOf(const DrawingFacts& facts) {
       } else if (shape.kind == Shape::Kind::Text) {
         // A guess at the width: glyphs are about six tenths as wide as tall.
         box.add(p.x, p.y);
-        box.add(p.x + 0.6 * shape.height * shape.text.size(),
-                p.y + shape.height);
+        box.add(
+            p.x + 0.6 * shape.height * static_cast<double>(shape.text.size()),
+            p.y + shape.height);
       } else {
         box.add(p.x, p.y);
       }

@@ -193,8 +193,10 @@ void Saver::writeXdata(const AcDbImpObject& imp, dxf::Object& object) {
                              object.xdata.data() + block.end, mEncoding, items,
                              ignored) &&
           sameItems(items, entry.items)) {
-        tags.insert(tags.end(), object.xdata.begin() + block.begin,
-                    object.xdata.begin() + block.end);
+        tags.insert(
+            tags.end(),
+            object.xdata.begin() + static_cast<std::ptrdiff_t>(block.begin),
+            object.xdata.begin() + static_cast<std::ptrdiff_t>(block.end));
         kept = true;
       }
       break;
