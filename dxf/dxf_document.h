@@ -1,8 +1,8 @@
 // The drawing as a DXF file holds it: header variables, classes, tables and
 // their records, blocks, entities and objects. Each object keeps its tags in
 // file order, so what nobody changes is written back tag for tag.
-#ifndef HOST_SIM_DXF_DXF_DOCUMENT_H
-#define HOST_SIM_DXF_DXF_DOCUMENT_H
+#ifndef DXF_DXF_DOCUMENT_H
+#define DXF_DXF_DOCUMENT_H
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
 // Reads a whole text DXF file into a Document, refusing a damaged one with
 // the line of the first fault; a refused file leaves nothing behind.
-#ifndef HOST_SIM_DXF_DXF_DOCUMENT_READER_H
-#define HOST_SIM_DXF_DXF_DOCUMENT_READER_H
+#ifndef DXF_DXF_DOCUMENT_READER_H
+#define DXF_DXF_DOCUMENT_READER_H
 
 #include <functional>
 #include <string>

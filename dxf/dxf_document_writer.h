@@ -1,7 +1,7 @@
 // Writes a Document as text DXF, every object's tags in the order it holds
 // them; completeSkeleton() first makes it whole for other CAD programs.
-#ifndef HOST_SIM_DXF_DXF_DOCUMENT_WRITER_H
-#define HOST_SIM_DXF_DXF_DOCUMENT_WRITER_H
+#ifndef DXF_DXF_DOCUMENT_WRITER_H
+#define DXF_DXF_DOCUMENT_WRITER_H
 
 #include <functional>
 #include <string>

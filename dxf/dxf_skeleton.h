@@ -2,8 +2,8 @@
 // and $HANDSEED, the nine tables with the records they rely on, the model-
 // and paper-space block records and blocks, the root dictionary with its
 // group and layout dictionaries and the two layouts.
-#ifndef HOST_SIM_DXF_DXF_SKELETON_H
-#define HOST_SIM_DXF_DXF_SKELETON_H
+#ifndef DXF_DXF_SKELETON_H
+#define DXF_DXF_SKELETON_H
 
 #include <cstdint>
 

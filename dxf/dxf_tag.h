@@ -1,7 +1,7 @@
 // One group code / value pair of a DXF file, what kind of value each group
 // code carries, and the error that every DXF routine reports.
-#ifndef HOST_SIM_DXF_DXF_TAG_H
-#define HOST_SIM_DXF_DXF_TAG_H
+#ifndef DXF_DXF_TAG_H
+#define DXF_DXF_TAG_H
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 // Reads a text DXF file as a stream of group code / value pairs, checking
 // the codes, the numbers and the SECTION / ENDSEC / EOF frame as it goes.
-#ifndef HOST_SIM_DXF_DXF_TAG_READER_H
-#define HOST_SIM_DXF_DXF_TAG_READER_H
+#ifndef DXF_DXF_TAG_READER_H
+#define DXF_DXF_TAG_READER_H
 
 #include <string>
 #include <string_view>

@@ -1,8 +1,8 @@
 // Writes group code / value pairs in the layout CAD programs write and
 // expect: the code right-aligned in three columns, reals in their shortest
 // exact form with a decimal point, handles in upper-case hexadecimal.
-#ifndef HOST_SIM_DXF_DXF_TAG_WRITER_H
-#define HOST_SIM_DXF_DXF_TAG_WRITER_H
+#ifndef DXF_DXF_TAG_WRITER_H
+#define DXF_DXF_TAG_WRITER_H
 
 #include <cstdint>
 #include <string>

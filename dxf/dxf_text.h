@@ -1,8 +1,8 @@
 // Text values between a DXF file's encoding and the host's UTF-16: the
 // Windows-1252 code page, UTF-8 from AC1021 on, \U+XXXX escapes for what a
 // code page cannot hold, and ^-escapes for control characters.
-#ifndef HOST_SIM_DXF_DXF_TEXT_H
-#define HOST_SIM_DXF_DXF_TEXT_H
+#ifndef DXF_DXF_TEXT_H
+#define DXF_DXF_TEXT_H
 
 #include <string>
 #include <string_view>

@@ -1,7 +1,7 @@
 // What kind of value each group code holds: the one table that the DXF
 // files, the simulated host's result buffers and the runner's items all read.
-#ifndef HOST_SIM_DXF_GROUP_CODES_H
-#define HOST_SIM_DXF_GROUP_CODES_H
+#ifndef DXF_GROUP_CODES_H
+#define DXF_GROUP_CODES_H
 
 #include <cstddef>
 

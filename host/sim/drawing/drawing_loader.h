@@ -2,8 +2,8 @@
 // dictionaries and xrecords become the host's objects with their handles,
 // owners, xdata and untouched tags; the APPID table becomes the registered
 // applications; the root dictionary becomes the named-objects dictionary.
-#ifndef HOST_SIM_DXF_DRAWING_DRAWING_LOADER_H
-#define HOST_SIM_DXF_DRAWING_DRAWING_LOADER_H
+#ifndef HOST_SIM_DRAWING_DRAWING_LOADER_H
+#define HOST_SIM_DRAWING_DRAWING_LOADER_H
 
 #include <memory>
 #include <string>

@@ -1,8 +1,8 @@
 // Writes a drawing of the simulated host as a DXF file: objects read from a
 // file keep their groups where the host left them alone, new objects get
 // the groups CAD programs expect, and the skeleton is completed.
-#ifndef HOST_SIM_DXF_DRAWING_DRAWING_SAVER_H
-#define HOST_SIM_DXF_DRAWING_DRAWING_SAVER_H
+#ifndef HOST_SIM_DRAWING_DRAWING_SAVER_H
+#define HOST_SIM_DRAWING_DRAWING_SAVER_H
 
 #include <string>
 

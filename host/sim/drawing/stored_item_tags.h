@@ -1,7 +1,7 @@
 // Between a DXF file's tags and the items the simulated host stores: the
 // data of one application's xdata block and the data of an xrecord.
-#ifndef HOST_SIM_DXF_DRAWING_STORED_ITEM_TAGS_H
-#define HOST_SIM_DXF_DRAWING_STORED_ITEM_TAGS_H
+#ifndef HOST_SIM_DRAWING_STORED_ITEM_TAGS_H
+#define HOST_SIM_DRAWING_STORED_ITEM_TAGS_H
 
 #include <cstdint>
 #include <functional>
