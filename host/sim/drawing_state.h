@@ -64,4 +64,24 @@ class AcDbImpDatabase {
   std::shared_ptr<dxf::Document> fileDocument;
 };
 
+namespace sim {
+
+// The host's drawings: the open ones and the current one among them, the
+// closed ones, and the clipboard's.
+struct DrawingList {
+  std::vector<std::unique_ptr<AcDbImpDatabase>> open;
+  // Kept with their stubs so that a plug-in's later use is reported.
+  std::vector<std::unique_ptr<AcDbImpDatabase>> closed;
+  AcDbImpDatabase* current = nullptr;
+  // COPYCLIP's drawing: made on first use, never current, not among the
+  // open ones. Its objects live as long as the host, so that references a
+  // paste keeps into it never dangle; COPYCLIP erases what it held.
+  std::unique_ptr<AcDbImpDatabase> clipboard;
+  std::vector<AcDbStub*> clipboardContents;  // the last COPYCLIP's clones
+  long nextSerial = 1;
+  long currentChanges = 0;
+};
+
+}  // namespace sim
+
 #endif

@@ -2,6 +2,9 @@
 #ifndef HOST_SIM_FAULT_POINTS_H
 #define HOST_SIM_FAULT_POINTS_H
 
+#include <array>
+#include <vector>
+
 #include "host/sim/sim_host.h"
 
 namespace sim {
@@ -39,6 +42,13 @@ const char* opName(Op op);
 struct ArmedFault {
   FaultSpec spec;
   long seen = 0;
+};
+
+// Calls counted per fault point, and the faults armed on them.
+struct FaultPoints {
+  std::array<long, static_cast<int>(Op::Count)> calls{};
+  long injected = 0;
+  std::vector<ArmedFault> armed;
 };
 
 }  // namespace sim

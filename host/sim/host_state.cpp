@@ -135,19 +135,19 @@ HostState::HostState(Host* host)
 
 HostState::~HostState() {
   destroying = true;
-  drawings.clear();
-  closedDrawings.clear();
-  clipboard.reset();
-  for (AcDbImpObject* imp : newObjects) leakedNewObjects.insert(imp->self);
-  newObjects.clear();
-  for (AcDbObject* object : leakedNewObjects) delete object;
-  leakedNewObjects.clear();
+  drawings.open.clear();
+  drawings.closed.clear();
+  drawings.clipboard.reset();
+  for (AcDbImpObject* imp : objects.fresh) objects.leaked.insert(imp->self);
+  objects.fresh.clear();
+  for (AcDbObject* object : objects.leaked) delete object;
+  objects.leaked.clear();
   resbufs.releaseAll();
 }
 
 bool HostState::armedFault(Op op, const AcDbStub* object) {
   bool hit = false;
-  for (ArmedFault& armed : faults) {
+  for (ArmedFault& armed : faults.armed) {
     const std::string& wanted = armed.spec.operation;
     if (!wanted.empty() && wanted != "*" && wanted != opName(op)) continue;
     if (!armed.spec.object.isNull()) {
@@ -161,22 +161,22 @@ bool HostState::armedFault(Op op, const AcDbStub* object) {
       hit = true;
   }
   if (hit) {
-    ++injected;
+    ++faults.injected;
     noteSweepInjection();
   }
   return hit;
 }
 
 void HostState::violation(const std::string& text) {
-  violations.push_back(text);
+  output.violations.push_back(text);
 }
 
 void HostState::audit(const std::string& context) {
   // Objects the plug-in left open: reported, then closed, so one leak is
   // reported once and does not block the opens that follow.
   std::vector<std::pair<Adesk::UInt64, std::string>> leftOpen;
-  const std::vector<AcDbImpObject*> open(openObjects.begin(),
-                                         openObjects.end());
+  const std::vector<AcDbImpObject*> open(objects.open.begin(),
+                                         objects.open.end());
   for (AcDbImpObject* imp : open) {
     std::string modes;
     for (std::size_t i = imp->opens.size(); i-- > 0;) {
@@ -200,13 +200,13 @@ void HostState::audit(const std::string& context) {
     resbufs.releaseAll();
   }
 
-  if (!newObjects.empty()) {
+  if (!objects.fresh.empty()) {
     std::vector<std::string> kinds;
-    for (AcDbImpObject* imp : newObjects) {
+    for (AcDbImpObject* imp : objects.fresh) {
       kinds.push_back(imp->type);
-      leakedNewObjects.insert(imp->self);
+      objects.leaked.insert(imp->self);
     }
-    newObjects.clear();
+    objects.fresh.clear();
     std::sort(kinds.begin(), kinds.end());
     for (const std::string& kind : kinds)
       violation("after " + context + ": a new " + kind +
@@ -241,10 +241,10 @@ void HostState::reportClosedUse(const char* operation,
 }
 
 void HostState::makeCurrent(AcDbImpDatabase* drawing) {
-  if (current == drawing) return;
-  current = drawing;
+  if (drawings.current == drawing) return;
+  drawings.current = drawing;
   if (drawing == nullptr) return;
-  drawing->becameCurrentAt = ++currentChanges;
+  drawing->becameCurrentAt = ++drawings.currentChanges;
   AcDbDatabase* facade = drawing->facade.get();
   notifyEditor("documentBecameCurrent(" + drawing->name + ")",
                [&](AcEditorReactor* reactor) {
@@ -260,19 +260,19 @@ void HostState::retireDrawing(AcDbImpDatabase& drawing) {
     // Detached first, so that deleting it is not taken for a plug-in's
     // delete of an object that belongs to a drawing.
     object->impObject()->stub = nullptr;
-    openObjects.erase(object->impObject());
+    objects.open.erase(object->impObject());
     delete object;
   }
   drawing.closed = true;
   drawing.reactors.clear();
   drawing.byHandle.clear();
   drawing.fileDocument.reset();
-  auto it = std::find_if(drawings.begin(), drawings.end(),
+  auto it = std::find_if(drawings.open.begin(), drawings.open.end(),
                          [&](const std::unique_ptr<AcDbImpDatabase>& d) {
                            return d.get() == &drawing;
                          });
-  closedDrawings.push_back(std::move(*it));
-  drawings.erase(it);
+  drawings.closed.push_back(std::move(*it));
+  drawings.open.erase(it);
 }
 
 AcDbObject* HostState::createObject(const std::string& type) {
@@ -294,7 +294,7 @@ AcDbObject* HostState::createObject(const std::string& type) {
 AcDbStub* HostState::appendNew(AcDbImpDatabase& drawing, AcDbObject* object,
                                AcDbStub* ownerStub) {
   AcDbStub* stub = drawing.append(object, ownerStub);
-  newObjects.erase(object->impObject());
+  objects.fresh.erase(object->impObject());
   return stub;
 }
 
@@ -381,33 +381,34 @@ void HostState::announceErased(AcDbImpDatabase& drawing, AcDbStub* stub) {
 const RegisteredCommandRecord* HostState::findCommand(
     const std::string& name) const {
   const std::string wanted = upperAscii(name);
-  for (const RegisteredCommandRecord& command : commands)
+  for (const RegisteredCommandRecord& command : commands.registered)
     if (upperAscii(toUtf8(command.globalName)) == wanted) return &command;
   return nullptr;
 }
 
 bool HostState::isStaleCommand(const std::string& name) const {
-  return pluginCommandNames.count(upperAscii(name)) != 0 &&
+  return commands.everRegistered.count(upperAscii(name)) != 0 &&
          findCommand(name) == nullptr;
 }
 
 void HostState::print(const std::string& text) {
   for (char c : text) {
     if (c == '\n') {
-      lines.push_back(pendingLine);
-      pendingLine.clear();
+      output.lines.push_back(output.pendingLine);
+      output.pendingLine.clear();
     } else {
-      pendingLine += c;
+      output.pendingLine += c;
     }
   }
 }
 
 bool HostState::isModuleCode(const void* object) const {
-  if (!module || module->base == nullptr || object == nullptr) return false;
+  if (!plugin.module || plugin.module->base == nullptr || object == nullptr)
+    return false;
   // The first word of a polymorphic object points into its class's vtable,
   // which lives in the library that defines the class.
   const void* vtable = *static_cast<const void* const*>(object);
-  return moduleBaseOf(vtable) == module->base;
+  return moduleBaseOf(vtable) == plugin.module->base;
 }
 
 void HostState::detachModuleReactors(const std::string& when) {
@@ -430,17 +431,17 @@ void HostState::detachModuleReactors(const std::string& when) {
 }
 
 void HostState::removeModuleCommands() {
-  if (!module) return;
-  for (const std::string& name : module->commandNames) {
-    auto it = std::find_if(commands.begin(), commands.end(),
-                           [&](const RegisteredCommandRecord& c) {
-                             return upperAscii(toUtf8(c.globalName)) ==
-                                    upperAscii(name);
-                           });
-    if (it == commands.end()) continue;
+  if (!plugin.module) return;
+  for (const std::string& name : plugin.module->commandNames) {
+    auto it = std::find_if(
+        commands.registered.begin(), commands.registered.end(),
+        [&](const RegisteredCommandRecord& c) {
+          return upperAscii(toUtf8(c.globalName)) == upperAscii(name);
+        });
+    if (it == commands.registered.end()) continue;
     violation("command " + name +
               " of the plug-in was still registered after it unloaded");
-    commands.erase(it);
+    commands.registered.erase(it);
   }
 }
 

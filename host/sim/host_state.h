@@ -4,11 +4,8 @@
 #ifndef HOST_SIM_HOST_STATE_H
 #define HOST_SIM_HOST_STATE_H
 
-#include <array>
 #include <memory>
-#include <set>
 #include <string>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -40,8 +37,8 @@ class HostState {
   // Inline: every call a plug-in makes passes here, and nearly always with
   // no fault armed.
   bool fault(Op op, const AcDbStub* object = nullptr) {
-    ++calls[static_cast<int>(op)];
-    return !faults.empty() && armedFault(op, object);
+    ++faults.calls[static_cast<int>(op)];
+    return !faults.armed.empty() && armedFault(op, object);
   }
   bool armedFault(Op op, const AcDbStub* object);
 
@@ -63,14 +60,14 @@ class HostState {
   void reportClosedUse(const char* operation, const AcDbStub& stub);
   void reportClosedUse(const char* operation, const AcDbImpDatabase& drawing);
   bool isKnownStub(const AcDbStub* stub) const {
-    return stubRegistry.contains(stub);
+    return objects.stubs.contains(stub);
   }
   AcDbObject* createObject(const std::string& type);
   AcDbStub* appendNew(AcDbImpDatabase& drawing, AcDbObject* object,
                       AcDbStub* owner);
-  void noteOpened(AcDbImpObject& imp) { openObjects.insert(&imp); }
+  void noteOpened(AcDbImpObject& imp) { objects.open.insert(&imp); }
   void noteClosed(AcDbImpObject& imp) {
-    if (!imp.isOpen()) openObjects.erase(&imp);
+    if (!imp.isOpen()) objects.open.erase(&imp);
   }
   // Opens by the rules every opener follows; byHost marks the host's own.
   Acad::ErrorStatus openObject(AcDbStub* stub, AcDb::OpenMode mode,
@@ -159,27 +156,13 @@ class HostState {
   // plug-in's database reactors can be attached.
   template <typename F>
   void forEachDrawing(F&& f) {
-    for (auto& drawing : drawings) f(*drawing);
-    if (clipboard) f(*clipboard);
+    for (auto& drawing : drawings.open) f(*drawing);
+    if (drawings.clipboard) f(*drawings.clipboard);
   }
 
   Host* owner;
-  std::vector<std::unique_ptr<AcDbImpDatabase>> drawings;
-  std::vector<std::unique_ptr<AcDbImpDatabase>> closedDrawings;
-  AcDbImpDatabase* current = nullptr;
-  // COPYCLIP's drawing: made on first use, never current, not among the
-  // drawings. Its objects live as long as the host, so that references a
-  // paste keeps into it never dangle; COPYCLIP erases what it held.
-  std::unique_ptr<AcDbImpDatabase> clipboard;
-  std::vector<AcDbStub*> clipboardContents;  // the last COPYCLIP's clones
-  long nextSerial = 1;
-  long currentChanges = 0;
-
-  StubRegistry stubRegistry;
-  ObjectSet<&AcDbImpObject::openPosition> openObjects;
-  ObjectSet<&AcDbImpObject::newPosition> newObjects;
-  // Reported as leaked; deleted with the host unless the plug-in does.
-  std::unordered_set<AcDbObject*> leakedNewObjects;
+  DrawingList drawings;
+  ObjectBook objects;
   bool destroying = false;
 
   // The blocks of the setXData call under way (see there).
@@ -189,25 +172,22 @@ class HostState {
   // swaps an item's string cannot make the host free foreign memory.
   ResbufPool resbufs;
 
-  std::vector<std::string> violations;
-  std::vector<std::string> lines;
-  std::string pendingLine;
+  // What the command line showed, the line being written, and the misuse
+  // found so far.
+  struct Output {
+    std::vector<std::string> lines;
+    std::string pendingLine;
+    std::vector<std::string> violations;
+  } output;
 
   std::unique_ptr<SimEditor> editor;
   std::unique_ptr<SimCommandStack> commandStack;
   std::unique_ptr<SimDynamicLinker> linker;
   std::unique_ptr<SimRegistry> registry;
-  std::vector<RegisteredCommandRecord> commands;
-  std::set<std::string> pluginCommandNames;  // folded, ever registered
-  std::vector<void*> unlockedApps;
-  std::vector<void*> mdiAwareApps;
+  CommandBook commands;
+  LoadedPlugin plugin;
+  FaultPoints faults;
 
-  std::array<long, static_cast<int>(Op::Count)> calls{};
-  long injected = 0;
-  std::vector<ArmedFault> faults;
-
-  std::unique_ptr<LoadedModule> module;
-  std::vector<CommandFrame> commandFrames;
   int pluginDepth = 0;
   int insideApiCall = 0;
 };

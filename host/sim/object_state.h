@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "host/api/host_api.h"
@@ -112,6 +113,21 @@ class ObjectSet {
 
  private:
   std::vector<AcDbImpObject*> members_;
+};
+
+}  // namespace sim
+
+namespace sim {
+
+// The host's books on objects: which memory holds stubs, which objects are
+// open, and which were made but not yet added to a drawing.
+struct ObjectBook {
+  StubRegistry stubs;
+  ObjectSet<&AcDbImpObject::openPosition> open;
+  ObjectSet<&AcDbImpObject::newPosition> fresh;
+  // New objects reported as leaked; deleted with the host unless the
+  // plug-in does.
+  std::unordered_set<AcDbObject*> leaked;
 };
 
 }  // namespace sim

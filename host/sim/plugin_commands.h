@@ -3,6 +3,8 @@
 #ifndef HOST_SIM_PLUGIN_COMMANDS_H
 #define HOST_SIM_PLUGIN_COMMANDS_H
 
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,21 @@ struct RegisteredCommandRecord {
   AcWString localName;
   int flags = 0;
   AcRxFunctionPtr function = nullptr;
+};
+
+// The plug-in module in the process and what it asked of the host.
+struct LoadedPlugin {
+  std::unique_ptr<LoadedModule> module;
+  std::vector<void*> unlockedApps;
+  std::vector<void*> mdiAwareApps;
+};
+
+// The commands registered now, every name ever registered (folded), and the
+// commands under way, innermost last.
+struct CommandBook {
+  std::vector<RegisteredCommandRecord> registered;
+  std::set<std::string> everRegistered;
+  std::vector<CommandFrame> frames;
 };
 
 }  // namespace sim
