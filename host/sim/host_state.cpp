@@ -181,15 +181,18 @@ void HostState::audit(const std::string& context) {
     std::string modes;
     for (std::size_t i = imp->opens.size(); i-- > 0;) {
       if (imp->opens[i].byHost) continue;
-      modes = std::string(modeName(imp->opens[i].mode)) +
-              (modes.empty() ? "" : ", ") + modes;
+      std::string mode = modeName(imp->opens[i].mode);
+      if (!modes.empty()) mode += ", ";
+      modes.insert(0, mode);
       imp->popAt(i);
     }
     noteClosed(*imp);
-    if (!modes.empty())
-      leftOpen.emplace_back(imp->stub != nullptr ? imp->stub->handle : 0,
-                            "after " + context + ": object " + imp->describe() +
-                                " left open for " + modes);
+    if (modes.empty()) continue;
+    std::string text = "after ";
+    text.append(context).append(": object ").append(imp->describe());
+    text.append(" left open for ").append(modes);
+    leftOpen.emplace_back(imp->stub != nullptr ? imp->stub->handle : 0,
+                          std::move(text));
   }
   std::sort(leftOpen.begin(), leftOpen.end());
   for (auto& entry : leftOpen) violation(entry.second);
@@ -208,9 +211,11 @@ void HostState::audit(const std::string& context) {
     }
     objects.fresh.clear();
     std::sort(kinds.begin(), kinds.end());
-    for (const std::string& kind : kinds)
-      violation("after " + context + ": a new " + kind +
-                " was neither added to a drawing nor deleted");
+    for (const std::string& kind : kinds) {
+      std::string text = "after ";
+      text.append(context).append(": a new ").append(kind);
+      violation(text.append(" was neither added to a drawing nor deleted"));
+    }
   }
 }
 

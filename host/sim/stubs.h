@@ -51,7 +51,7 @@ class StubRegistry {
 // time by the address of its chunk.
 class StubStore {
  public:
-  static constexpr std::size_t kChunkBytes = 64 * 1024;
+  static constexpr std::size_t kChunkBytes = std::size_t{64} * 1024;
   static constexpr std::size_t kPerChunk = kChunkBytes / sizeof(AcDbStub);
 
   class iterator {
