@@ -9,6 +9,7 @@
 
 #include "dxf/group_codes.h"
 #include "host/api/host_api.h"
+#include "host/sim/wide_string.h"
 
 namespace sim {
 
