@@ -288,13 +288,13 @@ void eraseWithOwned(HostState& s, AcDbStub* object) {
 
 Created explode(HostState& s, const std::vector<AcDbObjectId>& ids) {
   Created created;
-  if (s.current == nullptr) return created;
+  if (s.drawings.current == nullptr) return created;
   for (AcDbObjectId id : ids) {
     AcDbImpObject* source = liveSource(s, id);
     if (source == nullptr || !isEntity(*source)) continue;
     const int pieces = std::max(1, source->pieces);
     for (int k = 0; k < pieces; ++k)
-      append(created, deepCloneOnce(s, *s.current, {id}, "LINE"));
+      append(created, deepCloneOnce(s, *s.drawings.current, {id}, "LINE"));
     eraseWithOwned(s, source->stub);
   }
   return created;
@@ -305,37 +305,39 @@ Created explode(HostState& s, const std::vector<AcDbObjectId>& ids) {
 Created copiesOwningNothing(HostState& s, const std::vector<AcDbObjectId>& ids,
                             bool entitiesOnly) {
   Created created;
-  if (s.current == nullptr) return created;
+  if (s.drawings.current == nullptr) return created;
   for (AcDbObjectId id : ids) {
     AcDbImpObject* source = liveSource(s, id);
     if (source == nullptr || (entitiesOnly && !isEntity(*source))) continue;
-    AcDbStub* stub = appendCopy(s, *s.current, *source);
+    AcDbStub* stub = appendCopy(s, *s.drawings.current, *source);
     created.emplace_back(id, AcDbObjectId(stub));
   }
   return created;
 }
 
 AcDbImpDatabase& clipboardOf(HostState& s) {
-  if (!s.clipboard)
-    s.clipboard.reset(
-        new AcDbImpDatabase(s, Host::kClipboardName, s.nextSerial++));
-  return *s.clipboard;
+  if (!s.drawings.clipboard)
+    s.drawings.clipboard.reset(
+        new AcDbImpDatabase(s, Host::kClipboardName, s.drawings.nextSerial++));
+  return *s.drawings.clipboard;
 }
 
 Created copyToClipboard(HostState& s, const std::vector<AcDbObjectId>& ids) {
   AcDbImpDatabase& clipboard = clipboardOf(s);
-  for (AcDbStub* held : s.clipboardContents)
+  for (AcDbStub* held : s.drawings.clipboardContents)
     if (isLive(held)) eraseWithOwned(s, held);
-  s.clipboardContents.clear();
-  return deepCloneOnce(s, clipboard, ids, nullptr, &s.clipboardContents);
+  s.drawings.clipboardContents.clear();
+  return deepCloneOnce(s, clipboard, ids, nullptr,
+                       &s.drawings.clipboardContents);
 }
 
 Created pasteFromClipboard(HostState& s) {
   std::vector<AcDbObjectId> held;
-  for (AcDbStub* stub : s.clipboardContents)
+  for (AcDbStub* stub : s.drawings.clipboardContents)
     if (isLive(stub)) held.emplace_back(stub);
-  return s.current != nullptr ? deepCloneOnce(s, *s.current, held, nullptr)
-                              : Created();
+  return s.drawings.current != nullptr
+             ? deepCloneOnce(s, *s.drawings.current, held, nullptr)
+             : Created();
 }
 
 Created hostCommandWork(HostState& s, Work work,
@@ -346,8 +348,9 @@ Created hostCommandWork(HostState& s, Work work,
   for (int r = 0; r < repeat; ++r) {
     switch (work) {
       case Work::DeepClone:
-        if (s.current != nullptr)
-          append(created, deepCloneOnce(s, *s.current, selection, nullptr));
+        if (s.drawings.current != nullptr)
+          append(created,
+                 deepCloneOnce(s, *s.drawings.current, selection, nullptr));
         break;
       case Work::CopyClip:
         append(created, copyToClipboard(s, selection));
@@ -355,8 +358,9 @@ Created hostCommandWork(HostState& s, Work work,
       case Work::PasteClip:
         if (selection.empty())
           append(created, pasteFromClipboard(s));
-        else if (s.current != nullptr)
-          append(created, deepCloneOnce(s, *s.current, selection, nullptr));
+        else if (s.drawings.current != nullptr)
+          append(created,
+                 deepCloneOnce(s, *s.drawings.current, selection, nullptr));
         break;
       case Work::Explode:
         append(created, explode(s, selection));
@@ -409,7 +413,8 @@ long hostCommandSize(HostState& s, Work work,
         break;
       }
       std::vector<AcDbObjectId> held;
-      for (AcDbStub* stub : s.clipboardContents) held.emplace_back(stub);
+      for (AcDbStub* stub : s.drawings.clipboardContents)
+        held.emplace_back(stub);
       once = cloneTreeSize(s, held);
       break;
     }
@@ -521,10 +526,10 @@ bool Host::beginCommand(const std::string& name) {
   HostState& s = *state_;
   CommandFrame frame;
   frame.name = name;
-  frame.drawing = s.current;
+  frame.drawing = s.drawings.current;
   if (s.isStaleCommand(name)) {
     s.print("Unknown command \"" + name + "\".\n");
-    s.commandFrames.push_back(frame);
+    s.commands.frames.push_back(frame);
     return false;
   }
   const RegisteredCommandRecord* found = s.findCommand(name);
@@ -532,7 +537,7 @@ bool Host::beginCommand(const std::string& name) {
   if (found != nullptr) command = *found;
   frame.notifyName = found != nullptr ? command.globalName : toWide(name);
   frame.accepted = true;
-  s.commandFrames.push_back(frame);
+  s.commands.frames.push_back(frame);
   willStart(s, frame.notifyName);
   if (found != nullptr) runPluginCommand(s, command);
   return true;
@@ -541,11 +546,11 @@ bool Host::beginCommand(const std::string& name) {
 bool Host::endCommand(const std::string& name, Outcome outcome) {
   HostState& s = *state_;
   const std::string wanted = upperAscii(name);
-  for (std::size_t i = s.commandFrames.size(); i-- > 0;) {
-    if (upperAscii(s.commandFrames[i].name) != wanted) continue;
-    const CommandFrame frame = s.commandFrames[i];
-    s.commandFrames.erase(s.commandFrames.begin() +
-                          static_cast<std::ptrdiff_t>(i));
+  for (std::size_t i = s.commands.frames.size(); i-- > 0;) {
+    if (upperAscii(s.commands.frames[i].name) != wanted) continue;
+    const CommandFrame frame = s.commands.frames[i];
+    s.commands.frames.erase(s.commands.frames.begin() +
+                            static_cast<std::ptrdiff_t>(i));
     if (frame.accepted) {
       finish(s, frame.notifyName, outcome);
       if (s.pluginDepth == 0) s.audit("command " + name);
@@ -557,8 +562,9 @@ bool Host::endCommand(const std::string& name, Outcome outcome) {
 
 Created Host::deepClone(const std::vector<AcDbObjectId>& ids) {
   HostState& s = *state_;
-  return s.current != nullptr ? deepCloneOnce(s, *s.current, ids, nullptr)
-                              : Created();
+  return s.drawings.current != nullptr
+             ? deepCloneOnce(s, *s.drawings.current, ids, nullptr)
+             : Created();
 }
 
 Created Host::appendCopies(const std::vector<AcDbObjectId>& ids) {

@@ -14,7 +14,7 @@ AcDbImpDatabase::AcDbImpDatabase(sim::HostState& owner,
       name(drawingName),
       serial(drawingSerial),
       facade(new AcDbDatabase(this)),
-      stubs(owner.stubRegistry) {
+      stubs(owner.objects.stubs) {
   namedObjects =
       host.appendNew(*this, host.createObject("DICTIONARY"), nullptr);
 }
@@ -22,7 +22,7 @@ AcDbImpDatabase::AcDbImpDatabase(sim::HostState& owner,
 AcDbImpDatabase::~AcDbImpDatabase() {
   for (AcDbStub& stub : stubs) {
     if (stub.object != nullptr) {
-      host.openObjects.erase(stub.object->impObject());
+      host.objects.open.erase(stub.object->impObject());
       delete stub.object;
     }
   }
@@ -220,7 +220,9 @@ Acad::ErrorStatus AcDbDatabase::removeReactor(
 AcDbDatabase* AcDbHostApplicationServices::workingDatabase() const {
   HostState* state = sim::currentState();
   if (state == nullptr || state->fault(Op::WorkingDatabase)) return nullptr;
-  return state->current != nullptr ? state->current->facade.get() : nullptr;
+  return state->drawings.current != nullptr
+             ? state->drawings.current->facade.get()
+             : nullptr;
 }
 
 AcDbHostApplicationServices* acdbHostApplicationServices() {
@@ -245,14 +247,14 @@ Acad::ErrorStatus acdbOpenAcDbObject(AcDbObject*& obj, AcDbObjectId id,
 int acdbRegApp(const ACHAR* appName) {
   HostState* state = sim::currentState();
   if (state == nullptr || state->fault(Op::RegApp)) return RTERROR;
-  if (appName == nullptr || state->current == nullptr) return RTERROR;
+  if (appName == nullptr || state->drawings.current == nullptr) return RTERROR;
   const std::size_t length = std::char_traits<ACHAR>::length(appName);
   if (!sim::isValidSymbolName(appName, length)) return RTERROR;
   // A name the drawing already knows, in any case, is refused: the caller
   // learns that it did not make the name.
-  const std::size_t before = state->current->regapps.size();
-  state->current->registerApp(appName, length);
-  return state->current->regapps.size() > before ? RTNORM : RTERROR;
+  const std::size_t before = state->drawings.current->regapps.size();
+  state->drawings.current->registerApp(appName, length);
+  return state->drawings.current->regapps.size() > before ? RTNORM : RTERROR;
 }
 
 Acad::ErrorStatus acdbGetAdsName(ads_name& name, AcDbObjectId id) {

@@ -50,30 +50,30 @@ void Host::armFault(const FaultSpec& spec) {
   armed.spec = spec;
   if (armed.spec.nth < 1) armed.spec.nth = 1;
   if (armed.spec.count < 1) armed.spec.count = 1;
-  state_->faults.push_back(armed);
+  state_->faults.armed.push_back(armed);
 }
 
-void Host::clearFaults() { state_->faults.clear(); }
+void Host::clearFaults() { state_->faults.armed.clear(); }
 
 long Host::callCount(const std::string& operation) const {
   for (int i = 0; i < static_cast<int>(Op::Count); ++i)
-    if (operation == opName(static_cast<Op>(i))) return state_->calls[i];
+    if (operation == opName(static_cast<Op>(i))) return state_->faults.calls[i];
   return 0;
 }
 
 std::map<std::string, long> Host::callCounts() const {
   std::map<std::string, long> counts;
   for (int i = 0; i < static_cast<int>(Op::Count); ++i)
-    if (state_->calls[i] != 0)
-      counts[opName(static_cast<Op>(i))] = state_->calls[i];
+    if (state_->faults.calls[i] != 0)
+      counts[opName(static_cast<Op>(i))] = state_->faults.calls[i];
   return counts;
 }
 
-long Host::faultsInjected() const { return state_->injected; }
+long Host::faultsInjected() const { return state_->faults.injected; }
 
 void Host::resetCounters() {
-  state_->calls.fill(0);
-  state_->injected = 0;
+  state_->faults.calls.fill(0);
+  state_->faults.injected = 0;
 }
 
 SweepSummary sweepFaults(const std::function<void(const SweepRun&)>& scenario,

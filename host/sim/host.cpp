@@ -106,7 +106,7 @@ Host::Host() {
 }
 
 Host::~Host() {
-  if (state_->module) unloadModule();
+  if (state_->plugin.module) unloadModule();
   // While the state is torn down, currentState() is already null, so the
   // objects it deletes do no bookkeeping.
   gCurrentState = nullptr;
@@ -122,11 +122,12 @@ AcDbDatabase* Host::useDrawing(const std::string& name) {
   if (name.empty()) return nullptr;
   HostState& s = *state_;
   AcDbImpDatabase* found = nullptr;
-  for (auto& drawing : s.drawings)
+  for (auto& drawing : s.drawings.open)
     if (drawing->name == name) found = drawing.get();
   if (found == nullptr) {
-    s.drawings.emplace_back(new AcDbImpDatabase(s, name, s.nextSerial++));
-    found = s.drawings.back().get();
+    s.drawings.open.emplace_back(
+        new AcDbImpDatabase(s, name, s.drawings.nextSerial++));
+    found = s.drawings.open.back().get();
   }
   s.makeCurrent(found);
   return found->facade.get();
@@ -135,16 +136,16 @@ AcDbDatabase* Host::useDrawing(const std::string& name) {
 bool Host::closeDrawing(const std::string& name) {
   HostState& s = *state_;
   AcDbImpDatabase* closing = nullptr;
-  for (auto& drawing : s.drawings)
+  for (auto& drawing : s.drawings.open)
     if (drawing->name == name) closing = drawing.get();
   if (closing == nullptr) return false;
 
   // A real host ends what runs in a document before it lets the document go.
-  for (std::size_t i = s.commandFrames.size(); i-- > 0;) {
-    if (s.commandFrames[i].drawing != closing) continue;
-    const CommandFrame frame = s.commandFrames[i];
-    s.commandFrames.erase(s.commandFrames.begin() +
-                          static_cast<std::ptrdiff_t>(i));
+  for (std::size_t i = s.commands.frames.size(); i-- > 0;) {
+    if (s.commands.frames[i].drawing != closing) continue;
+    const CommandFrame frame = s.commands.frames[i];
+    s.commands.frames.erase(s.commands.frames.begin() +
+                            static_cast<std::ptrdiff_t>(i));
     if (!frame.accepted) continue;
     const AcWString& command = frame.notifyName;
     s.notifyEditor("commandCancelled(" + toUtf8(command) + ")",
@@ -167,13 +168,13 @@ bool Host::closeDrawing(const std::string& name) {
                 " as it closed");
   closing->reactors.clear();
 
-  const bool wasCurrent = s.current == closing;
-  if (wasCurrent) s.current = nullptr;
+  const bool wasCurrent = s.drawings.current == closing;
+  if (wasCurrent) s.drawings.current = nullptr;
   s.retireDrawing(*closing);
   if (!wasCurrent) return true;
   // The drawing the user worked in last takes over, as when a window closes.
   AcDbImpDatabase* next = nullptr;
-  for (auto& drawing : s.drawings)
+  for (auto& drawing : s.drawings.open)
     if (next == nullptr || drawing->becameCurrentAt >= next->becameCurrentAt)
       next = drawing.get();
   s.makeCurrent(next);
@@ -187,21 +188,24 @@ bool Host::isOfClosedDrawing(AcDbObjectId id) const {
 }
 
 AcDbDatabase* Host::currentDrawing() const {
-  return state_->current != nullptr ? state_->current->facade.get() : nullptr;
+  return state_->drawings.current != nullptr
+             ? state_->drawings.current->facade.get()
+             : nullptr;
 }
 
 std::string Host::currentDrawingName() const {
-  return state_->current != nullptr ? state_->current->name : std::string();
+  return state_->drawings.current != nullptr ? state_->drawings.current->name
+                                             : std::string();
 }
 
 std::vector<std::string> Host::drawingNames() const {
   std::vector<std::string> names;
-  for (auto& drawing : state_->drawings) names.push_back(drawing->name);
+  for (auto& drawing : state_->drawings.open) names.push_back(drawing->name);
   return names;
 }
 
 AcDbDatabase* Host::drawing(const std::string& name) const {
-  for (auto& drawing : state_->drawings)
+  for (auto& drawing : state_->drawings.open)
     if (drawing->name == name) return drawing->facade.get();
   return nullptr;
 }
@@ -210,16 +214,16 @@ AcDbDatabase* Host::drawing(const std::string& name) const {
 
 AcDbObjectId Host::addObject(const std::string& type, int pieces) {
   HostState& s = *state_;
-  if (s.current == nullptr) return AcDbObjectId();
+  if (s.drawings.current == nullptr) return AcDbObjectId();
   AcDbObject* object = s.createObject(type);
   if (object == nullptr) return AcDbObjectId();
-  AcDbStub* stub = s.appendNew(*s.current, object, nullptr);
+  AcDbStub* stub = s.appendNew(*s.drawings.current, object, nullptr);
   AcDbImpObject& imp = *object->impObject();
   if (!object->isKindOf(AcDbEntity::desc()))
     imp.pieces = 0;
   else if (imp.type == "POLYLINE")
     imp.pieces = pieces < 0 ? 0 : pieces;
-  s.announceAppended(*s.current, stub);
+  s.announceAppended(*s.drawings.current, stub);
   return AcDbObjectId(stub);
 }
 
@@ -276,8 +280,8 @@ AcDbObjectId Host::addToDictionary(AcDbObjectId dictionary,
 bool Host::registerApp(const std::string& name) {
   HostState& s = *state_;
   const AcWString wide = toWide(name);
-  if (s.current == nullptr || !isValidSymbolName(wide)) return false;
-  s.current->registerApp(wide);
+  if (s.drawings.current == nullptr || !isValidSymbolName(wide)) return false;
+  s.drawings.current->registerApp(wide);
   return true;
 }
 
@@ -374,7 +378,7 @@ const AcDbImpObject* liveObject(const AcDbStub* stub) {
 
 std::vector<DrawingInfo> Host::drawings() const {
   std::vector<DrawingInfo> all;
-  for (auto& drawing : state_->drawings)
+  for (auto& drawing : state_->drawings.open)
     all.push_back(drawingInfo(drawing->name));
   return all;
 }
@@ -382,11 +386,11 @@ std::vector<DrawingInfo> Host::drawings() const {
 DrawingInfo Host::drawingInfo(const std::string& name) const {
   DrawingInfo info;
   const AcDbImpDatabase* found = nullptr;
-  for (auto& drawing : state_->drawings)
+  for (auto& drawing : state_->drawings.open)
     if (drawing->name == name) found = drawing.get();
   if (found == nullptr) return info;
   info.name = found->name;
-  info.current = found == state_->current;
+  info.current = found == state_->drawings.current;
   for (const AcWString& app : found->regapps)
     info.regapps.push_back(toUtf8(app));
   info.objects.reserve(found->stubs.size());
@@ -421,9 +425,9 @@ std::string Host::handleText(AcDbObjectId id) const {
 
 AcDbObjectId Host::idFromHandle(const std::string& hexText) const {
   Adesk::UInt64 value = 0;
-  if (state_->current == nullptr || !dxf::parseHandle(hexText, value))
+  if (state_->drawings.current == nullptr || !dxf::parseHandle(hexText, value))
     return AcDbObjectId();
-  AcDbStub* stub = state_->current->findHandle(value);
+  AcDbStub* stub = state_->drawings.current->findHandle(value);
   return stub != nullptr && stub->object != nullptr ? AcDbObjectId(stub)
                                                     : AcDbObjectId();
 }
@@ -444,7 +448,7 @@ const AcDbImpObject* liveOfType(const HostState& state, AcDbObjectId id,
 }  // namespace
 
 AcDbObjectId Host::namedObjectsDictionary(const std::string& name) const {
-  for (auto& drawing : state_->drawings)
+  for (auto& drawing : state_->drawings.open)
     if (drawing->name == name) return AcDbObjectId(drawing->namedObjects);
   return AcDbObjectId();
 }
@@ -489,14 +493,15 @@ std::string Host::drawingNameOf(AcDbObjectId id) const {
 }
 
 std::vector<std::string> Host::commandLine() const {
-  std::vector<std::string> lines = state_->lines;
-  if (!state_->pendingLine.empty()) lines.push_back(state_->pendingLine);
+  std::vector<std::string> lines = state_->output.lines;
+  if (!state_->output.pendingLine.empty())
+    lines.push_back(state_->output.pendingLine);
   return lines;
 }
 
 void Host::clearCommandLine() {
-  state_->lines.clear();
-  state_->pendingLine.clear();
+  state_->output.lines.clear();
+  state_->output.pendingLine.clear();
 }
 
 int Host::editorReactorCount() const {
@@ -526,7 +531,7 @@ int Host::databaseReactorCount() const {
 
 std::vector<RegisteredCommand> Host::registeredCommands() const {
   std::vector<RegisteredCommand> all;
-  for (const RegisteredCommandRecord& c : state_->commands)
+  for (const RegisteredCommandRecord& c : state_->commands.registered)
     all.push_back(RegisteredCommand{toUtf8(c.group), toUtf8(c.globalName),
                                     toUtf8(c.localName), c.flags});
   return all;
@@ -534,7 +539,7 @@ std::vector<RegisteredCommand> Host::registeredCommands() const {
 
 std::vector<std::string> Host::commandGroups() const {
   std::vector<std::string> groups;
-  for (const RegisteredCommandRecord& c : state_->commands) {
+  for (const RegisteredCommandRecord& c : state_->commands.registered) {
     const std::string group = toUtf8(c.group);
     if (std::find(groups.begin(), groups.end(), group) == groups.end())
       groups.push_back(group);
@@ -544,17 +549,17 @@ std::vector<std::string> Host::commandGroups() const {
 
 std::vector<std::string> Host::commandNames() const {
   std::vector<std::string> names;
-  for (const RegisteredCommandRecord& c : state_->commands)
+  for (const RegisteredCommandRecord& c : state_->commands.registered)
     names.push_back(toUtf8(c.globalName));
   return names;
 }
 
 std::vector<void*> Host::unlockedApplications() const {
-  return state_->unlockedApps;
+  return state_->plugin.unlockedApps;
 }
 
 std::vector<void*> Host::mdiAwareApplications() const {
-  return state_->mdiAwareApps;
+  return state_->plugin.mdiAwareApps;
 }
 
 void Host::removeRegistryEntry(const std::string& key) {
@@ -572,13 +577,13 @@ void Host::restoreRegistryEntry(const std::string& key) {
 void Host::audit() { state_->audit("audit"); }
 
 const std::vector<std::string>& Host::violations() const {
-  return state_->violations;
+  return state_->output.violations;
 }
 
-void Host::clearViolations() { state_->violations.clear(); }
+void Host::clearViolations() { state_->output.violations.clear(); }
 
 long Host::openObjectCount() const {
-  return static_cast<long>(state_->openObjects.size());
+  return static_cast<long>(state_->objects.open.size());
 }
 
 long Host::liveResbufItems() const {
@@ -586,7 +591,7 @@ long Host::liveResbufItems() const {
 }
 
 long Host::liveNewObjects() const {
-  return static_cast<long>(state_->newObjects.size());
+  return static_cast<long>(state_->objects.fresh.size());
 }
 
 resbuf* Host::buildChain(const Items& items) {
@@ -603,7 +608,7 @@ resbuf* Host::buildChain(const Items& items) {
         named = idFromHandle(*text);
       s.adsNameOf(named.stub(), rb->resval.rlname);
     } else if (storedOfItem(item, stored)) {
-      rb = s.chainFromStored({stored}, s.current);
+      rb = s.chainFromStored({stored}, s.drawings.current);
     } else {
       rb = s.newItem(static_cast<short>(item.code));
     }

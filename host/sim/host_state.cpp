@@ -15,34 +15,6 @@
 namespace sim {
 
 namespace {
-const char* const kOpNames[] = {"open",
-                                "close",
-                                "upgradeOpen",
-                                "erase",
-                                "xData",
-                                "setXData",
-                                "regApp",
-                                "getAdsName",
-                                "getObjectId",
-                                "getNamedObjectsDictionary",
-                                "getAcDbObjectId",
-                                "dictionaryGetAt",
-                                "dictionarySetAt",
-                                "setFromRbChain",
-                                "rbChain",
-                                "buildList",
-                                "addReactor",
-                                "removeReactor",
-                                "addCommand",
-                                "removeGroup",
-                                "registryAt",
-                                "unlockApplication",
-                                "registerAppMDIAware",
-                                "workingDatabase"};
-static_assert(sizeof(kOpNames) / sizeof(kOpNames[0]) ==
-                  static_cast<std::size_t>(Op::Count),
-              "one name per operation");
-
 const char* modeName(AcDb::OpenMode mode) {
   switch (mode) {
     case AcDb::kForRead:
@@ -71,56 +43,6 @@ const void* moduleBaseOf(const void* address) {
 }
 }  // namespace
 
-const char* opName(Op op) { return kOpNames[static_cast<int>(op)]; }
-
-bool isValidSymbolName(const AcWString& name) {
-  return isValidSymbolName(name.data(), name.size());
-}
-
-namespace {
-// The ASCII units a name may not hold: controls, DEL and some punctuation.
-struct ForbiddenInNames {
-  bool units[0x80];
-};
-constexpr ForbiddenInNames forbiddenInNames() {
-  ForbiddenInNames table{};
-  for (int unit = 0; unit < 0x20; ++unit) table.units[unit] = true;
-  table.units[0x7F] = true;
-  for (const char c : "<>/\\\":;?*|,=`")
-    if (c != 0) table.units[static_cast<unsigned char>(c)] = true;
-  return table;
-}
-constexpr ForbiddenInNames kForbiddenInNames = forbiddenInNames();
-}  // namespace
-
-bool isValidSymbolName(const ACHAR* name, std::size_t length) {
-  if (length == 0 || length > 255) return false;
-  if (name[0] == ' ' || name[length - 1] == ' ') return false;
-  for (std::size_t i = 0; i < length; ++i) {
-    const ACHAR c = name[i];
-    if (c < 0x80 && kForbiddenInNames.units[c]) return false;
-  }
-  return true;
-}
-
-std::string Host::nameProblem(const std::string& name) {
-  const AcWString wide = toWide(name);
-  if (wide.empty()) return "a name is at least one character";
-  if (wide.size() > 255)
-    return "a name is at most 255 characters, not " +
-           std::to_string(wide.size());
-  if (wide.front() == ' ' || wide.back() == ' ')
-    return "a name neither starts nor ends with a blank";
-  for (const ACHAR c : wide)
-    if (c < 0x80 && kForbiddenInNames.units[c])
-      return c < 0x20 || c == 0x7F
-                 ? std::string("a name holds no control character")
-                 : std::string(
-                       "a name holds none of <>/\\\":;?*|,=` (it has ") +
-                       static_cast<char>(c) + ")";
-  return std::string();
-}
-
 HostState::HostState(Host* host)
     : owner(host),
       editor(new SimEditor(*this)),
@@ -135,19 +57,19 @@ HostState::HostState(Host* host)
 
 HostState::~HostState() {
   destroying = true;
-  drawings.clear();
-  closedDrawings.clear();
-  clipboard.reset();
-  for (AcDbImpObject* imp : newObjects) leakedNewObjects.insert(imp->self);
-  newObjects.clear();
-  for (AcDbObject* object : leakedNewObjects) delete object;
-  leakedNewObjects.clear();
+  drawings.open.clear();
+  drawings.closed.clear();
+  drawings.clipboard.reset();
+  for (AcDbImpObject* imp : objects.fresh) objects.leaked.insert(imp->self);
+  objects.fresh.clear();
+  for (AcDbObject* object : objects.leaked) delete object;
+  objects.leaked.clear();
   resbufs.releaseAll();
 }
 
 bool HostState::armedFault(Op op, const AcDbStub* object) {
   bool hit = false;
-  for (ArmedFault& armed : faults) {
+  for (ArmedFault& armed : faults.armed) {
     const std::string& wanted = armed.spec.operation;
     if (!wanted.empty() && wanted != "*" && wanted != opName(op)) continue;
     if (!armed.spec.object.isNull()) {
@@ -161,35 +83,38 @@ bool HostState::armedFault(Op op, const AcDbStub* object) {
       hit = true;
   }
   if (hit) {
-    ++injected;
+    ++faults.injected;
     noteSweepInjection();
   }
   return hit;
 }
 
 void HostState::violation(const std::string& text) {
-  violations.push_back(text);
+  output.violations.push_back(text);
 }
 
 void HostState::audit(const std::string& context) {
   // Objects the plug-in left open: reported, then closed, so one leak is
   // reported once and does not block the opens that follow.
   std::vector<std::pair<Adesk::UInt64, std::string>> leftOpen;
-  const std::vector<AcDbImpObject*> open(openObjects.begin(),
-                                         openObjects.end());
+  const std::vector<AcDbImpObject*> open(objects.open.begin(),
+                                         objects.open.end());
   for (AcDbImpObject* imp : open) {
     std::string modes;
     for (std::size_t i = imp->opens.size(); i-- > 0;) {
       if (imp->opens[i].byHost) continue;
-      modes = std::string(modeName(imp->opens[i].mode)) +
-              (modes.empty() ? "" : ", ") + modes;
+      std::string mode = modeName(imp->opens[i].mode);
+      if (!modes.empty()) mode += ", ";
+      modes.insert(0, mode);
       imp->popAt(i);
     }
     noteClosed(*imp);
-    if (!modes.empty())
-      leftOpen.emplace_back(imp->stub != nullptr ? imp->stub->handle : 0,
-                            "after " + context + ": object " + imp->describe() +
-                                " left open for " + modes);
+    if (modes.empty()) continue;
+    std::string text = "after ";
+    text.append(context).append(": object ").append(imp->describe());
+    text.append(" left open for ").append(modes);
+    leftOpen.emplace_back(imp->stub != nullptr ? imp->stub->handle : 0,
+                          std::move(text));
   }
   std::sort(leftOpen.begin(), leftOpen.end());
   for (auto& entry : leftOpen) violation(entry.second);
@@ -200,17 +125,19 @@ void HostState::audit(const std::string& context) {
     resbufs.releaseAll();
   }
 
-  if (!newObjects.empty()) {
+  if (!objects.fresh.empty()) {
     std::vector<std::string> kinds;
-    for (AcDbImpObject* imp : newObjects) {
+    for (AcDbImpObject* imp : objects.fresh) {
       kinds.push_back(imp->type);
-      leakedNewObjects.insert(imp->self);
+      objects.leaked.insert(imp->self);
     }
-    newObjects.clear();
+    objects.fresh.clear();
     std::sort(kinds.begin(), kinds.end());
-    for (const std::string& kind : kinds)
-      violation("after " + context + ": a new " + kind +
-                " was neither added to a drawing nor deleted");
+    for (const std::string& kind : kinds) {
+      std::string text = "after ";
+      text.append(context).append(": a new ").append(kind);
+      violation(text.append(" was neither added to a drawing nor deleted"));
+    }
   }
 }
 
@@ -241,10 +168,10 @@ void HostState::reportClosedUse(const char* operation,
 }
 
 void HostState::makeCurrent(AcDbImpDatabase* drawing) {
-  if (current == drawing) return;
-  current = drawing;
+  if (drawings.current == drawing) return;
+  drawings.current = drawing;
   if (drawing == nullptr) return;
-  drawing->becameCurrentAt = ++currentChanges;
+  drawing->becameCurrentAt = ++drawings.currentChanges;
   AcDbDatabase* facade = drawing->facade.get();
   notifyEditor("documentBecameCurrent(" + drawing->name + ")",
                [&](AcEditorReactor* reactor) {
@@ -260,19 +187,19 @@ void HostState::retireDrawing(AcDbImpDatabase& drawing) {
     // Detached first, so that deleting it is not taken for a plug-in's
     // delete of an object that belongs to a drawing.
     object->impObject()->stub = nullptr;
-    openObjects.erase(object->impObject());
+    objects.open.erase(object->impObject());
     delete object;
   }
   drawing.closed = true;
   drawing.reactors.clear();
   drawing.byHandle.clear();
   drawing.fileDocument.reset();
-  auto it = std::find_if(drawings.begin(), drawings.end(),
+  auto it = std::find_if(drawings.open.begin(), drawings.open.end(),
                          [&](const std::unique_ptr<AcDbImpDatabase>& d) {
                            return d.get() == &drawing;
                          });
-  closedDrawings.push_back(std::move(*it));
-  drawings.erase(it);
+  drawings.closed.push_back(std::move(*it));
+  drawings.open.erase(it);
 }
 
 AcDbObject* HostState::createObject(const std::string& type) {
@@ -294,7 +221,7 @@ AcDbObject* HostState::createObject(const std::string& type) {
 AcDbStub* HostState::appendNew(AcDbImpDatabase& drawing, AcDbObject* object,
                                AcDbStub* ownerStub) {
   AcDbStub* stub = drawing.append(object, ownerStub);
-  newObjects.erase(object->impObject());
+  objects.fresh.erase(object->impObject());
   return stub;
 }
 
@@ -381,33 +308,34 @@ void HostState::announceErased(AcDbImpDatabase& drawing, AcDbStub* stub) {
 const RegisteredCommandRecord* HostState::findCommand(
     const std::string& name) const {
   const std::string wanted = upperAscii(name);
-  for (const RegisteredCommandRecord& command : commands)
+  for (const RegisteredCommandRecord& command : commands.registered)
     if (upperAscii(toUtf8(command.globalName)) == wanted) return &command;
   return nullptr;
 }
 
 bool HostState::isStaleCommand(const std::string& name) const {
-  return pluginCommandNames.count(upperAscii(name)) != 0 &&
+  return commands.everRegistered.count(upperAscii(name)) != 0 &&
          findCommand(name) == nullptr;
 }
 
 void HostState::print(const std::string& text) {
   for (char c : text) {
     if (c == '\n') {
-      lines.push_back(pendingLine);
-      pendingLine.clear();
+      output.lines.push_back(output.pendingLine);
+      output.pendingLine.clear();
     } else {
-      pendingLine += c;
+      output.pendingLine += c;
     }
   }
 }
 
 bool HostState::isModuleCode(const void* object) const {
-  if (!module || module->base == nullptr || object == nullptr) return false;
+  if (!plugin.module || plugin.module->base == nullptr || object == nullptr)
+    return false;
   // The first word of a polymorphic object points into its class's vtable,
   // which lives in the library that defines the class.
   const void* vtable = *static_cast<const void* const*>(object);
-  return moduleBaseOf(vtable) == module->base;
+  return moduleBaseOf(vtable) == plugin.module->base;
 }
 
 void HostState::detachModuleReactors(const std::string& when) {
@@ -430,17 +358,17 @@ void HostState::detachModuleReactors(const std::string& when) {
 }
 
 void HostState::removeModuleCommands() {
-  if (!module) return;
-  for (const std::string& name : module->commandNames) {
-    auto it = std::find_if(commands.begin(), commands.end(),
-                           [&](const RegisteredCommandRecord& c) {
-                             return upperAscii(toUtf8(c.globalName)) ==
-                                    upperAscii(name);
-                           });
-    if (it == commands.end()) continue;
+  if (!plugin.module) return;
+  for (const std::string& name : plugin.module->commandNames) {
+    auto it = std::find_if(
+        commands.registered.begin(), commands.registered.end(),
+        [&](const RegisteredCommandRecord& c) {
+          return upperAscii(toUtf8(c.globalName)) == upperAscii(name);
+        });
+    if (it == commands.registered.end()) continue;
     violation("command " + name +
               " of the plug-in was still registered after it unloaded");
-    commands.erase(it);
+    commands.registered.erase(it);
   }
 }
 

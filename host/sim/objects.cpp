@@ -63,15 +63,16 @@ std::string AcDbImpObject::describe() const {
 
 AcDbObject::AcDbObject(AcRxClass* kind)
     : mpImpObject(new AcDbImpObject(this, kind)) {
-  if (HostState* state = currentState()) state->newObjects.insert(mpImpObject);
+  if (HostState* state = currentState())
+    state->objects.fresh.insert(mpImpObject);
 }
 
 AcDbObject::~AcDbObject() {
   HostState* state = currentState();
   if (state != nullptr && !state->destroying) {
-    state->newObjects.erase(mpImpObject);
-    state->leakedNewObjects.erase(this);
-    state->openObjects.erase(mpImpObject);
+    state->objects.fresh.erase(mpImpObject);
+    state->objects.leaked.erase(this);
+    state->objects.open.erase(mpImpObject);
     if (mpImpObject->stub != nullptr) {
       state->violation("object " + mpImpObject->describe() +
                        " deleted while it belongs to a drawing (close it "

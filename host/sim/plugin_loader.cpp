@@ -40,17 +40,18 @@ void closeLibrary(void* library) {
 void finishUnload(HostState& s, const std::string& when) {
   s.detachModuleReactors(when);
   s.removeModuleCommands();
-  void* library = s.module->library;
-  s.module.reset();
+  void* library = s.plugin.module->library;
+  s.plugin.module.reset();
   closeLibrary(library);
 }
 
 bool start(HostState& s, std::unique_ptr<LoadedModule> module,
            std::string& error) {
-  s.module = std::move(module);
+  s.plugin.module = std::move(module);
   AcRx::AppRetCode result = AcRx::kRetOK;
   s.callPlugin("acrxEntryPoint(kInitAppMsg)", [&] {
-    result = s.module->entry(AcRx::kInitAppMsg, &s.module->appIdToken);
+    result =
+        s.plugin.module->entry(AcRx::kInitAppMsg, &s.plugin.module->appIdToken);
   });
   if (result == AcRx::kRetOK) return true;
   error = "the plug-in refused to load (entry point returned " +
@@ -63,7 +64,7 @@ bool start(HostState& s, std::unique_ptr<LoadedModule> module,
 
 bool Host::loadModule(const std::string& path, std::string& error) {
   HostState& s = *state_;
-  if (s.module) {
+  if (s.plugin.module) {
     error = "a plug-in is already loaded";
     return false;
   }
@@ -106,7 +107,7 @@ bool Host::loadModule(const std::string& path, std::string& error) {
 
 bool Host::loadModule(EntryPointFunction entryPoint, std::string& error) {
   HostState& s = *state_;
-  if (s.module) {
+  if (s.plugin.module) {
     error = "a plug-in is already loaded";
     return false;
   }
@@ -124,18 +125,18 @@ bool Host::loadModule(EntryPointFunction entryPoint, std::string& error) {
 
 bool Host::unloadModule() {
   HostState& s = *state_;
-  if (!s.module) return false;
+  if (!s.plugin.module) return false;
   s.callPlugin("acrxEntryPoint(kUnloadAppMsg)", [&] {
-    s.module->entry(AcRx::kUnloadAppMsg, &s.module->appIdToken);
+    s.plugin.module->entry(AcRx::kUnloadAppMsg, &s.plugin.module->appIdToken);
   });
   finishUnload(s, "after it unloaded");
   return true;
 }
 
-bool Host::moduleLoaded() const { return state_->module != nullptr; }
+bool Host::moduleLoaded() const { return state_->plugin.module != nullptr; }
 
 std::string Host::modulePath() const {
-  return state_->module ? state_->module->path : std::string();
+  return state_->plugin.module ? state_->plugin.module->path : std::string();
 }
 
 }  // namespace sim

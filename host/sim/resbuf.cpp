@@ -104,13 +104,13 @@ void HostState::adsNameOf(const AcDbStub* stub, ads_name name) const {
 
 const AcDbImpDatabase* HostState::closedDrawingOfAdsName(
     const ads_name name) const {
-  for (const auto& drawing : closedDrawings)
+  for (const auto& drawing : drawings.closed)
     if (drawing->serial == name[0]) return drawing.get();
   return nullptr;
 }
 
 AcDbStub* HostState::stubOfAdsName(const ads_name name) const {
-  for (const auto& drawing : drawings) {
+  for (const auto& drawing : drawings.open) {
     if (drawing->serial != name[0]) continue;
     AcDbStub* stub = drawing->findHandle(static_cast<Adesk::UInt64>(name[1]));
     return stub != nullptr && stub->object != nullptr ? stub : nullptr;

@@ -52,9 +52,10 @@ Acad::ErrorStatus SimCommandStack::addCommand(const ACHAR* cmdGroupName,
   record.localName = cmdLocalName != nullptr ? cmdLocalName : cmdGlobalName;
   record.flags = commandFlags;
   record.function = functionAddr;
-  state_.commands.push_back(record);
-  state_.pluginCommandNames.insert(upperAscii(global));
-  if (state_.module) state_.module->commandNames.push_back(global);
+  state_.commands.registered.push_back(record);
+  state_.commands.everRegistered.insert(upperAscii(global));
+  if (state_.plugin.module)
+    state_.plugin.module->commandNames.push_back(global);
   return Acad::eOk;
 }
 
@@ -62,7 +63,7 @@ Acad::ErrorStatus SimCommandStack::removeGroup(const ACHAR* groupName) {
   if (state_.fault(Op::RemoveGroup)) return Acad::eKeyNotFound;
   if (groupName == nullptr) return Acad::eInvalidInput;
   const AcWString group = upperAscii(AcWString(groupName));
-  auto& commands = state_.commands;
+  auto& commands = state_.commands.registered;
   const std::size_t before = commands.size();
   commands.erase(std::remove_if(commands.begin(), commands.end(),
                                 [&](const RegisteredCommandRecord& c) {
@@ -74,13 +75,13 @@ Acad::ErrorStatus SimCommandStack::removeGroup(const ACHAR* groupName) {
 
 bool SimDynamicLinker::unlockApplication(void* appId) const {
   if (state_.fault(Op::UnlockApplication)) return false;
-  state_.unlockedApps.push_back(appId);
+  state_.plugin.unlockedApps.push_back(appId);
   return true;
 }
 
 bool SimDynamicLinker::registerAppMDIAware(void* appId) const {
   if (state_.fault(Op::RegisterAppMDIAware)) return false;
-  state_.mdiAwareApps.push_back(appId);
+  state_.plugin.mdiAwareApps.push_back(appId);
   return true;
 }
 

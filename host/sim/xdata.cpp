@@ -1,4 +1,5 @@
 // Xdata: reading it as a new chain, replacing blocks all or nothing.
+#include "host/sim/host_state.h"
 #include "host/sim/xdata_rules.h"
 
 namespace sim {

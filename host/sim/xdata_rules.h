@@ -3,9 +3,10 @@
 #ifndef HOST_SIM_XDATA_RULES_H
 #define HOST_SIM_XDATA_RULES_H
 
+#include <cstddef>
 #include <vector>
 
-#include "host/sim/host_state.h"
+#include "host/sim/stored_values.h"
 
 namespace sim {
 

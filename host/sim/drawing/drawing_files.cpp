@@ -15,7 +15,7 @@ bool Host::openDrawingFile(const std::string& path, const std::string& name,
     error = "a drawing needs a name";
     return false;
   }
-  for (const auto& drawing : s.drawings)
+  for (const auto& drawing : s.drawings.open)
     if (drawing->name == name) {
       error = "a drawing named \"" + name + "\" is already open";
       return false;
@@ -38,12 +38,12 @@ bool Host::openDrawingFile(const std::string& path, const std::string& name,
 
 bool Host::saveDrawingFile(const std::string& path, std::string& error) {
   HostState& s = *state_;
-  if (s.current == nullptr) {
+  if (s.drawings.current == nullptr) {
     error = "no current drawing to save";
     return false;
   }
   dxf::Error problem;
-  if (!dxfio::saveDrawingFile(*s.current, path, problem)) {
+  if (!dxfio::saveDrawingFile(*s.drawings.current, path, problem)) {
     error = problem.text();
     return false;
   }

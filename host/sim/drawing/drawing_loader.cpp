@@ -386,9 +386,9 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
   for (const EntityPlan& plan : mEntities)
     next = std::max(next, plan.handle + 1);
   mCommitted = true;
-  mHost.drawings.emplace_back(
-      new AcDbImpDatabase(mHost, name, mHost.nextSerial++));
-  AcDbImpDatabase& drawing = *mHost.drawings.back();
+  mHost.drawings.open.emplace_back(
+      new AcDbImpDatabase(mHost, name, mHost.drawings.nextSerial++));
+  AcDbImpDatabase& drawing = *mHost.drawings.open.back();
   for (const AcWString& app : mRegapps) drawing.registerApp(app);
 
   // The named-objects dictionary the drawing starts with takes the root's

@@ -4,6 +4,7 @@
 
 #include "dxf_document.h"
 #include "dxf_tag_writer.h"
+#include "host/sim/stubs.h"
 
 namespace sim {
 namespace dxfio {

@@ -9,7 +9,7 @@
 
 #include "dxf_tag.h"
 #include "dxf_text.h"
-#include "host/sim/host_state.h"
+#include "host/sim/stored_values.h"
 
 namespace sim {
 namespace dxfio {
