@@ -474,7 +474,7 @@ Items Host::xrecordItems(AcDbObjectId xrecord) const {
   Items items;
   const AcDbImpObject* imp = liveOfType(*state_, xrecord, "XRECORD");
   if (imp == nullptr) return items;
-  for (const StoredItem& stored : imp->record)
+  for (const StoredItem& stored : imp->record())
     items.push_back(itemOfStored(stored));
   return items;
 }

@@ -179,9 +179,10 @@ void HostState::audit(const std::string& context) {
                                          openObjects.end());
   for (AcDbImpObject* imp : open) {
     std::string modes;
-    for (std::size_t i = imp->opens.size(); i-- > 0;) {
-      if (imp->opens[i].byHost) continue;
-      modes = std::string(modeName(imp->opens[i].mode)) +
+    const std::vector<AcDbImpObject::OpenEntry>& opens = imp->activity->opens;
+    for (std::size_t i = opens.size(); i-- > 0;) {
+      if (opens[i].byHost) continue;
+      modes = std::string(modeName(opens[i].mode)) +
               (modes.empty() ? "" : ", ") + modes;
       imp->popAt(i);
     }
@@ -307,11 +308,11 @@ Acad::ErrorStatus HostState::openObject(AcDbStub* stub, AcDb::OpenMode mode,
   if (imp.erased && !openErased) return Acad::eWasErased;
   switch (mode) {
     case AcDb::kForWrite:
-      if (imp.writers > 0) return Acad::eWasOpenForWrite;
-      if (imp.readers > 0) return Acad::eWasOpenForRead;
+      if (imp.writers() > 0) return Acad::eWasOpenForWrite;
+      if (imp.readers() > 0) return Acad::eWasOpenForRead;
       break;
     case AcDb::kForRead:
-      if (imp.writers > 0) return Acad::eWasOpenForWrite;
+      if (imp.writers() > 0) return Acad::eWasOpenForWrite;
       break;
     case AcDb::kForNotify:
       break;
@@ -325,8 +326,9 @@ Acad::ErrorStatus HostState::openObject(AcDbStub* stub, AcDb::OpenMode mode,
 }
 
 void HostState::hostClose(AcDbImpObject& imp) {
-  for (std::size_t i = imp.opens.size(); i-- > 0;) {
-    if (imp.opens[i].byHost) {
+  const std::size_t count = imp.activity ? imp.activity->opens.size() : 0;
+  for (std::size_t i = count; i-- > 0;) {
+    if (imp.activity->opens[i].byHost) {
       imp.popAt(i);
       noteClosed(imp);
       return;

@@ -451,8 +451,10 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
         imp.entries.emplace(entry.first, target);
     if (plan.recordBegin != nullptr) {
       dxf::Error ignored;
+      std::vector<StoredItem> items;
       recordItemsFromTags(plan.recordBegin, plan.recordEnd, mEncoding, resolve,
-                          imp.record, ignored);
+                          items, ignored);
+      if (!items.empty()) imp.editRecord().swap(items);
     }
   }
 
