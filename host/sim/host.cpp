@@ -405,6 +405,17 @@ DrawingInfo Host::drawingInfo(const std::string& name) const {
   return info;
 }
 
+std::size_t Host::objectCount(const std::string& name) const {
+  std::size_t count = 0;
+  for (auto& drawing : state_->drawings)
+    if (drawing->name == name) {
+      count = 0;
+      for (const AcDbStub& stub : drawing->stubs)
+        if (stub.object != nullptr) ++count;
+    }
+  return count;
+}
+
 bool Host::objectInfo(AcDbObjectId id, ObjectInfo& info) const {
   Acad::ErrorStatus status;
   AcDbStub* stub = state_->resolve(id, status);

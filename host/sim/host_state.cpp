@@ -295,7 +295,11 @@ AcDbObject* HostState::createObject(const std::string& type) {
 AcDbStub* HostState::appendNew(AcDbImpDatabase& drawing, AcDbObject* object,
                                AcDbStub* ownerStub) {
   AcDbStub* stub = drawing.append(object, ownerStub);
-  newObjects.erase(object->impObject());
+  AcDbImpObject& imp = *object->impObject();
+  newObjects.erase(&imp);
+  // Every object starts in the set of new ones; one read from a file or
+  // appended closed then needs its activity no more.
+  imp.dropIdleActivity();
   return stub;
 }
 

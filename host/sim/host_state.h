@@ -311,6 +311,13 @@ class AcDbImpObject {
     return activity ? activity->record : kNone;
   }
   std::vector<sim::StoredItem>& editRecord() { return active().record; }
+  void dropIdleActivity() {
+    if (activity && activity->opens.empty() &&
+        activity->openPosition == kNoPosition &&
+        activity->newPosition == kNoPosition &&
+        activity->cloneInProgress == nullptr && activity->record.empty())
+      activity.reset();
+  }
   bool readEnabled() const { return stub == nullptr || isOpen(); }
   bool writeEnabled() const { return stub == nullptr || writers() > 0; }
   std::string describe() const;  // "2A (LINE)" for messages
