@@ -273,6 +273,10 @@ void Loader::takeEntity(const dxf::Object& entity, std::string_view text) {
     object = new AcDbProxyEntity;
     object->impObject()->type = entity.type;
   }
+  // What the loader makes it appends at the end or deletes: no plug-in's new
+  // object, and no activity held for each entity of a large file meanwhile.
+  mHost.newObjects.erase(object->impObject());
+  object->impObject()->dropIdleActivity();
   mEntities.emplace_back();
   EntityPlan& plan = mEntities.back();
   plan.object = object;
