@@ -92,7 +92,7 @@ AcDbStub* appendCopy(HostState& s, AcDbImpDatabase& drawing,
   copy.xdata = s.xdataFor(source, drawing);
   copy.pieces = source.pieces;
   copy.extras = source.extras;
-  copy.record = source.record;
+  if (!source.record().empty()) copy.editRecord() = source.record();
   AcDbStub* stub = s.appendNew(drawing, object, nullptr);
   s.announceAppended(drawing, stub);
   return stub;
@@ -113,7 +113,7 @@ class DeepCloneRun {
       const std::pair<AcDbStub*, bool> next = pending.back();
       pending.pop_back();
       AcDbImpObject& imp = *next.first->object->impObject();
-      if (imp.cloneInProgress != nullptr) continue;
+      if (imp.cloneInProgress() != nullptr) continue;
       cloneOne(next.first, next.second);
       if (pieceType_ != nullptr) continue;
       const std::size_t mark = pending.size();
@@ -129,7 +129,7 @@ class DeepCloneRun {
   Created finish(AcDbIdMapping& map) {
     for (const Cloned& c : cloned_) translate(c);
     for (const Cloned& c : cloned_)
-      c.source->object->impObject()->cloneInProgress = nullptr;
+      c.source->object->impObject()->active().cloneInProgress = nullptr;
     Created created;
     created.reserve(cloned_.size());
     for (const Cloned& c : cloned_) {
@@ -164,12 +164,12 @@ class DeepCloneRun {
     if (pieceType_ == nullptr) {
       copy.pieces = source.pieces;
       copy.extras = source.extras;
-      copy.record = source.record;
+      if (!source.record().empty()) copy.editRecord() = source.record();
     } else {
       copy.pieces = 1;
     }
     AcDbStub* stub = s_.appendNew(target_, object, nullptr);
-    source.cloneInProgress = stub;
+    source.active().cloneInProgress = stub;
     cloned_.push_back(Cloned{sourceStub, stub, primary});
   }
 
@@ -178,7 +178,7 @@ class DeepCloneRun {
   // that nothing cloned names nothing there.
   AcDbStub* translated(const AcDbStub* source, AcDbStub* ref) const {
     if (ref == nullptr || ref->object == nullptr) return nullptr;
-    AcDbStub* clone = ref->object->impObject()->cloneInProgress;
+    AcDbStub* clone = ref->object->impObject()->cloneInProgress();
     if (clone != nullptr) return clone;
     return source->drawing == &target_ ? ref : nullptr;
   }
@@ -191,7 +191,7 @@ class DeepCloneRun {
     if (!dxf::parseHandle(text, handle)) return nullptr;
     const AcDbStub* named = source->drawing->findHandle(handle);
     if (named == nullptr || named->object == nullptr) return nullptr;
-    return named->object->impObject()->cloneInProgress;
+    return named->object->impObject()->cloneInProgress();
   }
 
   void translate(const Cloned& c) {
@@ -202,12 +202,13 @@ class DeepCloneRun {
     // Never shared: the dictionary's own clone, or none.
     if (isLive(source.extensionDictionary))
       copy.extensionDictionary =
-          source.extensionDictionary->object->impObject()->cloneInProgress;
+          source.extensionDictionary->object->impObject()->cloneInProgress();
     for (const auto& entry : source.entries)
       if (AcDbStub* value = translated(c.source, entry.second))
         copy.entries.emplace(entry.first, value);
-    for (StoredItem& item : copy.record)
-      item.ref = translated(c.source, item.ref);
+    if (copy.activity)
+      for (StoredItem& item : copy.activity->record)
+        item.ref = translated(c.source, item.ref);
     for (XdataEntry& block : copy.xdata)
       for (StoredItem& item : block.items)
         if (item.code == 1005)

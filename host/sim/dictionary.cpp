@@ -144,7 +144,7 @@ Acad::ErrorStatus AcDbXrecord::setFromRbChain(const resbuf& chain) {
   // Only drawing-file group codes belong in an xrecord, not result codes.
   for (const sim::StoredItem& item : items)
     if (item.code <= 0 || item.code >= 5000) return Acad::eInvalidInput;
-  imp.record.swap(items);
+  imp.editRecord().swap(items);
   return Acad::eOk;
 }
 
@@ -161,6 +161,6 @@ Acad::ErrorStatus AcDbXrecord::rbChain(resbuf** chain) const {
     return Acad::eNotOpenForRead;
   }
   *chain = state->chainFromStored(
-      imp.record, imp.stub != nullptr ? imp.stub->drawing : nullptr);
+      imp.record(), imp.stub != nullptr ? imp.stub->drawing : nullptr);
   return Acad::eOk;
 }

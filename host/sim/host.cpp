@@ -409,6 +409,17 @@ DrawingInfo Host::drawingInfo(const std::string& name) const {
   return info;
 }
 
+std::size_t Host::objectCount(const std::string& name) const {
+  std::size_t count = 0;
+  for (auto& drawing : state_->drawings.open)
+    if (drawing->name == name) {
+      count = 0;
+      for (const AcDbStub& stub : drawing->stubs)
+        if (stub.object != nullptr) ++count;
+    }
+  return count;
+}
+
 bool Host::objectInfo(AcDbObjectId id, ObjectInfo& info) const {
   Acad::ErrorStatus status;
   AcDbStub* stub = state_->resolve(id, status);
@@ -478,7 +489,7 @@ Items Host::xrecordItems(AcDbObjectId xrecord) const {
   Items items;
   const AcDbImpObject* imp = liveOfType(*state_, xrecord, "XRECORD");
   if (imp == nullptr) return items;
-  for (const StoredItem& stored : imp->record)
+  for (const StoredItem& stored : imp->record())
     items.push_back(itemOfStored(stored));
   return items;
 }

@@ -101,9 +101,10 @@ void HostState::audit(const std::string& context) {
                                          objects.open.end());
   for (AcDbImpObject* imp : open) {
     std::string modes;
-    for (std::size_t i = imp->opens.size(); i-- > 0;) {
-      if (imp->opens[i].byHost) continue;
-      std::string mode = modeName(imp->opens[i].mode);
+    const std::vector<AcDbImpObject::OpenEntry>& opens = imp->activity->opens;
+    for (std::size_t i = opens.size(); i-- > 0;) {
+      if (opens[i].byHost) continue;
+      std::string mode = modeName(opens[i].mode);
       if (!modes.empty()) mode += ", ";
       modes.insert(0, mode);
       imp->popAt(i);
@@ -221,7 +222,11 @@ AcDbObject* HostState::createObject(const std::string& type) {
 AcDbStub* HostState::appendNew(AcDbImpDatabase& drawing, AcDbObject* object,
                                AcDbStub* ownerStub) {
   AcDbStub* stub = drawing.append(object, ownerStub);
-  objects.fresh.erase(object->impObject());
+  AcDbImpObject& imp = *object->impObject();
+  objects.fresh.erase(&imp);
+  // Every object starts in the set of new ones; one read from a file or
+  // appended closed then needs its activity no more.
+  imp.dropIdleActivity();
   return stub;
 }
 
@@ -234,11 +239,11 @@ Acad::ErrorStatus HostState::openObject(AcDbStub* stub, AcDb::OpenMode mode,
   if (imp.erased && !openErased) return Acad::eWasErased;
   switch (mode) {
     case AcDb::kForWrite:
-      if (imp.writers > 0) return Acad::eWasOpenForWrite;
-      if (imp.readers > 0) return Acad::eWasOpenForRead;
+      if (imp.writers() > 0) return Acad::eWasOpenForWrite;
+      if (imp.readers() > 0) return Acad::eWasOpenForRead;
       break;
     case AcDb::kForRead:
-      if (imp.writers > 0) return Acad::eWasOpenForWrite;
+      if (imp.writers() > 0) return Acad::eWasOpenForWrite;
       break;
     case AcDb::kForNotify:
       break;
@@ -252,8 +257,9 @@ Acad::ErrorStatus HostState::openObject(AcDbStub* stub, AcDb::OpenMode mode,
 }
 
 void HostState::hostClose(AcDbImpObject& imp) {
-  for (std::size_t i = imp.opens.size(); i-- > 0;) {
-    if (imp.opens[i].byHost) {
+  const std::size_t count = imp.activity ? imp.activity->opens.size() : 0;
+  for (std::size_t i = count; i-- > 0;) {
+    if (imp.activity->opens[i].byHost) {
       imp.popAt(i);
       noteClosed(imp);
       return;

@@ -4,6 +4,8 @@
 #define HOST_SIM_OBJECT_STATE_H
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -20,6 +22,47 @@ class AcDbImpObject {
     AcDb::OpenMode mode;
     bool byHost;
   };
+  static constexpr std::size_t kNoPosition = ~std::size_t(0);
+
+  // What only objects that were opened, cloned, made by a plug-in or are
+  // xrecords use, made on first use: a drawing read from a file holds
+  // mostly objects nobody opens, which then carry one null pointer for it.
+  struct Activity {
+    // Most recent last; close pops one. Counts avoid scans.
+    std::vector<OpenEntry> opens;
+    unsigned readers = 0;
+    unsigned writers = 0;
+    unsigned notifiers = 0;
+    // Where the object sits in the host's sets of open and of new objects.
+    std::size_t openPosition = kNoPosition;
+    std::size_t newPosition = kNoPosition;
+    // This object's clone while a deep clone is under way, else null: how
+    // the deep clone finds, in constant time, whether a reference names an
+    // object it cloned.
+    AcDbStub* cloneInProgress = nullptr;
+    // Xrecord data, when the object is an xrecord.
+    std::vector<sim::StoredItem> record;
+  };
+
+  // The object's type name as an index into one table of the names seen, so
+  // that each object spends four bytes on it instead of a string.
+  class TypeName {
+   public:
+    TypeName() = default;
+    TypeName(const std::string& name) : index_(indexOf(name)) {}
+    TypeName(const char* name) : index_(indexOf(name)) {}
+    const std::string& name() const { return nameAt(index_); }
+    operator const std::string&() const { return name(); }
+    bool operator==(const std::string& o) const { return name() == o; }
+    bool operator!=(const std::string& o) const { return name() != o; }
+    bool operator==(const char* o) const { return name() == o; }
+    bool operator!=(const char* o) const { return name() != o; }
+
+   private:
+    static std::uint32_t indexOf(const std::string& name);
+    static const std::string& nameAt(std::uint32_t index);
+    std::uint32_t index_ = 0;  // 0 is the empty name
+  };
 
   AcDbImpObject(AcDbObject* self, AcRxClass* kind);
 
@@ -28,49 +71,59 @@ class AcDbImpObject {
   AcDbObject* self;
   AcDbStub* stub = nullptr;  // null while the object is new
   std::vector<sim::XdataEntry> xdata;
-  // Most recent last; close pops one. Counts avoid scans.
-  std::vector<OpenEntry> opens;
-  unsigned readers = 0;
-  unsigned writers = 0;
-  unsigned notifiers = 0;
-  bool erased = false;
+  std::unique_ptr<Activity> activity;
   int pieces = 1;
-  // Where the object sits in the host's sets of open and of new objects.
-  std::size_t openPosition = kNoPosition;
-  std::size_t newPosition = kNoPosition;
-  static constexpr std::size_t kNoPosition = ~std::size_t(0);
+  TypeName type;
+  bool erased = false;
 
-  std::string type;
   AcDbStub* owner = nullptr;
   AcDbStub* extensionDictionary = nullptr;
-  // This object's clone while a deep clone is under way, else null: how the
-  // deep clone finds, in constant time, whether a reference names an object
-  // it cloned.
-  AcDbStub* cloneInProgress = nullptr;
   // Group codes and texts the host does not model, kept to write them back.
   sim::KeptGroups extras;
   // Dictionary entries, when the object is a dictionary.
   sim::DictionaryEntries entries;
-  // Xrecord data, when the object is an xrecord.
-  std::vector<sim::StoredItem> record;
 
-  bool isOpen() const { return !opens.empty(); }
-  bool readEnabled() const { return stub == nullptr || !opens.empty(); }
-  bool writeEnabled() const { return stub == nullptr || writers > 0; }
+  // The activity, made now if the object had none.
+  Activity& active() {
+    if (!activity) activity.reset(new Activity);
+    return *activity;
+  }
+  bool isOpen() const { return activity && !activity->opens.empty(); }
+  unsigned readers() const { return activity ? activity->readers : 0; }
+  unsigned writers() const { return activity ? activity->writers : 0; }
+  AcDbStub* cloneInProgress() const {
+    return activity ? activity->cloneInProgress : nullptr;
+  }
+  const std::vector<sim::StoredItem>& record() const {
+    static const std::vector<sim::StoredItem> kNone;
+    return activity ? activity->record : kNone;
+  }
+  std::vector<sim::StoredItem>& editRecord() { return active().record; }
+  void dropIdleActivity() {
+    if (activity && activity->opens.empty() &&
+        activity->openPosition == kNoPosition &&
+        activity->newPosition == kNoPosition &&
+        activity->cloneInProgress == nullptr && activity->record.empty())
+      activity.reset();
+  }
+  bool readEnabled() const { return stub == nullptr || isOpen(); }
+  bool writeEnabled() const { return stub == nullptr || writers() > 0; }
   std::string describe() const;  // "2A (LINE)" for messages
   // Inline: every open and close passes here.
   void push(AcDb::OpenMode mode, bool byHost) {
-    opens.push_back(OpenEntry{mode, byHost});
-    if (mode == AcDb::kForRead) ++readers;
-    if (mode == AcDb::kForWrite) ++writers;
-    if (mode == AcDb::kForNotify) ++notifiers;
+    Activity& a = active();
+    a.opens.push_back(OpenEntry{mode, byHost});
+    if (mode == AcDb::kForRead) ++a.readers;
+    if (mode == AcDb::kForWrite) ++a.writers;
+    if (mode == AcDb::kForNotify) ++a.notifiers;
   }
   void popAt(std::size_t index) {
-    const AcDb::OpenMode mode = opens[index].mode;
-    if (mode == AcDb::kForRead) --readers;
-    if (mode == AcDb::kForWrite) --writers;
-    if (mode == AcDb::kForNotify) --notifiers;
-    opens.erase(opens.begin() + static_cast<std::ptrdiff_t>(index));
+    Activity& a = *activity;
+    const AcDb::OpenMode mode = a.opens[index].mode;
+    if (mode == AcDb::kForRead) --a.readers;
+    if (mode == AcDb::kForWrite) --a.writers;
+    if (mode == AcDb::kForNotify) --a.notifiers;
+    a.opens.erase(a.opens.begin() + static_cast<std::ptrdiff_t>(index));
   }
 };
 
@@ -79,31 +132,33 @@ namespace sim {
 // A set of objects that each keep their own place in it, so that adding and
 // removing one costs neither a search nor a heap call: every open and close
 // passes here. The order is not kept; readers sort what they report.
-template <std::size_t AcDbImpObject::*Position>
+template <std::size_t AcDbImpObject::Activity::*Position>
 class ObjectSet {
  public:
   using const_iterator = std::vector<AcDbImpObject*>::const_iterator;
 
   void insert(AcDbImpObject* object) {
     if (count(object) != 0) return;
-    object->*Position = members_.size();
+    object->active().*Position = members_.size();
     members_.push_back(object);
   }
   void erase(AcDbImpObject* object) {
     if (count(object) == 0) return;
-    const std::size_t position = object->*Position;
+    const std::size_t position = object->activity.get()->*Position;
     members_[position] = members_.back();
-    members_[position]->*Position = position;
+    members_[position]->activity.get()->*Position = position;
     members_.pop_back();
-    object->*Position = AcDbImpObject::kNoPosition;
+    object->activity.get()->*Position = AcDbImpObject::kNoPosition;
   }
+  // An object without activity is in no set.
   std::size_t count(const AcDbImpObject* object) const {
-    const std::size_t position = object->*Position;
+    if (!object->activity) return 0;
+    const std::size_t position = object->activity.get()->*Position;
     return position < members_.size() && members_[position] == object ? 1 : 0;
   }
   void clear() {
     for (AcDbImpObject* object : members_)
-      object->*Position = AcDbImpObject::kNoPosition;
+      object->activity.get()->*Position = AcDbImpObject::kNoPosition;
     members_.clear();
   }
   std::size_t size() const { return members_.size(); }
@@ -123,8 +178,8 @@ namespace sim {
 // open, and which were made but not yet added to a drawing.
 struct ObjectBook {
   StubRegistry stubs;
-  ObjectSet<&AcDbImpObject::openPosition> open;
-  ObjectSet<&AcDbImpObject::newPosition> fresh;
+  ObjectSet<&AcDbImpObject::Activity::openPosition> open;
+  ObjectSet<&AcDbImpObject::Activity::newPosition> fresh;
   // New objects reported as leaked; deleted with the host unless the
   // plug-in does.
   std::unordered_set<AcDbObject*> leaked;

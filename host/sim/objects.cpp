@@ -1,6 +1,10 @@
 // Drawing objects: their inner state, lifetime on the host's heap, open and
 // close bookkeeping, handles and erasing; and the reactor base classes.
+#include <cstdint>
+#include <deque>
 #include <new>
+#include <string>
+#include <unordered_map>
 
 #include "host/sim/host_state.h"
 #include "host/sim/services.h"
@@ -53,12 +57,42 @@ bool checkReadable(const AcDbImpObject& imp, const char* operation) {
 
 }  // namespace
 
+namespace {
+
+// Every type name any object had, never freed: a drawing holds a few dozen.
+// The host runs on one thread, so the table needs no lock.
+struct TypeNames {
+  std::deque<std::string> names{std::string()};
+  std::unordered_map<std::string, std::uint32_t> indexes{{std::string(), 0}};
+};
+
+TypeNames& typeNames() {
+  static TypeNames* const table = new TypeNames;  // outlives every object
+  return *table;
+}
+
+}  // namespace
+
+std::uint32_t AcDbImpObject::TypeName::indexOf(const std::string& name) {
+  TypeNames& table = typeNames();
+  const auto found = table.indexes.find(name);
+  if (found != table.indexes.end()) return found->second;
+  const auto index = static_cast<std::uint32_t>(table.names.size());
+  table.names.push_back(name);
+  table.indexes.emplace(name, index);
+  return index;
+}
+
+const std::string& AcDbImpObject::TypeName::nameAt(std::uint32_t index) {
+  return typeNames().names[index];
+}
+
 AcDbImpObject::AcDbImpObject(AcDbObject* owner, AcRxClass* kind)
     : self(owner), type(typeOfKind(kind)) {}
 
 std::string AcDbImpObject::describe() const {
   return (stub != nullptr ? sim::hexText(stub->handle) : std::string("new")) +
-         " (" + type + ")";
+         " (" + type.name() + ")";
 }
 
 AcDbObject::AcDbObject(AcRxClass* kind)
@@ -130,7 +164,7 @@ misusedClose(HostState& state, const AcDbImpObject& imp) {
                     " that is in no drawing (delete it instead)");
     return Acad::eNotInDatabase;
   }
-  if (imp.opens.empty()) {
+  if (!imp.isOpen()) {
     state.violation("close of object " + imp.describe() + " that is not open");
     return Acad::eWasNotOpen;
   }
@@ -146,9 +180,9 @@ Acad::ErrorStatus AcDbObject::close() {
   AcDbImpObject& imp = *mpImpObject;
   if (state == nullptr) return Acad::eNoDatabase;
   if (state->fault(sim::Op::Close, imp.stub)) return Acad::eOutOfMemory;
-  if (imp.stub == nullptr || imp.opens.empty() || imp.opens.back().byHost)
+  if (imp.stub == nullptr || !imp.isOpen() || imp.activity->opens.back().byHost)
     return misusedClose(*state, imp);
-  imp.popAt(imp.opens.size() - 1);
+  imp.popAt(imp.activity->opens.size() - 1);
   state->noteClosed(imp);
   return Acad::eOk;
 }
@@ -160,18 +194,19 @@ Acad::ErrorStatus AcDbObject::upgradeOpen() {
   if (state->fault(sim::Op::UpgradeOpen, imp.stub))
     return Acad::eWasOpenForRead;
   if (imp.stub == nullptr) return Acad::eWasOpenForWrite;
-  if (imp.opens.empty()) {
+  if (!imp.isOpen()) {
     state->violation("upgradeOpen of object " + imp.describe() +
                      " that is not open");
     return Acad::eWasNotOpen;
   }
-  const AcDb::OpenMode top = imp.opens.back().mode;
+  AcDbImpObject::Activity& activity = *imp.activity;
+  const AcDb::OpenMode top = activity.opens.back().mode;
   if (top == AcDb::kForWrite) return Acad::eWasOpenForWrite;
   if (top == AcDb::kForNotify) return Acad::eNotApplicable;
-  if (imp.readers > 1) return Acad::eWasOpenForRead;
-  imp.opens.back().mode = AcDb::kForWrite;
-  --imp.readers;
-  ++imp.writers;
+  if (activity.readers > 1) return Acad::eWasOpenForRead;
+  activity.opens.back().mode = AcDb::kForWrite;
+  --activity.readers;
+  ++activity.writers;
   return Acad::eOk;
 }
 

@@ -202,6 +202,9 @@ class SIMHOST_API Host {
   // -- Introspection --
   std::vector<DrawingInfo> drawings() const;
   DrawingInfo drawingInfo(const std::string& name) const;
+  // As many as drawingInfo(name).objects lists, without listing them: a
+  // large drawing's listing costs more than the drawing.
+  std::size_t objectCount(const std::string& name) const;
   bool objectInfo(AcDbObjectId id, ObjectInfo& info) const;
   std::string handleText(AcDbObjectId id) const;  // "" for an unknown id
   // The object with this handle in the current drawing; null if none.

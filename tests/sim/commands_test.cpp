@@ -271,6 +271,7 @@ TEST_F(Commands, EachNameDoesItsOwnWorkAndUnknownNamesDoNothing) {
       EXPECT_EQ(log.back(), "ended " + announced);
     }
     EXPECT_EQ(host().drawingInfo("main").objects.size(), before + row.made);
+    EXPECT_EQ(host().objectCount("main"), before + row.made);
     for (AcDbObjectId id : {line, dictionary, record}) {
       sim::ObjectInfo info;
       ASSERT_TRUE(host().objectInfo(id, info));

@@ -344,7 +344,7 @@ StepResult Session::applyOpen(const Statement& s, std::string& message) {
     return StepResult::ScriptError;
   }
   // What a file holds is known only once read: it counts from then on.
-  objectsMade_ += static_cast<long>(host_.drawingInfo(name).objects.size());
+  objectsMade_ += static_cast<long>(host_.objectCount(name));
   return StepResult::Done;
 }
 

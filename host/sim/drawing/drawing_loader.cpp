@@ -273,6 +273,10 @@ void Loader::takeEntity(const dxf::Object& entity, std::string_view text) {
     object = new AcDbProxyEntity;
     object->impObject()->type = entity.type;
   }
+  // What the loader makes it appends at the end or deletes: no plug-in's new
+  // object, and no activity held for each entity of a large file meanwhile.
+  mHost.objects.fresh.erase(object->impObject());
+  object->impObject()->dropIdleActivity();
   mEntities.emplace_back();
   EntityPlan& plan = mEntities.back();
   plan.object = object;
@@ -451,8 +455,10 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
         imp.entries.emplace(entry.first, target);
     if (plan.recordBegin != nullptr) {
       dxf::Error ignored;
+      std::vector<StoredItem> items;
       recordItemsFromTags(plan.recordBegin, plan.recordEnd, mEncoding, resolve,
-                          imp.record, ignored);
+                          items, ignored);
+      if (!items.empty()) imp.editRecord().swap(items);
     }
   }
 

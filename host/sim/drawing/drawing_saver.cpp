@@ -302,10 +302,10 @@ void Saver::writeRecord(const AcDbImpObject& imp, dxf::Object& object) {
   auto resolver = [this](std::uint64_t handle) { return resolve(handle); };
   if (recordItemsFromTags(tags.data() + at, tags.data() + tags.size(),
                           mEncoding, resolver, before, ignored) &&
-      sameItems(before, imp.record))
+      sameItems(before, imp.record()))
     return;
   tags.resize(at);
-  appendRecordTags(imp.record, mEncoding, tags);
+  appendRecordTags(imp.record(), mEncoding, tags);
 }
 
 // Erased objects are not written, so a pointer to one would name nothing:
