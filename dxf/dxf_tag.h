@@ -54,7 +54,10 @@ inline ValueKind valueKindOf(int code) {
   }
   return ValueKind::Text;
 }
-bool isNumericKind(ValueKind kind);
+inline bool isNumericKind(ValueKind kind) {
+  return kind == ValueKind::Real || kind == ValueKind::Int16 ||
+         kind == ValueKind::Int32 || kind == ValueKind::Int64;
+}
 
 // A DXF problem, always tied to a line of the file when one is known.
 struct Error {
@@ -69,6 +72,8 @@ struct Error {
 // reals must be finite. False for anything else.
 bool parseInteger(std::string_view text, std::int64_t& value);
 bool parseReal(std::string_view text, double& value);
+// Whether parseReal would take the text, without converting it.
+bool isReal(std::string_view text);
 // The range a group code's integer kind allows.
 bool integerFits(ValueKind kind, std::int64_t value);
 

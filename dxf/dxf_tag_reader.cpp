@@ -7,6 +7,21 @@ namespace dxf {
 namespace {
 const char* const kBinaryDxf =
     "binary DXF is not read; save the drawing as text DXF";
+
+// Blanks may pad a group code on either side; at most four digits.
+bool parseGroupCode(std::string_view text, int& code) {
+  const char* at = text.data();
+  const char* end = at + text.size();
+  while (at < end && (*at == ' ' || *at == '\t')) ++at;
+  while (end > at && (end[-1] == ' ' || end[-1] == '\t')) --end;
+  if (at == end || end - at > 4) return false;
+  code = 0;
+  for (; at < end; ++at) {
+    if (*at < '0' || *at > '9') return false;
+    code = code * 10 + (*at - '0');
+  }
+  return true;
+}
 }  // namespace
 
 TagReader::TagReader(std::string_view text) : mText(text) {
@@ -20,6 +35,8 @@ TagReader::TagReader(std::string_view text) : mText(text) {
     fail(1, kBinaryDxf);
   std::size_t end = mText.find('\n');
   mCrlf = end != std::string_view::npos && end > 0 && mText[end - 1] == '\r';
+  // One look at the whole text spares every line its own.
+  mMayHoldNul = std::memchr(mText.data(), '\0', mText.size()) != nullptr;
 }
 
 TagReader::TagReader(std::string_view groups, int firstLine)
@@ -42,17 +59,23 @@ bool TagReader::fail(int line, std::string message) {
 }
 
 bool TagReader::readLine(std::string_view& line) {
-  if (mPos >= mText.size()) return false;
-  std::size_t end = mText.find('\n', mPos);
-  std::size_t next = end == std::string_view::npos ? mText.size() : end + 1;
-  if (end == std::string_view::npos) end = mText.size();
+  const std::size_t size = mText.size();
+  if (mPos >= size) return false;
+  const char* start = mText.data() + mPos;
+  const char* feed =
+      static_cast<const char*>(std::memchr(start, '\n', size - mPos));
+  const char* end = feed != nullptr ? feed : mText.data() + size;
+  mPos = feed != nullptr ? mPos + (feed - start) + 1 : size;
   // Every carriage return before the line feed belongs to the line end: a
   // value kept with one of them would come back one shorter at every save.
-  while (end > mPos && mText[end - 1] == '\r') --end;
-  line = mText.substr(mPos, end - mPos);
-  mPos = next;
+  while (end > start && end[-1] == '\r') --end;
+  line = std::string_view(start, static_cast<std::size_t>(end - start));
   ++mLine;
   return true;
+}
+
+bool TagReader::holdsNul(std::string_view line) const {
+  return mMayHoldNul && std::memchr(line.data(), '\0', line.size()) != nullptr;
 }
 
 bool TagReader::next(TagView& tag) {
@@ -69,23 +92,11 @@ bool TagReader::next(TagView& tag) {
                            ") without 0:ENDSEC");
   }
   int line = mLine;
-  if (std::memchr(codeLine.data(), '\0', codeLine.size()) != nullptr)
+  if (holdsNul(codeLine))
     return fail(line,
                 line == 1 ? kBinaryDxf : "NUL byte where a group code belongs");
-  std::string_view digits = codeLine;
-  while (!digits.empty() && (digits.front() == ' ' || digits.front() == '\t'))
-    digits.remove_prefix(1);
-  while (!digits.empty() && (digits.back() == ' ' || digits.back() == '\t'))
-    digits.remove_suffix(1);
   int code = 0;
-  bool codeOk = !digits.empty() && digits.size() <= 4;
-  for (char c : digits) {
-    if (c < '0' || c > '9') {
-      codeOk = false;
-      break;
-    }
-    code = code * 10 + (c - '0');
-  }
+  const bool codeOk = parseGroupCode(codeLine, code);
   if (!codeOk || code > kMaxGroupCode)
     return fail(
         line, "bad group code \"" + std::string(codeLine.substr(0, 40)) + "\"");
@@ -93,15 +104,14 @@ bool TagReader::next(TagView& tag) {
   if (!readLine(value))
     return fail(line,
                 "group code " + std::to_string(code) + " has no value line");
-  if (std::memchr(value.data(), '\0', value.size()) != nullptr)
+  if (holdsNul(value))
     return fail(line + 1,
                 "NUL byte in the value of group code " + std::to_string(code));
   ValueKind kind = valueKindOf(code);
   if (isNumericKind(kind)) {
     bool ok;
     if (kind == ValueKind::Real) {
-      double real;
-      ok = parseReal(value, real);
+      ok = isReal(value);
     } else {
       std::int64_t integer;
       ok = parseInteger(value, integer) && integerFits(kind, integer);
@@ -118,6 +128,8 @@ bool TagReader::next(TagView& tag) {
   tag.code = code;
   tag.line = line;
   tag.value = value;
+  // Most groups stand inside a section and need no look at the frame.
+  if (mFrame == Frame::InSection && code != 0) return true;
   return checkFrame(tag);
 }
 

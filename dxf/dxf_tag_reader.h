@@ -36,6 +36,7 @@ class TagReader {
   enum class Frame { BetweenSections, SectionName, InSection, Done, Groups };
 
   bool readLine(std::string_view& line);
+  bool holdsNul(std::string_view line) const;
   bool readGroup(TagView& tag);
   bool fail(int line, std::string message);
   bool checkFrame(const TagView& tag);
@@ -46,6 +47,7 @@ class TagReader {
   int mLine = 0;
   bool mCrlf = false;
   bool mFailed = false;
+  bool mMayHoldNul = false;  // some NUL byte stands somewhere in the text
   Error mError;
   Frame mFrame = Frame::BetweenSections;
   std::string mSection;

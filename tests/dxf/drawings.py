@@ -134,6 +134,9 @@ def parts_drawing(case, path):
         text = msp.add_text("pump", dxfattribs={"insert": (0, 20),
                                                 "height": 2})
         point = msp.add_point((40, 30))
+        # Of no part: drawn in grey.
+        msp.add_polyline2d([(50, 0), (60, 0), (60, 10)])
+        msp.add_mtext("caf\u00e9\\Pline", dxfattribs={"insert": (50, 20)})
         l2.set_xdata("$A", [(1000, "second")])
         circle.set_xdata("$A", [(1070, 1)])
         for e in (poly, arc):

@@ -97,6 +97,10 @@ TEST(TagReader, RefusesNonNumbersWhereNumbersBelong) {
       {"1071", "100000", true},    {"1071", "abc", false},
       {"1040", "2.5", true},       {"1040", "2,5", false},
       {"1000", "any text", true},  {"8", "12x", true},
+      {"10", "-.5", true},         {"10", "5.", true},
+      {"10", "-", false},          {"10", ".", false},
+      {"10", "1.2.3", false},      {"10", "--1", false},
+      {"10", "1e", false},         {"10", "4.9e-324", true},
   };
   for (const Case& c : cases) {
     ReadResult result = readAll(inEntities({"0", "LINE", c.code, c.value}));
@@ -105,6 +109,11 @@ TEST(TagReader, RefusesNonNumbersWhereNumbersBelong) {
       EXPECT_EQ(result.error.line, 8) << c.code << ":" << c.value;
     }
   }
+  // Long plain decimals: 1e300 is a double, 1e400 is not.
+  const std::string e300 = "1" + std::string(300, '0');
+  const std::string e400 = "1" + std::string(400, '0');
+  EXPECT_FALSE(readAll(inEntities({"0", "LINE", "10", e300.c_str()})).failed);
+  EXPECT_TRUE(readAll(inEntities({"0", "LINE", "10", e400.c_str()})).failed);
 }
 
 TEST(TagReader, RefusesABrokenFrame) {
@@ -124,9 +133,15 @@ TEST(TagReader, RefusesABrokenFrame) {
       {lines({"0", "SECTION", "8", "ENTITIES"}), 3, "2:<section name>"},
       {lines({"0", "SECTION", "2"}), 3, "no value line"},
       {"", 1, "EOF"},
-      {std::string("AutoX\0\0\0", 8) + "\n", 1, "binary"},
+      {std::string("Drawn\0\0\0", 8) + "\n", 1, "binary"},
       {std::string("SOMECAD Binary DXF\r\n\x1a\0", 22) + "AC1015", 1,
        "binary DXF is not read"},
+      {lines({"0", "SECTION", "2", "ENTITIES", "0", "LINE", "8"}) +
+           std::string("a\0b\n", 4) + lines({"0", "ENDSEC", "0", "EOF"}),
+       8, "NUL byte in the value of group code 8"},
+      {lines({"0", "SECTION", "2", "ENTITIES"}) + std::string("1\0\n", 3) +
+           lines({"x", "0", "ENDSEC", "0", "EOF"}),
+       5, "NUL byte where a group code belongs"},
   };
   for (const Case& c : cases) {
     ReadResult result = readAll(c.text);

@@ -3,8 +3,11 @@
 // plain facts made here.
 #include "drawing_facts.h"
 
+#include <iterator>
 #include <unordered_map>
 
+#include "dxf_document.h"
+#include "dxf_document_reader.h"
 #include "dxf_skeleton.h"
 #include "dxf_text.h"
 
@@ -91,26 +94,24 @@ std::vector<Vec2> lightweightVertices(const dxf::Object& object) {
   return points;
 }
 
-std::string mtextOf(const dxf::Object& object, dxf::TextEncoding encoding) {
+// An MTEXT's text runs through its 3 groups and ends with its 1 group.
+std::string mtextOf(const dxf::Object& object) {
   std::string raw;
   for (const dxf::Tag& tag : object.tags)
     if (tag.code == 3) raw += tag.value;
   if (const dxf::Tag* last = object.find(1)) raw += last->value;
-  std::string text = readableText(raw, encoding);
-  // Paragraph breaks are all the formatting a one-line label keeps.
-  for (std::size_t at; (at = text.find("\\P")) != std::string::npos;)
-    text.replace(at, 2, " ");
-  return text;
+  return raw;
 }
 
 bool isFollower(std::string_view type) {
   return type == "VERTEX" || type == "SEQEND" || type == "ATTRIB";
 }
 
-// Fills `shape` for the kinds the picture draws; false for the others.
-bool shapeOf(const std::vector<dxf::Object>& entities, std::size_t at,
-             dxf::TextEncoding encoding, Shape& shape) {
-  const dxf::Object& entity = entities[at];
+// Fills `shape` for the kinds the picture draws; false for the others. A
+// 2D polyline's vertices are the VERTEX entities that follow it, added as
+// they come. Text stays as the file spells it until the drawing's encoding
+// is known.
+bool shapeOf(const dxf::Object& entity, Shape& shape) {
   const std::string& type = entity.type;
   if (type == "LINE") {
     shape.points = {pointOf(entity, 10), pointOf(entity, 11)};
@@ -122,9 +123,6 @@ bool shapeOf(const std::vector<dxf::Object>& entities, std::size_t at,
     long flags = integerOf(entity, 70);
     if ((flags & (8 | 16 | 64)) != 0) return false;
     shape.closed = (flags & 1) != 0;
-    for (std::size_t next = at + 1;
-         next < entities.size() && entities[next].type == "VERTEX"; ++next)
-      shape.points.push_back(pointOf(entities[next], 10));
   } else if (type == "CIRCLE" || type == "ARC") {
     shape.kind = type == "CIRCLE" ? Shape::Kind::Circle : Shape::Kind::Arc;
     shape.points = {pointOf(entity, 10)};
@@ -139,9 +137,9 @@ bool shapeOf(const std::vector<dxf::Object>& entities, std::size_t at,
     shape.points = {pointOf(entity, 10)};
     shape.height = realOf(entity, 40, 1);
     if (type == "MTEXT") {
-      shape.text = mtextOf(entity, encoding);
+      shape.text = mtextOf(entity);
     } else if (const dxf::Tag* text = entity.find(1)) {
-      shape.text = readableText(text->value, encoding);
+      shape.text = text->value;
     }
   } else {
     return false;
@@ -219,42 +217,110 @@ void readPartDictionary(
   }
 }
 
+// Handle, type and xdata applications (as the file spells them) of any
+// object.
+void takePlainFacts(const dxf::Object& object, DrawingObject& seen) {
+  if (object.handle != 0) seen.handle = dxf::handleText(object.handle);
+  seen.type = object.type;
+  for (const dxf::Tag& tag : object.xdata)
+    if (tag.code == 1001) seen.apps.push_back(tag.value);
+}
+
+void addPlainFacts(const dxf::Object& object,
+                   std::vector<DrawingObject>& objects) {
+  takePlainFacts(object, objects.emplace_back());
+}
+
+// Takes model space's facts as the reader hands each entity over, so that
+// a large drawing's entities never all stand as the library's objects.
+class EntityCollector {
+ public:
+  explicit EntityCollector(bool withShapes) : mWithShapes(withShapes) {}
+
+  void take(const dxf::Object& entity) {
+    const bool isVertex = entity.type == "VERTEX";
+    if (!isVertex) mOpenPolyline = kNone;
+    if (isVertex && mOpenPolyline != kNone)
+      mEntities[mOpenPolyline].shape.points.push_back(pointOf(entity, 10));
+    // Filled where it stands: a copy moved in cost a fifth of the facts.
+    DrawingObject& seen = mEntities.emplace_back();
+    takePlainFacts(entity, seen);
+    if (!isFollower(entity.type) && integerOf(entity, 67) != 1) {
+      seen.modelSpace = true;
+      seen.drawn = mWithShapes && shapeOf(entity, seen.shape);
+      if (seen.drawn && entity.type == "POLYLINE")
+        mOpenPolyline = mEntities.size() - 1;
+    }
+  }
+
+  std::vector<DrawingObject> taken() { return std::move(mEntities); }
+
+ private:
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  bool mWithShapes;
+  std::vector<DrawingObject> mEntities;
+  std::size_t mOpenPolyline = kNone;  // the 2D polyline taking vertices
+};
+
+// The drawing's encoding is known once its header is read, which need not
+// be before its entities.
+void decodeTexts(dxf::TextEncoding encoding, DrawingObject& object) {
+  for (std::string& app : object.apps) app = readableText(app, encoding);
+  if (object.shape.text.empty()) return;
+  object.shape.text = readableText(object.shape.text, encoding);
+  // Paragraph breaks are all the formatting a one-line label keeps.
+  if (object.type == "MTEXT")
+    for (std::size_t at;
+         (at = object.shape.text.find("\\P")) != std::string::npos;)
+      object.shape.text.replace(at, 2, " ");
+}
+
 }  // namespace
 
-DrawingFacts factsOf(const dxf::Document& document, bool withShapes) {
-  DrawingFacts facts;
+bool readDrawingFacts(const std::string& path, bool withShapes,
+                      DrawingFacts& facts, dxf::Error& error) {
+  EntityCollector collector(withShapes);
+  dxf::Document document;
+  if (!dxf::readDocumentFile(
+          path, document, error,
+          [&collector](const dxf::Object& entity, std::string_view) {
+            collector.take(entity);
+          }))
+    return false;
+  std::vector<DrawingObject> entities = collector.taken();
+
+  facts = DrawingFacts();
   const dxf::TextEncoding encoding = document.encoding();
   if (const dxf::Table* apps = document.table("APPID"))
     for (const dxf::Object& record : apps->records)
       if (const dxf::Tag* name = record.find(2))
         facts.registeredApps.push_back(readableText(name->value, encoding));
 
-  const std::vector<dxf::Object>& entities = document.entities;
-  std::size_t count = 0;
-  document.forEachObject([&count](const dxf::Object&) { ++count; });
-  facts.objects.reserve(count);
-  document.forEachObject([&](const dxf::Object& object) {
-    DrawingObject seen;
-    if (object.handle != 0) seen.handle = dxf::handleText(object.handle);
-    seen.type = object.type;
-    for (const dxf::Tag& tag : object.xdata)
-      if (tag.code == 1001)
-        seen.apps.push_back(readableText(tag.value, encoding));
-    bool isEntity = !entities.empty() && &object >= entities.data() &&
-                    &object < entities.data() + entities.size();
-    if (isEntity && !isFollower(object.type) && integerOf(object, 67) != 1) {
-      seen.modelSpace = true;
-      seen.drawn = withShapes && shapeOf(entities, &object - entities.data(),
-                                         encoding, seen.shape);
-    }
-    facts.objects.push_back(std::move(seen));
-  });
+  // File order: tables, blocks, entities, objects.
+  std::vector<DrawingObject>& objects = facts.objects;
+  for (const dxf::Table& table : document.tables) {
+    addPlainFacts(table.head, objects);
+    for (const dxf::Object& record : table.records)
+      addPlainFacts(record, objects);
+  }
+  for (const dxf::Block& block : document.blocks) {
+    addPlainFacts(block.begin, objects);
+    for (const dxf::Object& entity : block.entities)
+      addPlainFacts(entity, objects);
+    addPlainFacts(block.end, objects);
+  }
+  objects.reserve(objects.size() + entities.size() + document.objects.size());
+  std::move(entities.begin(), entities.end(), std::back_inserter(objects));
+  for (const dxf::Object& object : document.objects)
+    addPlainFacts(object, objects);
+  for (DrawingObject& object : objects) decodeTexts(encoding, object);
+
   // The part dictionary and its records are objects of the OBJECTS section.
   std::unordered_map<std::uint64_t, const dxf::Object*> byHandle;
   for (const dxf::Object& object : document.objects)
     if (object.handle != 0) byHandle.emplace(object.handle, &object);
   readPartDictionary(document, byHandle, encoding, facts);
-  return facts;
+  return true;
 }
 
 }  // namespace parts

@@ -1,13 +1,14 @@
 // What the parts tool needs of a DXF drawing, taken out of the DXF library's
-// document once: each object's handle, type and xdata applications, the
-// registered applications, the part records, and the shapes of model space.
+// document as the file is read: each object's handle, type and xdata
+// applications, the registered applications, the part records, and the shapes
+// of model space.
 #ifndef TOOLS_PARTS_DRAWING_FACTS_H
 #define TOOLS_PARTS_DRAWING_FACTS_H
 
 #include <string>
 #include <vector>
 
-#include "dxf_document.h"
+#include "dxf_tag.h"
 
 namespace parts {
 
@@ -57,9 +58,11 @@ struct DrawingFacts {
   std::vector<PartRecord> records;  // in the part dictionary's order
 };
 
-// Shapes are read only for a picture: reading their numbers costs more
-// than the whole audit.
-DrawingFacts factsOf(const dxf::Document& document, bool withShapes);
+// Reads the file with the DXF library; false with its error when the file
+// is refused. Shapes are read only for a picture: reading their numbers
+// costs more than the whole audit.
+bool readDrawingFacts(const std::string& path, bool withShapes,
+                      DrawingFacts& facts, dxf::Error& error);
 
 }  // namespace parts
 

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "drawing_facts.h"
-#include "dxf_document_reader.h"
 #include "parts_audit.h"
 #include "parts_picture.h"
 #include "parts_report.h"
@@ -79,9 +78,9 @@ int main(int argc, char** argv) {
               << std::flush;
   }
 
-  dxf::Document document;
+  parts::DrawingFacts facts;
   dxf::Error error;
-  if (!dxf::readDocumentFile(path, document, error)) {
+  if (!parts::readDrawingFacts(path, !svgPath.empty(), facts, error)) {
     if (progress) std::cerr << "\n";
     // Worded as the runner's `open` words it, so both point at one line.
     std::cerr << "plivet-parts: cannot open \"" << path << "\": " << path
@@ -91,8 +90,6 @@ int main(int argc, char** argv) {
   if (progress)
     std::cerr << " " << seconds(secondsSince(start)) << ", auditing"
               << std::flush;
-  const parts::DrawingFacts facts = parts::factsOf(document, !svgPath.empty());
-  document = dxf::Document();
   const parts::Audit audit = parts::auditParts(facts);
 
   if (!svgPath.empty()) {
