@@ -5,6 +5,7 @@
 #ifndef TOOLS_PARTS_DRAWING_FACTS_H
 #define TOOLS_PARTS_DRAWING_FACTS_H
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,9 +37,9 @@ struct DrawingObject {
   std::string type;               // its 0 tag
   std::vector<std::string> apps;  // xdata applications in order, UTF-8
   bool modelSpace = false;        // an entity of model space
-  bool drawn = false;             // modelSpace and `shape` holds it
-                                  // (only when shapes were asked for)
-  Shape shape;
+  // An entity of model space the picture draws, when shapes were asked for;
+  // held apart so that an audit's objects stay small.
+  std::unique_ptr<Shape> shape;
 };
 
 // One entry of the part dictionary.

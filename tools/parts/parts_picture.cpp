@@ -87,8 +87,8 @@ struct Extents {
 Extents extentsOf(const DrawingFacts& facts) {
   Extents box;
   for (const DrawingObject& object : facts.objects) {
-    if (!object.drawn) continue;
-    const Shape& shape = object.shape;
+    if (!object.shape) continue;
+    const Shape& shape = *object.shape;
     for (const Vec2& p : shape.points) {
       if (shape.kind == Shape::Kind::Circle || shape.kind == Shape::Kind::Arc) {
         box.add(p.x - shape.radius, p.y - shape.radius);
@@ -235,13 +235,13 @@ std::string svgPicture(const DrawingFacts& facts, const Audit& audit) {
     if (!object.modelSpace) continue;
     int part = audit.partOfObject[i];
     if (part < 0) ++unparted;
-    if (!object.drawn) {
+    if (!object.shape) {
       ++notDrawn[object.type];
       continue;
     }
     appendShape(
         groups[part < 0 ? audit.parts.size() : static_cast<std::size_t>(part)],
-        object.shape, at, colourOf(part));
+        *object.shape, at, colourOf(part));
   }
 
   std::string drawing;
