@@ -1,7 +1,7 @@
 #include "dxf_document_reader.h"
 
+#include <algorithm>
 #include <fstream>
-#include <unordered_map>
 
 #include "dxf_tag_reader.h"
 
@@ -38,6 +38,7 @@ class DocumentParser {
   bool checkObject(const Object& object);
   bool checkXdata(const Object& object);
   bool checkDocument(const Document& document);
+  std::string typeAtLine(int line) const;
 
   std::string_view mText;
   TagReader mReader;
@@ -45,13 +46,15 @@ class DocumentParser {
   const EntitySink& mSink;
   TagView mCurrent;
   Object mScratch;  // the entity on its way to the sink
-  // Where the sink's entities stand, for the check of duplicate handles.
-  struct SunkEntity {
+  // A handle, where its object stands and its place in the order of
+  // forEachObject: the check of duplicate handles needs this of the sink's
+  // entities, which the document does not keep, and then of every object.
+  struct PlacedHandle {
     std::uint64_t handle;
     int line;
-    std::size_t offset;
+    std::uint32_t order;
   };
-  std::vector<SunkEntity> mSunk;
+  std::vector<PlacedHandle> mHandles;
   bool mHaveCurrent = false;
 };
 
@@ -270,7 +273,9 @@ bool DocumentParser::parseObjects(std::vector<Object>& into,
     if (!parseObject(mScratch)) return false;
     const std::size_t end = mHaveCurrent ? mReader.tagStart() : mText.size();
     if (mScratch.handle != 0)
-      mSunk.push_back(SunkEntity{mScratch.handle, mScratch.line, begin});
+      mHandles.push_back(
+          PlacedHandle{mScratch.handle, mScratch.line,
+                       static_cast<std::uint32_t>(mHandles.size())});
     mSink(mScratch, mText.substr(begin, end - begin));
   }
   return true;
@@ -358,40 +363,61 @@ bool DocumentParser::checkDocument(const Document& document) {
     if (seed->values.empty() || !parseHandle(seed->values[0].value, value))
       return fail(seed->line, "bad $HANDSEED");
   }
-  std::unordered_map<std::uint64_t, int> lines;
-  bool ok = true;
-  auto check = [&](std::uint64_t handle, int line, auto typeOf) {
-    if (!ok || handle == 0) return;
-    auto inserted = lines.emplace(handle, line);
-    if (!inserted.second)
-      ok = fail(line, "handle " + handleText(handle) + " of " + typeOf() +
-                          " is already used by the object at line " +
-                          std::to_string(inserted.first->second));
-  };
-  auto visit = [&](const Object& object) {
-    check(object.handle, object.line, [&] { return object.type; });
+  // Every handle with its place, sorted: equal neighbours are a duplicate.
+  // A hash map of a large drawing's handles would take about half as much
+  // memory as the file's text; this takes 16 bytes a handle, in the vector
+  // the sink's entities already fill.
+  std::vector<PlacedHandle>& placed = mHandles;
+  const std::size_t sunk = placed.size();
+  std::uint32_t order = 0;
+  auto add = [&](const Object& object) {
+    if (object.handle != 0)
+      placed.push_back(PlacedHandle{object.handle, object.line, order});
+    ++order;
   };
   // In the order of forEachObject; the sink's entities stand where the
   // document's would.
   for (const Table& t : document.tables) {
-    visit(t.head);
-    for (const Object& record : t.records) visit(record);
+    add(t.head);
+    for (const Object& record : t.records) add(record);
   }
   for (const Block& b : document.blocks) {
-    visit(b.begin);
-    for (const Object& entity : b.entities) visit(entity);
-    visit(b.end);
+    add(b.begin);
+    for (const Object& entity : b.entities) add(entity);
+    add(b.end);
   }
-  for (const Object& entity : document.entities) visit(entity);
-  for (const SunkEntity& entity : mSunk)
-    check(entity.handle, entity.line, [&] {
-      TagReader reader(mText.substr(entity.offset), entity.line);
-      TagView type;
-      reader.next(type);  // its 0 tag
-      return std::string(type.value);
-    });
-  for (const Object& object : document.objects) visit(object);
-  return ok;
+  for (const Object& entity : document.entities) add(entity);
+  for (std::size_t i = 0; i < sunk; ++i) placed[i].order += order;
+  order += static_cast<std::uint32_t>(sunk);
+  for (const Object& object : document.objects) add(object);
+  std::sort(placed.begin(), placed.end(),
+            [](const PlacedHandle& a, const PlacedHandle& b) {
+              return a.handle != b.handle ? a.handle < b.handle
+                                          : a.order < b.order;
+            });
+  // The first object, in that order, whose handle an earlier one has.
+  const PlacedHandle* again = nullptr;
+  const PlacedHandle* first = nullptr;
+  for (std::size_t i = 1; i < placed.size(); ++i)
+    if (placed[i].handle == placed[i - 1].handle &&
+        (again == nullptr || placed[i].order < again->order)) {
+      again = &placed[i];
+      first = &placed[i - 1];
+    }
+  if (again == nullptr) return true;
+  return fail(again->line, "handle " + handleText(again->handle) + " of " +
+                               typeAtLine(again->line) +
+                               " is already used by the object at line " +
+                               std::to_string(first->line));
+}
+
+// Only a refused file asks, so reading the text again costs nothing else.
+std::string DocumentParser::typeAtLine(int line) const {
+  TagReader reader(mText);
+  TagView tag;
+  while (reader.next(tag))
+    if (tag.line == line && tag.code == 0) return std::string(tag.value);
+  return std::string();
 }
 
 }  // namespace

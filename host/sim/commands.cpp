@@ -89,7 +89,7 @@ AcDbStub* appendCopy(HostState& s, AcDbImpDatabase& drawing,
                      const AcDbImpObject& source) {
   AcDbObject* object = newObjectOfType(s, source.type);
   AcDbImpObject& copy = *object->impObject();
-  copy.xdata = s.xdataFor(source, drawing);
+  copy.editXdata() = s.xdataFor(source, drawing);
   copy.pieces = source.pieces;
   copy.extras = source.extras;
   if (!source.record().empty()) copy.editRecord() = source.record();
@@ -160,7 +160,7 @@ class DeepCloneRun {
     AcDbObject* object =
         newObjectOfType(s_, pieceType_ != nullptr ? pieceType_ : source.type);
     AcDbImpObject& copy = *object->impObject();
-    copy.xdata = s_.xdataFor(source, target_);
+    copy.editXdata() = s_.xdataFor(source, target_);
     if (pieceType_ == nullptr) {
       copy.pieces = source.pieces;
       copy.extras = source.extras;
@@ -209,7 +209,7 @@ class DeepCloneRun {
     if (copy.activity)
       for (StoredItem& item : copy.activity->record)
         item.ref = translated(c.source, item.ref);
-    for (XdataEntry& block : copy.xdata)
+    for (XdataEntry& block : copy.editXdata())
       for (StoredItem& item : block.items)
         if (item.code == 1005)
           if (const AcDbStub* clone =

@@ -327,7 +327,8 @@ Acad::ErrorStatus Host::setXData(AcDbObjectId id, const std::string& app,
       known >= 0 ? static_cast<std::size_t>(known) : drawing.regapps.size();
   std::vector<XdataEntry> updates;
   updates.push_back(std::move(update));
-  const Acad::ErrorStatus merged = mergeXdata(imp.xdata, std::move(updates));
+  const Acad::ErrorStatus merged =
+      mergeXdata(imp.editXdata(), std::move(updates));
   if (merged != Acad::eOk) return merged;
   if (known < 0) drawing.registerApp(appName);
   return Acad::eOk;
@@ -360,7 +361,7 @@ void fillObjectInfo(const AcDbStub& stub, ObjectInfo& info) {
   info.extensionDictionary = AcDbObjectId(imp.extensionDictionary);
   info.pieces = imp.pieces;
   info.xdata.clear();
-  for (const XdataEntry& block : imp.xdata) {
+  for (const XdataEntry& block : imp.xdata()) {
     XdataBlock out;
     out.app = toUtf8(drawing.regapps[block.app]);
     for (const StoredItem& stored : block.items)

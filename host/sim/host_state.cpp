@@ -272,8 +272,8 @@ void HostState::hostClose(AcDbImpObject& imp) {
 std::vector<XdataEntry> HostState::xdataFor(const AcDbImpObject& source,
                                             AcDbImpDatabase& target) {
   if (source.stub == nullptr || source.stub->drawing == &target)
-    return source.xdata;
-  std::vector<XdataEntry> copy = source.xdata;
+    return source.xdata();
+  std::vector<XdataEntry> copy = source.xdata();
   const AcDbImpDatabase& from = *source.stub->drawing;
   for (XdataEntry& block : copy)
     block.app = target.registerApp(from.regapps[block.app]);

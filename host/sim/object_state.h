@@ -70,18 +70,46 @@ class AcDbImpObject {
   // open object costs as few cache lines as can be.
   AcDbObject* self;
   AcDbStub* stub = nullptr;  // null while the object is new
-  std::vector<sim::XdataEntry> xdata;
+
+ private:
+  mutable std::vector<sim::XdataEntry> xdata_;
+
+ public:
   std::unique_ptr<Activity> activity;
   int pieces = 1;
   TypeName type;
   bool erased = false;
 
+ private:
+  // Set while the xdata is still only groups of the kept text.
+  mutable bool xdataInFile_ = false;
+
+ public:
   AcDbStub* owner = nullptr;
   AcDbStub* extensionDictionary = nullptr;
   // Group codes and texts the host does not model, kept to write them back.
   sim::KeptGroups extras;
   // Dictionary entries, when the object is a dictionary.
   sim::DictionaryEntries entries;
+
+  // An entity read from a file keeps its xdata as groups of its kept text
+  // until the xdata is first read or changed, and decodes it then: most
+  // are never read, and decoded items take more room than their text.
+  const std::vector<sim::XdataEntry>& xdata() const {
+    if (xdataInFile_) decodeXdata();
+    return xdata_;
+  }
+  std::vector<sim::XdataEntry>& editXdata() {
+    if (xdataInFile_) decodeXdata();
+    return xdata_;
+  }
+  // For the loader, once the object is in its drawing and its kept text
+  // holds xdata the loader checked.
+  void keepXdataInFile() {
+    xdata_.clear();
+    xdataInFile_ = true;
+  }
+  bool xdataInFile() const { return xdataInFile_; }
 
   // The activity, made now if the object had none.
   Activity& active() {
@@ -125,6 +153,9 @@ class AcDbImpObject {
     if (mode == AcDb::kForNotify) --a.notifiers;
     a.opens.erase(a.opens.begin() + static_cast<std::ptrdiff_t>(index));
   }
+
+ private:
+  void decodeXdata() const;  // with the drawing file's reader
 };
 
 namespace sim {

@@ -146,7 +146,7 @@ resbuf* AcDbObject::xData(const ACHAR* regappName) const {
     state->violation("xData on object " + imp.describe() + " that is not open");
     return nullptr;
   }
-  if (imp.stub == nullptr || imp.xdata.empty()) return nullptr;
+  if (imp.stub == nullptr || imp.xdata().empty()) return nullptr;
   const AcDbImpDatabase& drawing = *imp.stub->drawing;
   long wanted = -1;
   if (regappName != nullptr) {
@@ -155,7 +155,7 @@ resbuf* AcDbObject::xData(const ACHAR* regappName) const {
   }
   resbuf* head = nullptr;
   resbuf* tail = nullptr;
-  for (const sim::XdataEntry& block : imp.xdata) {
+  for (const sim::XdataEntry& block : imp.xdata()) {
     if (wanted >= 0 && block.app != static_cast<std::size_t>(wanted)) continue;
     resbuf* name = state->newStringItem(1001, drawing.regapps[block.app]);
     name->rbnext = state->chainFromStored(block.items, &drawing);
@@ -221,5 +221,5 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* xdata) {
     const Acad::ErrorStatus es = sim::checkBlockItems(update.items);
     if (es != Acad::eOk) return es;
   }
-  return sim::mergeXdata(imp.xdata, std::move(updates));
+  return sim::mergeXdata(imp.editXdata(), std::move(updates));
 }

@@ -145,6 +145,14 @@ TEST(DocumentReader, RefusesDamagedHandles) {
   const Case cases[] = {
       {withEntities({"0", "LINE", "5", "2F", "0", "CIRCLE", "5", "2f"}), 23,
        "handle 2F of CIRCLE is already used by the object at line 19"},
+      // The first object in file order that repeats a handle, whatever the
+      // handles' own order; a third use is not the one named.
+      {withEntities({"0", "LINE", "5", "30", "0", "ARC", "5", "30", "0", "LINE",
+                     "5", "20", "0", "CIRCLE", "5", "20"}),
+       23, "handle 30 of ARC is already used by the object at line 19"},
+      {withEntities({"0", "LINE", "5", "2F", "0", "ARC", "5", "2F", "0",
+                     "CIRCLE", "5", "2F"}),
+       23, "handle 2F of ARC is already used by the object at line 19"},
       {withEntities({"0", "LINE", "5", "XYZ"}), 22, "bad handle \"XYZ\""},
       {withEntities({"0", "LINE", "5", "0"}), 22, "handle 0"},
       {withEntities({"0", "LINE", "5", "1", "330", "G1"}), 24,

@@ -7,6 +7,7 @@
 #include "dxf_document_reader.h"
 #include "dxf_skeleton.h"
 #include "dxf_tag_reader.h"
+#include "entity_xdata.h"
 #include "host/sim/xdata_rules.h"
 #include "stored_item_tags.h"
 
@@ -117,8 +118,8 @@ class Loader {
   }
   bool planXdata(const dxf::Object& object,
                  std::vector<XdataBlockPlan>& blocks);
-  bool planEntityXdata(const EntityPlan& plan,
-                       std::vector<XdataBlockPlan>& blocks);
+  bool checkEntityXdata(const EntityPlan& plan);
+  void registerUsed(const std::vector<XdataBlockPlan>& blocks);
   void finishGroup();
   bool planDictionary(const dxf::Object& object, ObjectPlan& plan);
   bool recordIsHeld(const dxf::Object& object, ObjectPlan& plan);
@@ -135,8 +136,6 @@ class Loader {
   dxf::TextEncoding mEncoding = dxf::TextEncoding::Utf8;
   std::vector<AcWString> mRegapps;
   std::vector<EntityPlan> mEntities;
-  // Xdata of the entities, by their place among them.
-  std::vector<std::pair<std::size_t, std::vector<XdataBlockPlan>>> mEntityXdata;
   bool mGroupOpen = false;  // the last entity may still take followers
   std::string_view mGroupText;
   bool mGroupIsPolyline = false;  // the DXF POLYLINE, with VERTEX followers
@@ -296,20 +295,30 @@ void Loader::takeEntity(const dxf::Object& entity, std::string_view text) {
 }
 
 // The xdata of an entity, read again from its text now that the header
-// says how its texts are encoded.
-bool Loader::planEntityXdata(const EntityPlan& plan,
-                             std::vector<XdataBlockPlan>& blocks) {
+// says how its texts are encoded. Only its applications are kept: the
+// entity decodes its xdata from that text when it is first used.
+bool Loader::checkEntityXdata(const EntityPlan& plan) {
   const AcDbImpObject& imp = *plan.object->impObject();
-  dxf::TagReader reader(imp.extras.text(), plan.line);
-  dxf::TagView tag;
   dxf::Object head;
-  reader.next(tag);  // its 0 tag
-  head.type = std::string(tag.value);
+  head.type =
+      std::string(entityXdataTags(imp.extras.text(), plan.line, head.xdata));
   head.line = plan.line;
   head.handle = plan.handle;
-  while (reader.next(tag) && tag.code != 0)
-    if (tag.code >= 1000) head.xdata.push_back(tag.tag());
-  return planXdata(head, blocks);
+  std::vector<XdataBlockPlan> blocks;
+  if (!planXdata(head, blocks)) return false;
+  registerUsed(blocks);
+  return true;
+}
+
+// Names used in xdata but missing from the APPID table are registered, so
+// the xdata stays valid.
+void Loader::registerUsed(const std::vector<XdataBlockPlan>& blocks) {
+  for (const XdataBlockPlan& block : blocks) {
+    bool known = false;
+    for (const AcWString& app : mRegapps)
+      if (upperAscii(app) == upperAscii(block.app)) known = true;
+    if (!known) mRegapps.push_back(block.app);
+  }
 }
 
 bool Loader::plan(dxf::Document& document) {
@@ -335,10 +344,7 @@ bool Loader::plan(dxf::Document& document) {
       return false;
     }
     if (i == mEntities.size()) break;
-    if (!mEntities[i].hasXdata) continue;
-    mEntityXdata.emplace_back(i, std::vector<XdataBlockPlan>());
-    if (!planEntityXdata(mEntities[i], mEntityXdata.back().second))
-      return false;
+    if (mEntities[i].hasXdata && !checkEntityXdata(mEntities[i])) return false;
   }
   // Dictionaries and xrecords; other objects stay in the file document.
   mRoot = dxf::rootDictionary(*mDoc);
@@ -364,17 +370,6 @@ bool Loader::plan(dxf::Document& document) {
     if (!planXdata(object, plan.xdata)) return false;
     mPlans.push_back(std::move(plan));
   }
-  // Names used in xdata but missing from the APPID table are registered,
-  // so the xdata stays valid.
-  auto registerUsed = [this](const std::vector<XdataBlockPlan>& blocks) {
-    for (const XdataBlockPlan& block : blocks) {
-      bool known = false;
-      for (const AcWString& app : mRegapps)
-        if (upperAscii(app) == upperAscii(block.app)) known = true;
-      if (!known) mRegapps.push_back(block.app);
-    }
-  };
-  for (const auto& entity : mEntityXdata) registerUsed(entity.second);
   for (const ObjectPlan& plan : mPlans) registerUsed(plan.xdata);
   return true;
 }
@@ -408,11 +403,10 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
       sim::XdataEntry entry;
       entry.app = drawing.registerApp(block.app);
       entry.items = std::move(block.items);
-      imp.xdata.push_back(std::move(entry));
+      imp.editXdata().push_back(std::move(entry));
     }
     std::vector<XdataBlockPlan>().swap(blocks);
   };
-  std::size_t xdataAt = 0;
   for (std::size_t i = 0; i < mEntities.size(); ++i) {
     AcDbObject* object = mEntities[i].object;
     AcDbImpObject& imp = *object->impObject();
@@ -421,8 +415,7 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
         mEntities[i].handle != 0 ? mEntities[i].handle : next++;
     mHost.appendNew(drawing, object, nullptr);
     imp.extras = KeptGroups(mDoc->source, imp.extras.text());
-    if (xdataAt < mEntityXdata.size() && mEntityXdata[xdataAt].first == i)
-      takeXdata(mEntityXdata[xdataAt++].second, imp);
+    if (mEntities[i].hasXdata) imp.keepXdataInFile();
   }
   std::vector<AcDbStub*> stubs;
   stubs.reserve(mPlans.size());

@@ -161,6 +161,8 @@ class Saver {
 };
 
 void Saver::writeXdata(const AcDbImpObject& imp, dxf::Object& object) {
+  // Xdata never decoded is still the groups the object keeps.
+  if (imp.xdataInFile()) return;
   // The xdata the object came with, by application, to keep its spelling
   // where the host holds the same values.
   struct RawBlock {
@@ -182,7 +184,7 @@ void Saver::writeXdata(const AcDbImpObject& imp, dxf::Object& object) {
     i = next;
   }
   std::vector<dxf::Tag> tags;
-  for (const sim::XdataEntry& entry : imp.xdata) {
+  for (const sim::XdataEntry& entry : imp.xdata()) {
     const AcWString& app = mDrawing.regapps[entry.app];
     bool kept = false;
     for (const RawBlock& block : raw) {
