@@ -1,6 +1,7 @@
 #include "dxf_document_reader.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include "dxf_tag_reader.h"
@@ -433,6 +434,13 @@ bool readDocument(std::string_view text, Document& document, Error& error,
 
 bool readDocumentFile(const std::string& path, Document& document, Error& error,
                       const EntitySink& entities) {
+  // A folder opens as a stream on some systems, with a size no string holds.
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    error.line = 0;
+    error.message = "is a directory";
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error.line = 0;

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -146,6 +147,11 @@ TEST(PartsTool, RefusesADamagedFileAsTheRunnerDoes) {
     EXPECT_NE(runner.out.find(message), std::string::npos)
         << runner.out << " against " << message;
   }
+  const std::string folder = std::filesystem::path(path).parent_path();
+  ProgramRun refused = parts(folder + " 2>&1");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.out, "plivet-parts: cannot open \"" + folder +
+                             "\": " + folder + ": is a directory\n");
 }
 
 int inkOf(const std::string& svg, const std::string& name) {

@@ -1,6 +1,5 @@
 // The host's open and save of drawing files: a DXF document read or
 // written whole, the drawing made or left as it was.
-#include <filesystem>
 
 #include "drawing_loader.h"
 #include "drawing_saver.h"
@@ -20,12 +19,6 @@ bool Host::openDrawingFile(const std::string& path, const std::string& name,
       error = "a drawing named \"" + name + "\" is already open";
       return false;
     }
-  // A folder opens as a stream on some systems and reads as nonsense.
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    error = path + ": is a directory";
-    return false;
-  }
   dxf::Error problem;
   AcDbImpDatabase* drawing = nullptr;
   if (!dxfio::loadDrawingFile(s, path, name, drawing, problem)) {
