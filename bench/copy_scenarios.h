@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/sim/sim_host.h"
+#include "host/sim/host.h"
 
 namespace bench {
 

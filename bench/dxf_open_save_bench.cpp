@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "dxf_document_reader.h"
-#include "host/sim/sim_host.h"
+#include "dxf/dxf_document_reader.h"
+#include "host/sim/host.h"
 
 namespace {
 

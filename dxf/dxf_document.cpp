@@ -1,4 +1,4 @@
-#include "dxf_document.h"
+#include "dxf/dxf_document.h"
 
 #include <algorithm>
 

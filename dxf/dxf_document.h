@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "dxf_tag.h"
-#include "dxf_text.h"
+#include "dxf/dxf_tag.h"
+#include "dxf/dxf_text.h"
 
 namespace dxf {
 

@@ -1,10 +1,10 @@
-#include "dxf_document_reader.h"
+#include "dxf/dxf_document_reader.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 
-#include "dxf_tag_reader.h"
+#include "dxf/dxf_tag_reader.h"
 
 namespace dxf {
 
@@ -18,7 +18,7 @@ bool isPointerCode(int code) {
 class DocumentParser {
  public:
   DocumentParser(std::string_view text, const EntitySink& sink, Error& error)
-      : mText(text), mReader(text), mError(error), mSink(sink) {}
+      : text_(text), reader_(text), error_(error), sink_(sink) {}
 
   bool parse(Document& document);
 
@@ -26,7 +26,7 @@ class DocumentParser {
   bool advance();
   bool fail(int line, std::string message);
   bool atZero(std::string_view value) const {
-    return mCurrent.code == 0 && mCurrent.value == value;
+    return current_.code == 0 && current_.value == value;
   }
 
   bool parseHeader(Document& document);
@@ -41,12 +41,12 @@ class DocumentParser {
   bool checkDocument(const Document& document);
   std::string typeAtLine(int line) const;
 
-  std::string_view mText;
-  TagReader mReader;
-  Error& mError;
-  const EntitySink& mSink;
-  TagView mCurrent;
-  Object mScratch;  // the entity on its way to the sink
+  std::string_view text_;
+  TagReader reader_;
+  Error& error_;
+  const EntitySink& sink_;
+  TagView current_;
+  Object scratch_;  // the entity on its way to the sink
   // A handle, where its object stands and its place in the order of
   // forEachObject: the check of duplicate handles needs this of the sink's
   // entities, which the document does not keep, and then of every object.
@@ -55,13 +55,13 @@ class DocumentParser {
     int line;
     std::uint32_t order;
   };
-  std::vector<PlacedHandle> mHandles;
-  bool mHaveCurrent = false;
+  std::vector<PlacedHandle> handles_;
+  bool haveCurrent_ = false;
 };
 
 bool DocumentParser::fail(int line, std::string message) {
-  mError.line = line;
-  mError.message = std::move(message);
+  error_.line = line;
+  error_.message = std::move(message);
   return false;
 }
 
@@ -69,27 +69,27 @@ bool DocumentParser::fail(int line, std::string message) {
 // writes none.
 bool DocumentParser::advance() {
   do {
-    mHaveCurrent = mReader.next(mCurrent);
-  } while (mHaveCurrent && mCurrent.code == 999);
-  if (!mHaveCurrent && mReader.failed()) {
-    mError = mReader.error();
+    haveCurrent_ = reader_.next(current_);
+  } while (haveCurrent_ && current_.code == 999);
+  if (!haveCurrent_ && reader_.failed()) {
+    error_ = reader_.error();
     return false;
   }
   return true;
 }
 
 bool DocumentParser::parse(Document& document) {
-  document.crlf = mReader.crlf();
+  document.crlf = reader_.crlf();
   bool seen[6] = {};
   static const char* const kKnown[6] = {"HEADER", "CLASSES",  "TABLES",
                                         "BLOCKS", "ENTITIES", "OBJECTS"};
   if (!advance()) return false;
-  while (mHaveCurrent) {
+  while (haveCurrent_) {
     if (atZero("EOF")) break;
     // The tag reader guarantees 0:SECTION and 2:name here.
-    int sectionLine = mCurrent.line;
+    int sectionLine = current_.line;
     if (!advance()) return false;
-    std::string name(mCurrent.value);
+    std::string name(current_.value);
     if (!advance()) return false;
     int known = -1;
     for (int i = 0; i < 6; ++i)
@@ -115,7 +115,7 @@ bool DocumentParser::parse(Document& document) {
         ok = parseBlocks(document);
         break;
       case 4:
-        ok = parseObjects(document.entities, "ENDSEC", mSink != nullptr);
+        ok = parseObjects(document.entities, "ENDSEC", sink_ != nullptr);
         break;
       case 5:
         ok = parseObjects(document.objects, "ENDSEC");
@@ -139,25 +139,25 @@ bool DocumentParser::parse(Document& document) {
 }
 
 bool DocumentParser::parseHeader(Document& document) {
-  while (mHaveCurrent && !atZero("ENDSEC")) {
-    if (mCurrent.code != 9)
-      return fail(mCurrent.line, "header value " +
-                                     std::to_string(mCurrent.code) +
+  while (haveCurrent_ && !atZero("ENDSEC")) {
+    if (current_.code != 9)
+      return fail(current_.line, "header value " +
+                                     std::to_string(current_.code) +
                                      " without a 9:$NAME before it");
     HeaderVariable variable;
-    variable.name = std::string(mCurrent.value);
-    variable.line = mCurrent.line;
+    variable.name = std::string(current_.value);
+    variable.line = current_.line;
     if (!advance()) return false;
-    while (mHaveCurrent && mCurrent.code != 9 && mCurrent.code != 0) {
-      if ((mCurrent.code == 5 || isPointerCode(mCurrent.code))) {
+    while (haveCurrent_ && current_.code != 9 && current_.code != 0) {
+      if ((current_.code == 5 || isPointerCode(current_.code))) {
         std::uint64_t handle;
-        if (!parseHandle(mCurrent.value, handle))
-          return fail(mCurrent.line + 1,
+        if (!parseHandle(current_.value, handle))
+          return fail(current_.line + 1,
                       "bad handle \"" +
-                          std::string(mCurrent.value.substr(0, 40)) + "\" in " +
+                          std::string(current_.value.substr(0, 40)) + "\" in " +
                           variable.name);
       }
-      variable.values.push_back(mCurrent.tag());
+      variable.values.push_back(current_.tag());
       if (!advance()) return false;
     }
     document.header.push_back(std::move(variable));
@@ -166,25 +166,25 @@ bool DocumentParser::parseHeader(Document& document) {
 }
 
 bool DocumentParser::parseObject(Object& object) {
-  object.type = std::string(mCurrent.value);
-  object.line = mCurrent.line;
-  if (object.type.empty()) return fail(mCurrent.line, "empty object type");
+  object.type = std::string(current_.value);
+  object.line = current_.line;
+  if (object.type.empty()) return fail(current_.line, "empty object type");
   if (!advance()) return false;
   bool inXdata = false;
-  while (mHaveCurrent && mCurrent.code != 0) {
-    if (mCurrent.code >= 1000) {
-      if (!inXdata && mCurrent.code != 1001)
-        return fail(mCurrent.line, "extended data item " +
-                                       std::to_string(mCurrent.code) +
+  while (haveCurrent_ && current_.code != 0) {
+    if (current_.code >= 1000) {
+      if (!inXdata && current_.code != 1001)
+        return fail(current_.line, "extended data item " +
+                                       std::to_string(current_.code) +
                                        " before any 1001 application name");
       inXdata = true;
-      object.xdata.push_back(mCurrent.tag());
+      object.xdata.push_back(current_.tag());
     } else if (inXdata) {
-      return fail(mCurrent.line, "group code " + std::to_string(mCurrent.code) +
+      return fail(current_.line, "group code " + std::to_string(current_.code) +
                                      " after the extended data of " +
                                      object.type);
     } else {
-      object.tags.push_back(mCurrent.tag());
+      object.tags.push_back(current_.tag());
     }
     if (!advance()) return false;
   }
@@ -256,40 +256,40 @@ bool DocumentParser::checkXdata(const Object& object) {
 
 bool DocumentParser::parseObjects(std::vector<Object>& into,
                                   std::string_view stopType, bool sliced) {
-  while (mHaveCurrent && !atZero(stopType)) {
-    if (mCurrent.code != 0)
-      return fail(mCurrent.line, "group code " + std::to_string(mCurrent.code) +
+  while (haveCurrent_ && !atZero(stopType)) {
+    if (current_.code != 0)
+      return fail(current_.line, "group code " + std::to_string(current_.code) +
                                      " where an object's 0 tag belongs");
-    if (mCurrent.value == "ENDSEC")
-      return fail(mCurrent.line, "0:ENDSEC before 0:" + std::string(stopType));
+    if (current_.value == "ENDSEC")
+      return fail(current_.line, "0:ENDSEC before 0:" + std::string(stopType));
     if (!sliced) {
       Object object;
       if (!parseObject(object)) return false;
       into.push_back(std::move(object));
       continue;
     }
-    const std::size_t begin = mReader.tagStart();
-    mScratch.tags.clear();
-    mScratch.xdata.clear();
-    if (!parseObject(mScratch)) return false;
-    const std::size_t end = mHaveCurrent ? mReader.tagStart() : mText.size();
-    if (mScratch.handle != 0)
-      mHandles.push_back(
-          PlacedHandle{mScratch.handle, mScratch.line,
-                       static_cast<std::uint32_t>(mHandles.size())});
-    mSink(mScratch, mText.substr(begin, end - begin));
+    const std::size_t begin = reader_.tagStart();
+    scratch_.tags.clear();
+    scratch_.xdata.clear();
+    if (!parseObject(scratch_)) return false;
+    const std::size_t end = haveCurrent_ ? reader_.tagStart() : text_.size();
+    if (scratch_.handle != 0)
+      handles_.push_back(
+          PlacedHandle{scratch_.handle, scratch_.line,
+                       static_cast<std::uint32_t>(handles_.size())});
+    sink_(scratch_, text_.substr(begin, end - begin));
   }
   return true;
 }
 
 bool DocumentParser::parseTables(Document& document) {
-  while (mHaveCurrent && !atZero("ENDSEC")) {
+  while (haveCurrent_ && !atZero("ENDSEC")) {
     if (!atZero("TABLE"))
-      return fail(mCurrent.line,
+      return fail(current_.line,
                   "expected 0:TABLE in the TABLES section, "
                   "found " +
-                      std::to_string(mCurrent.code) + ":" +
-                      std::string(mCurrent.value.substr(0, 40)));
+                      std::to_string(current_.code) + ":" +
+                      std::string(current_.value.substr(0, 40)));
     Table table;
     if (!parseObject(table.head)) return false;
     const Tag* name = table.head.find(2);
@@ -298,9 +298,9 @@ bool DocumentParser::parseTables(Document& document) {
     table.name = name->value;
     if (document.table(table.name))
       return fail(table.head.line, "a second " + table.name + " table");
-    while (mHaveCurrent && !atZero("ENDTAB")) {
+    while (haveCurrent_ && !atZero("ENDTAB")) {
       if (atZero("TABLE") || atZero("ENDSEC"))
-        return fail(mCurrent.line, "table " + table.name + " (line " +
+        return fail(current_.line, "table " + table.name + " (line " +
                                        std::to_string(table.head.line) +
                                        ") has no 0:ENDTAB");
       Object record;
@@ -314,18 +314,18 @@ bool DocumentParser::parseTables(Document& document) {
 }
 
 bool DocumentParser::parseBlocks(Document& document) {
-  while (mHaveCurrent && !atZero("ENDSEC")) {
+  while (haveCurrent_ && !atZero("ENDSEC")) {
     if (!atZero("BLOCK"))
-      return fail(mCurrent.line,
+      return fail(current_.line,
                   "expected 0:BLOCK in the BLOCKS section, "
                   "found " +
-                      std::to_string(mCurrent.code) + ":" +
-                      std::string(mCurrent.value.substr(0, 40)));
+                      std::to_string(current_.code) + ":" +
+                      std::string(current_.value.substr(0, 40)));
     Block block;
     if (!parseObject(block.begin)) return false;
-    while (mHaveCurrent && !atZero("ENDBLK")) {
+    while (haveCurrent_ && !atZero("ENDBLK")) {
       if (atZero("BLOCK") || atZero("ENDSEC"))
-        return fail(mCurrent.line, "block \"" + block.name() + "\" (line " +
+        return fail(current_.line, "block \"" + block.name() + "\" (line " +
                                        std::to_string(block.begin.line) +
                                        ") has no 0:ENDBLK");
       Object entity;
@@ -339,8 +339,8 @@ bool DocumentParser::parseBlocks(Document& document) {
 }
 
 bool DocumentParser::parseRaw(RawSection& section) {
-  while (mHaveCurrent && !atZero("ENDSEC")) {
-    section.tags.push_back(mCurrent.tag());
+  while (haveCurrent_ && !atZero("ENDSEC")) {
+    section.tags.push_back(current_.tag());
     if (!advance()) return false;
   }
   return true;
@@ -368,7 +368,7 @@ bool DocumentParser::checkDocument(const Document& document) {
   // A hash map of a large drawing's handles would take about half as much
   // memory as the file's text; this takes 16 bytes a handle, in the vector
   // the sink's entities already fill.
-  std::vector<PlacedHandle>& placed = mHandles;
+  std::vector<PlacedHandle>& placed = handles_;
   const std::size_t sunk = placed.size();
   std::uint32_t order = 0;
   auto add = [&](const Object& object) {
@@ -414,7 +414,7 @@ bool DocumentParser::checkDocument(const Document& document) {
 
 // Only a refused file asks, so reading the text again costs nothing else.
 std::string DocumentParser::typeAtLine(int line) const {
-  TagReader reader(mText);
+  TagReader reader(text_);
   TagView tag;
   while (reader.next(tag))
     if (tag.line == line && tag.code == 0) return std::string(tag.value);

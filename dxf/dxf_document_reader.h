@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "dxf_document.h"
-#include "dxf_tag.h"
+#include "dxf/dxf_document.h"
+#include "dxf/dxf_tag.h"
 
 namespace dxf {
 

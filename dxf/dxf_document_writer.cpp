@@ -1,4 +1,4 @@
-#include "dxf_document_writer.h"
+#include "dxf/dxf_document_writer.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,7 +12,7 @@
 #include <windows.h>
 #endif
 
-#include "dxf_tag_writer.h"
+#include "dxf/dxf_tag_writer.h"
 
 namespace dxf {
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "dxf_document.h"
-#include "dxf_tag.h"
+#include "dxf/dxf_document.h"
+#include "dxf/dxf_tag.h"
 
 namespace dxf {
 

@@ -1,4 +1,4 @@
-#include "dxf_skeleton.h"
+#include "dxf/dxf_skeleton.h"
 
 #include <algorithm>
 #include <cctype>
@@ -38,12 +38,12 @@ Object newObject(const char* type, int handleCode, std::uint64_t handle,
 class SkeletonBuilder {
  public:
   explicit SkeletonBuilder(Document& document)
-      : mDoc(document), mNext(document.nextFreeHandle()) {}
+      : doc_(document), next_(document.nextFreeHandle()) {}
 
   void run();
 
  private:
-  std::uint64_t allocate() { return mNext++; }
+  std::uint64_t allocate() { return next_++; }
   void header();
   Table& table(const char* name);
   Object* record(Table& table, std::string_view name);
@@ -56,26 +56,26 @@ class SkeletonBuilder {
   void registerXdataApplications();
   void tableCounts();
 
-  Document& mDoc;
-  std::uint64_t mNext;
+  Document& doc_;
+  std::uint64_t next_;
 };
 
 void SkeletonBuilder::header() {
-  if (mDoc.version().empty())
-    mDoc.setHeaderVariable("$ACADVER", {makeTag(1, "AC1015")});
-  if (mDoc.encoding() != TextEncoding::Utf8 &&
-      !mDoc.headerVariable("$DWGCODEPAGE"))
-    mDoc.setHeaderVariable("$DWGCODEPAGE", {makeTag(3, "ANSI_1252")});
+  if (doc_.version().empty())
+    doc_.setHeaderVariable("$ACADVER", {makeTag(1, "AC1015")});
+  if (doc_.encoding() != TextEncoding::Utf8 &&
+      !doc_.headerVariable("$DWGCODEPAGE"))
+    doc_.setHeaderVariable("$DWGCODEPAGE", {makeTag(3, "ANSI_1252")});
 }
 
 Table& SkeletonBuilder::table(const char* name) {
-  if (Table* existing = mDoc.table(name)) return *existing;
+  if (Table* existing = doc_.table(name)) return *existing;
   // Keep the usual order: after the last present table that comes earlier.
   std::size_t at = 0;
   for (const char* earlier : kTableOrder) {
     if (std::string_view(earlier) == name) break;
-    for (std::size_t i = 0; i < mDoc.tables.size(); ++i)
-      if (mDoc.tables[i].name == earlier) at = std::max(at, i + 1);
+    for (std::size_t i = 0; i < doc_.tables.size(); ++i)
+      if (doc_.tables[i].name == earlier) at = std::max(at, i + 1);
   }
   Table created;
   created.name = name;
@@ -87,9 +87,9 @@ Table& SkeletonBuilder::table(const char* name) {
     created.head.tags.push_back(makeTag(100, "AcDbDimStyleTable"));
   created.head.locateHandleAndOwner();
   created.end.type = "ENDTAB";
-  mDoc.tables.insert(mDoc.tables.begin() + static_cast<std::ptrdiff_t>(at),
+  doc_.tables.insert(doc_.tables.begin() + static_cast<std::ptrdiff_t>(at),
                      std::move(created));
-  return mDoc.tables[at];
+  return doc_.tables[at];
 }
 
 Object* SkeletonBuilder::record(Table& t, std::string_view name) {
@@ -129,7 +129,7 @@ void SkeletonBuilder::addRecord(const char* tableName, const char* name,
 }
 
 Block& SkeletonBuilder::block(const char* name, std::uint64_t recordHandle) {
-  if (Block* existing = mDoc.block(name)) return *existing;
+  if (Block* existing = doc_.block(name)) return *existing;
   Block b;
   b.begin = newObject("BLOCK", 5, allocate(), recordHandle,
                       {{100, "AcDbEntity"},
@@ -144,30 +144,30 @@ Block& SkeletonBuilder::block(const char* name, std::uint64_t recordHandle) {
                        {1, ""}});
   b.end = newObject("ENDBLK", 5, allocate(), recordHandle,
                     {{100, "AcDbEntity"}, {8, "0"}, {100, "AcDbBlockEnd"}});
-  mDoc.blocks.push_back(std::move(b));
-  return mDoc.blocks.back();
+  doc_.blocks.push_back(std::move(b));
+  return doc_.blocks.back();
 }
 
 Object& SkeletonBuilder::rootDictionary() {
-  if (Object* root = dxf::rootDictionary(mDoc)) return *root;
-  mDoc.objects.insert(mDoc.objects.begin(),
+  if (Object* root = dxf::rootDictionary(doc_)) return *root;
+  doc_.objects.insert(doc_.objects.begin(),
                       newObject("DICTIONARY", 5, allocate(), 0,
                                 {{100, "AcDbDictionary"}, {281, "1"}}));
-  return mDoc.objects.front();
+  return doc_.objects.front();
 }
 
 Object& SkeletonBuilder::dictionaryUnderRoot(Object& root, const char* key) {
   std::uint64_t handle = dictionaryEntry(root, key);
   if (handle != 0)
-    for (Object& object : mDoc.objects)
+    for (Object& object : doc_.objects)
       if (object.handle == handle) return object;
   std::uint64_t rootHandle = root.handle;
   std::uint64_t created = allocate();
   if (handle == 0) addDictionaryEntry(root, key, created);
   // root may move when objects grows; nothing uses it past this point.
-  mDoc.objects.push_back(newObject("DICTIONARY", 5, created, rootHandle,
+  doc_.objects.push_back(newObject("DICTIONARY", 5, created, rootHandle,
                                    {{100, "AcDbDictionary"}, {281, "1"}}));
-  return mDoc.objects.back();
+  return doc_.objects.back();
 }
 
 void SkeletonBuilder::layouts(Object& layoutDictionary) {
@@ -258,21 +258,21 @@ void SkeletonBuilder::layouts(Object& layoutDictionary) {
                                {37, "0.0"},
                                {76, "0"}});
     layout.tags.push_back(makeTag(330, recordText));
-    mDoc.objects.push_back(std::move(layout));
+    doc_.objects.push_back(std::move(layout));
   }
-  for (Object& object : mDoc.objects)
+  for (Object& object : doc_.objects)
     if (object.handle == dictionaryHandle)
       for (const auto& entry : toAdd)
         addDictionaryEntry(object, entry.first, entry.second);
 }
 
 void SkeletonBuilder::handlesAndOwners() {
-  std::uint64_t modelSpace = modelSpaceRecord(mDoc);
-  for (Object& entity : mDoc.entities) {
+  std::uint64_t modelSpace = modelSpaceRecord(doc_);
+  for (Object& entity : doc_.entities) {
     if (entity.handle == 0) entity.setHandle(allocate());
     if (entity.ownerIndex < 0) entity.setOwner(modelSpace);
   }
-  for (Block& b : mDoc.blocks) {
+  for (Block& b : doc_.blocks) {
     Object* owner = record(table("BLOCK_RECORD"), b.name());
     std::uint64_t ownerHandle = owner ? owner->handle : 0;
     for (Object* object : {&b.begin, &b.end}) {
@@ -284,14 +284,14 @@ void SkeletonBuilder::handlesAndOwners() {
       if (entity.ownerIndex < 0 && ownerHandle) entity.setOwner(ownerHandle);
     }
   }
-  for (Table& t : mDoc.tables) {
+  for (Table& t : doc_.tables) {
     if (t.head.handle == 0) t.head.setHandle(allocate());
     for (Object& r : t.records) {
       if (r.handle == 0) r.setHandle(allocate());
       if (r.ownerIndex < 0) r.setOwner(t.head.handle);
     }
   }
-  for (Object& object : mDoc.objects)
+  for (Object& object : doc_.objects)
     if (object.handle == 0) object.setHandle(allocate());
 }
 
@@ -299,7 +299,7 @@ void SkeletonBuilder::handlesAndOwners() {
 // programs; registering the name keeps the data.
 void SkeletonBuilder::registerXdataApplications() {
   std::vector<std::string> names;
-  mDoc.forEachObject([&names](const Object& object) {
+  doc_.forEachObject([&names](const Object& object) {
     for (const Tag& tag : object.xdata)
       if (tag.code == 1001 &&
           std::find(names.begin(), names.end(), tag.value) == names.end())
@@ -310,7 +310,7 @@ void SkeletonBuilder::registerXdataApplications() {
 }
 
 void SkeletonBuilder::tableCounts() {
-  for (Table& t : mDoc.tables) {
+  for (Table& t : doc_.tables) {
     for (Tag& tag : t.head.tags) {
       if (tag.code != 70) continue;
       std::int64_t count = 0;
@@ -324,7 +324,7 @@ void SkeletonBuilder::tableCounts() {
 
 void SkeletonBuilder::run() {
   header();
-  if (!mDoc.hasClasses) mDoc.hasClasses = true;
+  if (!doc_.hasClasses) doc_.hasClasses = true;
   for (const char* name : kTableOrder) table(name);
   addRecord("VPORT", "*Active",
             {{70, "0"},    {10, "0.0"},  {20, "0.0"}, {11, "1.0"}, {21, "1.0"},
@@ -364,14 +364,14 @@ void SkeletonBuilder::run() {
 
   std::uint64_t rootHandle = rootDictionary().handle;
   auto root = [this, rootHandle]() -> Object& {
-    for (Object& object : mDoc.objects)
+    for (Object& object : doc_.objects)
       if (object.handle == rootHandle) return object;
-    return mDoc.objects.front();
+    return doc_.objects.front();
   };
   dictionaryUnderRoot(root(), "ACAD_GROUP");
   std::uint64_t layoutHandle =
       dictionaryUnderRoot(root(), "ACAD_LAYOUT").handle;
-  for (Object& object : mDoc.objects)
+  for (Object& object : doc_.objects)
     if (object.handle == layoutHandle) {
       layouts(object);
       break;
@@ -379,8 +379,8 @@ void SkeletonBuilder::run() {
   registerXdataApplications();
   handlesAndOwners();
   tableCounts();
-  mDoc.setHeaderVariable(
-      "$HANDSEED", {handleTag(5, std::max(mNext, mDoc.nextFreeHandle()))});
+  doc_.setHeaderVariable(
+      "$HANDSEED", {handleTag(5, std::max(next_, doc_.nextFreeHandle()))});
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "dxf_document.h"
+#include "dxf/dxf_document.h"
 
 namespace dxf {
 

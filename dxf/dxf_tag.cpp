@@ -1,4 +1,4 @@
-#include "dxf_tag.h"
+#include "dxf/dxf_tag.h"
 
 #include <charconv>
 #include <cmath>

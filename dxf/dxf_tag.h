@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "group_codes.h"
+#include "dxf/group_codes.h"
 
 namespace dxf {
 

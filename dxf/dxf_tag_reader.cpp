@@ -1,4 +1,4 @@
-#include "dxf_tag_reader.h"
+#include "dxf/dxf_tag_reader.h"
 
 #include <cstring>
 
@@ -24,23 +24,23 @@ bool parseGroupCode(std::string_view text, int& code) {
 }
 }  // namespace
 
-TagReader::TagReader(std::string_view text) : mText(text) {
+TagReader::TagReader(std::string_view text) : text_(text) {
   // A byte order mark may open files of the UTF-8 versions.
-  if (mText.substr(0, 3) == "\xEF\xBB\xBF") mPos = 3;
+  if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
   // Binary DXF opens with a 22-byte sentinel whose first line reads as text:
   // a seven-letter word, then " Binary DXF", CR LF, SUB and NUL. The word is
   // not checked.
-  if (mText.size() >= 22 &&
-      mText.substr(7, 15) == std::string_view(" Binary DXF\r\n\x1a\0", 15))
+  if (text_.size() >= 22 &&
+      text_.substr(7, 15) == std::string_view(" Binary DXF\r\n\x1a\0", 15))
     fail(1, kBinaryDxf);
-  std::size_t end = mText.find('\n');
-  mCrlf = end != std::string_view::npos && end > 0 && mText[end - 1] == '\r';
+  std::size_t end = text_.find('\n');
+  crlf_ = end != std::string_view::npos && end > 0 && text_[end - 1] == '\r';
   // One look at the whole text spares every line its own.
-  mMayHoldNul = std::memchr(mText.data(), '\0', mText.size()) != nullptr;
+  mayHoldNul_ = std::memchr(text_.data(), '\0', text_.size()) != nullptr;
 }
 
 TagReader::TagReader(std::string_view groups, int firstLine)
-    : mText(groups), mLine(firstLine - 1), mFrame(Frame::Groups) {}
+    : text_(groups), line_(firstLine - 1), frame_(Frame::Groups) {}
 
 bool TagReader::next(Tag& tag) {
   TagView view;
@@ -52,46 +52,46 @@ bool TagReader::next(Tag& tag) {
 }
 
 bool TagReader::fail(int line, std::string message) {
-  mFailed = true;
-  mError.line = line;
-  mError.message = std::move(message);
+  failed_ = true;
+  error_.line = line;
+  error_.message = std::move(message);
   return false;
 }
 
 bool TagReader::readLine(std::string_view& line) {
-  const std::size_t size = mText.size();
-  if (mPos >= size) return false;
-  const char* start = mText.data() + mPos;
+  const std::size_t size = text_.size();
+  if (pos_ >= size) return false;
+  const char* start = text_.data() + pos_;
   const char* feed =
-      static_cast<const char*>(std::memchr(start, '\n', size - mPos));
-  const char* end = feed != nullptr ? feed : mText.data() + size;
-  mPos = feed != nullptr ? mPos + (feed - start) + 1 : size;
+      static_cast<const char*>(std::memchr(start, '\n', size - pos_));
+  const char* end = feed != nullptr ? feed : text_.data() + size;
+  pos_ = feed != nullptr ? pos_ + (feed - start) + 1 : size;
   // Every carriage return before the line feed belongs to the line end: a
   // value kept with one of them would come back one shorter at every save.
   while (end > start && end[-1] == '\r') --end;
   line = std::string_view(start, static_cast<std::size_t>(end - start));
-  ++mLine;
+  ++line_;
   return true;
 }
 
 bool TagReader::holdsNul(std::string_view line) const {
-  return mMayHoldNul && std::memchr(line.data(), '\0', line.size()) != nullptr;
+  return mayHoldNul_ && std::memchr(line.data(), '\0', line.size()) != nullptr;
 }
 
 bool TagReader::next(TagView& tag) {
-  if (mFailed || mFrame == Frame::Done) return false;
-  mTagStart = mPos;
+  if (failed_ || frame_ == Frame::Done) return false;
+  tagStart_ = pos_;
   std::string_view codeLine;
-  if (mFrame == Frame::Groups) return readGroup(tag);
+  if (frame_ == Frame::Groups) return readGroup(tag);
   if (!readLine(codeLine)) {
-    if (mFrame == Frame::BetweenSections)
-      return fail(mLine > 0 ? mLine : 1, "the file ends without 0:EOF");
-    return fail(mLine, "the file ends inside section " +
-                           (mSection.empty() ? std::string("?") : mSection) +
-                           " (opened at line " + std::to_string(mSectionLine) +
+    if (frame_ == Frame::BetweenSections)
+      return fail(line_ > 0 ? line_ : 1, "the file ends without 0:EOF");
+    return fail(line_, "the file ends inside section " +
+                           (section_.empty() ? std::string("?") : section_) +
+                           " (opened at line " + std::to_string(sectionLine_) +
                            ") without 0:ENDSEC");
   }
-  int line = mLine;
+  int line = line_;
   if (holdsNul(codeLine))
     return fail(line,
                 line == 1 ? kBinaryDxf : "NUL byte where a group code belongs");
@@ -129,14 +129,14 @@ bool TagReader::next(TagView& tag) {
   tag.line = line;
   tag.value = value;
   // Most groups stand inside a section and need no look at the frame.
-  if (mFrame == Frame::InSection && code != 0) return true;
+  if (frame_ == Frame::InSection && code != 0) return true;
   return checkFrame(tag);
 }
 
 bool TagReader::readGroup(TagView& tag) {
   std::string_view codeLine, value;
   if (!readLine(codeLine)) return false;
-  tag.line = mLine;
+  tag.line = line_;
   int code = 0;
   for (char c : codeLine)
     if (c >= '0' && c <= '9') code = code * 10 + (c - '0');
@@ -150,15 +150,15 @@ bool TagReader::checkFrame(const TagView& tag) {
   // A comment may stand anywhere; readers skip it.
   if (tag.code == 999) return true;
   bool isZero = tag.code == 0;
-  switch (mFrame) {
+  switch (frame_) {
     case Frame::BetweenSections:
       if (isZero && tag.value == "SECTION") {
-        mFrame = Frame::SectionName;
-        mSectionLine = tag.line;
+        frame_ = Frame::SectionName;
+        sectionLine_ = tag.line;
         return true;
       }
       if (isZero && tag.value == "EOF") {
-        mFrame = Frame::Done;
+        frame_ = Frame::Done;
         return true;
       }
       return fail(tag.line, "expected 0:SECTION or 0:EOF, found " +
@@ -167,21 +167,21 @@ bool TagReader::checkFrame(const TagView& tag) {
     case Frame::SectionName:
       if (tag.code != 2 || tag.value.empty())
         return fail(tag.line, "0:SECTION must be followed by 2:<section name>");
-      mSection = std::string(tag.value);
-      mFrame = Frame::InSection;
+      section_ = std::string(tag.value);
+      frame_ = Frame::InSection;
       return true;
     case Frame::InSection:
       if (!isZero) return true;
       if (tag.value == "ENDSEC") {
-        mFrame = Frame::BetweenSections;
-        mSection.clear();
+        frame_ = Frame::BetweenSections;
+        section_.clear();
         return true;
       }
       if (tag.value == "SECTION" || tag.value == "EOF")
         return fail(tag.line, "0:" + std::string(tag.value) +
-                                  " inside section " + mSection +
+                                  " inside section " + section_ +
                                   " (opened at line " +
-                                  std::to_string(mSectionLine) +
+                                  std::to_string(sectionLine_) +
                                   "): 0:ENDSEC is missing");
       return true;
     case Frame::Done:

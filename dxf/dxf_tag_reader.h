@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "dxf_tag.h"
+#include "dxf/dxf_tag.h"
 
 namespace dxf {
 
@@ -26,11 +26,11 @@ class TagReader {
   bool next(TagView& tag);
   bool next(Tag& tag);
   // Where the code line of the pair next() returned last starts.
-  std::size_t tagStart() const { return mTagStart; }
-  bool failed() const { return mFailed; }
-  const Error& error() const { return mError; }
+  std::size_t tagStart() const { return tagStart_; }
+  bool failed() const { return failed_; }
+  const Error& error() const { return error_; }
   // True when the lines end in CR LF (as the first line does).
-  bool crlf() const { return mCrlf; }
+  bool crlf() const { return crlf_; }
 
  private:
   enum class Frame { BetweenSections, SectionName, InSection, Done, Groups };
@@ -41,17 +41,17 @@ class TagReader {
   bool fail(int line, std::string message);
   bool checkFrame(const TagView& tag);
 
-  std::string_view mText;
-  std::size_t mPos = 0;
-  std::size_t mTagStart = 0;
-  int mLine = 0;
-  bool mCrlf = false;
-  bool mFailed = false;
-  bool mMayHoldNul = false;  // some NUL byte stands somewhere in the text
-  Error mError;
-  Frame mFrame = Frame::BetweenSections;
-  std::string mSection;
-  int mSectionLine = 0;
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  std::size_t tagStart_ = 0;
+  int line_ = 0;
+  bool crlf_ = false;
+  bool failed_ = false;
+  bool mayHoldNul_ = false;  // some NUL byte stands somewhere in the text
+  Error error_;
+  Frame frame_ = Frame::BetweenSections;
+  std::string section_;
+  int sectionLine_ = 0;
 };
 
 }  // namespace dxf

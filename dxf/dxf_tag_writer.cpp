@@ -1,4 +1,4 @@
-#include "dxf_tag_writer.h"
+#include "dxf/dxf_tag_writer.h"
 
 #include <charconv>
 #include <cmath>
@@ -16,29 +16,29 @@ std::string formatReal(double value) {
 
 void TagWriter::code(int code) {
   if (code < 10)
-    mOut += "  ";
+    out_ += "  ";
   else if (code < 100)
-    mOut += ' ';
+    out_ += ' ';
   char buffer[8];
   auto result = std::to_chars(buffer, buffer + sizeof buffer, code);
-  mOut.append(buffer, result.ptr);
+  out_.append(buffer, result.ptr);
   endLine();
 }
 
 void TagWriter::endLine() {
-  if (mCrlf) mOut += '\r';
-  mOut += '\n';
+  if (crlf_) out_ += '\r';
+  out_ += '\n';
 }
 
 void TagWriter::raw(int c, std::string_view value) {
   code(c);
-  mOut += value;
+  out_ += value;
   endLine();
 }
 
 void TagWriter::text(int c, std::u16string_view value, TextEncoding encoding) {
   code(c);
-  mOut += encodeText(value, encoding);
+  out_ += encodeText(value, encoding);
   endLine();
 }
 
@@ -46,7 +46,7 @@ void TagWriter::integer(int c, std::int64_t value) {
   code(c);
   char buffer[24];
   auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  mOut.append(buffer, result.ptr);
+  out_.append(buffer, result.ptr);
   endLine();
 }
 

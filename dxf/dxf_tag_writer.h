@@ -8,20 +8,20 @@
 #include <string>
 #include <string_view>
 
-#include "dxf_tag.h"
-#include "dxf_text.h"
+#include "dxf/dxf_tag.h"
+#include "dxf/dxf_text.h"
 
 namespace dxf {
 
 class TagWriter {
  public:
-  TagWriter(std::string& out, bool crlf) : mOut(out), mCrlf(crlf) {}
+  TagWriter(std::string& out, bool crlf) : out_(out), crlf_(crlf) {}
 
   // A value already in the file's encoding, e.g. one kept from a read file.
   void raw(int code, std::string_view value);
   void tag(const Tag& tag) { raw(tag.code, tag.value); }
   // Lines of a file, code and value lines together, as they were.
-  void verbatim(std::string_view lines) { mOut += lines; }
+  void verbatim(std::string_view lines) { out_ += lines; }
   void text(int code, std::u16string_view value, TextEncoding encoding);
   void integer(int code, std::int64_t value);
   void real(int code, double value);
@@ -32,8 +32,8 @@ class TagWriter {
   void code(int code);
   void endLine();
 
-  std::string& mOut;
-  bool mCrlf;
+  std::string& out_;
+  bool crlf_;
 };
 
 // "2.5", "10.0", "1e+20": the shortest text that reads back as the same

@@ -1,4 +1,4 @@
-#include "dxf_text.h"
+#include "dxf/dxf_text.h"
 
 #include <cstdint>
 

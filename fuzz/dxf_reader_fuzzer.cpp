@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "dxf_document_reader.h"
-#include "dxf_document_writer.h"
-#include "dxf_skeleton.h"
-#include "dxf_tag.h"
+#include "dxf/dxf_document_reader.h"
+#include "dxf/dxf_document_writer.h"
+#include "dxf/dxf_skeleton.h"
+#include "dxf/dxf_tag.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {

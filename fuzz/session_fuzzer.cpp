@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "run_session.h"
-#include "statement.h"
+#include "tools/cadsim/run_session.h"
+#include "tools/cadsim/statement.h"
 
 namespace {
 

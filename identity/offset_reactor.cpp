@@ -6,7 +6,7 @@ AsdkDbReactor::~AsdkDbReactor() {}
 
 void AsdkDbReactor::objectAppended(const AcDbDatabase* /*dwg*/,
                                    const AcDbObject* obj) {
-  if (obj == NULL || retired) return;
+  if (obj == NULL || retired_) return;
   const AcRxClass* kind = obj->isA();
   if (kind == NULL || !kind->isDerivedFrom(AcDbEntity::desc())) return;
   AcWString tag = partTagOf(obj);
@@ -25,7 +25,7 @@ void AsdkDbReactor::objectAppended(const AcDbDatabase* /*dwg*/,
 }
 
 void AsdkDbReactor::goodbye(const AcDbDatabase* dwg) {
-  retired = true;
-  drawingClosed = true;
+  retired_ = true;
+  drawingClosed_ = true;
   if (dwg != NULL) dwg->removeReactor(this);
 }

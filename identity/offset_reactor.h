@@ -7,7 +7,7 @@
 
 class AsdkDbReactor : public AcDbDatabaseReactor {
  public:
-  AsdkDbReactor() : retired(false), drawingClosed(false) {}
+  AsdkDbReactor() : retired_(false), drawingClosed_(false) {}
   ~AsdkDbReactor() override;
   // Removes the first part tag of an appended entity; other applications'
   // xdata, a second tag and non-entities are left alone. The object stays
@@ -20,17 +20,17 @@ class AsdkDbReactor : public AcDbDatabaseReactor {
 
   // For a reactor the host would not detach when its OFFSET ended: it stays
   // attached, but must not take tags off what later commands append.
-  void retire() { retired = true; }
-  void revive() { retired = false; }
-  bool isRetired() const { return retired; }
-  bool isDrawingClosed() const { return drawingClosed; }
+  void retire() { retired_ = true; }
+  void revive() { retired_ = false; }
+  bool isRetired() const { return retired_; }
+  bool isDrawingClosed() const { return drawingClosed_; }
 
  private:
   AsdkDbReactor(const AsdkDbReactor&);
   AsdkDbReactor& operator=(const AsdkDbReactor&);
 
-  bool retired;
-  bool drawingClosed;
+  bool retired_;
+  bool drawingClosed_;
 };
 
 #endif

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Checks the formatting of every C++ file against .clang-format, then runs
-# clang-tidy (.clang-tidy) over the code that ships: the module, the host
-# layer, the DXF library and the tools. Tests, benchmarks and fuzz targets are
-# formatted but not tidied: their long table-driven bodies are the point.
+# Checks the formatting of every C++ file against .clang-format, the
+# dependency rule on every include (scripts/check_layers.sh), then runs
+# clang-tidy (.clang-tidy: bugs, speed, function size, member names) over the
+# code that ships: the module, the host layer, the DXF library and the tools.
+# Tests, benchmarks and fuzz targets are formatted but not tidied: their long
+# table-driven bodies are the point.
 # Needs the dev build's compile_commands.json (bash scripts/test.sh makes it)
 # and Debian's clang-format and clang-tidy.
 #   bash scripts/lint.sh [BUILD_DIR]   (default build/dev)
@@ -13,6 +15,9 @@ jobs=$(nproc)
 
 echo "== clang-format"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+
+echo "== dependency rule"
+bash scripts/check_layers.sh
 
 echo "== clang-tidy"
 if [ ! -f "$build/compile_commands.json" ]; then

@@ -48,6 +48,8 @@ class QoRmEditReactor : public AcEditorReactor {
   // What ending and cancelling a LISP evaluation have in common.
   void lispStopped();
 
+  // The watcher's fields keep the names its description gives them.
+  // NOLINTBEGIN(readability-identifier-naming)
   bool attached;  // registered with the editor
   // The editor it was added to: if the registry cannot name the editor at
   // destruction, this one still must let go of the watcher before it dies.
@@ -59,6 +61,7 @@ class QoRmEditReactor : public AcEditorReactor {
   PendingGroupList pending;
   // The offset reactors of the OFFSETs now running, one per drawing.
   OffsetReactorHolding offsetReactorsByDrawing;
+  // NOLINTEND(readability-identifier-naming)
 };
 
 #endif

@@ -42,25 +42,25 @@ OffsetReactorHolding::~OffsetReactorHolding() { releaseAll(); }
 
 void OffsetReactorHolding::dropClosed() {
   std::size_t open = 0;
-  for (std::size_t i = 0; i < mHeld.size(); ++i) {
-    if (mHeld[i].second->isDrawingClosed())
-      delete mHeld[i].second;
+  for (std::size_t i = 0; i < held_.size(); ++i) {
+    if (held_[i].second->isDrawingClosed())
+      delete held_[i].second;
     else
-      mHeld[open++] = mHeld[i];
+      held_[open++] = held_[i];
   }
-  mHeld.resize(open);
+  held_.resize(open);
 }
 
 void OffsetReactorHolding::attachTo(AcDbDatabase* drawing) {
   dropClosed();  // a new drawing may stand where a closed one stood
   if (drawing == NULL) return;
-  for (std::size_t i = 0; i < mHeld.size(); ++i) {
-    if (mHeld[i].first != drawing) continue;
+  for (std::size_t i = 0; i < held_.size(); ++i) {
+    if (held_[i].first != drawing) continue;
     // One the host kept attached serves this OFFSET, as the newest.
-    Held held = mHeld[i];
+    Held held = held_[i];
     held.second->revive();
-    mHeld.erase(mHeld.begin() + static_cast<std::ptrdiff_t>(i));
-    mHeld.push_back(held);
+    held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(i));
+    held_.push_back(held);
     return;
   }
   AsdkDbReactor* reactor = new (std::nothrow) AsdkDbReactor;
@@ -69,37 +69,37 @@ void OffsetReactorHolding::attachTo(AcDbDatabase* drawing) {
     delete reactor;  // never attached
     return;
   }
-  mHeld.push_back(Held(drawing, reactor));
+  held_.push_back(Held(drawing, reactor));
 }
 
 void OffsetReactorHolding::releaseForEndedOffset(AcDbDatabase* working) {
   dropClosed();
-  const std::size_t none = mHeld.size();
+  const std::size_t none = held_.size();
   std::size_t chosen = none, newestServing = none, idleOfWorking = none;
-  for (std::size_t i = 0; i < mHeld.size(); ++i) {
-    const bool serving = !mHeld[i].second->isRetired();
-    if (serving && mHeld[i].first == working) chosen = i;
+  for (std::size_t i = 0; i < held_.size(); ++i) {
+    const bool serving = !held_[i].second->isRetired();
+    if (serving && held_[i].first == working) chosen = i;
     if (serving) newestServing = i;
-    if (!serving && mHeld[i].first == working) idleOfWorking = i;
+    if (!serving && held_[i].first == working) idleOfWorking = i;
   }
   if (chosen == none) chosen = newestServing;
   if (chosen == none) chosen = idleOfWorking;
   if (chosen == none) return;
-  if (mHeld[chosen].first->removeReactor(mHeld[chosen].second) != Acad::eOk) {
+  if (held_[chosen].first->removeReactor(held_[chosen].second) != Acad::eOk) {
     // Still attached: held for another try, idle until then.
-    mHeld[chosen].second->retire();
+    held_[chosen].second->retire();
     return;
   }
-  delete mHeld[chosen].second;
-  mHeld.erase(mHeld.begin() + static_cast<std::ptrdiff_t>(chosen));
+  delete held_[chosen].second;
+  held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(chosen));
 }
 
 void OffsetReactorHolding::releaseClosing(AcDbDatabase* closing) {
   dropClosed();
-  for (std::size_t i = 0; i < mHeld.size(); ++i) {
-    if (mHeld[i].first != closing) continue;
-    AsdkDbReactor* reactor = mHeld[i].second;
-    mHeld.erase(mHeld.begin() + static_cast<std::ptrdiff_t>(i));
+  for (std::size_t i = 0; i < held_.size(); ++i) {
+    if (held_[i].first != closing) continue;
+    AsdkDbReactor* reactor = held_[i].second;
+    held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(i));
     if (closing->removeReactor(reactor) == Acad::eOk) {
       delete reactor;
     } else {
@@ -114,7 +114,7 @@ void OffsetReactorHolding::releaseClosing(AcDbDatabase* closing) {
 void OffsetReactorHolding::releaseAll() {
   dropClosed();
   std::vector<Held> held;
-  held.swap(mHeld);
+  held.swap(held_);
   for (std::size_t i = 0; i < held.size(); ++i) {
     // One the host refuses to detach is left alive: a leak is survivable, a
     // call into freed memory is not.
@@ -129,7 +129,7 @@ void OffsetReactorHolding::releaseAll() {
 
 AsdkDbReactor* OffsetReactorHolding::reactorOf(
     const AcDbDatabase* drawing) const {
-  for (std::size_t i = 0; i < mHeld.size(); ++i)
-    if (mHeld[i].first == drawing) return mHeld[i].second;
+  for (std::size_t i = 0; i < held_.size(); ++i)
+    if (held_[i].first == drawing) return held_[i].second;
   return NULL;
 }

@@ -37,12 +37,12 @@ class OffsetReactorHolding {
 
   // The reactor attached to drawing, or null.
   AsdkDbReactor* reactorOf(const AcDbDatabase* drawing) const;
-  std::size_t count() const { return mHeld.size(); }
+  std::size_t count() const { return held_.size(); }
   // Held reactor i and its drawing, the one attached most recently last.
   const AsdkDbReactor* reactorAt(std::size_t i) const {
-    return mHeld[i].second;
+    return held_[i].second;
   }
-  const AcDbDatabase* drawingAt(std::size_t i) const { return mHeld[i].first; }
+  const AcDbDatabase* drawingAt(std::size_t i) const { return held_[i].first; }
 
  private:
   // Destroys the reactors whose drawing closed (the host has let go of
@@ -53,7 +53,7 @@ class OffsetReactorHolding {
   OffsetReactorHolding& operator=(const OffsetReactorHolding&);
 
   typedef std::pair<AcDbDatabase*, AsdkDbReactor*> Held;
-  std::vector<Held> mHeld;
+  std::vector<Held> held_;
 };
 
 // Destroys the reactors kept alive after their watcher let go whose drawing

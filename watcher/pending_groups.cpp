@@ -22,75 +22,75 @@ Adesk::UInt32 hashOf(const ACHAR* tag, std::size_t length) {
 void PendingGroupList::file(const AcWString& tag, AcDbObjectId clone) {
   // A tag is a name of the host's, which ends at its first terminator.
   const std::size_t length = std::char_traits<ACHAR>::length(tag.c_str());
-  if (lastGroup == kNoGroup || !hasTag(lastGroup, tag.c_str(), length))
-    lastGroup = groupFor(tag.c_str(), length);
-  cloneIds.push_back(clone);
-  groupOfClone.push_back(lastGroup);
+  if (lastGroup_ == kNoGroup || !hasTag(lastGroup_, tag.c_str(), length))
+    lastGroup_ = groupFor(tag.c_str(), length);
+  cloneIds_.push_back(clone);
+  groupOfClone_.push_back(lastGroup_);
 }
 
 bool PendingGroupList::hasTag(Adesk::UInt32 group, const ACHAR* tag,
                               std::size_t length) const {
-  const std::size_t start = tagStarts[group];
+  const std::size_t start = tagStarts_[group];
   const std::size_t end =
-      group + 1 < tagStarts.size() ? tagStarts[group + 1] : tagUnits.size();
+      group + 1 < tagStarts_.size() ? tagStarts_[group + 1] : tagUnits_.size();
   return end - start == length + 1 &&
-         std::char_traits<ACHAR>::compare(&tagUnits[start], tag, length) == 0;
+         std::char_traits<ACHAR>::compare(&tagUnits_[start], tag, length) == 0;
 }
 
 Adesk::UInt32 PendingGroupList::groupFor(const ACHAR* tag, std::size_t length) {
-  if (2 * (tagStarts.size() + 1) > slots.size())
-    rebuildSlots(slots.empty() ? 64 : 2 * slots.size());
-  const std::size_t mask = slots.size() - 1;
+  if (2 * (tagStarts_.size() + 1) > slots_.size())
+    rebuildSlots(slots_.empty() ? 64 : 2 * slots_.size());
+  const std::size_t mask = slots_.size() - 1;
   std::size_t slot = hashOf(tag, length) & mask;
-  for (; slots[slot] != 0; slot = (slot + 1) & mask)
-    if (hasTag(slots[slot] - 1, tag, length)) return slots[slot] - 1;
-  const Adesk::UInt32 group = static_cast<Adesk::UInt32>(tagStarts.size());
-  slots[slot] = group + 1;
-  tagStarts.push_back(tagUnits.size());
-  tagUnits.insert(tagUnits.end(), tag, tag + length);
-  tagUnits.push_back(0);
+  for (; slots_[slot] != 0; slot = (slot + 1) & mask)
+    if (hasTag(slots_[slot] - 1, tag, length)) return slots_[slot] - 1;
+  const Adesk::UInt32 group = static_cast<Adesk::UInt32>(tagStarts_.size());
+  slots_[slot] = group + 1;
+  tagStarts_.push_back(tagUnits_.size());
+  tagUnits_.insert(tagUnits_.end(), tag, tag + length);
+  tagUnits_.push_back(0);
   return group;
 }
 
 void PendingGroupList::rebuildSlots(std::size_t slotCount) {
-  std::vector<Adesk::UInt32>(slotCount, 0).swap(slots);
+  std::vector<Adesk::UInt32>(slotCount, 0).swap(slots_);
   const std::size_t mask = slotCount - 1;
-  for (std::size_t group = 0; group < tagStarts.size(); ++group) {
+  for (std::size_t group = 0; group < tagStarts_.size(); ++group) {
     const ACHAR* text = tagText(group);
     std::size_t slot =
         hashOf(text, std::char_traits<ACHAR>::length(text)) & mask;
-    while (slots[slot] != 0) slot = (slot + 1) & mask;
-    slots[slot] = static_cast<Adesk::UInt32>(group + 1);
+    while (slots_[slot] != 0) slot = (slot + 1) & mask;
+    slots_[slot] = static_cast<Adesk::UInt32>(group + 1);
   }
 }
 
 AcDbObjectIdArray PendingGroupList::idsOf(std::size_t position) const {
   AcDbObjectIdArray ids;
-  for (std::size_t i = 0; i < cloneIds.size(); ++i)
-    if (groupOfClone[i] == position) ids.append(cloneIds[i]);
+  for (std::size_t i = 0; i < cloneIds_.size(); ++i)
+    if (groupOfClone_[i] == position) ids.append(cloneIds_[i]);
   return ids;
 }
 
 void PendingGroupList::takeGroups(std::vector<AcDbObjectIdArray>& groups) {
-  std::vector<int> sizes(tagStarts.size(), 0);
-  for (std::size_t i = 0; i < groupOfClone.size(); ++i)
-    ++sizes[groupOfClone[i]];
-  groups.resize(tagStarts.size());
+  std::vector<int> sizes(tagStarts_.size(), 0);
+  for (std::size_t i = 0; i < groupOfClone_.size(); ++i)
+    ++sizes[groupOfClone_[i]];
+  groups.resize(tagStarts_.size());
   for (std::size_t g = 0; g < groups.size(); ++g)
     groups[g].setPhysicalLength(sizes[g]);
-  for (std::size_t i = 0; i < cloneIds.size(); ++i)
-    groups[groupOfClone[i]].append(cloneIds[i]);
-  std::vector<AcDbObjectId>().swap(cloneIds);
-  std::vector<Adesk::UInt32>().swap(groupOfClone);
+  for (std::size_t i = 0; i < cloneIds_.size(); ++i)
+    groups[groupOfClone_[i]].append(cloneIds_[i]);
+  std::vector<AcDbObjectId>().swap(cloneIds_);
+  std::vector<Adesk::UInt32>().swap(groupOfClone_);
 }
 
 void PendingGroupList::swap(PendingGroupList& other) {
-  cloneIds.swap(other.cloneIds);
-  groupOfClone.swap(other.groupOfClone);
-  tagUnits.swap(other.tagUnits);
-  tagStarts.swap(other.tagStarts);
-  slots.swap(other.slots);
-  std::swap(lastGroup, other.lastGroup);
+  cloneIds_.swap(other.cloneIds_);
+  groupOfClone_.swap(other.groupOfClone_);
+  tagUnits_.swap(other.tagUnits_);
+  tagStarts_.swap(other.tagStarts_);
+  slots_.swap(other.slots_);
+  std::swap(lastGroup_, other.lastGroup_);
 }
 
 void collectClone(PendingGroupList& pending, AcDbObjectId sourceId,

@@ -14,16 +14,16 @@
 // with its first clone; the clones of a group in filing order.
 class PendingGroupList {
  public:
-  PendingGroupList() : lastGroup(kNoGroup) {}
+  PendingGroupList() : lastGroup_(kNoGroup) {}
 
   // Appends clone to the group of tag, made at the tail if tag is new. The id
   // is not checked: null and repeated ids are filed too. Like every name of
   // the host's, a tag ends at its first terminator.
   void file(const AcWString& tag, AcDbObjectId clone);
 
-  bool isEmpty() const { return cloneIds.empty(); }
-  std::size_t groupCount() const { return tagStarts.size(); }
-  std::size_t cloneCount() const { return cloneIds.size(); }
+  bool isEmpty() const { return cloneIds_.empty(); }
+  std::size_t groupCount() const { return tagStarts_.size(); }
+  std::size_t cloneCount() const { return cloneIds_.size(); }
   // Position 0 is the group met first.
   AcWString tagAt(std::size_t position) const {
     return AcWString(tagText(position));
@@ -53,7 +53,7 @@ class PendingGroupList {
   static const Adesk::UInt32 kNoGroup = 0xFFFFFFFFu;
 
   const ACHAR* tagText(std::size_t group) const {
-    return &tagUnits[tagStarts[group]];
+    return &tagUnits_[tagStarts_[group]];
   }
   bool hasTag(Adesk::UInt32 group, const ACHAR* tag, std::size_t length) const;
   // The number of tag's group, made if tag is new.
@@ -67,19 +67,19 @@ class PendingGroupList {
   // number. Two flat arrays rather than an array per group, which would cost
   // an allocation and spare capacity for every group of a copy of many
   // one-object parts.
-  std::vector<AcDbObjectId> cloneIds;
-  std::vector<Adesk::UInt32> groupOfClone;
+  std::vector<AcDbObjectId> cloneIds_;
+  std::vector<Adesk::UInt32> groupOfClone_;
   // Every group's tag, ended by a terminator, one after another in the order
   // the groups were made, so a group costs no string object of its own.
-  std::vector<ACHAR> tagUnits;
-  std::vector<std::size_t> tagStarts;
+  std::vector<ACHAR> tagUnits_;
+  std::vector<std::size_t> tagStarts_;
   // Open addressing from a tag's hash to its group number plus one (0 is
   // free), at most half full. The standard hash map would allocate a node
   // and copy the tag for each group.
-  std::vector<Adesk::UInt32> slots;
+  std::vector<Adesk::UInt32> slots_;
   // The pairs of one part mostly come one after another: the group filed
   // last is tried before the lookup.
-  Adesk::UInt32 lastGroup;
+  Adesk::UInt32 lastGroup_;
 };
 
 // Files one (source, clone) pair of a deep clone: if the source opens for read

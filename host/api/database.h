@@ -5,10 +5,10 @@
 
 #include <cstddef>
 
-#include "ids.h"
-#include "resbuf.h"
-#include "runtime.h"
-#include "status.h"
+#include "host/api/ids.h"
+#include "host/api/resbuf.h"
+#include "host/api/runtime.h"
+#include "host/api/status.h"
 
 class AcDbDatabase;
 class AcDbDictionary;
@@ -49,7 +49,7 @@ class SIMHOST_API AcDbObject : public AcRxObject {
   Acad::ErrorStatus upgradeOpen();
   Acad::ErrorStatus erase(bool erasing = true);
 
-  AcDbImpObject* impObject() const { return mpImpObject; }
+  AcDbImpObject* impObject() const { return impObject_; }
 
  protected:
   explicit AcDbObject(AcRxClass* kind);
@@ -57,7 +57,7 @@ class SIMHOST_API AcDbObject : public AcRxObject {
  private:
   AcDbObject(const AcDbObject&);
   AcDbObject& operator=(const AcDbObject&);
-  AcDbImpObject* mpImpObject;
+  AcDbImpObject* impObject_;
 };
 
 class SIMHOST_API AcDbEntity : public AcDbObject {
@@ -97,14 +97,14 @@ class SIMHOST_API AcDbDatabase : public AcRxObject {
   Acad::ErrorStatus addReactor(AcDbDatabaseReactor* reactor) const;
   Acad::ErrorStatus removeReactor(AcDbDatabaseReactor* reactor) const;
 
-  AcDbImpDatabase* impDatabase() const { return mpImpDatabase; }
+  AcDbImpDatabase* impDatabase() const { return impDatabase_; }
 
  private:
   friend class AcDbImpDatabase;
   explicit AcDbDatabase(AcDbImpDatabase* imp);
   AcDbDatabase(const AcDbDatabase&);
   AcDbDatabase& operator=(const AcDbDatabase&);
-  AcDbImpDatabase* mpImpDatabase;
+  AcDbImpDatabase* impDatabase_;
 };
 
 // Receives the notifications of one drawing; attached with addReactor.

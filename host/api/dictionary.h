@@ -2,7 +2,7 @@
 #ifndef HOST_API_DICTIONARY_H
 #define HOST_API_DICTIONARY_H
 
-#include "database.h"
+#include "host/api/database.h"
 
 class SIMHOST_API AcDbDictionary : public AcDbObject {
  public:

@@ -3,9 +3,9 @@
 #ifndef HOST_API_EDITOR_H
 #define HOST_API_EDITOR_H
 
-#include "database.h"
-#include "id_mapping.h"
-#include "runtime.h"
+#include "host/api/database.h"
+#include "host/api/id_mapping.h"
+#include "host/api/runtime.h"
 
 // Editor notifications; every one does nothing unless a reactor overrides it.
 class SIMHOST_API AcEditorReactor : public AcRxObject {

@@ -2,14 +2,14 @@
 #ifndef HOST_API_HOST_API_H
 #define HOST_API_HOST_API_H
 
-#include "database.h"
-#include "dictionary.h"
-#include "editor.h"
-#include "id_mapping.h"
-#include "ids.h"
-#include "resbuf.h"
-#include "runtime.h"
-#include "status.h"
-#include "text.h"
+#include "host/api/database.h"
+#include "host/api/dictionary.h"
+#include "host/api/editor.h"
+#include "host/api/id_mapping.h"
+#include "host/api/ids.h"
+#include "host/api/resbuf.h"
+#include "host/api/runtime.h"
+#include "host/api/status.h"
+#include "host/api/text.h"
 
 #endif

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "text.h"
+#include "host/api/text.h"
 
 // The host's record of one object; opaque to plug-ins.
 class AcDbStub;
@@ -13,20 +13,20 @@ class AcDbDatabase;
 
 class AcDbObjectId {
  public:
-  AcDbObjectId() : mStub(NULL) {}
-  explicit AcDbObjectId(AcDbStub* stub) : mStub(stub) {}
-  bool isNull() const { return mStub == NULL; }
-  void setNull() { mStub = NULL; }
-  AcDbStub* stub() const { return mStub; }
+  AcDbObjectId() : stub_(NULL) {}
+  explicit AcDbObjectId(AcDbStub* stub) : stub_(stub) {}
+  bool isNull() const { return stub_ == NULL; }
+  void setNull() { stub_ = NULL; }
+  AcDbStub* stub() const { return stub_; }
   // The drawing the id belongs to, found without opening the object; null for
   // a null id and for an id of a drawing that was closed.
   SIMHOST_API AcDbDatabase* database() const;
-  bool operator==(const AcDbObjectId& o) const { return mStub == o.mStub; }
-  bool operator!=(const AcDbObjectId& o) const { return mStub != o.mStub; }
-  bool operator<(const AcDbObjectId& o) const { return mStub < o.mStub; }
+  bool operator==(const AcDbObjectId& o) const { return stub_ == o.stub_; }
+  bool operator!=(const AcDbObjectId& o) const { return stub_ != o.stub_; }
+  bool operator<(const AcDbObjectId& o) const { return stub_ < o.stub_; }
 
  private:
-  AcDbStub* mStub;
+  AcDbStub* stub_;
 };
 
 // Ordered, growable array copied by value, as the platform's own.
@@ -34,31 +34,31 @@ template <typename T>
 class AcArray {
  public:
   AcArray() {}
-  int length() const { return static_cast<int>(mItems.size()); }
+  int length() const { return static_cast<int>(items_.size()); }
   int logicalLength() const { return length(); }
-  bool isEmpty() const { return mItems.empty(); }
+  bool isEmpty() const { return items_.empty(); }
   AcArray& append(const T& item) {
-    mItems.push_back(item);
+    items_.push_back(item);
     return *this;
   }
-  const T& at(int i) const { return mItems[static_cast<std::size_t>(i)]; }
-  T& at(int i) { return mItems[static_cast<std::size_t>(i)]; }
+  const T& at(int i) const { return items_[static_cast<std::size_t>(i)]; }
+  T& at(int i) { return items_[static_cast<std::size_t>(i)]; }
   const T& operator[](int i) const { return at(i); }
   T& operator[](int i) { return at(i); }
   bool contains(const T& item) const {
-    for (std::size_t i = 0; i < mItems.size(); ++i)
-      if (mItems[i] == item) return true;
+    for (std::size_t i = 0; i < items_.size(); ++i)
+      if (items_[i] == item) return true;
     return false;
   }
   AcArray& removeAll() {
-    mItems.clear();
+    items_.clear();
     return *this;
   }
-  void setPhysicalLength(int n) { mItems.reserve(static_cast<std::size_t>(n)); }
-  const T* asArrayPtr() const { return mItems.empty() ? NULL : &mItems[0]; }
+  void setPhysicalLength(int n) { items_.reserve(static_cast<std::size_t>(n)); }
+  const T* asArrayPtr() const { return items_.empty() ? NULL : &items_[0]; }
 
  private:
-  std::vector<T> mItems;
+  std::vector<T> items_;
 };
 
 typedef AcArray<AcDbObjectId> AcDbObjectIdArray;
@@ -66,17 +66,17 @@ typedef AcArray<AcDbObjectId> AcDbObjectIdArray;
 // Persistent 64-bit object identifier, unique within one drawing.
 class AcDbHandle {
  public:
-  AcDbHandle() : mValue(0) {}
-  explicit AcDbHandle(Adesk::UInt64 value) : mValue(value) {}
-  bool isNull() const { return mValue == 0; }
-  Adesk::UInt64 value() const { return mValue; }
+  AcDbHandle() : value_(0) {}
+  explicit AcDbHandle(Adesk::UInt64 value) : value_(value) {}
+  bool isNull() const { return value_ == 0; }
+  Adesk::UInt64 value() const { return value_; }
   // Upper-case hexadecimal without leading zeros ("0" for the null handle);
   // at most 16 digits and the terminator. False if the buffer is too small.
   bool getIntoAsciiBuffer(ACHAR* buffer, std::size_t bufferLength = 17) const {
     static const char kDigits[] = "0123456789ABCDEF";
     ACHAR digits[16];
     std::size_t count = 0;
-    Adesk::UInt64 v = mValue;
+    Adesk::UInt64 v = value_;
     do {
       digits[count++] = static_cast<ACHAR>(kDigits[v & 0xF]);
       v >>= 4;
@@ -86,11 +86,11 @@ class AcDbHandle {
     buffer[count] = 0;
     return true;
   }
-  bool operator==(const AcDbHandle& o) const { return mValue == o.mValue; }
-  bool operator!=(const AcDbHandle& o) const { return mValue != o.mValue; }
+  bool operator==(const AcDbHandle& o) const { return value_ == o.value_; }
+  bool operator!=(const AcDbHandle& o) const { return value_ != o.value_; }
 
  private:
-  Adesk::UInt64 mValue;
+  Adesk::UInt64 value_;
 };
 
 #endif

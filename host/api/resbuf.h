@@ -3,7 +3,7 @@
 #ifndef HOST_API_RESBUF_H
 #define HOST_API_RESBUF_H
 
-#include "text.h"
+#include "host/api/text.h"
 
 typedef double ads_real;
 typedef ads_real ads_point[3];

@@ -4,7 +4,7 @@
 #ifndef HOST_API_RUNTIME_H
 #define HOST_API_RUNTIME_H
 
-#include "text.h"
+#include "host/api/text.h"
 
 class AcRxObject;
 
@@ -18,8 +18,8 @@ class SIMHOST_API AcRxClass {
   bool isDerivedFrom(const AcRxClass* other) const;
 
  private:
-  const ACHAR* mName;
-  AcRxClass* mParent;
+  const ACHAR* name_;
+  AcRxClass* parent_;
 };
 
 // A null result from cast() means the object is not of that class. CLASS is

@@ -2,7 +2,7 @@
 #ifndef HOST_API_STATUS_H
 #define HOST_API_STATUS_H
 
-#include "text.h"
+#include "host/api/text.h"
 
 namespace Acad {
 enum ErrorStatus {

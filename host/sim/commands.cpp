@@ -5,8 +5,8 @@
 #include <set>
 
 #include "dxf/dxf_tag.h"
+#include "host/sim/api/runtime_services.h"
 #include "host/sim/host_state.h"
-#include "host/sim/services.h"
 
 namespace sim {
 

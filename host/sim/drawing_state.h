@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "host/api/host_api.h"
+#include "host/sim/api/symbol_names.h"
 #include "host/sim/handle_index.h"
-#include "host/sim/stubs.h"
-#include "host/sim/symbol_names.h"
+#include "host/sim/object_stubs.h"
 
 namespace dxf {
 struct Document;

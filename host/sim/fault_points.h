@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "host/sim/sim_host.h"
+#include "host/sim/host.h"
 
 namespace sim {
 

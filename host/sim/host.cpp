@@ -4,9 +4,9 @@
 #include <cstdlib>
 
 #include "dxf/dxf_tag.h"
+#include "host/sim/api/runtime_services.h"
+#include "host/sim/api/xdata_rules.h"
 #include "host/sim/host_state.h"
-#include "host/sim/services.h"
-#include "host/sim/xdata_rules.h"
 
 namespace sim {
 

@@ -10,7 +10,7 @@
 #include <dlfcn.h>
 #endif
 
-#include "host/sim/services.h"
+#include "host/sim/api/runtime_services.h"
 
 namespace sim {
 

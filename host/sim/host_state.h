@@ -10,15 +10,15 @@
 #include <vector>
 
 #include "host/api/host_api.h"
+#include "host/sim/api/resbuf_pool.h"
+#include "host/sim/api/symbol_names.h"
 #include "host/sim/drawing_state.h"
 #include "host/sim/fault_points.h"
+#include "host/sim/host.h"
 #include "host/sim/object_state.h"
+#include "host/sim/object_stubs.h"
 #include "host/sim/plugin_commands.h"
-#include "host/sim/resbuf_pool.h"
-#include "host/sim/sim_host.h"
 #include "host/sim/stored_values.h"
-#include "host/sim/stubs.h"
-#include "host/sim/symbol_names.h"
 
 namespace sim {
 

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "host/api/host_api.h"
-#include "host/sim/dictionary_entries.h"
-#include "host/sim/kept_groups.h"
+#include "host/sim/api/dictionary_entries.h"
+#include "host/sim/drawing/kept_groups.h"
+#include "host/sim/object_stubs.h"
 #include "host/sim/stored_values.h"
-#include "host/sim/stubs.h"
 
 class AcDbImpObject {
  public:

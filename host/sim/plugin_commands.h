@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/api/host_api.h"
-#include "host/sim/sim_host.h"
+#include "host/sim/host.h"
 
 namespace sim {
 

@@ -8,8 +8,8 @@
 
 #include <filesystem>
 
+#include "host/sim/api/runtime_services.h"
 #include "host/sim/host_state.h"
-#include "host/sim/services.h"
 
 namespace sim {
 

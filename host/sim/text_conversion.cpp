@@ -1,5 +1,5 @@
 // UTF-8 <-> UTF-16 conversion for the host's 16-bit text.
-#include "host/sim/sim_host.h"
+#include "host/sim/host.h"
 #include "text/utf8.h"
 
 namespace sim {

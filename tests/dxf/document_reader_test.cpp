@@ -2,9 +2,9 @@
 // data, and damaged files refused with their line and nothing loaded.
 #include <gtest/gtest.h>
 
-#include "dxf_document_reader.h"
-#include "dxf_document_writer.h"
-#include "dxf_test_support.h"
+#include "dxf/dxf_document_reader.h"
+#include "dxf/dxf_document_writer.h"
+#include "tests/dxf/dxf_test_support.h"
 
 namespace {
 

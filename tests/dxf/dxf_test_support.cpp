@@ -1,4 +1,4 @@
-#include "dxf_test_support.h"
+#include "tests/dxf/dxf_test_support.h"
 
 #include <stdlib.h>
 

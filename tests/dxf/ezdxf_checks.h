@@ -10,7 +10,7 @@
 #include <set>
 #include <string>
 
-#include "dxf_test_support.h"
+#include "tests/dxf/dxf_test_support.h"
 
 namespace dxftest {
 

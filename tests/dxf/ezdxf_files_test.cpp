@@ -5,10 +5,10 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "dxf_document_reader.h"
-#include "dxf_document_writer.h"
-#include "dxf_skeleton.h"
-#include "dxf_test_support.h"
+#include "dxf/dxf_document_reader.h"
+#include "dxf/dxf_document_writer.h"
+#include "dxf/dxf_skeleton.h"
+#include "tests/dxf/dxf_test_support.h"
 
 namespace {
 

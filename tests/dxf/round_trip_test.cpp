@@ -8,10 +8,10 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "dxf_test_support.h"
-#include "ezdxf_checks.h"
 #include "module/module_entry.h"
-#include "support/host_test.h"
+#include "tests/dxf/dxf_test_support.h"
+#include "tests/dxf/ezdxf_checks.h"
+#include "tests/support/host_test.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "dxf_tag_reader.h"
-#include "dxf_test_support.h"
+#include "dxf/dxf_tag_reader.h"
+#include "tests/dxf/dxf_test_support.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "dxf_tag_writer.h"
-#include "dxf_text.h"
+#include "dxf/dxf_tag_writer.h"
+#include "dxf/dxf_text.h"
 
 namespace {
 

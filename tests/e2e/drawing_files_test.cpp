@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
-#include "dxf_test_support.h"
-#include "ezdxf_checks.h"
-#include "run_cadsim.h"
+#include "tests/dxf/dxf_test_support.h"
+#include "tests/dxf/ezdxf_checks.h"
+#include "tests/e2e/run_cadsim.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "run_cadsim.h"
+#include "tests/e2e/run_cadsim.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Session runners for the end-to-end tests.
-#include "run_cadsim.h"
+#include "tests/e2e/run_cadsim.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "run_session.h"
+#include "tools/cadsim/run_session.h"
 
 namespace {
 

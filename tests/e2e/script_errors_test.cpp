@@ -4,10 +4,10 @@
 
 #include <sstream>
 
-#include "host/sim/sim_host.h"
-#include "run_cadsim.h"
-#include "session.h"
-#include "statement.h"
+#include "host/sim/host.h"
+#include "tests/e2e/run_cadsim.h"
+#include "tools/cadsim/session.h"
+#include "tools/cadsim/statement.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cctype>
 #include <filesystem>
 
-#include "run_cadsim.h"
+#include "tests/e2e/run_cadsim.h"
 
 namespace {
 

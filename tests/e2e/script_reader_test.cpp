@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "run_cadsim.h"
+#include "tests/e2e/run_cadsim.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "support/host_test.h"
+#include "tests/support/host_test.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/host_test.h"
+#include "tests/support/host_test.h"
 
 // Sweeping one operation at a time tells the check which one failed: a close
 // that fails leaves its object open whatever the caller does, so only for

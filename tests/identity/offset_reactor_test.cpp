@@ -1,7 +1,7 @@
 // AsdkDbReactor: what it takes off entities appended while it is attached.
 #include "identity/offset_reactor.h"
 
-#include "support/host_test.h"
+#include "tests/support/host_test.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // call leaves behind.
 #include "identity/part_record.h"
 
-#include "fault_sweep.h"
-#include "support/host_test.h"
+#include "tests/identity/fault_sweep.h"
+#include "tests/support/host_test.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // partTagOf: the first "$" application in the host's xdata order, whole.
 #include "identity/part_tag.h"
 
-#include "support/host_test.h"
+#include "tests/support/host_test.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // its own data, and no failure leaves a copy without its part data.
 #include "identity/retag_clones.h"
 
-#include "fault_sweep.h"
-#include "support/host_test.h"
+#include "tests/identity/fault_sweep.h"
+#include "tests/support/host_test.h"
 
 namespace {
 

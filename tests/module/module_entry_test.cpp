@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "support/host_test.h"
+#include "tests/support/host_test.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "dxf_test_support.h"
+#include "tests/dxf/dxf_test_support.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 // halves, then quarters, down to single steps, keeping every removal after
 // which the replay still fails. Steps that no longer apply (their objects
 // were never made) are skipped on replay and left out of the script.
-#include "random/random_session.h"
+#include "tests/random/random_session.h"
 
 #include <algorithm>
 
-#include "random/step_generator.h"
-#include "support/session_driver.h"
+#include "tests/random/step_generator.h"
+#include "tests/support/session_driver.h"
 
 SessionOutcome runRandomSession(std::uint64_t seed, int steps,
                                 const ExtraInvariant& extra) {

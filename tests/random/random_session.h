@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "support/session_driver.h"
-#include "support/session_step.h"
+#include "tests/support/session_driver.h"
+#include "tests/support/session_step.h"
 
 struct SessionOutcome {
   long steps = 0;                   // steps applied

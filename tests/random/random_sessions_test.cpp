@@ -7,11 +7,11 @@
 #include <iostream>
 #include <sstream>
 
-#include "part_records.h"
-#include "random/random_session.h"
-#include "random/step_generator.h"
-#include "run_session.h"
-#include "support/session_driver.h"
+#include "tests/random/random_session.h"
+#include "tests/random/step_generator.h"
+#include "tests/support/session_driver.h"
+#include "tools/cadsim/part_records.h"
+#include "tools/cadsim/run_session.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // trip the module: tags that look like handles (so a new tag may equal an
 // old one), tags that differ only in case, the bare "$", a long tag, and
 // objects carrying two tags or other applications' data.
-#include "random/step_generator.h"
+#include "tests/random/step_generator.h"
 
 namespace {
 

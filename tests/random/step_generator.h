@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "support/session_driver.h"
-#include "support/session_step.h"
+#include "tests/support/session_driver.h"
+#include "tests/support/session_step.h"
 
 class StepGenerator {
  public:

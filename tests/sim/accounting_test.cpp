@@ -2,7 +2,7 @@
 // (and cleaned up), and misuse of the host's objects is reported.
 #include <cstring>
 
-#include "recorders.h"
+#include "tests/sim/recorders.h"
 
 namespace {
 

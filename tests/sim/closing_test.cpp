@@ -4,7 +4,7 @@
 // drawing refused and reported.
 #include <functional>
 
-#include "recorders.h"
+#include "tests/sim/recorders.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The command engine: notifications in order of attachment, deep clones
 // with xdata and objectAppended, EXPLODE, OFFSET, plug-in commands, the
 // unknown-command rule, nesting, LISP and several drawings.
-#include "recorders.h"
+#include "tests/sim/recorders.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Dictionaries and xrecords: lookups need an open dictionary, adding needs a
 // write open and makes the new object the drawing's, open for write.
-#include "recorders.h"
+#include "tests/sim/recorders.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Fault injection: an injected fault gives the host's status for that call
 // and changes nothing; nth, count, persistent and per-object faults; the
 // sweep over every fault point.
-#include "recorders.h"
+#include "tests/sim/recorders.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Handles, entity names, registered applications, status texts and the
 // 16-bit text conversions.
-#include "support/host_test.h"
+#include "tests/support/host_test.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Loading plug-ins: the entry point's messages, the services it finds, and
 // what the host reports and removes when a plug-in unloads untidily.
-#include "recorders.h"
+#include "tests/sim/recorders.h"
 
 namespace {
 

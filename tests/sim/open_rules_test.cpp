@@ -1,6 +1,6 @@
 // Opening objects: many readers or one writer, erased objects, bad ids,
 // close ending exactly one open, upgradeOpen, notify opens.
-#include "support/host_test.h"
+#include "tests/support/host_test.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/host_test.h"
+#include "tests/support/host_test.h"
 
 using EventLog = std::vector<std::string>;
 

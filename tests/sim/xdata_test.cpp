@@ -2,7 +2,7 @@
 // unregistered applications and bad items refused; the 16 KiB limit.
 #include <map>
 
-#include "support/host_test.h"
+#include "tests/support/host_test.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The shared fixture: one fresh host per test, no violations at the end.
-#include "support/host_test.h"
+#include "tests/support/host_test.h"
 
 void HostTest::SetUp() {
   host_ = std::make_unique<sim::Host>();

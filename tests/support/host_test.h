@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "host/api/host_api.h"
-#include "host/sim/sim_host.h"
-#include "part_records.h"
+#include "host/sim/host.h"
+#include "tools/cadsim/part_records.h"
 
 // A 16-bit string from UTF-8 text, for names passed to the host.
 inline AcWString W(const std::string& utf8) { return sim::toWide(utf8); }

@@ -1,12 +1,12 @@
 // A step is judged by comparing every object before and after it: the module
 // may only rename a part tag (keeping its items) on clones it was given, or
 // take the first tag off an entity appended under an offset reactor.
-#include "support/part_invariants.h"
+#include "tests/support/part_invariants.h"
 
 #include <algorithm>
 
 #include "module/module_entry.h"
-#include "part_records.h"
+#include "tools/cadsim/part_records.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/sim/sim_host.h"
+#include "host/sim/host.h"
 
 // What a step did by itself, as the driver knows it; the module's own changes
 // are what the checker finds beyond these.

@@ -3,13 +3,13 @@
 // notifications, says what the watcher must hold and which clones a flush
 // must have moved to a tag of their own. Where the host failed a call the
 // module's choices are its own, so the model takes the module's state.
-#include "support/session_driver.h"
+#include "tests/support/session_driver.h"
 
 #include <algorithm>
 #include <climits>
 
-#include "json_dump.h"
 #include "module/module_entry.h"
+#include "tools/cadsim/json_dump.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Applies session steps to a simulated host with the module linked in, labels
 // objects as the runner does, and checks every invariant after each step.
-#ifndef TESTS_RANDOM_SESSION_DRIVER_H
-#define TESTS_RANDOM_SESSION_DRIVER_H
+#ifndef TESTS_SUPPORT_SESSION_DRIVER_H
+#define TESTS_SUPPORT_SESSION_DRIVER_H
 
 #include <functional>
 #include <map>
@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "host/sim/sim_host.h"
-#include "label_table.h"
-#include "support/part_invariants.h"
-#include "support/session_step.h"
-#include "support/watch_model.h"
+#include "host/sim/host.h"
+#include "tests/support/part_invariants.h"
+#include "tests/support/session_step.h"
+#include "tests/support/watch_model.h"
+#include "tools/cadsim/label_table.h"
 
 // A labelled object as the generator may pick it.
 struct LabelledObject {

@@ -1,6 +1,6 @@
 // Writing steps in the session language; values are written so that the
 // runner reads back exactly what the generator stored.
-#include "support/session_step.h"
+#include "tests/support/session_step.h"
 
 #include <iomanip>
 #include <sstream>

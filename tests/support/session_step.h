@@ -1,12 +1,12 @@
 // One step of a generated session, in the terms of the runner's session
 // language, so that any session can be printed as a script that replays it.
-#ifndef TESTS_RANDOM_SESSION_STEP_H
-#define TESTS_RANDOM_SESSION_STEP_H
+#ifndef TESTS_SUPPORT_SESSION_STEP_H
+#define TESTS_SUPPORT_SESSION_STEP_H
 
 #include <string>
 #include <vector>
 
-#include "host/sim/sim_host.h"
+#include "host/sim/host.h"
 
 enum class StepKind {
   Drawing,     // drawing NAME

@@ -1,12 +1,12 @@
 // The model follows the watcher's table of commands literally: names compare
 // whole and case-sensitively, flags are booleans, EXPLODE waits for its end
 // and LISP holds everything back.
-#include "support/watch_model.h"
+#include "tests/support/watch_model.h"
 
 #include <algorithm>
 
 #include "module/module_entry.h"
-#include "support/part_invariants.h"
+#include "tests/support/part_invariants.h"
 
 namespace {
 

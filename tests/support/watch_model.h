@@ -2,8 +2,8 @@
 // the same notifications the module gets: its flags, its pending groups and
 // the drawings with an offset reactor, and which clones each flush must have
 // given a tag of their own.
-#ifndef TESTS_RANDOM_WATCH_MODEL_H
-#define TESTS_RANDOM_WATCH_MODEL_H
+#ifndef TESTS_SUPPORT_WATCH_MODEL_H
+#define TESTS_SUPPORT_WATCH_MODEL_H
 
 #include <set>
 #include <string>
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/api/host_api.h"
-#include "host/sim/sim_host.h"
+#include "host/sim/host.h"
 
 struct WatchState {
   bool exists = false;    // the module holds a watcher

@@ -13,9 +13,9 @@
 #include <iostream>
 #include <iterator>
 
-#include "statement.h"
-#include "support/session_driver.h"
-#include "support/session_step.h"
+#include "tests/support/session_driver.h"
+#include "tests/support/session_step.h"
+#include "tools/cadsim/statement.h"
 
 namespace {
 

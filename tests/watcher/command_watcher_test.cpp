@@ -2,7 +2,7 @@
 // copies become new parts, when, and what OFFSET leaves behind.
 #include "watcher/command_watcher.h"
 
-#include "support/host_test.h"
+#include "tests/support/host_test.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/host_test.h"
+#include "tests/support/host_test.h"
 #include "watcher/pending_groups.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Pending groups: filing by source tag, first-met order, and many groups.
 #include "watcher/pending_groups.h"
 
-#include "support/host_test.h"
+#include "tests/support/host_test.h"
 
 namespace {
 

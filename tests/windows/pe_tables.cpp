@@ -1,6 +1,6 @@
 // objdump prints one section of lines per table, each ended by a blank line;
 // the lines that matter are told apart by their first word.
-#include "pe_tables.h"
+#include "tests/windows/pe_tables.h"
 
 #include <cstdio>
 #include <sstream>

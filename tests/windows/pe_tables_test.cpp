@@ -1,6 +1,6 @@
 // Reading objdump's listing: the tables are found by their headings and end
 // at a blank line, so neighbouring tables never leak into them.
-#include "pe_tables.h"
+#include "tests/windows/pe_tables.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <set>
 
-#include "pe_tables.h"
+#include "tests/windows/pe_tables.h"
 
 namespace {
 

@@ -21,9 +21,9 @@
 #include <functional>
 #include <map>
 
-#include "listing.h"
-#include "part_records.h"
-#include "session.h"
+#include "tools/cadsim/listing.h"
+#include "tools/cadsim/part_records.h"
+#include "tools/cadsim/session.h"
 
 namespace cadsim {
 

@@ -1,11 +1,11 @@
 // The JSON of `dump`: keys in a fixed order, values typed as the host keeps
 // them, so that scripts outside this repository can read it without
 // guessing.
-#include "json_dump.h"
+#include "tools/cadsim/json_dump.h"
 
 #include <nlohmann/json.hpp>
 
-#include "part_records.h"
+#include "tools/cadsim/part_records.h"
 
 namespace cadsim {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "host/sim/sim_host.h"
-#include "label_table.h"
+#include "host/sim/host.h"
+#include "tools/cadsim/label_table.h"
 
 namespace cadsim {
 

@@ -1,5 +1,5 @@
 // Label bookkeeping of a session.
-#include "label_table.h"
+#include "tools/cadsim/label_table.h"
 
 namespace cadsim {
 

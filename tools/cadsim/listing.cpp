@@ -1,6 +1,6 @@
 // Human listing of a drawing: short lines a person can scan, with xdata in
 // the same CODE:VALUE form a script writes it.
-#include "listing.h"
+#include "tools/cadsim/listing.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,9 +6,9 @@
 #include <ostream>
 #include <string>
 
-#include "host/sim/sim_host.h"
-#include "label_table.h"
-#include "part_records.h"
+#include "host/sim/host.h"
+#include "tools/cadsim/label_table.h"
+#include "tools/cadsim/part_records.h"
 
 namespace cadsim {
 

@@ -13,7 +13,7 @@
 #include <windows.h>
 #endif
 
-#include "run_session.h"
+#include "tools/cadsim/run_session.h"
 
 namespace {
 

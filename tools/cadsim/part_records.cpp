@@ -1,4 +1,4 @@
-#include "part_records.h"
+#include "tools/cadsim/part_records.h"
 
 namespace cadsim {
 

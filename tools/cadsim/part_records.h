@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/sim/sim_host.h"
+#include "host/sim/host.h"
 
 namespace cadsim {
 

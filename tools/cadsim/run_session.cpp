@@ -1,12 +1,12 @@
 // A whole run: parse everything, start the host with drawing "main" and the
 // plug-in, then apply line by line until the end or the first bad line.
-#include "run_session.h"
+#include "tools/cadsim/run_session.h"
 
 #include <vector>
 
-#include "host/sim/sim_host.h"
-#include "session.h"
-#include "statement.h"
+#include "host/sim/host.h"
+#include "tools/cadsim/session.h"
+#include "tools/cadsim/statement.h"
 
 namespace cadsim {
 

@@ -1,15 +1,15 @@
 // Applying parsed lines to the simulated host, one handler per verb found
 // through a table. Each resolves and checks everything it needs first and
 // only then calls the host, so a refused line leaves the session as it was.
-#include "session.h"
+#include "tools/cadsim/session.h"
 
 #include <filesystem>
 #include <map>
 #include <set>
 
-#include "json_dump.h"
-#include "listing.h"
-#include "part_records.h"
+#include "tools/cadsim/json_dump.h"
+#include "tools/cadsim/listing.h"
+#include "tools/cadsim/part_records.h"
 
 namespace cadsim {
 

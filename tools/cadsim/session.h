@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "host/sim/sim_host.h"
-#include "label_table.h"
-#include "run_session.h"
-#include "statement.h"
+#include "host/sim/host.h"
+#include "tools/cadsim/label_table.h"
+#include "tools/cadsim/run_session.h"
+#include "tools/cadsim/statement.h"
 
 namespace cadsim {
 

@@ -10,10 +10,10 @@
 #include <set>
 
 #include "dxf/group_codes.h"
-#include "statement.h"
 #include "text/ascii_case.h"
 #include "text/hex_digits.h"
-#include "tokenizer.h"
+#include "tools/cadsim/statement.h"
+#include "tools/cadsim/tokenizer.h"
 
 namespace cadsim {
 

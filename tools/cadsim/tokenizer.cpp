@@ -1,5 +1,5 @@
 // Word splitting for session scripts.
-#include "tokenizer.h"
+#include "tools/cadsim/tokenizer.h"
 
 #include "text/utf8.h"
 

@@ -1,15 +1,15 @@
 // The only place that looks inside the DXF library's objects: whatever
 // shape the library gives its tags, the audit and the picture read the
 // plain facts made here.
-#include "drawing_facts.h"
+#include "tools/parts/drawing_facts.h"
 
 #include <iterator>
 #include <unordered_map>
 
-#include "dxf_document.h"
-#include "dxf_document_reader.h"
-#include "dxf_skeleton.h"
-#include "dxf_text.h"
+#include "dxf/dxf_document.h"
+#include "dxf/dxf_document_reader.h"
+#include "dxf/dxf_skeleton.h"
+#include "dxf/dxf_text.h"
 
 namespace parts {
 
@@ -236,32 +236,32 @@ void addPlainFacts(const dxf::Object& object,
 class EntityCollector {
  public:
   EntityCollector(bool withShapes, std::vector<DrawingObject>& entities)
-      : mWithShapes(withShapes), mEntities(entities) {}
+      : withShapes_(withShapes), entities_(entities) {}
 
   void take(const dxf::Object& entity) {
     const bool isVertex = entity.type == "VERTEX";
-    if (!isVertex) mOpenPolyline = kNone;
-    if (isVertex && mOpenPolyline != kNone)
-      mEntities[mOpenPolyline].shape->points.push_back(pointOf(entity, 10));
+    if (!isVertex) openPolyline_ = kNone;
+    if (isVertex && openPolyline_ != kNone)
+      entities_[openPolyline_].shape->points.push_back(pointOf(entity, 10));
     // Filled where it stands: a copy moved in cost a fifth of the facts.
-    DrawingObject& seen = mEntities.emplace_back();
+    DrawingObject& seen = entities_.emplace_back();
     takePlainFacts(entity, seen);
     if (!isFollower(entity.type) && integerOf(entity, 67) != 1) {
       seen.modelSpace = true;
-      if (mWithShapes) {
+      if (withShapes_) {
         auto shape = std::make_unique<Shape>();
         if (shapeOf(entity, *shape)) seen.shape = std::move(shape);
       }
       if (seen.shape && entity.type == "POLYLINE")
-        mOpenPolyline = mEntities.size() - 1;
+        openPolyline_ = entities_.size() - 1;
     }
   }
 
  private:
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-  bool mWithShapes;
-  std::vector<DrawingObject>& mEntities;
-  std::size_t mOpenPolyline = kNone;  // the 2D polyline taking vertices
+  bool withShapes_;
+  std::vector<DrawingObject>& entities_;
+  std::size_t openPolyline_ = kNone;  // the 2D polyline taking vertices
 };
 
 // The drawing's encoding is known once its header is read, which need not

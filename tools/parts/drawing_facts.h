@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "dxf_tag.h"
+#include "dxf/dxf_tag.h"
 
 namespace parts {
 

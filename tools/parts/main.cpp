@@ -7,10 +7,10 @@
 #include <iostream>
 #include <string>
 
-#include "drawing_facts.h"
-#include "parts_audit.h"
-#include "parts_picture.h"
-#include "parts_report.h"
+#include "tools/parts/drawing_facts.h"
+#include "tools/parts/parts_audit.h"
+#include "tools/parts/parts_picture.h"
+#include "tools/parts/parts_report.h"
 
 namespace {
 

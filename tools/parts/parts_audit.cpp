@@ -1,4 +1,4 @@
-#include "parts_audit.h"
+#include "tools/parts/parts_audit.h"
 
 #include <cctype>
 #include <unordered_map>
@@ -35,7 +35,7 @@ Finding finding(Severity severity, const char* kind, const std::string* tag,
 
 class Auditor {
  public:
-  explicit Auditor(const DrawingFacts& facts) : mFacts(facts) {}
+  explicit Auditor(const DrawingFacts& facts) : facts_(facts) {}
   Audit run();
 
  private:
@@ -47,37 +47,37 @@ class Auditor {
   void checkTwoTags();
   void add(Severity severity, const char* kind, const std::string* tag,
            const std::string* handle) {
-    mAudit.findings.push_back(finding(severity, kind, tag, handle));
+    audit_.findings.push_back(finding(severity, kind, tag, handle));
   }
 
-  const DrawingFacts& mFacts;
-  Audit mAudit;
-  std::unordered_map<std::string, int> mPartIndex;
+  const DrawingFacts& facts_;
+  Audit audit_;
+  std::unordered_map<std::string, int> partIndex_;
 };
 
 void Auditor::collectParts() {
-  mAudit.partOfObject.assign(mFacts.objects.size(), -1);
-  for (std::size_t i = 0; i < mFacts.objects.size(); ++i) {
-    const DrawingObject& object = mFacts.objects[i];
+  audit_.partOfObject.assign(facts_.objects.size(), -1);
+  for (std::size_t i = 0; i < facts_.objects.size(); ++i) {
+    const DrawingObject& object = facts_.objects[i];
     std::string tag = partTagOf(object);
     if (tag.empty()) continue;
-    auto inserted = mPartIndex.emplace(tag, mAudit.parts.size());
+    auto inserted = partIndex_.emplace(tag, audit_.parts.size());
     if (inserted.second) {
-      mAudit.parts.emplace_back();
-      mAudit.parts.back().tag = tag;
+      audit_.parts.emplace_back();
+      audit_.parts.back().tag = tag;
     }
-    mAudit.parts[inserted.first->second].members.push_back(object.handle);
-    mAudit.partOfObject[i] = inserted.first->second;
+    audit_.parts[inserted.first->second].members.push_back(object.handle);
+    audit_.partOfObject[i] = inserted.first->second;
   }
   // A record whose objects are all gone still names a part.
-  for (const PartRecord& record : mFacts.records) {
+  for (const PartRecord& record : facts_.records) {
     if (!isTag(record.key)) continue;
-    auto inserted = mPartIndex.emplace(record.key, mAudit.parts.size());
+    auto inserted = partIndex_.emplace(record.key, audit_.parts.size());
     if (inserted.second) {
-      mAudit.parts.emplace_back();
-      mAudit.parts.back().tag = record.key;
+      audit_.parts.emplace_back();
+      audit_.parts.back().tag = record.key;
     }
-    Part& part = mAudit.parts[inserted.first->second];
+    Part& part = audit_.parts[inserted.first->second];
     if (record.wellFormed && !part.hasRecord) {
       part.hasRecord = true;
       part.record = record.members;
@@ -86,25 +86,25 @@ void Auditor::collectParts() {
 }
 
 void Auditor::checkDictionary() {
-  if (mFacts.hasPartDictionary && !mFacts.partDictionaryIsDictionary)
+  if (facts_.hasPartDictionary && !facts_.partDictionaryIsDictionary)
     add(Severity::Error, "record-malformed", nullptr,
-        &mFacts.partDictionaryHandle);
-  for (const PartRecord& record : mFacts.records)
+        &facts_.partDictionaryHandle);
+  for (const PartRecord& record : facts_.records)
     if (!record.wellFormed)
       add(Severity::Error, "record-malformed", &record.key, &record.handle);
 }
 
 void Auditor::checkRegistration() {
   std::unordered_set<std::string> registered;
-  for (const std::string& app : mFacts.registeredApps)
+  for (const std::string& app : facts_.registeredApps)
     registered.insert(folded(app));
   std::unordered_set<std::string> reported;
-  for (const DrawingObject& object : mFacts.objects)
+  for (const DrawingObject& object : facts_.objects)
     for (const std::string& app : object.apps)
       if (isTag(app) && !registered.count(folded(app)) &&
           reported.insert(app).second)
         add(Severity::Error, "tag-not-registered", &app, &object.handle);
-  for (const PartRecord& record : mFacts.records)
+  for (const PartRecord& record : facts_.records)
     if (!registered.count(folded(record.key)) &&
         reported.insert(record.key).second)
       add(Severity::Error, "tag-not-registered", &record.key, nullptr);
@@ -115,30 +115,30 @@ void Auditor::checkRecords() {
   // large drawing cost a third of the audit.
   constexpr std::size_t kMissing = static_cast<std::size_t>(-1);
   std::unordered_map<std::string, std::size_t> listed;
-  for (const PartRecord& record : mFacts.records)
+  for (const PartRecord& record : facts_.records)
     for (const std::string& handle : record.members)
       listed.emplace(handle, kMissing);
   if (listed.empty()) return;
-  for (std::size_t i = 0; i < mFacts.objects.size(); ++i) {
-    auto found = listed.find(mFacts.objects[i].handle);
+  for (std::size_t i = 0; i < facts_.objects.size(); ++i) {
+    auto found = listed.find(facts_.objects[i].handle);
     if (found != listed.end() && found->second == kMissing) found->second = i;
   }
   std::vector<Finding> untagged;
-  for (const PartRecord& record : mFacts.records)
+  for (const PartRecord& record : facts_.records)
     for (const std::string& handle : record.members) {
       std::size_t object = listed[handle];
       if (object == kMissing)
         add(Severity::Note, "record-member-missing", &record.key, &handle);
-      else if (partTagOf(mFacts.objects[object]) != record.key)
+      else if (partTagOf(facts_.objects[object]) != record.key)
         untagged.push_back(finding(Severity::Note, "record-member-untagged",
                                    &record.key, &handle));
     }
-  mAudit.findings.insert(mAudit.findings.end(), untagged.begin(),
+  audit_.findings.insert(audit_.findings.end(), untagged.begin(),
                          untagged.end());
 }
 
 void Auditor::checkUnrecordedMembers() {
-  for (const Part& part : mAudit.parts) {
+  for (const Part& part : audit_.parts) {
     if (!part.hasRecord) continue;
     std::unordered_set<std::string> listed(part.record.begin(),
                                            part.record.end());
@@ -149,7 +149,7 @@ void Auditor::checkUnrecordedMembers() {
 }
 
 void Auditor::checkTwoTags() {
-  for (const DrawingObject& object : mFacts.objects) {
+  for (const DrawingObject& object : facts_.objects) {
     int tags = 0;
     for (const std::string& app : object.apps) tags += isTag(app) ? 1 : 0;
     if (tags > 1) {
@@ -166,7 +166,7 @@ Audit Auditor::run() {
   checkRecords();
   checkUnrecordedMembers();
   checkTwoTags();
-  return std::move(mAudit);
+  return std::move(audit_);
 }
 
 }  // namespace

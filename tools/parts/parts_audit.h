@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "drawing_facts.h"
+#include "tools/parts/drawing_facts.h"
 
 namespace parts {
 

@@ -1,4 +1,4 @@
-#include "parts_picture.h"
+#include "tools/parts/parts_picture.h"
 
 #include <algorithm>
 #include <charconv>
@@ -111,28 +111,28 @@ Extents extentsOf(const DrawingFacts& facts) {
 // Model coordinates to the picture's: fitted, y upward.
 class Mapping {
  public:
-  explicit Mapping(const Extents& box) : mBox(box) {
+  explicit Mapping(const Extents& box) : box_(box) {
     double width = std::max(box.maxX - box.minX, 1e-9);
     double height = std::max(box.maxY - box.minY, 1e-9);
-    mScale = std::min(kMaxWidth / width, kMaxHeight / height);
-    mWidth = width * mScale;
-    mHeight = height * mScale;
+    scale_ = std::min(kMaxWidth / width, kMaxHeight / height);
+    width_ = width * scale_;
+    height_ = height * scale_;
   }
   double x(double model) const {
-    return kMargin + (model - mBox.minX) * mScale;
+    return kMargin + (model - box_.minX) * scale_;
   }
   double y(double model) const {
-    return kMargin + (mBox.maxY - model) * mScale;
+    return kMargin + (box_.maxY - model) * scale_;
   }
-  double length(double model) const { return model * mScale; }
-  double width() const { return mWidth; }
-  double height() const { return mHeight; }
+  double length(double model) const { return model * scale_; }
+  double width() const { return width_; }
+  double height() const { return height_; }
 
  private:
-  Extents mBox;
-  double mScale = 1;
-  double mWidth = 0;
-  double mHeight = 0;
+  Extents box_;
+  double scale_ = 1;
+  double width_ = 0;
+  double height_ = 0;
 };
 
 void appendPoint(std::string& out, const Mapping& at, double x, double y) {

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "drawing_facts.h"
-#include "parts_audit.h"
+#include "tools/parts/drawing_facts.h"
+#include "tools/parts/parts_audit.h"
 
 namespace parts {
 

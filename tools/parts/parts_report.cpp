@@ -1,4 +1,4 @@
-#include "parts_report.h"
+#include "tools/parts/parts_report.h"
 
 #include <nlohmann/json.hpp>
 

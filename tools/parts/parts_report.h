@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "parts_audit.h"
+#include "tools/parts/parts_audit.h"
 
 namespace parts {
 

@@ -1,8 +1,8 @@
 // The host's open and save of drawing files: a DXF document read or
 // written whole, the drawing made or left as it was.
 
-#include "drawing_loader.h"
-#include "drawing_saver.h"
+#include "host/sim/drawing/drawing_loader.h"
+#include "host/sim/drawing/drawing_saver.h"
 #include "host/sim/host_state.h"
 
 namespace sim {

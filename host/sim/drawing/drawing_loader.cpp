@@ -1,15 +1,15 @@
-#include "drawing_loader.h"
+#include "host/sim/drawing/drawing_loader.h"
 
 #include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
 
-#include "dxf_document_reader.h"
-#include "dxf_skeleton.h"
-#include "dxf_tag_reader.h"
-#include "entity_xdata.h"
-#include "host/sim/xdata_rules.h"
-#include "stored_item_tags.h"
+#include "dxf/dxf_document_reader.h"
+#include "dxf/dxf_skeleton.h"
+#include "dxf/dxf_tag_reader.h"
+#include "host/sim/api/xdata_rules.h"
+#include "host/sim/drawing/entity_xdata.h"
+#include "host/sim/drawing/stored_item_tags.h"
 
 namespace sim {
 namespace dxfio {
@@ -99,7 +99,7 @@ struct EntityPlan {
 
 class Loader {
  public:
-  Loader(HostState& host, dxf::Error& error) : mHost(host), mError(error) {}
+  Loader(HostState& host, dxf::Error& error) : host_(host), error_(error) {}
   ~Loader();
   Loader(const Loader&) = delete;
   Loader& operator=(const Loader&) = delete;
@@ -112,8 +112,8 @@ class Loader {
 
  private:
   bool fail(int line, std::string message) {
-    mError.line = line;
-    mError.message = std::move(message);
+    error_.line = line;
+    error_.message = std::move(message);
     return false;
   }
   bool planXdata(const dxf::Object& object,
@@ -129,25 +129,25 @@ class Loader {
   AcDbStub* make(AcDbImpDatabase& drawing, const std::string& kind,
                  std::uint64_t handle, std::uint64_t& next);
 
-  HostState& mHost;
-  dxf::Document* mDoc = nullptr;
-  dxf::Error& mError;
+  HostState& host_;
+  dxf::Document* doc_ = nullptr;
+  dxf::Error& error_;
   // Known once the header is read: entity xdata waits for it.
-  dxf::TextEncoding mEncoding = dxf::TextEncoding::Utf8;
-  std::vector<AcWString> mRegapps;
-  std::vector<EntityPlan> mEntities;
-  bool mGroupOpen = false;  // the last entity may still take followers
-  std::string_view mGroupText;
-  bool mGroupIsPolyline = false;  // the DXF POLYLINE, with VERTEX followers
-  int mGroupVertices = 0;
-  bool mGroupClosed = false;
-  bool mCommitted = false;
+  dxf::TextEncoding encoding_ = dxf::TextEncoding::Utf8;
+  std::vector<AcWString> regapps_;
+  std::vector<EntityPlan> entities_;
+  bool groupOpen_ = false;  // the last entity may still take followers
+  std::string_view groupText_;
+  bool groupIsPolyline_ = false;  // the DXF POLYLINE, with VERTEX followers
+  int groupVertices_ = 0;
+  bool groupClosed_ = false;
+  bool committed_ = false;
   // The first fault among the entities, and the plan it stands before.
-  dxf::Error mEntityError;
-  std::size_t mEntityErrorAt = kNoError;
+  dxf::Error entityError_;
+  std::size_t entityErrorAt_ = kNoError;
   static constexpr std::size_t kNoError = ~std::size_t(0);
-  std::vector<ObjectPlan> mPlans;
-  const dxf::Object* mRoot = nullptr;
+  std::vector<ObjectPlan> plans_;
+  const dxf::Object* root_ = nullptr;
 };
 
 bool Loader::planXdata(const dxf::Object& object,
@@ -159,7 +159,7 @@ bool Loader::planXdata(const dxf::Object& object,
     std::size_t next = i + 1;
     while (next < tags.size() && tags[next].code != 1001) ++next;
     XdataBlockPlan block;
-    if (!dxf::decodeText(head.value, mEncoding, block.app))
+    if (!dxf::decodeText(head.value, encoding_, block.app))
       return fail(head.line + 1,
                   "application name not in the drawing's "
                   "code page");
@@ -170,9 +170,9 @@ bool Loader::planXdata(const dxf::Object& object,
     if (!isValidSymbolName(block.app))
       return fail(head.line + 1,
                   "\"" + head.value + "\" is not a valid application name");
-    if (!xdataItemsFromTags(tags.data() + i + 1, tags.data() + next, mEncoding,
-                            block.items, mError)) {
-      mError.message +=
+    if (!xdataItemsFromTags(tags.data() + i + 1, tags.data() + next, encoding_,
+                            block.items, error_)) {
+      error_.message +=
           " (xdata of " + head.value + " on " + describe(object) + ")";
       return false;
     }
@@ -195,7 +195,7 @@ bool Loader::planXdata(const dxf::Object& object,
 bool Loader::planDictionary(const dxf::Object& object, ObjectPlan& plan) {
   for (const dxf::DictionaryEntry& entry : dxf::dictionaryEntries(object)) {
     AcWString key;
-    if (!dxf::decodeText(entry.key, mEncoding, key))
+    if (!dxf::decodeText(entry.key, encoding_, key))
       return fail(object.line, "a key of " + describe(object) +
                                    " is not in the drawing's code page");
     plan.entries.emplace_back(std::move(key), entry.handle);
@@ -226,58 +226,58 @@ bool Loader::recordIsHeld(const dxf::Object& object, ObjectPlan& plan) {
   std::vector<StoredItem> probe;
   dxf::Error ignored;
   return recordItemsFromTags(
-      plan.recordBegin, plan.recordEnd, mEncoding,
+      plan.recordBegin, plan.recordEnd, encoding_,
       [](std::uint64_t) { return nullptr; }, probe, ignored);
 }
 
 Loader::~Loader() {
-  if (mCommitted) return;
-  for (const EntityPlan& plan : mEntities) delete plan.object;
+  if (committed_) return;
+  for (const EntityPlan& plan : entities_) delete plan.object;
 }
 
 // A polyline's pieces are known once its vertices are; the group's text
 // runs to its last follower.
 void Loader::finishGroup() {
-  if (mEntities.empty()) return;
-  AcDbImpObject& imp = *mEntities.back().object->impObject();
-  imp.extras = KeptGroups(nullptr, mGroupText);
-  if (!mGroupIsPolyline) return;
-  imp.pieces = piecesOf(mGroupClosed, mGroupVertices);
+  if (entities_.empty()) return;
+  AcDbImpObject& imp = *entities_.back().object->impObject();
+  imp.extras = KeptGroups(nullptr, groupText_);
+  if (!groupIsPolyline_) return;
+  imp.pieces = piecesOf(groupClosed_, groupVertices_);
 }
 
 void Loader::takeEntity(const dxf::Object& entity, std::string_view text) {
-  if (mEntityErrorAt != kNoError) return;
+  if (entityErrorAt_ != kNoError) return;
   if (isFollower(entity.type)) {
-    if (!mGroupOpen) {
-      mEntityError.line = entity.line;
-      mEntityError.message = entity.type + " without the entity it belongs to";
-      mEntityErrorAt = mEntities.size();
+    if (!groupOpen_) {
+      entityError_.line = entity.line;
+      entityError_.message = entity.type + " without the entity it belongs to";
+      entityErrorAt_ = entities_.size();
       return;
     }
-    mGroupText = std::string_view(
-        mGroupText.data(), text.data() + text.size() - mGroupText.data());
-    if (entity.type == "VERTEX") ++mGroupVertices;
-    if (entity.type == "SEQEND") mGroupOpen = false;
+    groupText_ = std::string_view(
+        groupText_.data(), text.data() + text.size() - groupText_.data());
+    if (entity.type == "VERTEX") ++groupVertices_;
+    if (entity.type == "SEQEND") groupOpen_ = false;
     return;
   }
   finishGroup();
-  mGroupOpen = true;
-  mGroupText = text;
-  mGroupVertices = 0;
-  mGroupClosed = false;
-  mGroupIsPolyline = entity.type == "POLYLINE";
+  groupOpen_ = true;
+  groupText_ = text;
+  groupVertices_ = 0;
+  groupClosed_ = false;
+  groupIsPolyline_ = entity.type == "POLYLINE";
   std::string kind = hostKindOf(entity.type);
-  AcDbObject* object = kind.empty() ? nullptr : mHost.createObject(kind);
+  AcDbObject* object = kind.empty() ? nullptr : host_.createObject(kind);
   if (object == nullptr) {
     object = new AcDbProxyEntity;
     object->impObject()->type = entity.type;
   }
   // What the loader makes it appends at the end or deletes: no plug-in's new
   // object, and no activity held for each entity of a large file meanwhile.
-  mHost.objects.fresh.erase(object->impObject());
+  host_.objects.fresh.erase(object->impObject());
   object->impObject()->dropIdleActivity();
-  mEntities.emplace_back();
-  EntityPlan& plan = mEntities.back();
+  entities_.emplace_back();
+  EntityPlan& plan = entities_.back();
   plan.object = object;
   plan.line = entity.line;
   plan.handle = entity.handle;
@@ -285,12 +285,12 @@ void Loader::takeEntity(const dxf::Object& entity, std::string_view text) {
   plan.extensionDictionary = extensionDictionaryOf(entity);
   plan.hasXdata = !entity.xdata.empty();
   // Other entities make one piece each.
-  mGroupClosed = isClosed(entity);
+  groupClosed_ = isClosed(entity);
   if (entity.type == "LWPOLYLINE") {
     std::int64_t vertices = 0;
     if (const dxf::Tag* count = entity.find(90))
       dxf::parseInteger(count->value, vertices);
-    object->impObject()->pieces = piecesOf(mGroupClosed, vertices);
+    object->impObject()->pieces = piecesOf(groupClosed_, vertices);
   }
 }
 
@@ -315,40 +315,40 @@ bool Loader::checkEntityXdata(const EntityPlan& plan) {
 void Loader::registerUsed(const std::vector<XdataBlockPlan>& blocks) {
   for (const XdataBlockPlan& block : blocks) {
     bool known = false;
-    for (const AcWString& app : mRegapps)
+    for (const AcWString& app : regapps_)
       if (upperAscii(app) == upperAscii(block.app)) known = true;
-    if (!known) mRegapps.push_back(block.app);
+    if (!known) regapps_.push_back(block.app);
   }
 }
 
 bool Loader::plan(dxf::Document& document) {
-  if (mEntityErrorAt == kNoError) finishGroup();
-  mDoc = &document;
-  mEncoding = document.encoding();
-  if (const dxf::Table* apps = mDoc->table("APPID")) {
+  if (entityErrorAt_ == kNoError) finishGroup();
+  doc_ = &document;
+  encoding_ = document.encoding();
+  if (const dxf::Table* apps = doc_->table("APPID")) {
     for (const dxf::Object& record : apps->records) {
       const dxf::Tag* name = record.find(2);
       AcWString app;
       if (!name) continue;
-      if (!dxf::decodeText(name->value, mEncoding, app) ||
+      if (!dxf::decodeText(name->value, encoding_, app) ||
           !isValidSymbolName(app))
         return fail(name->line + 1, "APPID \"" + name->value +
                                         "\" is not a valid application "
                                         "name");
-      mRegapps.push_back(app);
+      regapps_.push_back(app);
     }
   }
-  for (std::size_t i = 0; i <= mEntities.size(); ++i) {
-    if (i == mEntityErrorAt) {
-      mError = mEntityError;
+  for (std::size_t i = 0; i <= entities_.size(); ++i) {
+    if (i == entityErrorAt_) {
+      error_ = entityError_;
       return false;
     }
-    if (i == mEntities.size()) break;
-    if (mEntities[i].hasXdata && !checkEntityXdata(mEntities[i])) return false;
+    if (i == entities_.size()) break;
+    if (entities_[i].hasXdata && !checkEntityXdata(entities_[i])) return false;
   }
   // Dictionaries and xrecords; other objects stay in the file document.
-  mRoot = dxf::rootDictionary(*mDoc);
-  for (const dxf::Object& object : mDoc->objects) {
+  root_ = dxf::rootDictionary(*doc_);
+  for (const dxf::Object& object : doc_->objects) {
     ObjectPlan plan;
     plan.source = &object;
     bool dictionary =
@@ -368,33 +368,33 @@ bool Loader::plan(dxf::Document& document) {
       return fail(object.line, object.type + " without a handle");
     plan.extensionDictionary = extensionDictionaryOf(object);
     if (!planXdata(object, plan.xdata)) return false;
-    mPlans.push_back(std::move(plan));
+    plans_.push_back(std::move(plan));
   }
-  for (const ObjectPlan& plan : mPlans) registerUsed(plan.xdata);
+  for (const ObjectPlan& plan : plans_) registerUsed(plan.xdata);
   return true;
 }
 
 AcDbStub* Loader::make(AcDbImpDatabase& drawing, const std::string& kind,
                        std::uint64_t handle, std::uint64_t& next) {
   drawing.nextHandle = handle != 0 ? handle : next++;
-  return mHost.appendNew(drawing, mHost.createObject(kind), nullptr);
+  return host_.appendNew(drawing, host_.createObject(kind), nullptr);
 }
 
 AcDbImpDatabase* Loader::commit(const std::string& name) {
-  std::uint64_t next = mDoc->nextFreeHandle();
-  for (const EntityPlan& plan : mEntities)
+  std::uint64_t next = doc_->nextFreeHandle();
+  for (const EntityPlan& plan : entities_)
     next = std::max(next, plan.handle + 1);
-  mCommitted = true;
-  mHost.drawings.open.emplace_back(
-      new AcDbImpDatabase(mHost, name, mHost.drawings.nextSerial++));
-  AcDbImpDatabase& drawing = *mHost.drawings.open.back();
-  for (const AcWString& app : mRegapps) drawing.registerApp(app);
+  committed_ = true;
+  host_.drawings.open.emplace_back(
+      new AcDbImpDatabase(host_, name, host_.drawings.nextSerial++));
+  AcDbImpDatabase& drawing = *host_.drawings.open.back();
+  for (const AcWString& app : regapps_) drawing.registerApp(app);
 
   // The named-objects dictionary the drawing starts with takes the root's
   // handle, or a new one when the file has no root.
   AcDbStub* nod = drawing.namedObjects;
   drawing.byHandle.erase(nod->handle);
-  nod->handle = mRoot ? mRoot->handle : next++;
+  nod->handle = root_ ? root_->handle : next++;
   drawing.byHandle.add(nod->handle, 0);  // the drawing's first stub
 
   auto takeXdata = [&drawing](std::vector<XdataBlockPlan>& blocks,
@@ -407,20 +407,20 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
     }
     std::vector<XdataBlockPlan>().swap(blocks);
   };
-  for (std::size_t i = 0; i < mEntities.size(); ++i) {
-    AcDbObject* object = mEntities[i].object;
+  for (std::size_t i = 0; i < entities_.size(); ++i) {
+    AcDbObject* object = entities_[i].object;
     AcDbImpObject& imp = *object->impObject();
     // Entities that came without a handle get one past the file's.
     drawing.nextHandle =
-        mEntities[i].handle != 0 ? mEntities[i].handle : next++;
-    mHost.appendNew(drawing, object, nullptr);
-    imp.extras = KeptGroups(mDoc->source, imp.extras.text());
-    if (mEntities[i].hasXdata) imp.keepXdataInFile();
+        entities_[i].handle != 0 ? entities_[i].handle : next++;
+    host_.appendNew(drawing, object, nullptr);
+    imp.extras = KeptGroups(doc_->source, imp.extras.text());
+    if (entities_[i].hasXdata) imp.keepXdataInFile();
   }
   std::vector<AcDbStub*> stubs;
-  stubs.reserve(mPlans.size());
-  for (ObjectPlan& plan : mPlans) {
-    AcDbStub* stub = plan.source == mRoot
+  stubs.reserve(plans_.size());
+  for (ObjectPlan& plan : plans_) {
+    AcDbStub* stub = plan.source == root_
                          ? nod
                          : make(drawing, plan.kind, plan.source->handle, next);
     AcDbImpObject& imp = *stub->object->impObject();
@@ -433,13 +433,13 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
   auto resolve = [&drawing](std::uint64_t handle) -> AcDbStub* {
     return handle != 0 ? drawing.findHandle(handle) : nullptr;
   };
-  for (std::size_t i = 0; i < mEntities.size(); ++i) {
-    AcDbImpObject& imp = *mEntities[i].object->impObject();
-    imp.owner = resolve(mEntities[i].owner);
-    imp.extensionDictionary = resolve(mEntities[i].extensionDictionary);
+  for (std::size_t i = 0; i < entities_.size(); ++i) {
+    AcDbImpObject& imp = *entities_[i].object->impObject();
+    imp.owner = resolve(entities_[i].owner);
+    imp.extensionDictionary = resolve(entities_[i].extensionDictionary);
   }
-  for (std::size_t i = 0; i < mPlans.size(); ++i) {
-    const ObjectPlan& plan = mPlans[i];
+  for (std::size_t i = 0; i < plans_.size(); ++i) {
+    const ObjectPlan& plan = plans_[i];
     AcDbImpObject& imp = *stubs[i]->object->impObject();
     imp.owner = resolve(plan.source->owner);
     imp.extensionDictionary = resolve(plan.extensionDictionary);
@@ -449,7 +449,7 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
     if (plan.recordBegin != nullptr) {
       dxf::Error ignored;
       std::vector<StoredItem> items;
-      recordItemsFromTags(plan.recordBegin, plan.recordEnd, mEncoding, resolve,
+      recordItemsFromTags(plan.recordBegin, plan.recordEnd, encoding_, resolve,
                           items, ignored);
       if (!items.empty()) imp.editRecord().swap(items);
     }
@@ -458,8 +458,8 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
   // What the host does not model stays in the file document: the objects
   // that became the host's leave only their place (type and handle).
   std::unordered_set<const dxf::Object*> held;
-  for (const ObjectPlan& plan : mPlans) held.insert(plan.source);
-  for (dxf::Object& object : mDoc->objects) {
+  for (const ObjectPlan& plan : plans_) held.insert(plan.source);
+  for (dxf::Object& object : doc_->objects) {
     if (!held.count(&object)) continue;
     object.tags.clear();
     object.xdata.clear();

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "dxf_document.h"
+#include "dxf/dxf_document.h"
 #include "host/sim/host_state.h"
 
 namespace sim {

@@ -1,14 +1,14 @@
-#include "drawing_saver.h"
+#include "host/sim/drawing/drawing_saver.h"
 
 #include <algorithm>
 #include <memory>
 #include <unordered_set>
 
-#include "dxf_document_writer.h"
-#include "dxf_skeleton.h"
-#include "dxf_tag_reader.h"
-#include "dxf_tag_writer.h"
-#include "stored_item_tags.h"
+#include "dxf/dxf_document_writer.h"
+#include "dxf/dxf_skeleton.h"
+#include "dxf/dxf_tag_reader.h"
+#include "dxf/dxf_tag_writer.h"
+#include "host/sim/drawing/stored_item_tags.h"
 
 namespace sim {
 namespace dxfio {
@@ -117,7 +117,7 @@ void synthesize(const AcDbImpObject& imp, dxf::Object& object) {
 class Saver {
  public:
   Saver(AcDbImpDatabase& drawing, dxf::Document& out)
-      : mDrawing(drawing), mOut(out), mEncoding(out.encoding()) {}
+      : drawing_(drawing), out_(out), encoding_(out.encoding()) {}
 
   // Makes the document less its entities, which write() then makes one at a
   // time as the file is written.
@@ -133,11 +133,11 @@ class Saver {
            !stub->object->impObject()->erased;
   }
   bool isPlacedEntity(const AcDbStub& stub) const {
-    return isLive(&stub) && !mPlaced.count(stub.handle) &&
+    return isLive(&stub) && !placed_.count(stub.handle) &&
            isEntity(*stub.object->impObject());
   }
   AcDbStub* resolve(std::uint64_t handle) const {
-    return handle != 0 ? mDrawing.findHandle(handle) : nullptr;
+    return handle != 0 ? drawing_.findHandle(handle) : nullptr;
   }
   void objectOf(const AcDbStub& stub, std::vector<dxf::Object>& into,
                 std::uint64_t& next);
@@ -149,15 +149,15 @@ class Saver {
   void registerApplications();
   void clearErasedPointers(dxf::Object& object);
 
-  AcDbImpDatabase& mDrawing;
-  dxf::Document& mOut;
-  dxf::TextEncoding mEncoding;
-  std::uint64_t mNext = 0;
-  std::uint64_t mFollowerHandles = 0;  // where copies' followers number from
-  std::uint64_t mModelSpace = 0;
-  std::unordered_set<std::uint64_t> mPlaced;
+  AcDbImpDatabase& drawing_;
+  dxf::Document& out_;
+  dxf::TextEncoding encoding_;
+  std::uint64_t next_ = 0;
+  std::uint64_t followerHandles_ = 0;  // where copies' followers number from
+  std::uint64_t modelSpace_ = 0;
+  std::unordered_set<std::uint64_t> placed_;
   // Entities written with groups other than those they keep.
-  std::vector<std::pair<AcDbImpObject*, KeptGroups>> mRewritten;
+  std::vector<std::pair<AcDbImpObject*, KeptGroups>> rewritten_;
 };
 
 void Saver::writeXdata(const AcDbImpObject& imp, dxf::Object& object) {
@@ -176,7 +176,7 @@ void Saver::writeXdata(const AcDbImpObject& imp, dxf::Object& object) {
       ++next;
     RawBlock block;
     if (object.xdata[i].code == 1001 &&
-        dxf::decodeText(object.xdata[i].value, mEncoding, block.app)) {
+        dxf::decodeText(object.xdata[i].value, encoding_, block.app)) {
       block.begin = i;
       block.end = next;
       raw.push_back(block);
@@ -185,14 +185,14 @@ void Saver::writeXdata(const AcDbImpObject& imp, dxf::Object& object) {
   }
   std::vector<dxf::Tag> tags;
   for (const sim::XdataEntry& entry : imp.xdata()) {
-    const AcWString& app = mDrawing.regapps[entry.app];
+    const AcWString& app = drawing_.regapps[entry.app];
     bool kept = false;
     for (const RawBlock& block : raw) {
       if (block.app != app) continue;
       std::vector<StoredItem> items;
       dxf::Error ignored;
       if (xdataItemsFromTags(object.xdata.data() + block.begin + 1,
-                             object.xdata.data() + block.end, mEncoding, items,
+                             object.xdata.data() + block.end, encoding_, items,
                              ignored) &&
           sameItems(items, entry.items)) {
         tags.insert(
@@ -204,8 +204,8 @@ void Saver::writeXdata(const AcDbImpObject& imp, dxf::Object& object) {
       break;
     }
     if (kept) continue;
-    tags.push_back(tag(1001, dxf::encodeText(app, mEncoding)));
-    appendXdataTags(entry.items, mEncoding, tags);
+    tags.push_back(tag(1001, dxf::encodeText(app, encoding_)));
+    appendXdataTags(entry.items, encoding_, tags);
   }
   object.xdata.swap(tags);
 }
@@ -219,7 +219,7 @@ void Saver::writeEntries(const AcDbImpObject& imp, dxf::Object& object) {
   // them; entries naming objects the host does not hold are kept as well.
   for (const dxf::DictionaryEntry& entry : before) {
     AcWString key;
-    if (!dxf::decodeText(entry.key, mEncoding, key)) continue;
+    if (!dxf::decodeText(entry.key, encoding_, key)) continue;
     AcDbStub* target = resolve(entry.handle);
     const auto* now = imp.entries.find(key);
     bool keep;
@@ -236,7 +236,7 @@ void Saver::writeEntries(const AcDbImpObject& imp, dxf::Object& object) {
   for (const auto& entry : imp.entries) {
     if (!isLive(entry.second) || placed.count(folded(entry.first))) continue;
     dxf::DictionaryEntry added;
-    added.key = dxf::encodeText(entry.first, mEncoding);
+    added.key = dxf::encodeText(entry.first, encoding_);
     added.code = hardOwner ? 360 : 350;
     added.handle = entry.second->handle;
     // An entry the file named for an object the host did not hold gives
@@ -244,7 +244,7 @@ void Saver::writeEntries(const AcDbImpObject& imp, dxf::Object& object) {
     after.erase(std::remove_if(after.begin(), after.end(),
                                [&](const dxf::DictionaryEntry& e) {
                                  AcWString k;
-                                 return dxf::decodeText(e.key, mEncoding, k) &&
+                                 return dxf::decodeText(e.key, encoding_, k) &&
                                         upperAscii(k) ==
                                             upperAscii(entry.first);
                                }),
@@ -303,11 +303,11 @@ void Saver::writeRecord(const AcDbImpObject& imp, dxf::Object& object) {
   dxf::Error ignored;
   auto resolver = [this](std::uint64_t handle) { return resolve(handle); };
   if (recordItemsFromTags(tags.data() + at, tags.data() + tags.size(),
-                          mEncoding, resolver, before, ignored) &&
+                          encoding_, resolver, before, ignored) &&
       sameItems(before, imp.record()))
     return;
   tags.resize(at);
-  appendRecordTags(imp.record(), mEncoding, tags);
+  appendRecordTags(imp.record(), encoding_, tags);
 }
 
 // Erased objects are not written, so a pointer to one would name nothing:
@@ -425,27 +425,27 @@ std::uint64_t Saver::followersToNumber(const AcDbStub& stub) const {
 }
 
 void Saver::registerApplications() {
-  dxf::Table* apps = mOut.table("APPID");
+  dxf::Table* apps = out_.table("APPID");
   std::vector<AcWString> known;
   if (apps != nullptr)
     for (const dxf::Object& record : apps->records)
       if (const dxf::Tag* name = record.find(2)) {
         AcWString app;
-        if (dxf::decodeText(name->value, mEncoding, app))
+        if (dxf::decodeText(name->value, encoding_, app))
           known.push_back(upperAscii(app));
       }
   // The skeleton adds an APPID record for every name used in xdata; the
   // host's registered names that no xdata uses yet are added the same way.
-  for (const AcWString& app : mDrawing.regapps) {
+  for (const AcWString& app : drawing_.regapps) {
     if (std::find(known.begin(), known.end(), upperAscii(app)) != known.end())
       continue;
     known.push_back(upperAscii(app));
     if (apps == nullptr) {
-      mOut.tables.emplace_back();
-      apps = &mOut.tables.back();
+      out_.tables.emplace_back();
+      apps = &out_.tables.back();
       apps->name = "APPID";
       apps->head.type = "TABLE";
-      apps->head.tags = {tag(2, "APPID"), dxf::handleTag(5, mNext++),
+      apps->head.tags = {tag(2, "APPID"), dxf::handleTag(5, next_++),
                          tag(330, "0"), tag(100, "AcDbSymbolTable"),
                          tag(70, "0")};
       apps->head.locateHandleAndOwner();
@@ -453,11 +453,11 @@ void Saver::registerApplications() {
     }
     dxf::Object record;
     record.type = "APPID";
-    record.tags = {dxf::handleTag(5, mNext++),
+    record.tags = {dxf::handleTag(5, next_++),
                    dxf::handleTag(330, apps->head.handle),
                    tag(100, "AcDbSymbolTableRecord"),
                    tag(100, "AcDbRegAppTableRecord"),
-                   tag(2, dxf::encodeText(app, mEncoding)),
+                   tag(2, dxf::encodeText(app, encoding_)),
                    tag(70, "0")};
     record.locateHandleAndOwner();
     apps->records.push_back(std::move(record));
@@ -465,60 +465,60 @@ void Saver::registerApplications() {
 }
 
 void Saver::prepare() {
-  mNext = std::max<std::uint64_t>(mOut.nextFreeHandle(), mDrawing.nextHandle);
+  next_ = std::max<std::uint64_t>(out_.nextFreeHandle(), drawing_.nextHandle);
   std::vector<dxf::Object> objects;
   // Objects keep the file's order: the root first, what the host does not
   // hold as it came, the host's objects as they are now (none if erased).
-  for (dxf::Object& kept : mOut.objects) {
+  for (dxf::Object& kept : out_.objects) {
     const AcDbStub* stub = resolve(kept.handle);
     if (stub == nullptr) {
       objects.push_back(std::move(kept));
       continue;
     }
-    mPlaced.insert(kept.handle);
-    if (isLive(stub)) objectOf(*stub, objects, mNext);
+    placed_.insert(kept.handle);
+    if (isLive(stub)) objectOf(*stub, objects, next_);
   }
   // The named-objects dictionary leads when the drawing has no file yet.
-  const AcDbStub* nod = mDrawing.namedObjects;
-  if (nod != nullptr && !mPlaced.count(nod->handle) && isLive(nod)) {
+  const AcDbStub* nod = drawing_.namedObjects;
+  if (nod != nullptr && !placed_.count(nod->handle) && isLive(nod)) {
     std::vector<dxf::Object> root;
-    objectOf(*nod, root, mNext);
+    objectOf(*nod, root, next_);
     dxf::Object& first = root.front();
     first.setOwner(0);
     objects.insert(objects.begin(), std::move(first));
-    mPlaced.insert(nod->handle);
+    placed_.insert(nod->handle);
   }
-  mFollowerHandles = mNext;
-  for (const AcDbStub& stub : mDrawing.stubs) {
-    if (!isLive(&stub) || mPlaced.count(stub.handle)) continue;
+  followerHandles_ = next_;
+  for (const AcDbStub& stub : drawing_.stubs) {
+    if (!isLive(&stub) || placed_.count(stub.handle)) continue;
     if (isEntity(*stub.object->impObject()))
-      mNext += followersToNumber(stub);
+      next_ += followersToNumber(stub);
     else
-      objectOf(stub, objects, mNext);
+      objectOf(stub, objects, next_);
   }
-  mOut.objects.swap(objects);
-  mOut.entities.clear();
+  out_.objects.swap(objects);
+  out_.entities.clear();
   registerApplications();
-  mOut.setHeaderVariable("$HANDSEED", {dxf::handleTag(5, mNext)});
-  dxf::completeSkeleton(mOut);
-  mModelSpace = dxf::modelSpaceRecord(mOut);
+  out_.setHeaderVariable("$HANDSEED", {dxf::handleTag(5, next_)});
+  dxf::completeSkeleton(out_);
+  modelSpace_ = dxf::modelSpaceRecord(out_);
 }
 
 bool Saver::write(const std::string& path, dxf::Error& error) {
-  std::uint64_t next = mFollowerHandles;
+  std::uint64_t next = followerHandles_;
   std::vector<dxf::Object> group;
   std::string text;
   dxf::Object written;
   auto entities = [&](const std::function<void(const dxf::Object&)>& put) {
-    for (const AcDbStub& stub : mDrawing.stubs) {
+    for (const AcDbStub& stub : drawing_.stubs) {
       if (!isPlacedEntity(stub)) continue;
       group.clear();
       objectOf(stub, group, next);
       // As the skeleton would: an entity the host owns by nothing belongs
       // to model space.
-      if (group.front().ownerIndex < 0) group.front().setOwner(mModelSpace);
+      if (group.front().ownerIndex < 0) group.front().setOwner(modelSpace_);
       text.clear();
-      dxf::TagWriter writer(text, mOut.crlf);
+      dxf::TagWriter writer(text, out_.crlf);
       for (const dxf::Object& object : group) {
         writer.raw(0, object.type);
         for (const dxf::Tag& t : object.tags) writer.tag(t);
@@ -526,20 +526,20 @@ bool Saver::write(const std::string& path, dxf::Error& error) {
       }
       AcDbImpObject& imp = *stub.object->impObject();
       if (text != imp.extras.text())
-        mRewritten.emplace_back(&imp, KeptGroups(text));
+        rewritten_.emplace_back(&imp, KeptGroups(text));
       written.text = text;
       put(written);
     }
   };
-  return dxf::writeDocumentFile(mOut, path, error, entities);
+  return dxf::writeDocumentFile(out_, path, error, entities);
 }
 
 void Saver::adopt() {
-  for (auto& rewritten : mRewritten)
+  for (auto& rewritten : rewritten_)
     rewritten.first->extras = std::move(rewritten.second);
   // The document keeps only what the host does not hold, as after opening.
-  for (dxf::Object& object : mOut.objects) {
-    AcDbStub* stub = mDrawing.findHandle(object.handle);
+  for (dxf::Object& object : out_.objects) {
+    AcDbStub* stub = drawing_.findHandle(object.handle);
     if (stub == nullptr || stub->object == nullptr) continue;
     AcDbImpObject& imp = *stub->object->impObject();
     std::vector<dxf::Tag> tags;
@@ -552,9 +552,9 @@ void Saver::adopt() {
     object.xdata.clear();
     object.handleIndex = object.ownerIndex = -1;
   }
-  const std::uint64_t seed = mOut.handleSeed();
-  mDrawing.fileDocument = std::make_shared<dxf::Document>(std::move(mOut));
-  mDrawing.nextHandle = std::max<Adesk::UInt64>(mDrawing.nextHandle, seed);
+  const std::uint64_t seed = out_.handleSeed();
+  drawing_.fileDocument = std::make_shared<dxf::Document>(std::move(out_));
+  drawing_.nextHandle = std::max<Adesk::UInt64>(drawing_.nextHandle, seed);
 }
 
 }  // namespace

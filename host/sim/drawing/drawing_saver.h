@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "dxf_document.h"
+#include "dxf/dxf_document.h"
 #include "host/sim/host_state.h"
 
 namespace sim {

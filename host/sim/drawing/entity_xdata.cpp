@@ -1,10 +1,10 @@
-#include "entity_xdata.h"
+#include "host/sim/drawing/entity_xdata.h"
 
-#include "dxf_document.h"
-#include "dxf_tag_reader.h"
+#include "dxf/dxf_document.h"
+#include "dxf/dxf_tag_reader.h"
+#include "host/sim/drawing/stored_item_tags.h"
 #include "host/sim/drawing_state.h"
 #include "host/sim/object_state.h"
-#include "stored_item_tags.h"
 
 namespace sim {
 namespace dxfio {

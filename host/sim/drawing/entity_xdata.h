@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dxf_tag.h"
+#include "dxf/dxf_tag.h"
 
 namespace sim {
 namespace dxfio {

@@ -1,10 +1,10 @@
-#include "stored_item_tags.h"
+#include "host/sim/drawing/stored_item_tags.h"
 
 #include <string>
 
-#include "dxf_document.h"
-#include "dxf_tag_writer.h"
-#include "host/sim/stubs.h"
+#include "dxf/dxf_document.h"
+#include "dxf/dxf_tag_writer.h"
+#include "host/sim/object_stubs.h"
 
 namespace sim {
 namespace dxfio {

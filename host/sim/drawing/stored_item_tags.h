@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
-#include "dxf_tag.h"
-#include "dxf_text.h"
+#include "dxf/dxf_tag.h"
+#include "dxf/dxf_text.h"
 #include "host/sim/stored_values.h"
 
 namespace sim {

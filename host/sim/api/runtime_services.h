@@ -1,7 +1,7 @@
 // The services a plug-in finds in the runtime registry: the editor, the
 // command stack and the dynamic linker, and the registry that holds them.
-#ifndef HOST_SIM_SERVICES_H
-#define HOST_SIM_SERVICES_H
+#ifndef HOST_SIM_API_RUNTIME_SERVICES_H
+#define HOST_SIM_API_RUNTIME_SERVICES_H
 
 #include <algorithm>
 #include <map>

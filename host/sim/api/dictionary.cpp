@@ -1,6 +1,6 @@
 // Dictionaries and xrecords.
+#include "host/sim/api/runtime_services.h"
 #include "host/sim/host_state.h"
-#include "host/sim/services.h"
 
 using sim::HostState;
 using sim::Op;

@@ -3,15 +3,15 @@
 #include "host/api/host_api.h"
 
 AcRxClass::AcRxClass(const ACHAR* name, AcRxClass* parent)
-    : mName(name), mParent(parent) {}
+    : name_(name), parent_(parent) {}
 
-const ACHAR* AcRxClass::name() const { return mName; }
+const ACHAR* AcRxClass::name() const { return name_; }
 
-AcRxClass* AcRxClass::myParent() const { return mParent; }
+AcRxClass* AcRxClass::myParent() const { return parent_; }
 
 bool AcRxClass::isDerivedFrom(const AcRxClass* other) const {
   if (other == nullptr) return false;
-  for (const AcRxClass* c = this; c != nullptr; c = c->mParent)
+  for (const AcRxClass* c = this; c != nullptr; c = c->parent_)
     if (c == other) return true;
   return false;
 }

@@ -1,8 +1,8 @@
 // The driving side of the simulated host: what a real host does around a
 // plug-in (drawings, the user's edits, commands, loading plug-ins), plus fault
 // injection, accounting and introspection for tests and the runner.
-#ifndef HOST_SIM_SIM_HOST_H
-#define HOST_SIM_SIM_HOST_H
+#ifndef HOST_SIM_HOST_H
+#define HOST_SIM_HOST_H
 
 #include <cstdint>
 #include <functional>

@@ -1,5 +1,5 @@
 // The editor, command stack, dynamic linker and runtime registry.
-#include "host/sim/services.h"
+#include "host/sim/api/runtime_services.h"
 
 namespace sim {
 

@@ -1,7 +1,7 @@
 // The result-buffer items the host hands out: which items are live and which
 // string each was given.
-#ifndef HOST_SIM_RESBUF_POOL_H
-#define HOST_SIM_RESBUF_POOL_H
+#ifndef HOST_SIM_API_RESBUF_POOL_H
+#define HOST_SIM_API_RESBUF_POOL_H
 
 #include <cstddef>
 #include <memory>

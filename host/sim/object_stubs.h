@@ -1,7 +1,7 @@
 // The host's record of each object an id points at, where those records
 // live, and how an id handed in is checked against them.
-#ifndef HOST_SIM_STUBS_H
-#define HOST_SIM_STUBS_H
+#ifndef HOST_SIM_OBJECT_STUBS_H
+#define HOST_SIM_OBJECT_STUBS_H
 
 #include <cstddef>
 #include <cstdint>

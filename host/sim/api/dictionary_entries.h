@@ -1,7 +1,7 @@
 // A dictionary's entries: key to object, keys compared without regard to
 // ASCII case, listed in key order.
-#ifndef HOST_SIM_DICTIONARY_ENTRIES_H
-#define HOST_SIM_DICTIONARY_ENTRIES_H
+#ifndef HOST_SIM_API_DICTIONARY_ENTRIES_H
+#define HOST_SIM_API_DICTIONARY_ENTRIES_H
 
 #include <map>
 #include <memory>

@@ -1,7 +1,7 @@
-#include "host/sim/kept_groups.h"
+#include "host/sim/drawing/kept_groups.h"
 
-#include "dxf_tag_reader.h"
-#include "dxf_tag_writer.h"
+#include "dxf/dxf_tag_reader.h"
+#include "dxf/dxf_tag_writer.h"
 
 namespace sim {
 

@@ -1,7 +1,7 @@
 // The groups of a drawing file that an object carries and the host does not
 // model: its 0 tag, its groups and its followers', written back on save.
-#ifndef HOST_SIM_KEPT_GROUPS_H
-#define HOST_SIM_KEPT_GROUPS_H
+#ifndef HOST_SIM_DRAWING_KEPT_GROUPS_H
+#define HOST_SIM_DRAWING_KEPT_GROUPS_H
 
 #include <memory>
 #include <string>

@@ -120,13 +120,13 @@ AcDbStub& StubStore::emplace_back() {
 
 AcDbDatabase* AcDbObjectId::database() const {
   HostState* state = sim::currentState();
-  if (state == nullptr || mStub == nullptr || !state->isKnownStub(mStub))
+  if (state == nullptr || stub_ == nullptr || !state->isKnownStub(stub_))
     return nullptr;
-  if (mStub->drawing->closed) {
-    state->reportClosedUse("AcDbObjectId::database", *mStub);
+  if (stub_->drawing->closed) {
+    state->reportClosedUse("AcDbObjectId::database", *stub_);
     return nullptr;
   }
-  return mStub->drawing->facade.get();
+  return stub_->drawing->facade.get();
 }
 
 namespace {
@@ -139,18 +139,18 @@ bool usedAfterClosing(const AcDbImpDatabase& drawing, const char* operation) {
 }
 }  // namespace
 
-AcDbDatabase::AcDbDatabase(AcDbImpDatabase* imp) : mpImpDatabase(imp) {}
+AcDbDatabase::AcDbDatabase(AcDbImpDatabase* imp) : impDatabase_(imp) {}
 
 AcDbDatabase::~AcDbDatabase() {}
 
 Acad::ErrorStatus AcDbDatabase::getNamedObjectsDictionary(
     AcDbDictionary*& dictionary, AcDb::OpenMode mode) {
   dictionary = nullptr;
-  if (usedAfterClosing(*mpImpDatabase,
+  if (usedAfterClosing(*impDatabase_,
                        "AcDbDatabase::getNamedObjectsDictionary"))
     return Acad::eDatabaseClosed;
-  HostState& state = mpImpDatabase->host;
-  AcDbStub* nod = mpImpDatabase->namedObjects;
+  HostState& state = impDatabase_->host;
+  AcDbStub* nod = impDatabase_->namedObjects;
   if (state.fault(Op::GetNamedObjectsDictionary, nod))
     return mode == AcDb::kForWrite ? Acad::eWasOpenForRead
                                    : Acad::eWasOpenForWrite;
@@ -162,20 +162,19 @@ Acad::ErrorStatus AcDbDatabase::getNamedObjectsDictionary(
 }
 
 AcDbObjectId AcDbDatabase::namedObjectsDictionaryId() const {
-  if (usedAfterClosing(*mpImpDatabase,
-                       "AcDbDatabase::namedObjectsDictionaryId"))
+  if (usedAfterClosing(*impDatabase_, "AcDbDatabase::namedObjectsDictionaryId"))
     return AcDbObjectId();
-  return AcDbObjectId(mpImpDatabase->namedObjects);
+  return AcDbObjectId(impDatabase_->namedObjects);
 }
 
 Acad::ErrorStatus AcDbDatabase::getAcDbObjectId(
     AcDbObjectId& id, bool, const AcDbHandle& handle) const {
   id.setNull();
-  if (usedAfterClosing(*mpImpDatabase, "AcDbDatabase::getAcDbObjectId"))
+  if (usedAfterClosing(*impDatabase_, "AcDbDatabase::getAcDbObjectId"))
     return Acad::eDatabaseClosed;
-  HostState& state = mpImpDatabase->host;
+  HostState& state = impDatabase_->host;
   if (state.fault(Op::GetAcDbObjectId)) return Acad::eUnknownHandle;
-  AcDbStub* stub = mpImpDatabase->findHandle(handle.value());
+  AcDbStub* stub = impDatabase_->findHandle(handle.value());
   // The host never makes up an object for a handle it does not know.
   if (stub == nullptr || stub->object == nullptr) return Acad::eUnknownHandle;
   id = AcDbObjectId(stub);
@@ -183,11 +182,11 @@ Acad::ErrorStatus AcDbDatabase::getAcDbObjectId(
 }
 
 Acad::ErrorStatus AcDbDatabase::addReactor(AcDbDatabaseReactor* reactor) const {
-  if (usedAfterClosing(*mpImpDatabase, "AcDbDatabase::addReactor"))
+  if (usedAfterClosing(*impDatabase_, "AcDbDatabase::addReactor"))
     return Acad::eDatabaseClosed;
-  HostState& state = mpImpDatabase->host;
+  HostState& state = impDatabase_->host;
   if (state.fault(Op::AddReactor)) return Acad::eOutOfMemory;
-  auto& list = mpImpDatabase->reactors;
+  auto& list = impDatabase_->reactors;
   if (reactor == nullptr) {
     state.violation("AcDbDatabase::addReactor: null reactor");
     return Acad::eInvalidInput;
@@ -202,11 +201,11 @@ Acad::ErrorStatus AcDbDatabase::addReactor(AcDbDatabaseReactor* reactor) const {
 
 Acad::ErrorStatus AcDbDatabase::removeReactor(
     AcDbDatabaseReactor* reactor) const {
-  if (usedAfterClosing(*mpImpDatabase, "AcDbDatabase::removeReactor"))
+  if (usedAfterClosing(*impDatabase_, "AcDbDatabase::removeReactor"))
     return Acad::eDatabaseClosed;
-  HostState& state = mpImpDatabase->host;
+  HostState& state = impDatabase_->host;
   if (state.fault(Op::RemoveReactor)) return Acad::eOutOfMemory;
-  auto& list = mpImpDatabase->reactors;
+  auto& list = impDatabase_->reactors;
   auto it = std::find(list.begin(), list.end(), reactor);
   if (it == list.end()) {
     state.violation(

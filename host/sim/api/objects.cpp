@@ -6,8 +6,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "host/sim/api/runtime_services.h"
 #include "host/sim/host_state.h"
-#include "host/sim/services.h"
 
 using sim::currentState;
 using sim::HostState;
@@ -96,25 +96,25 @@ std::string AcDbImpObject::describe() const {
 }
 
 AcDbObject::AcDbObject(AcRxClass* kind)
-    : mpImpObject(new AcDbImpObject(this, kind)) {
+    : impObject_(new AcDbImpObject(this, kind)) {
   if (HostState* state = currentState())
-    state->objects.fresh.insert(mpImpObject);
+    state->objects.fresh.insert(impObject_);
 }
 
 AcDbObject::~AcDbObject() {
   HostState* state = currentState();
   if (state != nullptr && !state->destroying) {
-    state->objects.fresh.erase(mpImpObject);
+    state->objects.fresh.erase(impObject_);
     state->objects.leaked.erase(this);
-    state->objects.open.erase(mpImpObject);
-    if (mpImpObject->stub != nullptr) {
-      state->violation("object " + mpImpObject->describe() +
+    state->objects.open.erase(impObject_);
+    if (impObject_->stub != nullptr) {
+      state->violation("object " + impObject_->describe() +
                        " deleted while it belongs to a drawing (close it "
                        "instead)");
-      mpImpObject->stub->object = nullptr;
+      impObject_->stub->object = nullptr;
     }
   }
-  delete mpImpObject;
+  delete impObject_;
 }
 
 // Objects are made and freed in the host's library, whichever side calls new
@@ -127,28 +127,28 @@ void* AcDbObject::operator new(std::size_t size) {
 void AcDbObject::operator delete(void* p) { ::operator delete(p); }
 
 AcDbObjectId AcDbObject::objectId() const {
-  return AcDbObjectId(mpImpObject->stub);
+  return AcDbObjectId(impObject_->stub);
 }
 
 AcDbObjectId AcDbObject::ownerId() const {
-  return AcDbObjectId(mpImpObject->owner);
+  return AcDbObjectId(impObject_->owner);
 }
 
 AcDbDatabase* AcDbObject::database() const {
-  return mpImpObject->stub != nullptr ? mpImpObject->stub->drawing->facade.get()
-                                      : nullptr;
+  return impObject_->stub != nullptr ? impObject_->stub->drawing->facade.get()
+                                     : nullptr;
 }
 
 void AcDbObject::getAcDbHandle(AcDbHandle& handle) const {
-  checkReadable(*mpImpObject, "getAcDbHandle");
+  checkReadable(*impObject_, "getAcDbHandle");
   handle =
-      AcDbHandle(mpImpObject->stub != nullptr ? mpImpObject->stub->handle : 0);
+      AcDbHandle(impObject_->stub != nullptr ? impObject_->stub->handle : 0);
 }
 
-bool AcDbObject::isErased() const { return mpImpObject->erased; }
-bool AcDbObject::isReadEnabled() const { return mpImpObject->readEnabled(); }
-bool AcDbObject::isWriteEnabled() const { return mpImpObject->writeEnabled(); }
-bool AcDbObject::isNewObject() const { return mpImpObject->stub == nullptr; }
+bool AcDbObject::isErased() const { return impObject_->erased; }
+bool AcDbObject::isReadEnabled() const { return impObject_->readEnabled(); }
+bool AcDbObject::isWriteEnabled() const { return impObject_->writeEnabled(); }
+bool AcDbObject::isNewObject() const { return impObject_->stub == nullptr; }
 
 namespace {
 
@@ -177,7 +177,7 @@ misusedClose(HostState& state, const AcDbImpObject& imp) {
 
 Acad::ErrorStatus AcDbObject::close() {
   HostState* state = currentState();
-  AcDbImpObject& imp = *mpImpObject;
+  AcDbImpObject& imp = *impObject_;
   if (state == nullptr) return Acad::eNoDatabase;
   if (state->fault(sim::Op::Close, imp.stub)) return Acad::eOutOfMemory;
   if (imp.stub == nullptr || !imp.isOpen() || imp.activity->opens.back().byHost)
@@ -189,7 +189,7 @@ Acad::ErrorStatus AcDbObject::close() {
 
 Acad::ErrorStatus AcDbObject::upgradeOpen() {
   HostState* state = currentState();
-  AcDbImpObject& imp = *mpImpObject;
+  AcDbImpObject& imp = *impObject_;
   if (state == nullptr) return Acad::eNoDatabase;
   if (state->fault(sim::Op::UpgradeOpen, imp.stub))
     return Acad::eWasOpenForRead;
@@ -212,7 +212,7 @@ Acad::ErrorStatus AcDbObject::upgradeOpen() {
 
 Acad::ErrorStatus AcDbObject::erase(bool erasing) {
   HostState* state = currentState();
-  AcDbImpObject& imp = *mpImpObject;
+  AcDbImpObject& imp = *impObject_;
   if (state == nullptr) return Acad::eNoDatabase;
   if (state->fault(sim::Op::Erase, imp.stub)) return Acad::eOutOfMemory;
   if (imp.stub == nullptr) return Acad::eNotInDatabase;

@@ -1,6 +1,6 @@
 // Xdata: reading it as a new chain, replacing blocks all or nothing.
+#include "host/sim/api/xdata_rules.h"
 #include "host/sim/host_state.h"
-#include "host/sim/xdata_rules.h"
 
 namespace sim {
 namespace {
@@ -139,7 +139,7 @@ using sim::HostState;
 
 resbuf* AcDbObject::xData(const ACHAR* regappName) const {
   HostState* state = sim::currentState();
-  const AcDbImpObject& imp = *mpImpObject;
+  const AcDbImpObject& imp = *impObject_;
   if (state == nullptr || state->fault(sim::Op::XData, imp.stub))
     return nullptr;
   if (!imp.readEnabled()) {
@@ -171,7 +171,7 @@ resbuf* AcDbObject::xData(const ACHAR* regappName) const {
 
 Acad::ErrorStatus AcDbObject::setXData(const resbuf* xdata) {
   HostState* state = sim::currentState();
-  AcDbImpObject& imp = *mpImpObject;
+  AcDbImpObject& imp = *impObject_;
   if (state == nullptr) return Acad::eNoDatabase;
   if (state->fault(sim::Op::SetXData, imp.stub)) return Acad::eOutOfMemory;
   if (!imp.writeEnabled()) {

@@ -1,7 +1,7 @@
 // The rules of xdata: which items a block may hold, how its size is counted
 // and how an update merges with what an object carries.
-#ifndef HOST_SIM_XDATA_RULES_H
-#define HOST_SIM_XDATA_RULES_H
+#ifndef HOST_SIM_API_XDATA_RULES_H
+#define HOST_SIM_API_XDATA_RULES_H
 
 #include <cstddef>
 #include <vector>

@@ -1,9 +1,9 @@
 // Which names the host accepts, and why it refuses one.
-#include "host/sim/symbol_names.h"
+#include "host/sim/api/symbol_names.h"
 
 #include <string>
 
-#include "host/sim/sim_host.h"
+#include "host/sim/host.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "host/sim/resbuf_pool.h"
+#include "host/sim/api/resbuf_pool.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // Names the host compares without regard to ASCII case: their hash and
 // equality, and which names it accepts.
-#ifndef HOST_SIM_SYMBOL_NAMES_H
-#define HOST_SIM_SYMBOL_NAMES_H
+#ifndef HOST_SIM_API_SYMBOL_NAMES_H
+#define HOST_SIM_API_SYMBOL_NAMES_H
 
 #include <cstddef>
 
