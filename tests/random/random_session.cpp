@@ -1,13 +1,15 @@
 // A failing session is shrunk the way such tools usually do it: remove
-// halves, then quarters, down to single steps, keeping every removal after
-// which the replay still fails. Steps that no longer apply (their objects
-// were never made) are skipped on replay and left out of the script.
+// halves, then quarters, down to single lines, keeping every removal after
+// which the replay still fails. Lines that no longer apply (their objects
+// were never made) are passed over on replay and left out of the script.
 #include "tests/random/random_session.h"
 
 #include <algorithm>
+#include <sstream>
 
 #include "tests/random/step_generator.h"
 #include "tests/support/session_driver.h"
+#include "tools/cadsim/statement.h"
 
 SessionOutcome runRandomSession(std::uint64_t seed, int steps,
                                 const ExtraInvariant& extra) {
@@ -16,48 +18,46 @@ SessionOutcome runRandomSession(std::uint64_t seed, int steps,
   StepGenerator generator(seed);
   outcome.failure = session.failure();
   for (int i = 0; i < steps && outcome.failure.empty(); ++i) {
-    const SessionStep step = generator.next(session);
-    if (!session.apply(step)) continue;
-    outcome.script.push_back(session.lastApplied());
+    const std::string line = generator.next(session);
+    if (session.apply(line)) outcome.script.push_back(line);
     outcome.failure = session.failure();
   }
-  outcome.steps = session.stepsApplied();
+  outcome.steps = session.linesApplied();
   outcome.faultsInjected = session.faultsInjected();
   return outcome;
 }
 
-SessionOutcome replaySession(const std::vector<SessionStep>& steps,
+SessionOutcome replaySession(const std::vector<std::string>& lines,
                              const ExtraInvariant& extra) {
   SessionOutcome outcome;
   SessionDriver session(extra);
   outcome.failure = session.failure();
-  for (const SessionStep& step : steps) {
+  for (const std::string& line : lines) {
     if (!outcome.failure.empty()) break;
-    if (!session.apply(step)) continue;
-    outcome.script.push_back(session.lastApplied());
+    if (session.apply(line)) outcome.script.push_back(line);
     outcome.failure = session.failure();
   }
-  outcome.steps = session.stepsApplied();
+  outcome.steps = session.linesApplied();
   outcome.faultsInjected = session.faultsInjected();
   return outcome;
 }
 
 namespace {
 
-// One pass of deleting runs of steps, halving the run length down to one.
-bool deleteSteps(std::vector<SessionStep>& steps, const ExtraInvariant& extra) {
+// One pass of deleting runs of lines, halving the run length down to one.
+bool deleteLines(std::vector<std::string>& lines, const ExtraInvariant& extra) {
   bool any = false;
-  for (std::size_t chunk = steps.size() / 2; chunk >= 1;) {
+  for (std::size_t chunk = lines.size() / 2; chunk >= 1;) {
     bool removed = false;
-    for (std::size_t at = 0; at < steps.size();) {
-      std::vector<SessionStep> fewer(steps.begin(),
-                                     steps.begin() + static_cast<long>(at));
-      const std::size_t end = std::min(steps.size(), at + chunk);
-      fewer.insert(fewer.end(), steps.begin() + static_cast<long>(end),
-                   steps.end());
+    for (std::size_t at = 0; at < lines.size();) {
+      std::vector<std::string> fewer(lines.begin(),
+                                     lines.begin() + static_cast<long>(at));
+      const std::size_t end = std::min(lines.size(), at + chunk);
+      fewer.insert(fewer.end(), lines.begin() + static_cast<long>(end),
+                   lines.end());
       SessionOutcome tried = replaySession(fewer, extra);
       if (!tried.failure.empty()) {
-        steps = tried.script;
+        lines = tried.script;
         removed = any = true;
       } else {
         at += chunk;
@@ -68,41 +68,68 @@ bool deleteSteps(std::vector<SessionStep>& steps, const ExtraInvariant& extra) {
   return any;
 }
 
-// One pass of making single steps smaller: fewer objects selected, no
-// repeat, a plain outcome.
-bool simplifySteps(std::vector<SessionStep>& steps,
+std::vector<std::string> wordsOf(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> words;
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+std::string lineOf(const std::vector<std::string>& words) {
+  std::string line;
+  for (const std::string& word : words)
+    line += (line.empty() ? "" : " ") + word;
+  return line;
+}
+
+// Smaller forms of one line: one object fewer selected, no repeat, a plain
+// outcome, a fault of one call. Only lines without quoted text are
+// simplified, so that they split into words.
+std::vector<std::string> simplerForms(const std::string& line) {
+  std::vector<std::string> forms;
+  std::vector<cadsim::Statement> parsed;
+  std::string error;
+  if (line.find('"') != std::string::npos ||
+      !cadsim::parseScript(line + "\n", parsed, error) || parsed.size() != 1)
+    return forms;
+  const cadsim::Statement& s = parsed[0];
+  const std::vector<std::string> words = wordsOf(line);
+  if (s.labels.size() > 1) {
+    for (const std::string& label : s.labels) {
+      std::vector<std::string> fewer = words;
+      fewer.erase(std::find(fewer.begin() + 1, fewer.end(), label));
+      forms.push_back(lineOf(fewer));
+    }
+  }
+  for (const char* option : {"repeat=", "outcome="}) {
+    std::vector<std::string> plain = words;
+    const auto at = std::find_if(
+        plain.begin(), plain.end(),
+        [&](const std::string& w) { return w.rfind(option, 0) == 0; });
+    if (at == plain.end()) continue;
+    plain.erase(at);
+    forms.push_back(lineOf(plain));
+  }
+  if (s.verb == cadsim::Verb::Fault && s.fault.count > 1) {
+    std::vector<std::string> once = words;
+    for (std::string& word : once)
+      if (word.rfind("count=", 0) == 0) word = "count=1";
+    forms.push_back(lineOf(once));
+  }
+  return forms;
+}
+
+// One pass of making single lines smaller.
+bool simplifyLines(std::vector<std::string>& lines,
                    const ExtraInvariant& extra) {
   bool any = false;
-  for (std::size_t i = 0; i < steps.size(); ++i) {
-    std::vector<SessionStep> variants;
-    const SessionStep& step = steps[i];
-    for (std::size_t k = 0; k < step.labels.size() && step.labels.size() > 1;
-         ++k) {
-      SessionStep fewer = step;
-      fewer.labels.erase(fewer.labels.begin() + static_cast<long>(k));
-      variants.push_back(fewer);
-    }
-    if (step.repeat > 1) {
-      SessionStep once = step;
-      once.repeat = 1;
-      variants.push_back(once);
-    }
-    if (step.kind == StepKind::Command && step.outcome != sim::Outcome::Ended) {
-      SessionStep ended = step;
-      ended.outcome = sim::Outcome::Ended;
-      variants.push_back(ended);
-    }
-    if (step.kind == StepKind::Fault && step.count > 1) {
-      SessionStep once = step;
-      once.count = 1;
-      variants.push_back(once);
-    }
-    for (const SessionStep& variant : variants) {
-      std::vector<SessionStep> tried = steps;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (const std::string& variant : simplerForms(lines[i])) {
+      std::vector<std::string> tried = lines;
       tried[i] = variant;
       SessionOutcome outcome = replaySession(tried, extra);
       if (outcome.failure.empty()) continue;
-      steps = outcome.script;
+      lines = outcome.script;
       any = true;
       break;
     }
@@ -112,22 +139,32 @@ bool simplifySteps(std::vector<SessionStep>& steps,
 
 }  // namespace
 
-std::vector<SessionStep> shrinkSession(std::vector<SessionStep> steps,
+std::vector<std::string> shrinkSession(std::vector<std::string> lines,
                                        const ExtraInvariant& extra) {
-  SessionOutcome last = replaySession(steps, extra);
-  if (last.failure.empty()) return steps;
-  steps = last.script;
+  SessionOutcome last = replaySession(lines, extra);
+  if (last.failure.empty()) return lines;
+  lines = last.script;
   bool progress = true;
   while (progress) {
-    progress = deleteSteps(steps, extra);
-    progress = simplifySteps(steps, extra) || progress;
+    progress = deleteLines(lines, extra);
+    progress = simplifyLines(lines, extra) || progress;
   }
-  return steps;
+  return lines;
+}
+
+std::string scriptOf(const std::vector<std::string>& lines,
+                     const std::string& heading) {
+  std::string script;
+  std::istringstream headingLines(heading);
+  std::string line;
+  while (std::getline(headingLines, line)) script += "# " + line + "\n";
+  for (const std::string& applied : lines) script += applied + "\n";
+  return script + "check\n";
 }
 
 std::string failureReport(std::uint64_t seed, const SessionOutcome& outcome,
                           const ExtraInvariant& extra) {
-  const std::vector<SessionStep> shortest =
+  const std::vector<std::string> shortest =
       shrinkSession(outcome.script, extra);
   const SessionOutcome again = replaySession(shortest, extra);
   return "seed " + std::to_string(seed) + " failed after " +

@@ -1,4 +1,4 @@
-// Seeded random sessions: run one, replay a list of steps, and shrink a
+// Seeded random sessions: run one, replay a list of lines, and shrink a
 // failing session to the shortest script that still fails.
 #ifndef TESTS_RANDOM_RANDOM_SESSION_H
 #define TESTS_RANDOM_RANDOM_SESSION_H
@@ -8,29 +8,34 @@
 #include <vector>
 
 #include "tests/support/session_driver.h"
-#include "tests/support/session_step.h"
 
 struct SessionOutcome {
-  long steps = 0;                   // steps applied
-  long faultsInjected = 0;          // host calls failed on purpose
-  std::string failure;              // the first broken invariant, "" if none
-  std::vector<SessionStep> script;  // the steps applied, up to the failure
+  long steps = 0;           // lines applied
+  long faultsInjected = 0;  // host calls failed on purpose
+  std::string failure;      // the first broken invariant, "" if none
+  // The lines the session applied, up to the failure: the runner replays
+  // them as they stand.
+  std::vector<std::string> script;
 };
 
-// Generates and applies `steps` steps from `seed`, stopping at the first
+// Generates and applies `steps` lines from `seed`, stopping at the first
 // broken invariant.
 SessionOutcome runRandomSession(std::uint64_t seed, int steps,
                                 const ExtraInvariant& extra = nullptr);
 
-// Applies the steps that apply (others are skipped), stopping at the first
-// broken invariant.
-SessionOutcome replaySession(const std::vector<SessionStep>& steps,
+// Applies the lines that apply (others are passed over), stopping at the
+// first broken invariant.
+SessionOutcome replaySession(const std::vector<std::string>& lines,
                              const ExtraInvariant& extra = nullptr);
 
-// Deletes steps while the replay still fails; returns the steps applied in
-// the last failing replay.
-std::vector<SessionStep> shrinkSession(std::vector<SessionStep> steps,
+// Deletes and simplifies lines while the replay still fails; returns the
+// lines applied in the last failing replay.
+std::vector<std::string> shrinkSession(std::vector<std::string> lines,
                                        const ExtraInvariant& extra = nullptr);
+
+// A whole script: a comment heading, the lines, then `check`.
+std::string scriptOf(const std::vector<std::string>& lines,
+                     const std::string& heading);
 
 // The report of a failing seed: the failure and the shortest script.
 std::string failureReport(std::uint64_t seed, const SessionOutcome& outcome,

@@ -1,6 +1,6 @@
 // Randomized sessions with the module linked in: a fixed set of seeds whose
-// every step is checked, the proof that a printed session replays in the
-// runner exactly, the shrinking of a failing session, and the long run.
+// every line is checked, the runner ending where the checked session did,
+// the shrinking of a failing session, and the long run.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -46,14 +46,14 @@ TEST(PrintedSession, ReplaysInTheRunnerToTheSameDrawings) {
   // loading the module from its file, must end where the generator did.
   for (std::uint64_t seed : {3u, 17u, 42u}) {
     SCOPED_TRACE("seed " + std::to_string(seed));
-    std::vector<SessionStep> steps;
+    std::vector<std::string> lines;
     std::string inProcess;
     {
       SessionDriver session;
       StepGenerator generator(seed);
       for (int i = 0; i < 150; ++i) {
-        const SessionStep step = generator.next(session);
-        if (session.apply(step)) steps.push_back(step);
+        const std::string line = generator.next(session);
+        if (session.apply(line)) lines.push_back(line);
         ASSERT_EQ(session.failure(), "");
       }
       inProcess = session.dump();
@@ -61,7 +61,7 @@ TEST(PrintedSession, ReplaysInTheRunnerToTheSameDrawings) {
     cadsim::SessionOptions options;
     options.modulePath = PLIVET_MODULE_FILE;
     std::ostringstream out, err;
-    const int status = cadsim::runSession(scriptOf(steps, "replay") + "dump\n",
+    const int status = cadsim::runSession(scriptOf(lines, "replay") + "dump\n",
                                           options, out, err);
     EXPECT_EQ(err.str(), "");
     EXPECT_EQ(status, 0);
@@ -79,21 +79,21 @@ TEST(FailingSession, ShrinksToTheStepsThatMatter) {
         if (record.items.size() >= 5) return "record " + record.tag;
     return std::string();
   };
-  std::vector<SessionStep> steps;
+  std::vector<std::string> steps;
   for (std::uint64_t seed = 1; seed < 200 && steps.empty(); ++seed) {
     SessionOutcome outcome =
         runRandomSession(seed, kStepsPerSeed, noThreeMemberRecords);
     if (!outcome.failure.empty()) steps = outcome.script;
   }
   ASSERT_FALSE(steps.empty()) << "no seed made a record of three members";
-  const std::vector<SessionStep> shortest =
+  const std::vector<std::string> shortest =
       shrinkSession(steps, noThreeMemberRecords);
   EXPECT_LE(shortest.size(), 6u) << scriptOf(shortest, "shrunk");
   EXPECT_LT(shortest.size(), steps.size());
   EXPECT_NE(replaySession(shortest, noThreeMemberRecords).failure, "");
   // Every step left is needed: without any one of them the failure goes.
   for (std::size_t i = 0; i < shortest.size(); ++i) {
-    std::vector<SessionStep> fewer = shortest;
+    std::vector<std::string> fewer = shortest;
     fewer.erase(fewer.begin() + static_cast<long>(i));
     EXPECT_EQ(replaySession(fewer, noThreeMemberRecords).failure, "")
         << "step " << i << " is not needed:\n"

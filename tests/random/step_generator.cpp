@@ -4,6 +4,9 @@
 // objects carrying two tags or other applications' data.
 #include "tests/random/step_generator.h"
 
+#include <iomanip>
+#include <sstream>
+
 namespace {
 
 const std::vector<std::string> kTags = {
@@ -71,6 +74,54 @@ std::vector<const LabelledObject*> liveIn(const SessionDriver& session,
   return live;
 }
 
+// Values are written so that the runner's parser reads back exactly what
+// was picked.
+std::string quoted(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string real(double value) {
+  std::ostringstream out;
+  out << std::setprecision(17) << value;
+  return out.str();
+}
+
+std::string itemText(const sim::Item& item) {
+  std::string text = std::to_string(item.code) + ":";
+  if (const std::string* s = std::get_if<std::string>(&item.value)) {
+    const bool bare = item.code == 1002 || item.code == 1005;
+    return text + (bare ? *s : quoted(*s));
+  }
+  if (const long* n = std::get_if<long>(&item.value))
+    return text + std::to_string(*n);
+  if (const double* d = std::get_if<double>(&item.value))
+    return text + real(*d);
+  const sim::Point& p = std::get<sim::Point>(item.value);
+  return text + real(p.x) + "," + real(p.y) + "," + real(p.z);
+}
+
+const char* outcomeText(sim::Outcome outcome) {
+  switch (outcome) {
+    case sim::Outcome::Cancelled:
+      return "cancelled";
+    case sim::Outcome::Failed:
+      return "failed";
+    default:
+      return "ended";
+  }
+}
+
+std::string labelList(const std::vector<std::string>& labels) {
+  std::string text;
+  for (const std::string& label : labels) text += " " + label;
+  return text;
+}
+
 }  // namespace
 
 std::uint64_t StepGenerator::nextBits() {
@@ -118,42 +169,40 @@ sim::Items StepGenerator::items() {
   return items;
 }
 
-SessionStep StepGenerator::add(const SessionDriver& session) {
-  SessionStep step;
-  step.kind = StepKind::Add;
-  step.name = weightedPick(kTypes, nextBits());
-  step.labels.push_back(step.name.substr(0, 1) + std::to_string(nextLabel_++));
-  step.pieces = step.name == "POLYLINE" ? 1 + static_cast<int>(below(4)) : 1;
+std::string StepGenerator::add(const SessionDriver& session) {
+  const std::string type = weightedPick(kTypes, nextBits());
+  std::string line =
+      "add " + type.substr(0, 1) + std::to_string(nextLabel_++) + " " + type;
+  if (type == "POLYLINE")
+    line += " pieces=" + std::to_string(1 + static_cast<int>(below(4)));
   // Owned objects, so that deep clones clone them too: an object's extension
   // dictionary, or an entry of a dictionary. Chosen by the label's number,
   // drawing nothing from the random stream, so a seed's choices stay its own.
   const std::size_t number = static_cast<std::size_t>(nextLabel_) * 2654435761u;
-  if ((step.name != "DICTIONARY" && step.name != "XRECORD") || number % 5 >= 3)
-    return step;
+  if ((type != "DICTIONARY" && type != "XRECORD") || number % 5 >= 3)
+    return line;
   const std::vector<const LabelledObject*> live =
       liveIn(session, session.host().currentDrawingName());
-  if (live.empty()) return step;
+  if (live.empty()) return line;
   const LabelledObject& owner = *live[(number >> 8) % live.size()];
   sim::ObjectInfo info;
   session.host().objectInfo(owner.id, info);
-  if (info.type == "DICTIONARY" ||
-      (step.name == "DICTIONARY" && info.extensionDictionary.isNull())) {
-    step.owner = owner.label;
-    step.extensionOf = info.type != "DICTIONARY";
-  }
-  return step;
+  if (info.type == "DICTIONARY")
+    line += " in=" + owner.label;
+  else if (type == "DICTIONARY" && info.extensionDictionary.isNull())
+    line += " extension-of=" + owner.label;
+  return line;
 }
 
-SessionStep StepGenerator::xdata(const SessionDriver& session) {
+std::string StepGenerator::xdata(const SessionDriver& session) {
   std::vector<const LabelledObject*> userMade;
   for (const LabelledObject& object : session.objects())
     if (object.userMade) userMade.push_back(&object);
-  SessionStep step;
-  step.kind = StepKind::Xdata;
-  step.labels.push_back(pick(userMade)->label);
-  step.name = chance(75) ? pick(kTags) : pick(kOtherApps);
-  if (!chance(8)) step.items = items();
-  return step;
+  std::string line = "xdata " + pick(userMade)->label + " ";
+  line += chance(75) ? pick(kTags) : pick(kOtherApps);
+  if (!chance(8))
+    for (const sim::Item& item : items()) line += " " + itemText(item);
+  return line;
 }
 
 std::vector<std::string> StepGenerator::selection(const SessionDriver& session,
@@ -170,21 +219,21 @@ std::vector<std::string> StepGenerator::selection(const SessionDriver& session,
   return labels;
 }
 
-SessionStep StepGenerator::command(const SessionDriver& session) {
-  SessionStep step;
-  step.kind = StepKind::Command;
-  step.name = weightedPick(kCommands, nextBits());
+StepGenerator::CommandPick StepGenerator::command(
+    const SessionDriver& session) {
+  CommandPick command;
+  command.name = weightedPick(kCommands, nextBits());
   const bool crowded = session.objects().size() > kCrowded;
-  step.labels = selection(session, crowded ? 1 : 3);
-  step.repeat = chance(80) || crowded ? 1 : 2 + static_cast<int>(below(2));
+  command.labels = selection(session, crowded ? 1 : 3);
+  command.repeat = chance(80) || crowded ? 1 : 2 + static_cast<int>(below(2));
   const std::size_t roll = below(100);
-  step.outcome = roll < 70   ? sim::Outcome::Ended
-                 : roll < 85 ? sim::Outcome::Cancelled
-                             : sim::Outcome::Failed;
-  return step;
+  command.outcome = roll < 70   ? sim::Outcome::Ended
+                    : roll < 85 ? sim::Outcome::Cancelled
+                                : sim::Outcome::Failed;
+  return command;
 }
 
-SessionStep StepGenerator::fault(const SessionDriver& session) {
+std::string StepGenerator::fault(const SessionDriver& session) {
   static const std::vector<std::string> operations =
       sim::Host::operationNames();
   // Mostly the calls the module makes while it copies, so that faults land.
@@ -204,22 +253,21 @@ SessionStep StepGenerator::fault(const SessionDriver& session) {
                                                 "addReactor",
                                                 "removeReactor",
                                                 "registryAt"};
-  SessionStep step;
-  step.kind = StepKind::Fault;
-  step.name = chance(75) ? pick(busy) : pick(operations);
+  const std::string line =
+      "fault " + (chance(75) ? pick(busy) : pick(operations));
   if (chance(20) && !session.objects().empty()) {
     // Every call on one object fails, as for a damaged object.
-    step.onObject = true;
-    step.labels.push_back(pick(session.objects()).label);
-    return step;
+    return line + " object=" + pick(session.objects()).label;
   }
-  step.nth = 1 + static_cast<long>(below(6));
-  step.persistent = chance(10);
-  step.count = 1 + static_cast<long>(below(3));
-  return step;
+  const long nth = 1 + static_cast<long>(below(6));
+  const bool persistent = chance(10);
+  const long count = 1 + static_cast<long>(below(3));
+  return line + " nth=" + std::to_string(nth) +
+         (persistent ? std::string(" persistent")
+                     : " count=" + std::to_string(count));
 }
 
-SessionStep StepGenerator::next(const SessionDriver& session) {
+std::string StepGenerator::next(const SessionDriver& session) {
   const std::string current = session.host().currentDrawingName();
   const std::size_t live = liveIn(session, current).size();
   const bool crowded = session.objects().size() > kCrowded;
@@ -268,67 +316,57 @@ SessionStep StepGenerator::next(const SessionDriver& session) {
   int choice = 0;
   while (roll >= weights[choice]) roll -= weights[choice++];
 
-  SessionStep step;
   switch (choice) {
     case kAdd:
       return add(session);
     case kXdata:
       return xdata(session);
     case kRegapp:
-      step.kind = StepKind::Regapp;
-      step.name = chance(50) ? pick(kTags) : pick(kOtherApps);
-      return step;
+      return "regapp " + (chance(50) ? pick(kTags) : pick(kOtherApps));
     case kErase: {
-      step.kind = StepKind::Erase;
-      step.labels = selection(session, 1);
-      if (step.labels.empty()) return add(session);
-      return step;
+      const std::vector<std::string> labels = selection(session, 1);
+      if (labels.empty()) return add(session);
+      return "erase " + labels[0];
     }
-    case kCommand:
-      return command(session);
+    case kCommand: {
+      const CommandPick command = this->command(session);
+      std::string line = "command " + command.name + labelList(command.labels);
+      if (command.repeat != 1)
+        line += " repeat=" + std::to_string(command.repeat);
+      if (command.outcome != sim::Outcome::Ended)
+        line += std::string(" outcome=") + outcomeText(command.outcome);
+      return line;
+    }
     case kBegin:
-      step = command(session);
-      step.kind = StepKind::Begin;
-      step.labels.clear();
-      return step;
-    case kEnd:
-      step = command(session);
-      step.kind = StepKind::End;
-      step.labels.clear();
-      step.name = pick(session.begunCommands());
-      return step;
+      return "begin " + command(session).name;
+    case kEnd: {
+      const CommandPick command = this->command(session);
+      return "end " + pick(session.begunCommands()) + " " +
+             outcomeText(command.outcome);
+    }
     case kDeepClone:
-    case kAppendCopy:
-      step.kind =
-          choice == kDeepClone ? StepKind::DeepClone : StepKind::AppendCopy;
-      step.labels = selection(session, crowded ? 1 : 3);
-      if (step.labels.empty()) step.labels = selection(session, 1);
-      if (step.labels.empty()) return add(session);
-      return step;
+    case kAppendCopy: {
+      std::vector<std::string> labels = selection(session, crowded ? 1 : 3);
+      if (labels.empty()) labels = selection(session, 1);
+      if (labels.empty()) return add(session);
+      return (choice == kDeepClone ? "deepclone" : "append-copy") +
+             labelList(labels);
+    }
     case kLisp: {
       const std::size_t which = below(4);
-      step.kind = which < 2    ? StepKind::LispBegin
-                  : which == 2 ? StepKind::LispEnd
-                               : StepKind::LispCancel;
-      step.name = "(c:copyall)";
-      return step;
+      return which < 2    ? "lisp begin \"(c:copyall)\""
+             : which == 2 ? "lisp end"
+                          : "lisp cancel";
     }
     case kDrawing:
-      step.kind = StepKind::Drawing;
-      step.name = kDrawings[below(3)];
-      return step;
+      return std::string("drawing ") + kDrawings[below(3)];
     case kClose:
-      step.kind = StepKind::Close;
-      step.name = pick(open);
-      return step;
+      return "close " + pick(open);
     case kLoad:
-      step.kind =
-          session.host().moduleLoaded() ? StepKind::Unload : StepKind::Load;
-      return step;
+      return session.host().moduleLoaded() ? "unload" : "load";
     case kFault:
       return fault(session);
     default:
-      step.kind = StepKind::FaultOff;
-      return step;
+      return "fault off";
   }
 }

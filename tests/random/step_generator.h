@@ -1,6 +1,6 @@
-// Picks the next step of a random session from a seed and the session's
+// Picks the next line of a random session from a seed and the session's
 // state: what a user, the host's commands, LISP and the host's failures
-// could do next.
+// could do next, written in the runner's session language.
 #ifndef TESTS_RANDOM_STEP_GENERATOR_H
 #define TESTS_RANDOM_STEP_GENERATOR_H
 
@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "host/sim/host.h"
 #include "tests/support/session_driver.h"
-#include "tests/support/session_step.h"
 
 class StepGenerator {
  public:
   explicit StepGenerator(std::uint64_t seed) : state_(seed) {}
 
-  SessionStep next(const SessionDriver& session);
+  std::string next(const SessionDriver& session);
 
  private:
   // splitmix64: the same numbers from the same seed with every compiler and
@@ -31,10 +31,18 @@ class StepGenerator {
     return from[below(from.size())];
   }
 
-  SessionStep add(const SessionDriver& session);
-  SessionStep xdata(const SessionDriver& session);
-  SessionStep command(const SessionDriver& session);
-  SessionStep fault(const SessionDriver& session);
+  // A command as a `command`, `begin` or `end` line may use it.
+  struct CommandPick {
+    std::string name;
+    std::vector<std::string> labels;
+    int repeat = 1;
+    sim::Outcome outcome = sim::Outcome::Ended;
+  };
+
+  std::string add(const SessionDriver& session);
+  std::string xdata(const SessionDriver& session);
+  CommandPick command(const SessionDriver& session);
+  std::string fault(const SessionDriver& session);
   std::vector<std::string> selection(const SessionDriver& session,
                                      std::size_t most);
   sim::Items items();

@@ -1,8 +1,9 @@
-// Each step is checked against what it may do: the checker compares the
+// Each line is checked against what it may do: the checker compares the
 // drawings before and after, and the watch model, fed by the same
 // notifications, says what the watcher must hold and which clones a flush
 // must have moved to a tag of their own. Where the host failed a call the
 // module's choices are its own, so the model takes the module's state.
+// The session itself is the runner's: this only watches it.
 #include "tests/support/session_driver.h"
 
 #include <algorithm>
@@ -43,13 +44,16 @@ SessionDriver::SessionDriver(ExtraInvariant extra,
   model_.reset(new WatchModel(*host_));
   model_->attach();
   invariants_.reset(new PartInvariants(*host_));
-  SessionStep load;
-  load.kind = StepKind::Load;
-  apply(load);
-  stepsApplied_ = 0;
+  cadsim::SessionOptions options;
+  options.moduleEntry = acrxEntryPoint;
+  session_.reset(new cadsim::Session(*host_, options, output_));
+  session_->setObserver(this);
+  apply("load");
+  linesApplied_ = 0;
 }
 
 SessionDriver::~SessionDriver() {
+  session_.reset();
   model_->detach();
   if (host_->moduleLoaded()) host_->unloadModule();
   invariants_.reset();
@@ -57,18 +61,23 @@ SessionDriver::~SessionDriver() {
   host_.reset();
 }
 
-void SessionDriver::loadModule() {
+bool SessionDriver::apply(const std::string& line) {
+  std::vector<cadsim::Statement> statements;
   std::string error;
-  if (host_->loadModule(acrxEntryPoint, error)) model_->watcherCreated();
+  if (!cadsim::parseScript(line + "\n", statements, error) ||
+      statements.size() != 1) {
+    failure_ = "\"" + line + "\" is no line of the session language: " + error;
+    return false;
+  }
+  return apply(statements[0]);
 }
 
-void SessionDriver::unloadModule() {
-  // The model lives in this program, as the linked-in module does; the host
-  // would take it for a reactor the module forgot.
-  model_->detach();
-  host_->unloadModule();
-  model_->attach();
-  model_->watcherDestroyed();
+bool SessionDriver::apply(const cadsim::Statement& statement) {
+  failure_.clear();
+  std::string message;
+  ran_ = false;
+  session_->apply(statement, message);
+  return ran_;
 }
 
 void SessionDriver::afterPluginCommand(const std::string& name) {
@@ -76,26 +85,6 @@ void SessionDriver::afterPluginCommand(const std::string& name) {
     model_->watcherCreated();
   else if (upper(name) == "QORMPLIVETSTOP")
     model_->watcherDestroyed();
-}
-
-void SessionDriver::filterSelection(std::vector<std::string>& labels) const {
-  const std::string drawing = host_->currentDrawingName();
-  std::set<AcDbObjectId> seen;
-  std::vector<std::string> kept;
-  for (const std::string& label : labels) {
-    const cadsim::LabelTable::Entry* entry = labels_.find(label);
-    if (entry == nullptr || entry->drawing != drawing) continue;
-    sim::ObjectInfo info;
-    if (!host_->objectInfo(entry->id, info) || info.erased) continue;
-    if (seen.insert(entry->id).second) kept.push_back(label);
-  }
-  labels.swap(kept);
-}
-
-void SessionDriver::resolveSelection(const std::vector<std::string>& labels,
-                                     std::vector<AcDbObjectId>& ids) const {
-  for (const std::string& label : labels)
-    ids.push_back(labels_.find(label)->id);
 }
 
 // IDS and every object whose chain of owners leads to one of them: what
@@ -121,174 +110,145 @@ std::set<AcDbObjectId> SessionDriver::withOwned(
 }
 
 void SessionDriver::labelCreated(const sim::Created& created) {
-  std::set<AcDbObjectId> made;
-  for (const sim::CreatedPair& pair : created) made.insert(pair.second);
+  // The session labelled what it could; what a clone owns goes by its
+  // handle.
   for (const sim::CreatedPair& pair : created) {
-    // As the runner labels: what a clone owns goes by its handle.
-    sim::ObjectInfo info;
-    host_->objectInfo(pair.second, info);
-    if (made.count(info.ownerId)) continue;
-    // COPYCLIP's clones lie in the clipboard.
-    const std::string drawing = host_->drawingNameOf(pair.second);
-    const std::string label =
-        labels_.nextCloneLabel(pair.first, "#" + host_->handleText(pair.first));
-    if (!labels_.add(label, pair.second, drawing)) continue;
-    objects_.push_back(LabelledObject{label, pair.second, drawing, false});
+    const std::string label = labels().labelOf(pair.second);
+    if (label.empty()) continue;
+    objects_.push_back(LabelledObject{label, pair.second,
+                                      labels().find(label)->drawing, false});
   }
 }
 
-bool SessionDriver::perform(const SessionStep& step, StepFacts& facts) {
-  sim::Host& host = *host_;
-  switch (step.kind) {
-    case StepKind::Drawing:
-      host.useDrawing(step.name);
-      return true;
+void SessionDriver::closed(const std::string& drawing) {
+  // The host cancelled what was begun there; its objects name nothing.
+  for (std::size_t i = begun_.size(); i-- > 0;) {
+    if (begunIn_[i] != drawing) continue;
+    begun_.erase(begun_.begin() + static_cast<std::ptrdiff_t>(i));
+    begunIn_.erase(begunIn_.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+  objects_.erase(std::remove_if(objects_.begin(), objects_.end(),
+                                [&](const LabelledObject& o) {
+                                  return o.drawing == drawing;
+                                }),
+                 objects_.end());
+}
 
-    case StepKind::Close: {
-      if (!host.closeDrawing(step.name)) return false;
-      facts.closedDrawing = step.name;
-      // The host cancelled what was begun there; its objects name nothing.
-      for (std::size_t i = begun_.size(); i-- > 0;) {
-        if (begunIn_[i] != step.name) continue;
-        begun_.erase(begun_.begin() + static_cast<std::ptrdiff_t>(i));
-        begunIn_.erase(begunIn_.begin() + static_cast<std::ptrdiff_t>(i));
-      }
-      objects_.erase(std::remove_if(objects_.begin(), objects_.end(),
-                                    [&](const LabelledObject& o) {
-                                      return o.drawing == step.name;
-                                    }),
-                     objects_.end());
-      return true;
-    }
+void SessionDriver::willApply(const cadsim::Statement& s) {
+  model_->beginStep();
+  invariants_->before(pendingClonesOfModule());
+  callsBefore_ = host_->callCounts();
+  injectedBefore_ = host_->faultsInjected();
+  pluginCommand_ =
+      (s.verb == cadsim::Verb::Command || s.verb == cadsim::Verb::Begin) &&
+      isRegisteredCommand(*host_, s.name);
+  // The model lives in this program, as the linked-in module does; the host
+  // would take it for a reactor the module forgot.
+  if (s.verb == cadsim::Verb::Unload) model_->detach();
+  loadedBefore_ = host_->moduleLoaded();
+}
 
-    case StepKind::Add: {
-      if (labels_.find(step.labels[0]) != nullptr) return false;
-      const cadsim::LabelTable::Entry* owner =
-          step.owner.empty() ? nullptr : labels_.find(step.owner);
-      if (!step.owner.empty() && owner == nullptr) return false;
-      const AcDbObjectId id =
-          owner == nullptr ? host.addObject(step.name, step.pieces)
-          : step.extensionOf
-              ? host.addExtensionDictionary(owner->id)
-              : host.addToDictionary(owner->id, step.labels[0], step.name);
-      if (id.isNull()) return false;
-      labels_.add(step.labels[0], id, host.drawingNameOf(id));
+void SessionDriver::follow(const cadsim::Statement& s,
+                           const cadsim::LineEffects& effects,
+                           StepFacts& facts) {
+  using cadsim::Verb;
+  facts.created = effects.created;
+  switch (s.verb) {
+    case Verb::Close:
+      facts.closedDrawing = s.name;
+      closed(s.name);
+      break;
+    case Verb::Add: {
+      const cadsim::LabelTable::Entry* entry = labels().find(s.labels[0]);
       objects_.push_back(
-          LabelledObject{step.labels[0], id, host.drawingNameOf(id), true});
-      return true;
+          LabelledObject{s.labels[0], entry->id, entry->drawing, true});
+      break;
     }
-
-    case StepKind::Xdata: {
-      const cadsim::LabelTable::Entry* entry = labels_.find(step.labels[0]);
-      if (entry == nullptr) return false;
-      if (host.setXData(entry->id, step.name, step.items) != Acad::eOk)
-        return false;
-      facts.edited.insert(entry->id);
-      return true;
-    }
-
-    case StepKind::Regapp:
-      return host.registerApp(step.name);
-
-    case StepKind::Erase: {
-      const cadsim::LabelTable::Entry* entry = labels_.find(step.labels[0]);
-      if (entry == nullptr || host.erase(entry->id) != Acad::eOk) return false;
-      facts.erasable.insert(entry->id);
-      return true;
-    }
-
-    case StepKind::Command: {
-      std::vector<AcDbObjectId> ids;
-      resolveSelection(step.labels, ids);
-      if (upper(step.name) == "EXPLODE" || upper(step.name) == "ERASE")
-        facts.erasable = withOwned(host, ids);
-      const bool plugin = isRegisteredCommand(host, step.name);
-      facts.created =
-          host.runCommand(step.name, ids, step.repeat, step.outcome);
-      labelCreated(facts.created);
-      if (plugin) afterPluginCommand(step.name);
-      return true;
-    }
-
-    case StepKind::Begin: {
-      const bool plugin = isRegisteredCommand(host, step.name);
-      host.beginCommand(step.name);
-      begun_.push_back(step.name);
-      begunIn_.push_back(host.currentDrawingName());
-      if (plugin) afterPluginCommand(step.name);
-      return true;
-    }
-
-    case StepKind::End: {
-      if (!host.endCommand(step.name, step.outcome)) return false;
+    case Verb::Xdata:
+      facts.edited.insert(effects.named.begin(), effects.named.end());
+      break;
+    case Verb::Erase:
+      facts.erasable.insert(effects.named.begin(), effects.named.end());
+      break;
+    case Verb::Command:
+      if (upper(s.name) == "EXPLODE" || upper(s.name) == "ERASE")
+        facts.erasable = withOwned(*host_, effects.named);
+      labelCreated(effects.created);
+      if (pluginCommand_) afterPluginCommand(s.name);
+      break;
+    case Verb::Begin:
+      begun_.push_back(s.name);
+      begunIn_.push_back(host_->currentDrawingName());
+      if (pluginCommand_) afterPluginCommand(s.name);
+      break;
+    case Verb::End:
       for (std::size_t i = begun_.size(); i-- > 0;) {
-        if (upper(begun_[i]) != upper(step.name)) continue;
+        if (upper(begun_[i]) != upper(s.name)) continue;
         begun_.erase(begun_.begin() + static_cast<std::ptrdiff_t>(i));
         begunIn_.erase(begunIn_.begin() + static_cast<std::ptrdiff_t>(i));
         break;
       }
-      return true;
-    }
-
-    case StepKind::DeepClone:
-    case StepKind::AppendCopy: {
-      std::vector<AcDbObjectId> ids;
-      if (step.labels.empty()) return false;
-      resolveSelection(step.labels, ids);
-      facts.created = step.kind == StepKind::DeepClone ? host.deepClone(ids)
-                                                       : host.appendCopies(ids);
-      labelCreated(facts.created);
-      return true;
-    }
-
-    case StepKind::LispBegin:
-      host.lispBegin(step.name);
-      return true;
-    case StepKind::LispEnd:
-      host.lispEnd();
-      return true;
-    case StepKind::LispCancel:
-      host.lispCancel();
-      return true;
-
-    case StepKind::Load:
-      if (host.moduleLoaded()) return false;
-      loadModule();
-      return true;
-    case StepKind::Unload:
-      if (!host.moduleLoaded()) return false;
-      unloadModule();
-      return true;
-
-    case StepKind::Fault: {
-      if (!sim::Host::isOperation(step.name) || step.name.empty()) return false;
-      sim::FaultSpec spec;
-      spec.operation = step.name;
-      spec.nth = step.nth;
-      spec.count = step.count;
-      spec.persistent = step.persistent;
-      if (step.onObject) {
-        const cadsim::LabelTable::Entry* entry =
-            step.labels.empty() ? nullptr : labels_.find(step.labels[0]);
-        if (entry == nullptr) return false;
-        spec.object = entry->id;
+      break;
+    case Verb::DeepClone:
+    case Verb::AppendCopy:
+      labelCreated(effects.created);
+      break;
+    case Verb::Load:
+      model_->watcherCreated();
+      break;
+    case Verb::Unload:
+      model_->watcherDestroyed();
+      break;
+    case Verb::Fault: {
+      if (s.name == "off") {
+        faults_.clear();
+        break;
       }
       ArmedFault armed;
-      armed.onObject = step.onObject;
-      armed.operation = step.name;
-      armed.armedAt = host.callCount(step.name);
-      armed.first = step.nth;
-      armed.last = step.persistent ? LONG_MAX : step.nth + step.count - 1;
-      host.armFault(spec);
+      armed.onObject = !s.faultObject.empty();
+      armed.operation = s.fault.operation;
+      const auto was = callsBefore_.find(s.fault.operation);
+      armed.armedAt = was == callsBefore_.end() ? 0 : was->second;
+      armed.first = s.fault.nth;
+      armed.last =
+          s.fault.persistent ? LONG_MAX : s.fault.nth + s.fault.count - 1;
       faults_.push_back(armed);
-      return true;
+      break;
     }
-    case StepKind::FaultOff:
-      host.clearFaults();
-      faults_.clear();
-      return true;
+    default:
+      break;
   }
-  return false;
+}
+
+void SessionDriver::applied(const cadsim::Statement& s,
+                            cadsim::StepResult result,
+                            const cadsim::LineEffects& effects) {
+  if (s.verb == cadsim::Verb::Unload) model_->attach();
+  // A load the module refused has run all the same: what it left behind is
+  // checked, and the line stays in the session.
+  const bool refusedLoad = s.verb == cadsim::Verb::Load && !loadedBefore_;
+  if (result != cadsim::StepResult::Done && !refusedLoad) {
+    invariants_->forget();
+    return;
+  }
+  ran_ = true;
+  StepFacts facts;
+  if (result == cadsim::StepResult::Done) follow(s, effects, facts);
+  ++linesApplied_;
+  const long injected = host_->faultsInjected() - injectedBefore_;
+  faultsInjected_ += injected;
+  if (injected > 0) facts.faultedOperations = faultedOperations(callsBefore_);
+  facts.earlierFaults = earlierFaults_;
+  // A reactor the host refused to take, or to give back, shows only later:
+  // at its removal, or when the module unloads.
+  for (const char* lasting : {"addReactor", "removeReactor"})
+    if (facts.faultedOperations.count(lasting)) earlierFaults_.insert(lasting);
+  facts.stripDrawings = model_->offsetDrawingsSeen();
+  if (injected > 0) {
+    for (const std::string& d : offsetDrawingsOfModule(*host_))
+      facts.stripDrawings.insert(d);
+  }
+  check(facts, injected > 0);
 }
 
 std::set<std::string> SessionDriver::faultedOperations(
@@ -310,39 +270,6 @@ std::set<std::string> SessionDriver::faultedOperations(
       operations.insert(armed.operation);
   }
   return operations;
-}
-
-bool SessionDriver::apply(SessionStep step) {
-  failure_.clear();
-  if (step.kind == StepKind::Command || step.kind == StepKind::DeepClone ||
-      step.kind == StepKind::AppendCopy)
-    filterSelection(step.labels);
-  model_->beginStep();
-  invariants_->before(pendingClonesOfModule());
-  const std::map<std::string, long> callsBefore = host_->callCounts();
-  const long injectedBefore = host_->faultsInjected();
-  StepFacts facts;
-  if (!perform(step, facts)) {
-    invariants_->forget();
-    return false;
-  }
-  ++stepsApplied_;
-  lastApplied_ = step;
-  const long injected = host_->faultsInjected() - injectedBefore;
-  faultsInjected_ += injected;
-  if (injected > 0) facts.faultedOperations = faultedOperations(callsBefore);
-  facts.earlierFaults = earlierFaults_;
-  // A reactor the host refused to take, or to give back, shows only later:
-  // at its removal, or when the module unloads.
-  for (const char* lasting : {"addReactor", "removeReactor"})
-    if (facts.faultedOperations.count(lasting)) earlierFaults_.insert(lasting);
-  facts.stripDrawings = model_->offsetDrawingsSeen();
-  if (injected > 0) {
-    for (const std::string& d : offsetDrawingsOfModule(*host_))
-      facts.stripDrawings.insert(d);
-  }
-  check(facts, injected > 0);
-  return true;
 }
 
 void SessionDriver::check(const StepFacts& stepFacts, bool faulted) {
@@ -407,7 +334,7 @@ void SessionDriver::check(const StepFacts& stepFacts, bool faulted) {
 std::string SessionDriver::dump() {
   // The model is no reactor of the session the script describes.
   model_->detach();
-  const std::string json = cadsim::dumpJson(*host_, labels_);
+  const std::string json = cadsim::dumpJson(*host_, labels());
   model_->attach();
   return json;
 }

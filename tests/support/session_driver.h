@@ -1,5 +1,6 @@
-// Applies session steps to a simulated host with the module linked in, labels
-// objects as the runner does, and checks every invariant after each step.
+// Runs lines of the session language through the runner's own Session, on a
+// simulated host with the module linked in, and checks every invariant after
+// each line it applied.
 #ifndef TESTS_SUPPORT_SESSION_DRIVER_H
 #define TESTS_SUPPORT_SESSION_DRIVER_H
 
@@ -7,14 +8,16 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "host/sim/host.h"
 #include "tests/support/part_invariants.h"
-#include "tests/support/session_step.h"
 #include "tests/support/watch_model.h"
 #include "tools/cadsim/label_table.h"
+#include "tools/cadsim/session.h"
+#include "tools/cadsim/statement.h"
 
 // A labelled object as the generator may pick it.
 struct LabelledObject {
@@ -27,33 +30,35 @@ struct LabelledObject {
 // A further invariant a test may add: a message when it is broken, else "".
 using ExtraInvariant = std::function<std::string(const sim::Host&)>;
 
-class SessionDriver {
+class SessionDriver : private cadsim::SessionObserver {
  public:
   // Makes the host (drawing "main", the module loaded), as the runner does;
-  // loading is checked as the first step. armedByHost: the fault a running
+  // loading is checked as the first line. armedByHost: the fault a running
   // sweep arms on every new host, if any.
   explicit SessionDriver(ExtraInvariant extra = nullptr,
                          const sim::FaultSpec* armedByHost = nullptr);
-  ~SessionDriver();
+  ~SessionDriver() override;
   SessionDriver(const SessionDriver&) = delete;
   SessionDriver& operator=(const SessionDriver&) = delete;
 
-  // Applies one step. A selection loses the labels that name no live object
-  // of the current drawing; a step that then does not apply (an unknown
-  // label, nothing selected where something must be) is skipped and changes
-  // nothing, and apply is false. A broken invariant is left in failure().
-  bool apply(SessionStep step);
-  // The last step applied, as applied.
-  const SessionStep& lastApplied() const { return lastApplied_; }
+  // Parses LINE with the runner's parser and applies it. False when the
+  // session refused it (see cadsim::Session::apply): it changed nothing and
+  // is passed over. A `load` the module refused counts as applied: the host
+  // ran the module's entry point, and what that left is checked. A line that
+  // does not parse is a broken invariant. A broken invariant is left in
+  // failure().
+  bool apply(const std::string& line);
+  // Applies a line parsed already.
+  bool apply(const cadsim::Statement& statement);
   const std::string& failure() const { return failure_; }
 
   sim::Host& host() { return *host_; }
   const sim::Host& host() const { return *host_; }
-  const cadsim::LabelTable& labels() const { return labels_; }
+  const cadsim::LabelTable& labels() const { return session_->labels(); }
   const std::vector<LabelledObject>& objects() const { return objects_; }
   const std::vector<std::string>& begunCommands() const { return begun_; }
   long faultsInjected() const { return faultsInjected_; }
-  long stepsApplied() const { return stepsApplied_; }
+  long linesApplied() const { return linesApplied_; }
   // The runner's `dump` of the host as it is now.
   std::string dump();
 
@@ -66,16 +71,16 @@ class SessionDriver {
     bool onObject = false;  // every call on one object
   };
 
-  // Keeps the labels of live objects of the current drawing, each once.
-  void filterSelection(std::vector<std::string>& labels) const;
-  void resolveSelection(const std::vector<std::string>& labels,
-                        std::vector<AcDbObjectId>& ids) const;
-  bool perform(const SessionStep& step, StepFacts& facts);
+  void willApply(const cadsim::Statement& statement) override;
+  void applied(const cadsim::Statement& statement, cadsim::StepResult result,
+               const cadsim::LineEffects& effects) override;
+  // What the line did by itself, and the generator's picture kept current.
+  void follow(const cadsim::Statement& s, const cadsim::LineEffects& effects,
+              StepFacts& facts);
+  void closed(const std::string& drawing);
   void labelCreated(const sim::Created& created);
   static std::set<AcDbObjectId> withOwned(const sim::Host& host,
                                           const std::vector<AcDbObjectId>& ids);
-  void loadModule();
-  void unloadModule();
   void afterPluginCommand(const std::string& name);
   std::set<std::string> faultedOperations(
       const std::map<std::string, long>& callsBefore) const;
@@ -85,16 +90,22 @@ class SessionDriver {
   std::unique_ptr<sim::Host> host_;
   std::unique_ptr<WatchModel> model_;
   std::unique_ptr<PartInvariants> invariants_;
-  cadsim::LabelTable labels_;
+  std::ostringstream output_;  // listings and dumps the lines ask for
+  std::unique_ptr<cadsim::Session> session_;
   std::vector<LabelledObject> objects_;
   std::vector<std::string> begun_;
   std::vector<std::string> begunIn_;  // the drawing of each begun command
   std::vector<ArmedFault> faults_;
   std::set<std::string> earlierFaults_;
   std::string failure_;
-  SessionStep lastApplied_;
   long faultsInjected_ = 0;
-  long stepsApplied_ = 0;
+  long linesApplied_ = 0;
+  // Taken by willApply for the line being applied.
+  std::map<std::string, long> callsBefore_;
+  long injectedBefore_ = 0;
+  bool pluginCommand_ = false;
+  bool loadedBefore_ = false;
+  bool ran_ = false;  // the line was applied, or was a load the module refused
 };
 
 #endif

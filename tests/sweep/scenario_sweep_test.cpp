@@ -12,88 +12,38 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <sstream>
 
 #include "tests/support/session_driver.h"
-#include "tests/support/session_step.h"
 #include "tools/cadsim/statement.h"
 
 namespace {
 
 struct Scenario {
   std::string file;
-  std::vector<SessionStep> steps;
+  std::vector<cadsim::Statement> statements;
+  std::vector<std::string> text;  // the script's lines, for messages
 };
 
-// The lines that act on the session, as steps; checks, listings and the
-// script's own faults are left out (the sweep brings its own fault). False
-// for a line the sweep cannot replay.
-bool stepOf(const cadsim::Statement& s, std::vector<SessionStep>& steps) {
-  SessionStep step;
-  step.name = s.name;
-  step.labels = s.labels;
-  step.items = s.items;
-  step.pieces = s.pieces;
-  step.owner = s.owner;
-  step.extensionOf = s.extensionOf;
-  step.repeat = s.repeat;
-  step.outcome = s.outcome;
+// Whether the sweep replays the line: checks, listings and the script's own
+// faults are left out (the sweep brings its own fault). False for a line
+// the sweep cannot replay (set in REPLAYABLE).
+bool acts(const cadsim::Statement& s, bool& replayable) {
   switch (s.verb) {
-    case cadsim::Verb::Drawing:
-      step.kind = StepKind::Drawing;
-      break;
-    case cadsim::Verb::Close:
-      step.kind = StepKind::Close;
-      break;
-    case cadsim::Verb::Add:
-      step.kind = StepKind::Add;
-      break;
-    case cadsim::Verb::Xdata:
-      step.kind = StepKind::Xdata;
-      break;
-    case cadsim::Verb::Regapp:
-      step.kind = StepKind::Regapp;
-      break;
-    case cadsim::Verb::Erase:
-      step.kind = StepKind::Erase;
-      break;
-    case cadsim::Verb::Command:
-      step.kind = StepKind::Command;
-      break;
-    case cadsim::Verb::Begin:
-      step.kind = StepKind::Begin;
-      break;
-    case cadsim::Verb::End:
-      step.kind = StepKind::End;
-      break;
-    case cadsim::Verb::DeepClone:
-      step.kind = StepKind::DeepClone;
-      break;
-    case cadsim::Verb::AppendCopy:
-      step.kind = StepKind::AppendCopy;
-      break;
-    case cadsim::Verb::LispBegin:
-      step.kind = StepKind::LispBegin;
-      break;
-    case cadsim::Verb::LispEnd:
-      step.kind = StepKind::LispEnd;
-      break;
-    case cadsim::Verb::LispCancel:
-      step.kind = StepKind::LispCancel;
-      break;
-    case cadsim::Verb::Load:
-      step.kind = StepKind::Load;
-      break;
-    case cadsim::Verb::Unload:
-      step.kind = StepKind::Unload;
-      break;
     case cadsim::Verb::Open:
     case cadsim::Verb::Save:
-      return false;  // drawings from files are swept by the DXF tests
+      replayable = false;  // drawings from files are swept by the DXF tests
+      return false;
+    case cadsim::Verb::Fault:
+    case cadsim::Verb::List:
+    case cadsim::Verb::Dump:
+    case cadsim::Verb::Check:
+    case cadsim::Verb::Expect:
+    case cadsim::Verb::Echo:
+      return false;
     default:
       return true;
   }
-  steps.push_back(step);
-  return true;
 }
 
 std::vector<Scenario> scenarios() {
@@ -111,9 +61,12 @@ std::vector<Scenario> scenarios() {
       if (!cadsim::parseScript(text, statements, error)) continue;
       Scenario scenario;
       scenario.file = std::string(dir) + "/" + entry.path().filename().string();
+      std::istringstream lines(text);
+      for (std::string line; std::getline(lines, line);)
+        scenario.text.push_back(line);
       bool replayable = true;
       for (const cadsim::Statement& s : statements)
-        replayable = replayable && stepOf(s, scenario.steps);
+        if (acts(s, replayable)) scenario.statements.push_back(s);
       if (replayable) all.push_back(scenario);
     }
   }
@@ -133,15 +86,15 @@ struct SweepFigures {
 std::string runOnce(const Scenario& scenario, const sim::FaultSpec& fault) {
   SessionDriver session(nullptr, &fault);
   if (!session.failure().empty()) return "at load: " + session.failure();
-  std::vector<SessionStep> steps = scenario.steps;
-  SessionStep unload;
-  unload.kind = StepKind::Unload;
-  steps.push_back(unload);
-  for (const SessionStep& step : steps) {
-    if (!session.apply(step)) continue;
+  for (const cadsim::Statement& s : scenario.statements) {
+    if (!session.apply(s)) continue;
     if (!session.failure().empty())
-      return "at \"" + scriptLine(step) + "\": " + session.failure();
+      return "at \"" + scenario.text[static_cast<std::size_t>(s.line - 1)] +
+             "\": " + session.failure();
   }
+  session.apply("unload");
+  if (!session.failure().empty())
+    return "at the final unload: " + session.failure();
   return std::string();
 }
 

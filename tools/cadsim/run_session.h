@@ -6,11 +6,16 @@
 #include <ostream>
 #include <string>
 
+#include "host/sim/host.h"
+
 namespace cadsim {
 
 struct SessionOptions {
   // The plug-in that `load` without a path, and the session start, load.
   std::string modulePath;
+  // A plug-in linked into the program, loaded by `load` without a path in
+  // place of modulePath (runSession loads modulePath at the start).
+  sim::EntryPointFunction moduleEntry = nullptr;
   // False: the session starts with no plug-in loaded.
   bool loadModule = true;
   // Where relative paths in `load`, `open` and `save` start: the script's

@@ -169,7 +169,12 @@ StepResult Session::apply(const Statement& s, std::string& message) {
     message = "no drawing is open";
     return StepResult::ScriptError;
   }
-  return (this->*entry->second.handler)(s, message);
+  if (observer_ == nullptr) return (this->*entry->second.handler)(s, message);
+  effects_ = LineEffects();
+  observer_->willApply(s);
+  const StepResult result = (this->*entry->second.handler)(s, message);
+  observer_->applied(s, result, effects_);
+  return result;
 }
 
 StepResult Session::applyDrawing(const Statement& s, std::string&) {
@@ -244,6 +249,7 @@ StepResult Session::applyXdata(const Statement& s, std::string& message) {
               s.labels[0] + ": " + sim::toUtf8(acadErrorStatusText(status));
     return StepResult::ScriptError;
   }
+  effects_.named.push_back(id);
   return StepResult::Done;
 }
 
@@ -264,6 +270,7 @@ StepResult Session::applyErase(const Statement& s, std::string& message) {
               sim::toUtf8(acadErrorStatusText(status));
     return StepResult::ScriptError;
   }
+  effects_.named.push_back(id);
   return StepResult::Done;
 }
 
@@ -287,6 +294,8 @@ StepResult Session::applySelection(const Statement& s, std::string& message) {
     created = host_.appendCopies(ids);
   objectsMade_ += static_cast<long>(created.size());
   labelCreated(created);
+  effects_.named = ids;
+  effects_.created = created;
   return StepResult::Done;
 }
 
@@ -322,7 +331,10 @@ StepResult Session::applyLoad(const Statement& s, std::string& message) {
   const std::string path =
       s.name.empty() ? options_.modulePath : filePath(s.name);
   std::string error;
-  if (!host_.loadModule(path, error)) {
+  const bool loaded = s.name.empty() && options_.moduleEntry != nullptr
+                          ? host_.loadModule(options_.moduleEntry, error)
+                          : host_.loadModule(path, error);
+  if (!loaded) {
     message = "cannot load \"" + path + "\": " + error;
     return StepResult::ScriptError;
   }

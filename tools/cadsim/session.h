@@ -20,13 +20,39 @@ enum class StepResult {
   ExpectationFailed,  // an `expect` line did not hold
 };
 
+// What an applied line did beyond its own words.
+struct LineEffects {
+  // The objects the line named, resolved: its selection, or the object an
+  // `xdata` or `erase` line acts on.
+  std::vector<AcDbObjectId> named;
+  // (source, new object) pairs the host made: clones and pieces.
+  sim::Created created;
+};
+
+// Told of every line a Session hands to its handlers: before the line
+// touches the host, and after, with the result. Checkers of generated
+// sessions follow the session through it.
+class SessionObserver {
+ public:
+  virtual ~SessionObserver() = default;
+  virtual void willApply(const Statement& statement) = 0;
+  // EFFECTS are filled only when RESULT is Done.
+  virtual void applied(const Statement& statement, StepResult result,
+                       const LineEffects& effects) = 0;
+};
+
 class Session {
  public:
   Session(sim::Host& host, const SessionOptions& options, std::ostream& out);
 
   // Applies one line. On anything but Done, MESSAGE says why (without the
-  // "line N: " prefix).
+  // "line N: " prefix). A ScriptError leaves the session as it was: the
+  // runner stops there, while a caller replaying generated lines may pass
+  // over a line that no longer applies (its object erased, or never made
+  // because an earlier line was left out) and go on with the next.
   StepResult apply(const Statement& statement, std::string& message);
+  // Tells OBSERVER (null: nobody) of every line from now on.
+  void setObserver(SessionObserver* observer) { observer_ = observer; }
   // Writes command-line text the host gained since the last call.
   void echoCommandLine();
   bool checkFailed() const { return checkFailed_; }
@@ -89,6 +115,8 @@ class Session {
   // Objects the session's lines made, its own and the host's clones and
   // pieces and what `open` read: the budget counts them.
   long objectsMade_ = 0;
+  SessionObserver* observer_ = nullptr;
+  LineEffects effects_;  // of the line being applied
 };
 
 }  // namespace cadsim
