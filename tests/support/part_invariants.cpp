@@ -368,14 +368,13 @@ void PartInvariants::checkRecords(const State& now, const StepFacts& facts,
       }
     }
   }
-  // A new part's tag is a name its drawing did not know: a known one would
-  // join the copies to another part.
+  // A new part's tag is a name its drawing did not know when the group was
+  // flushed: a known one would join the copies to another part.
   for (const auto& retag : retags_) {
     const ObjectState& o = now.objects.at(retag.first);
     if (knewApp(o.drawing, retag.second.second))
       failures.push_back(describe(o.drawing, o.handle) + " was retagged to " +
-                         retag.second.second +
-                         ", a name its drawing knew before");
+                         retag.second.second + ", a name its drawing knew");
   }
   // A retag on a step the host did not fail must leave its tag registered and
   // recorded, with the object listed.
@@ -419,6 +418,18 @@ std::vector<std::string> PartInvariants::after(const StepFacts& facts) {
       knownApps_[d.first].insert(folded(app));
   checkViolations(facts, failures);
   State now = take();
+  for (const sim::CreatedPair& pair : facts.created) {
+    const auto copy = now.objects.find(pair.second);
+    if (copy == now.objects.end()) continue;
+    // A source in the clipboard is in no drawing the states hold; a paste
+    // leaves it as it was.
+    const auto source = before_.objects.find(pair.first);
+    const std::vector<sim::XdataBlock> carried =
+        source != before_.objects.end() ? source->second.xdata
+                                        : host_.xdataOf(pair.first);
+    for (const sim::XdataBlock& block : carried)
+      knownApps_[copy->second.drawing].insert(folded(block.app));
+  }
   checkObjects(now, facts, failures);
   checkRecords(now, facts, failures);
   before_ = std::move(now);

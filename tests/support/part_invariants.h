@@ -69,8 +69,9 @@ class PartInvariants {
   }
   // An object's xdata as the last after() saw it.
   std::vector<sim::XdataBlock> xdataOf(AcDbObjectId id) const;
-  // Whether app was registered in drawing before the step the last after()
-  // checked.
+  // Whether APP was known in DRAWING when the step the last after() checked
+  // flushed its groups: registered before the step, or brought in by a copy
+  // the step made (a deep clone brings the applications its copies carry).
   bool knewApp(const std::string& drawing, const std::string& app) const;
 
  private:
@@ -111,7 +112,7 @@ class PartInvariants {
   bool haveBefore_ = false;
   std::set<AcDbObjectId> mayChange_;
   std::map<AcDbObjectId, std::pair<std::string, std::string>> retags_;
-  // Folded application names per drawing, before the step.
+  // Folded application names per drawing, as the step's flush found them.
   std::map<std::string, std::set<std::string>> knownApps_;
 };
 
