@@ -39,6 +39,16 @@ TEST_F(Closing, CommandsBegunThereAreCancelledBeforeReactorsHearOfIt) {
   ASSERT_TRUE(host().beginCommand("copy"));  // nested, sent as written
   host().useDrawing("main");
   ASSERT_TRUE(host().beginCommand("MOVE"));  // begun elsewhere: runs on
+  // The drawing's objects can still be opened while reactors hear of it.
+  host().useDrawing("A");
+  const AcDbObjectId ofA = host().addObject("LINE");
+  host().useDrawing("main");
+  editorReactor->onToBeDestroyed = [&](AcDbDatabase* dwg) {
+    EXPECT_EQ(dwg, closing);
+    AcDbObject* object = nullptr;
+    ASSERT_EQ(acdbOpenAcDbObject(object, ofA, AcDb::kForRead), Acad::eOk);
+    object->close();
+  };
   log.clear();
 
   ASSERT_TRUE(host().closeDrawing("A"));

@@ -400,14 +400,75 @@ TEST_F(Commands, CommandsNestAndLispIsAnnounced) {
   EXPECT_FALSE(host().endCommand("INNER"));
   EXPECT_TRUE(host().endCommand("outer"));
   host().lispBegin("(command \"COPY\")");
+  host().runCommand("MOVE");
   host().lispEnd();
   host().lispBegin("(bad)");
   host().lispCancel();
+  // Nested commands may end in the order they started.
+  EXPECT_TRUE(host().beginCommand("FIRST"));
+  EXPECT_TRUE(host().beginCommand("SECOND"));
+  EXPECT_TRUE(host().endCommand("FIRST", sim::Outcome::Failed));
+  EXPECT_TRUE(host().endCommand("SECOND"));
   EXPECT_EQ(log,
             (EventLog{"willStart OUTER", "willStart INNER", "beginDeepClone",
                       "appended 3", "endDeepClone 1", "cancelled INNER",
                       "ended OUTER", "lispWillStart (command \"COPY\")",
-                      "lispEnded", "lispWillStart (bad)", "lispCancelled"}));
+                      "willStart MOVE", "ended MOVE", "lispEnded",
+                      "lispWillStart (bad)", "lispCancelled", "willStart FIRST",
+                      "willStart SECOND", "failed FIRST", "ended SECOND"}));
+}
+
+// What a reactor finds inside the notifications of a command that deep
+// clones: an empty map and the copies' drawing at the start, copies made
+// and closed at the end, one deep clone after the other, and a drawing it
+// may still change when the command ends.
+TEST_F(Commands, DeepClonesComeOneAfterTheOtherInsideTheCommand) {
+  const AcDbObjectId line = tagged("LINE");
+  std::vector<AcDbDatabase*> destinations;
+  editorReactor->onBeginDeepClone = [&](AcDbDatabase* to, AcDbIdMapping& map) {
+    destinations.push_back(to);
+    EXPECT_EQ(map.size(), 0);
+  };
+  editorReactor->onEndDeepClone = [&](AcDbIdMapping& map) {
+    EXPECT_EQ(host().openObjectCount(), 0);
+    for (int i = 0; i < map.size(); ++i) {
+      AcDbObject* copy = nullptr;
+      ASSERT_EQ(
+          acdbOpenAcDbObject(copy, map.pairAt(i).value(), AcDb::kForWrite),
+          Acad::eOk);
+      copy->close();
+    }
+  };
+  const sim::Created copies = host().runCommand("COPY", {line}, 2);
+  ASSERT_EQ(copies.size(), 2u);
+  EXPECT_EQ(log, (EventLog{"willStart COPY", "beginDeepClone",
+                           "appended " + host().handleText(copies[0].second),
+                           "endDeepClone 1", "beginDeepClone",
+                           "appended " + host().handleText(copies[1].second),
+                           "endDeepClone 1", "ended COPY"}));
+  EXPECT_EQ(destinations, (std::vector<AcDbDatabase*>{db(), db()}));
+
+  // When the command ends a reactor may change its copies, register a new
+  // application, and take itself off the editor.
+  editorReactor->onEnded = [&] {
+    AcDbObject* copy = nullptr;
+    ASSERT_EQ(acdbOpenAcDbObject(copy, copies[0].second, AcDb::kForWrite),
+              Acad::eOk);
+    EXPECT_EQ(acdbRegApp(ACRX_T("$NEW")), RTNORM);
+    resbuf* retag =
+        acutBuildList(1001, ACRX_T("$NEW"), 1000, ACRX_T("part"), RTNONE);
+    EXPECT_EQ(copy->setXData(retag), Acad::eOk);
+    acutRelRb(retag);
+    copy->close();
+    theEditor()->removeReactor(editorReactor.get());
+  };
+  host().runCommand("COPYCLIP", {line});
+  EXPECT_NE(destinations.back(), db());  // the clipboard
+  EXPECT_EQ(xdataItems(copies[0].second, "$NEW"), sim::Items{xd::text("part")});
+  log.clear();
+  host().runCommand("MOVE");
+  EXPECT_TRUE(log.empty());
+  theEditor()->addReactor(editorReactor.get());
 }
 
 TEST_F(Commands, TheCommandWorksInTheCurrentDrawing) {

@@ -24,17 +24,22 @@ class RecordingEditorReactor : public AcEditorReactor {
     note("willStart " + U8(cmd));
     if (onWillStart) onWillStart();
   }
-  void commandEnded(const ACHAR* cmd) override { note("ended " + U8(cmd)); }
+  void commandEnded(const ACHAR* cmd) override {
+    note("ended " + U8(cmd));
+    if (onEnded) onEnded();
+  }
   void commandCancelled(const ACHAR* cmd) override {
     note("cancelled " + U8(cmd));
   }
   void commandFailed(const ACHAR* cmd) override { note("failed " + U8(cmd)); }
-  void beginDeepClone(AcDbDatabase*, AcDbIdMapping&) override {
+  void beginDeepClone(AcDbDatabase* to, AcDbIdMapping& map) override {
     note("beginDeepClone");
+    if (onBeginDeepClone) onBeginDeepClone(to, map);
   }
   void endDeepClone(AcDbIdMapping& map) override {
     note("endDeepClone " + std::to_string(map.size()));
     maps.push_back(map);
+    if (onEndDeepClone) onEndDeepClone(map);
   }
   void lispWillStart(const ACHAR* line) override {
     note("lispWillStart " + U8(line));
@@ -44,11 +49,17 @@ class RecordingEditorReactor : public AcEditorReactor {
   void documentBecameCurrent(AcDbDatabase*) override {
     note("documentBecameCurrent");
   }
-  void databaseToBeDestroyed(AcDbDatabase*) override {
+  void databaseToBeDestroyed(AcDbDatabase* dwg) override {
     note("databaseToBeDestroyed");
+    if (onToBeDestroyed) onToBeDestroyed(dwg);
   }
 
+  // Extra work done while being told, after the note.
   std::function<void()> onWillStart;
+  std::function<void()> onEnded;
+  std::function<void(AcDbDatabase*, AcDbIdMapping&)> onBeginDeepClone;
+  std::function<void(AcDbIdMapping&)> onEndDeepClone;
+  std::function<void(AcDbDatabase*)> onToBeDestroyed;
   std::vector<AcDbIdMapping> maps;
 
  private:
