@@ -198,8 +198,18 @@ bool SessionDriver::perform(const SessionStep& step, StepFacts& facts) {
     }
 
     case StepKind::Command: {
+      // What the runner refuses is no step, so that the session replays.
+      if (host.currentDrawingName().empty()) return false;
+      const std::string name = upper(step.name);
+      if (step.repeat > 1 && (name == "EXPLODE" || name == "ERASE"))
+        return false;
       std::vector<AcDbObjectId> ids;
       resolveSelection(step.labels, ids);
+      if (name == "EXPLODE" || name == "OFFSET")
+        for (AcDbObjectId id : ids) {
+          sim::ObjectInfo info;
+          if (host.objectInfo(id, info) && !info.entity) return false;
+        }
       if (upper(step.name) == "EXPLODE" || upper(step.name) == "ERASE")
         facts.erasable = withOwned(host, ids);
       const bool plugin = isRegisteredCommand(host, step.name);
@@ -211,6 +221,7 @@ bool SessionDriver::perform(const SessionStep& step, StepFacts& facts) {
     }
 
     case StepKind::Begin: {
+      if (host.currentDrawingName().empty()) return false;
       const bool plugin = isRegisteredCommand(host, step.name);
       host.beginCommand(step.name);
       begun_.push_back(step.name);
@@ -242,13 +253,17 @@ bool SessionDriver::perform(const SessionStep& step, StepFacts& facts) {
     }
 
     case StepKind::LispBegin:
+      ++lispRunning_;
       host.lispBegin(step.name);
       return true;
     case StepKind::LispEnd:
-      host.lispEnd();
-      return true;
     case StepKind::LispCancel:
-      host.lispCancel();
+      if (lispRunning_ == 0) return false;
+      --lispRunning_;
+      if (step.kind == StepKind::LispEnd)
+        host.lispEnd();
+      else
+        host.lispCancel();
       return true;
 
     case StepKind::Load:

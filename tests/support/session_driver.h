@@ -88,6 +88,7 @@ class SessionDriver {
   cadsim::LabelTable labels_;
   std::vector<LabelledObject> objects_;
   std::vector<std::string> begun_;
+  int lispRunning_ = 0;
   std::vector<std::string> begunIn_;  // the drawing of each begun command
   std::vector<ArmedFault> faults_;
   std::set<std::string> earlierFaults_;

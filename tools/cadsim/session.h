@@ -64,6 +64,9 @@ class Session {
   StepResult applyRegapp(const Statement& s, std::string& message);
   StepResult applyErase(const Statement& s, std::string& message);
   StepResult applySelection(const Statement& s, std::string& message);
+  bool takesWhatItIsGiven(const Statement& s,
+                          const std::vector<AcDbObjectId>& ids,
+                          std::string& message) const;
   StepResult applyBegin(const Statement& s, std::string& message);
   StepResult applyEnd(const Statement& s, std::string& message);
   StepResult applyLisp(const Statement& s, std::string& message);
@@ -89,6 +92,7 @@ class Session {
   // Objects the session's lines made, its own and the host's clones and
   // pieces and what `open` read: the budget counts them.
   long objectsMade_ = 0;
+  int lispRunning_ = 0;  // LISP evaluations begun and not yet ended
 };
 
 }  // namespace cadsim
