@@ -1,33 +1,11 @@
 #include "dxf/dxf_document_writer.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-
-#if defined(_WIN32)
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#endif
-
+#include "dxf/dxf_file_replacement.h"
 #include "dxf/dxf_tag_writer.h"
 
 namespace dxf {
 
 namespace {
-
-// Moves the finished file over the old one in one step. Windows' rename
-// refuses an existing target, so there the replacement must be asked for.
-bool replaceFile(const std::string& from, const std::string& to) {
-#if defined(_WIN32)
-  return MoveFileExA(from.c_str(), to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
-  return std::rename(from.c_str(), to.c_str()) == 0;
-#endif
-}
 
 void writeObject(TagWriter& writer, const Object& object) {
   if (!object.text.empty() && object.tags.empty() && object.xdata.empty()) {
@@ -114,49 +92,25 @@ std::string writeDocument(const Document& document) {
 
 bool writeDocumentFile(const Document& document, const std::string& path,
                        Error& error, const EntityMaker& entities) {
-  std::string temporary = path + ".part";
-  {
-    errno = 0;
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      // The stream keeps no reason; the system's, when it left one, is
-      // what a user can act on.
-      const int why = errno;
-      error.line = 0;
-      error.message = "cannot write \"" + path + "\"" +
-                      (why != 0 ? std::string(": ") + std::strerror(why) : "");
-      return false;
-    }
-    // A buffer of about a megabyte: large writes, little memory.
-    constexpr std::size_t kBuffer = 1 << 20;
-    std::string text;
-    text.reserve(kBuffer + (64 << 10));
-    auto flush = [&out, &text] {
-      out.write(text.data(), static_cast<std::streamsize>(text.size()));
-      text.clear();
-    };
-    writeAll(
-        document, text,
-        [&] {
-          if (text.size() >= kBuffer) flush();
-        },
-        entities);
-    flush();
-    out.close();
-    if (!out) {
-      std::remove(temporary.c_str());
-      error.line = 0;
-      error.message = "cannot write \"" + path + "\"";
-      return false;
-    }
-  }
-  if (!replaceFile(temporary, path)) {
-    std::remove(temporary.c_str());
-    error.line = 0;
-    error.message = "cannot replace \"" + path + "\"";
-    return false;
-  }
-  return true;
+  FileReplacement file;
+  if (!file.begin(path, error)) return false;
+  // A buffer of about a megabyte: large writes, little memory.
+  constexpr std::size_t kBuffer = 1 << 20;
+  std::string text;
+  text.reserve(kBuffer + (64 << 10));
+  bool written = true;
+  auto flush = [&] {
+    if (written) written = file.write(text.data(), text.size(), error);
+    text.clear();
+  };
+  writeAll(
+      document, text,
+      [&] {
+        if (text.size() >= kBuffer) flush();
+      },
+      entities);
+  flush();
+  return written && file.commit(error);
 }
 
 }  // namespace dxf

@@ -18,8 +18,8 @@ using EntityMaker =
     std::function<void(const std::function<void(const Object&)>& write)>;
 
 std::string writeDocument(const Document& document);
-// Writes to a temporary file beside the path and renames it over the path,
-// so a failed save never leaves half a drawing behind. The file is written
+// Replaces the file PATH leads to as FileReplacement does, so a failed save
+// never leaves half a drawing behind. The file is written
 // as the document is walked, a buffer at a time. ENTITIES, when given,
 // stands in for document.entities.
 bool writeDocumentFile(const Document& document, const std::string& path,

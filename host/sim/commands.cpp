@@ -91,7 +91,7 @@ AcDbStub* appendCopy(HostState& s, AcDbImpDatabase& drawing,
   AcDbImpObject& copy = *object->impObject();
   copy.editXdata() = s.xdataFor(source, drawing);
   copy.pieces = source.pieces;
-  copy.extras = source.extras;
+  copy.extras = s.extrasFor(source, drawing);
   if (!source.record().empty()) copy.editRecord() = source.record();
   AcDbStub* stub = s.appendNew(drawing, object, nullptr);
   s.announceAppended(drawing, stub);
@@ -163,7 +163,7 @@ class DeepCloneRun {
     copy.editXdata() = s_.xdataFor(source, target_);
     if (pieceType_ == nullptr) {
       copy.pieces = source.pieces;
-      copy.extras = source.extras;
+      copy.extras = s_.extrasFor(source, target_);
       if (!source.record().empty()) copy.editRecord() = source.record();
     } else {
       copy.pieces = 1;

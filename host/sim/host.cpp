@@ -360,6 +360,7 @@ void fillObjectInfo(const AcDbStub& stub, ObjectInfo& info) {
   info.ownerId = AcDbObjectId(imp.owner);
   info.extensionDictionary = AcDbObjectId(imp.extensionDictionary);
   info.pieces = imp.pieces;
+  info.entity = imp.self->isKindOf(AcDbEntity::desc());
   info.xdata.clear();
   for (const XdataEntry& block : imp.xdata()) {
     XdataBlock out;

@@ -68,6 +68,7 @@ struct ObjectInfo {
   AcDbObjectId ownerId;              // null when the object has no owner
   AcDbObjectId extensionDictionary;  // null when it has none
   int pieces = 0;                    // what EXPLODE would make of it
+  bool entity = false;               // what drawing commands work on
 };
 
 struct DrawingInfo {

@@ -10,6 +10,7 @@
 #include <dlfcn.h>
 #endif
 
+#include "dxf/dxf_document.h"
 #include "host/sim/api/runtime_services.h"
 
 namespace sim {
@@ -278,6 +279,25 @@ std::vector<XdataEntry> HostState::xdataFor(const AcDbImpObject& source,
   for (XdataEntry& block : copy)
     block.app = target.registerApp(from.regapps[block.app]);
   return copy;
+}
+
+namespace {
+
+// The encoding the drawing's next save writes: its file's, or for a drawing
+// with no file yet, that of the new file the saver makes.
+dxf::TextEncoding fileEncodingOf(const AcDbImpDatabase& drawing) {
+  return drawing.fileDocument ? drawing.fileDocument->encoding()
+                              : dxf::Document().encoding();
+}
+
+}  // namespace
+
+KeptGroups HostState::extrasFor(const AcDbImpObject& source,
+                                const AcDbImpDatabase& target) {
+  if (source.stub == nullptr || source.stub->drawing == &target)
+    return source.extras;
+  return reencodeKept(source.extras, fileEncodingOf(*source.stub->drawing),
+                      fileEncodingOf(target));
 }
 
 void HostState::announceAppended(AcDbImpDatabase& drawing, AcDbStub* stub) {

@@ -76,6 +76,9 @@ class HostState {
   // Copies xdata between drawings by application name.
   std::vector<XdataEntry> xdataFor(const AcDbImpObject& source,
                                    AcDbImpDatabase& target);
+  // Copies the groups kept from a drawing file, in the target's encoding.
+  KeptGroups extrasFor(const AcDbImpObject& source,
+                       const AcDbImpDatabase& target);
 
   // -- Result buffers --
   resbuf* newItem(short code);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 #include "module/module_entry.h"
 #include "tests/dxf/dxf_test_support.h"
@@ -323,6 +324,54 @@ TEST_F(DrawingFiles, EachCopyOwnsAnExtensionDictionaryOfItsOwn) {
     }
     EXPECT_EQ(dictionaries.size(), 2u);
     EXPECT_EQ(records.size(), 2u);
+  }
+}
+
+// Text pasted into a drawing of another encoding reads back as it was
+// written: the entity's own text and its layer name go out in the encoding
+// of the file saved, what that cannot hold as \U+XXXX. Both ways: the UTF-8
+// of a newer version into the code page of an older one, and back.
+TEST_F(DrawingFiles, TextPastedBetweenEncodingsReadsBackAsItWas) {
+  REQUIRE_EZDXF();
+  for (const std::pair<std::string, std::string> way :
+       {std::make_pair("R2018", "R2000"), std::make_pair("R2000", "R2018")}) {
+    SCOPED_TRACE(way.first + " into " + way.second);
+    std::string error;
+    json made[2];
+    std::string names[2] = {"from" + way.first, "into" + way.second};
+    for (int i = 0; i < 2; ++i) {
+      const std::string& version = i == 0 ? way.first : way.second;
+      const std::string path = dxftest::scratchPath(names[i] + ".dxf");
+      bool ok = false;
+      const std::string printed =
+          dxftest::runDrawingsScript("encoded " + version + " " + path, ok);
+      ASSERT_TRUE(ok) << printed;
+      made[i] = json::parse(printed);
+      ASSERT_TRUE(host().openDrawingFile(path, names[i], error)) << error;
+    }
+    host().useDrawing(names[0]);
+    const sim::Created copied = host().runCommand(
+        "COPYCLIP", {host().idFromHandle(made[0]["text"].get<std::string>()),
+                     host().idFromHandle(made[0]["mtext"].get<std::string>())});
+    ASSERT_EQ(copied.size(), 2u);
+    host().useDrawing(names[1]);
+    const sim::Created pasted = host().runCommand("PASTECLIP", {});
+    ASSERT_EQ(pasted.size(), 2u);
+    const std::string out = dxftest::scratchPath(names[1] + "-pasted.dxf");
+    ASSERT_TRUE(host().saveDrawingFile(out, error)) << error;
+
+    bool ok = false;
+    const std::string printed = dxftest::runDrawingsScript("texts " + out, ok);
+    ASSERT_TRUE(ok) << printed;
+    const json seen = json::parse(printed);
+    std::multiset<json> expected, read;
+    for (const json& texts : {made[0]["texts"], made[1]["texts"]})
+      for (const char* kind : {"text", "mtext"})
+        expected.insert(json::array({texts[kind], texts["layer"]}));
+    for (auto it = seen.begin(); it != seen.end(); ++it) read.insert(*it);
+    EXPECT_EQ(read, expected) << seen;
+    host().closeDrawing(names[0]);
+    host().closeDrawing(names[1]);
   }
 }
 

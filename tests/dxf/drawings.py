@@ -11,6 +11,13 @@
                                 prints its objects' handles by name
   drawings.py ink PNG           the number of pixels of PNG that are not
                                 white
+  drawings.py encoded VER OUT   a TEXT and an MTEXT of characters past
+                                ASCII on such a layer, in version VER (R2000
+                                writes ANSI_1252, R2018 UTF-8); prints their
+                                handles and texts as JSON
+  drawings.py texts IN          JSON of the texts and layers of IN's TEXT and
+                                MTEXT entities, read with ezdxf's recover,
+                                which decodes \\U+XXXX escapes
   drawings.py dump IN           JSON of what ezdxf reads in IN (see dump())
   drawings.py read IN           reads IN, prints the seconds it took
 
@@ -227,6 +234,40 @@ def ink(path):
     print(count)
 
 
+# Each encoding's texts hold what the other cannot: the euro sign of the
+# code page beside Latin letters, and CJK beside them in UTF-8.
+ENCODED = {
+    "R2000": {"layer": "Lay\u00e9r \u20ac", "text": "h\u00e9llo \u20ac",
+              "mtext": "m\u00e9tre \u00b5 \u20ac"},
+    "R2018": {"layer": "Lay\u00e9r \u4e2d", "text": "plain \u00e9 \u4e2d\u6587",
+              "mtext": "\u00e9t\u00e9 \u6587\u5b57"},
+}
+
+
+def encoded(version, path):
+    doc = ezdxf.new(version)
+    texts = ENCODED[version]
+    doc.layers.add(texts["layer"])
+    msp = doc.modelspace()
+    text = msp.add_text(texts["text"], dxfattribs={"layer": texts["layer"]})
+    mtext = msp.add_mtext(texts["mtext"], dxfattribs={"layer": texts["layer"]})
+    doc.saveas(path)
+    print(json.dumps({"text": text.dxf.handle, "mtext": mtext.dxf.handle,
+                      "texts": texts}))
+
+
+def texts(path):
+    from ezdxf import recover
+    doc, _ = recover.readfile(path)
+    out = {}
+    for e in doc.modelspace():
+        if e.dxftype() == "TEXT":
+            out[e.dxf.handle] = [e.dxf.text, e.dxf.layer]
+        elif e.dxftype() == "MTEXT":
+            out[e.dxf.handle] = [e.text, e.dxf.layer]
+    print(json.dumps(out))
+
+
 def raw_structure(path):
     """Straight from the tag stream, without ezdxf's interpretation:
     handle -> [type, [[code, value], ...]], the table names and the block
@@ -340,6 +381,10 @@ if __name__ == "__main__":
         parts_drawing(sys.argv[2], sys.argv[3])
     elif verb == "ink":
         ink(sys.argv[2])
+    elif verb == "encoded":
+        encoded(sys.argv[2], sys.argv[3])
+    elif verb == "texts":
+        texts(sys.argv[2])
     elif verb == "dump":
         dump(sys.argv[2])
     elif verb == "read":

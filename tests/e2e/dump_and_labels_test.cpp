@@ -139,6 +139,26 @@ TEST(Labels, CopiesPiecesAndOffsetCopiesCountPerSource) {
   EXPECT_EQ(objectLabelled(main, "L1.3"), nullptr);
 }
 
+// What a deep clone made because an object owns it has no label; `list`
+// shows it under its owner, where the part records below can be followed.
+TEST(List, ShowsWhatEachObjectOwnsUnderIt) {
+  const RunResult run = runInProcess(
+      "add L1 LINE\nxdata L1 $10 1000:\"pipe\"\n"
+      "add D1 DICTIONARY extension-of=L1\nadd X1 XRECORD in=D1\n"
+      "xdata X1 $10 1000:\"kept\"\ncommand COPY L1\nlist\n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("    L1.1  5  LINE\n"
+                         "      $5 1000:\"pipe\"\n"
+                         "      #6  DICTIONARY (extension dictionary)\n"
+                         "        #7  XRECORD \"X1\"\n"
+                         "          $5 1000:\"kept\"\n"
+                         "  named objects: PVNR_HANDLE (DICTIONARY)\n"
+                         "  part records:\n"
+                         "    $5 L1.1 #7\n"),
+            std::string::npos)
+      << run.out;
+}
+
 TEST(Labels, HashHandleNamesAnObjectOfTheCurrentDrawing) {
   const std::string build = "add L1 LINE\nxdata L1 $10 1000:\"a\"\ndump\n";
   const Json first = lastDump(runInProcess(build));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 
 #include "tests/e2e/run_cadsim.h"
 
@@ -18,6 +19,16 @@ TEST(Program, BadArgumentsPrintUsageAndExitTwo) {
     EXPECT_NE(run.err.find("usage: cadsim"), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
   }
+  // A number past the largest the runner holds says which that is.
+  const RunResult huge =
+      runCadsimProgram("--object-budget 99999999999999999999");
+  EXPECT_EQ(huge.status, 2);
+  EXPECT_NE(
+      huge.err.find("cadsim: --object-budget needs a whole number from "
+                    "1 to " +
+                    std::to_string(std::numeric_limits<long>::max()) + "\n"),
+      std::string::npos)
+      << huge.err;
   const RunResult help = runCadsimProgram("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("usage: cadsim"), std::string::npos);
@@ -26,7 +37,9 @@ TEST(Program, BadArgumentsPrintUsageAndExitTwo) {
 TEST(Program, UnreadableScriptOrModuleExitsTwo) {
   RunResult run = runCadsimProgram("/nonexistent/session.cadsim");
   EXPECT_EQ(run.status, 2);
-  EXPECT_NE(run.err.find("cannot read"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err,
+            "cadsim: cannot read /nonexistent/session.cadsim: No such file or "
+            "directory\n");
   run = runCadsimProgram(".");
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err, "cadsim: cannot read .: is a directory\n");

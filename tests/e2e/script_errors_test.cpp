@@ -110,6 +110,14 @@ const BadScript kSyntaxErrors[] = {
      "fault: count= given twice"},
     {"real past a double", "list\nxdata L1 APP 1040:1e-400\n", 2,
      "1040 takes a real number"},
+    {"a label's character past ASCII, whole", "list\nadd L\xC3\xA9 LINE\n", 2,
+     "add: bad new label \"L\xC3\xA9\": a label is letters, digits, _ and -, "
+     "not \"\xC3\xA9\""},
+    // Lines that would do nothing.
+    {"explode repeated", "list\ncommand EXPLODE L1 repeat=3\n", 2,
+     "command: repeat=3: EXPLODE erases what it is given, so it runs once"},
+    {"erase repeated", "list\ncommand erase L1 repeat=2\n", 2,
+     "command: repeat=2: ERASE erases what it is given"},
 };
 
 TEST(ScriptErrors, SyntaxErrorsStopBeforeTheFirstLineRuns) {
@@ -137,6 +145,21 @@ const BadScript kRunErrors[] = {
     {"selected twice", "add L1 LINE\necho ran\nappend-copy L1 L1\n", 3,
      "twice"},
     {"end without begin", "echo ran\nend COPY\n", 2, "is running"},
+    {"lisp end with none running", "echo ran\nlisp end\n", 2,
+     "no LISP evaluation is running (lisp begin starts one)"},
+    {"lisp cancel after its evaluation ended",
+     "lisp begin\nlisp end\necho ran\nlisp cancel\n", 4,
+     "no LISP evaluation is running"},
+    {"explode a dictionary",
+     "add D1 DICTIONARY\necho ran\ncommand EXPLODE D1\n", 3,
+     "EXPLODE takes entities, not D1 (DICTIONARY)"},
+    {"offset an xrecord",
+     "add L1 LINE\nadd X1 XRECORD\necho ran\ncommand offset L1 X1\n", 4,
+     "OFFSET takes entities, not X1 (XRECORD)"},
+    {"command with no drawing open", "close main\necho ran\ncommand COPY\n", 3,
+     "no drawing is open"},
+    {"begin with no drawing open", "close main\necho ran\nbegin OFFSET\n", 3,
+     "no drawing is open"},
     {"unload twice", "echo ran\nunload\nunload\n", 3, "no module"},
     {"load twice", "echo ran\nload\n", 2, "already loaded"},
     {"load a missing file", "unload\necho ran\nload /nonexistent/x.so\n", 3,

@@ -37,6 +37,40 @@ std::string padded(const std::string& text, std::size_t width) {
          std::string(text.size() < width ? width - text.size() + 2 : 2, ' ');
 }
 
+void writeXdata(const sim::ObjectInfo& object, const std::string& indent,
+                std::ostream& out) {
+  for (const sim::XdataBlock& block : object.xdata) {
+    out << indent << block.app;
+    for (const sim::Item& item : block.items) out << ' ' << formatItem(item);
+    out << '\n';
+  }
+}
+
+// The unlabelled objects OWNER owns, each with its xdata and what it owns
+// in turn, one step further in.
+void writeOwned(
+    const sim::Host& host, const sim::ObjectInfo& owner,
+    const std::map<AcDbObjectId, std::vector<const sim::ObjectInfo*>>& owned,
+    const std::string& indent, std::ostream& out) {
+  const auto found = owned.find(owner.id);
+  if (found == owned.end()) return;
+  std::vector<sim::DictionaryEntry> entries;
+  if (owner.type == "DICTIONARY") entries = host.dictionaryEntries(owner.id);
+  for (const sim::ObjectInfo* object : found->second) {
+    std::string line = indent + "#" + object->handle + "  " + object->type;
+    if (object->id == owner.extensionDictionary) {
+      line += " (extension dictionary)";
+    } else {
+      for (const sim::DictionaryEntry& entry : entries)
+        if (entry.id == object->id) line += " " + quoted(entry.key);
+    }
+    if (object->erased) line += " erased";
+    out << line << '\n';
+    writeXdata(*object, indent + "  ", out);
+    writeOwned(host, *object, owned, indent + "  ", out);
+  }
+}
+
 }  // namespace
 
 std::string formatItem(const sim::Item& item) {
@@ -56,8 +90,9 @@ std::string formatItem(const sim::Item& item) {
   return std::to_string(item.code) + ":" + value;
 }
 
-void writeListing(const sim::DrawingInfo& drawing, const PartDictionary& parts,
-                  const LabelTable& labels, std::ostream& out) {
+void writeListing(const sim::Host& host, const sim::DrawingInfo& drawing,
+                  const PartDictionary& parts, const LabelTable& labels,
+                  std::ostream& out) {
   std::map<std::string, std::string> labelByHandle;
   for (const sim::ObjectInfo& object : drawing.objects) {
     const std::string label = labels.labelOf(object.id);
@@ -72,13 +107,18 @@ void writeListing(const sim::DrawingInfo& drawing, const PartDictionary& parts,
   out << '\n';
 
   // Unlabelled dictionaries and xrecords are the drawing's own bookkeeping
-  // (and the module's records); they have their own sections below.
+  // (and the module's records), listed under the object that owns them; the
+  // named objects and part records have their own sections below.
   std::vector<const sim::ObjectInfo*> shown;
+  std::map<AcDbObjectId, std::vector<const sim::ObjectInfo*>> owned;
   for (const sim::ObjectInfo& object : drawing.objects) {
     const bool bookkeeping =
         labels.labelOf(object.id).empty() &&
         (object.type == "DICTIONARY" || object.type == "XRECORD");
-    if (!bookkeeping) shown.push_back(&object);
+    if (!bookkeeping)
+      shown.push_back(&object);
+    else if (!object.ownerId.isNull())
+      owned[object.ownerId].push_back(&object);
   }
   std::size_t labelWidth = 0, handleWidth = 0, typeWidth = 0;
   for (const sim::ObjectInfo* object : shown) {
@@ -95,11 +135,8 @@ void writeListing(const sim::DrawingInfo& drawing, const PartDictionary& parts,
       line += " (" + std::to_string(object->pieces) + " pieces)";
     if (object->erased) line += " erased";
     out << line << '\n';
-    for (const sim::XdataBlock& block : object->xdata) {
-      out << "      " << block.app;
-      for (const sim::Item& item : block.items) out << ' ' << formatItem(item);
-      out << '\n';
-    }
+    writeXdata(*object, "      ", out);
+    writeOwned(host, *object, owned, "      ", out);
   }
 
   out << "  named objects:";

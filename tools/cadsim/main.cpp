@@ -2,10 +2,12 @@
 // loaded from its file, as a person would drive the real host.
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <limits>
 #include <sstream>
 #include <string>
 
@@ -89,7 +91,8 @@ int main(int argc, char** argv) {
       if (modulePath.empty()) return usageError("--module needs a path");
     } else if (arg == "--object-budget") {
       if (i + 1 >= argc || !parseBudget(argv[++i], options.objectBudget))
-        return usageError("--object-budget needs a whole number from 1");
+        return usageError("--object-budget needs a whole number from 1 to " +
+                          std::to_string(std::numeric_limits<long>::max()));
     } else if (arg == "--no-module") {
       options.loadModule = false;
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -116,9 +119,14 @@ int main(int argc, char** argv) {
       std::cerr << "cadsim: cannot read " << scriptPath << ": is a directory\n";
       return cadsim::kExitScriptError;
     }
+    errno = 0;
     std::ifstream file(scriptPath, std::ios::binary);
     if (!file) {
-      std::cerr << "cadsim: cannot read " << scriptPath << '\n';
+      // The stream keeps no reason; the system's is what a user acts on.
+      const int why = errno;
+      std::cerr << "cadsim: cannot read " << scriptPath
+                << (why != 0 ? std::string(": ") + std::strerror(why) : "")
+                << '\n';
       return cadsim::kExitScriptError;
     }
     script.assign(std::istreambuf_iterator<char>(file),

@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "text/ascii_case.h"
 #include "tools/cadsim/json_dump.h"
 #include "tools/cadsim/listing.h"
 #include "tools/cadsim/part_records.h"
@@ -141,10 +142,10 @@ StepResult Session::apply(const Statement& s, std::string& message) {
       {Verb::Xdata, {&Session::applyXdata, false}},
       {Verb::Regapp, {&Session::applyRegapp, true}},
       {Verb::Erase, {&Session::applyErase, false}},
-      {Verb::Command, {&Session::applySelection, false}},
+      {Verb::Command, {&Session::applySelection, true}},
       {Verb::DeepClone, {&Session::applySelection, false}},
       {Verb::AppendCopy, {&Session::applySelection, false}},
-      {Verb::Begin, {&Session::applyBegin, false}},
+      {Verb::Begin, {&Session::applyBegin, true}},
       {Verb::End, {&Session::applyEnd, false}},
       {Verb::LispBegin, {&Session::applyLisp, false}},
       {Verb::LispEnd, {&Session::applyLisp, false}},
@@ -279,6 +280,8 @@ StepResult Session::applyErase(const Statement& s, std::string& message) {
 StepResult Session::applySelection(const Statement& s, std::string& message) {
   std::vector<AcDbObjectId> ids;
   if (!resolveSelection(s.labels, ids, message)) return StepResult::ScriptError;
+  if (s.verb == Verb::Command && !takesWhatItIsGiven(s, ids, message))
+    return StepResult::ScriptError;
   const long objects =
       s.verb == Verb::Command
           ? host_.objectsCommandWouldMake(s.name, ids, s.repeat)
@@ -299,6 +302,23 @@ StepResult Session::applySelection(const Statement& s, std::string& message) {
   return StepResult::Done;
 }
 
+// EXPLODE and OFFSET pass over what is no entity without a word; a script
+// that selects one has a mistake in it.
+bool Session::takesWhatItIsGiven(const Statement& s,
+                                 const std::vector<AcDbObjectId>& ids,
+                                 std::string& message) const {
+  const std::string name = text::upperAscii(s.name);
+  if (name != "EXPLODE" && name != "OFFSET") return true;
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    sim::ObjectInfo info;
+    if (!host_.objectInfo(ids[i], info) || info.entity) continue;
+    message =
+        name + " takes entities, not " + s.labels[i] + " (" + info.type + ")";
+    return false;
+  }
+  return true;
+}
+
 StepResult Session::applyBegin(const Statement& s, std::string&) {
   // A refused name is the host's answer, printed on its command line.
   host_.beginCommand(s.name);
@@ -313,10 +333,18 @@ StepResult Session::applyEnd(const Statement& s, std::string& message) {
   return StepResult::Done;
 }
 
-StepResult Session::applyLisp(const Statement& s, std::string&) {
-  if (s.verb == Verb::LispBegin)
+StepResult Session::applyLisp(const Statement& s, std::string& message) {
+  if (s.verb == Verb::LispBegin) {
+    ++lispRunning_;
     host_.lispBegin(s.name);
-  else if (s.verb == Verb::LispEnd)
+    return StepResult::Done;
+  }
+  if (lispRunning_ == 0) {
+    message = "no LISP evaluation is running (lisp begin starts one)";
+    return StepResult::ScriptError;
+  }
+  --lispRunning_;
+  if (s.verb == Verb::LispEnd)
     host_.lispEnd();
   else
     host_.lispCancel();
@@ -395,7 +423,7 @@ StepResult Session::applyFault(const Statement& s, std::string& message) {
 }
 
 StepResult Session::applyList(const Statement&, std::string&) {
-  writeListing(host_.drawingInfo(host_.currentDrawingName()),
+  writeListing(host_, host_.drawingInfo(host_.currentDrawingName()),
                readPartDictionary(host_, host_.currentDrawingName()), labels_,
                out_);
   return StepResult::Done;

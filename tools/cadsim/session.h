@@ -90,6 +90,9 @@ class Session {
   StepResult applyRegapp(const Statement& s, std::string& message);
   StepResult applyErase(const Statement& s, std::string& message);
   StepResult applySelection(const Statement& s, std::string& message);
+  bool takesWhatItIsGiven(const Statement& s,
+                          const std::vector<AcDbObjectId>& ids,
+                          std::string& message) const;
   StepResult applyBegin(const Statement& s, std::string& message);
   StepResult applyEnd(const Statement& s, std::string& message);
   StepResult applyLisp(const Statement& s, std::string& message);
@@ -117,6 +120,7 @@ class Session {
   long objectsMade_ = 0;
   SessionObserver* observer_ = nullptr;
   LineEffects effects_;  // of the line being applied
+  int lispRunning_ = 0;  // LISP evaluations begun and not yet ended
 };
 
 }  // namespace cadsim

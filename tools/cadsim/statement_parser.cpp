@@ -1,5 +1,6 @@
 // Syntax of the session language: the verb table and the checks that run
 // over the whole script before its first line is applied.
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -12,6 +13,7 @@
 #include "dxf/group_codes.h"
 #include "text/ascii_case.h"
 #include "text/hex_digits.h"
+#include "text/utf8.h"
 #include "tools/cadsim/statement.h"
 #include "tools/cadsim/tokenizer.h"
 
@@ -498,6 +500,11 @@ bool LineParser::parseCommand(Statement& s) {
       return fail("bad outcome \"" + value + "\" (ended, cancelled or failed)");
     }
   }
+  // These erase what they are given: a second round finds nothing left.
+  const std::string name = text::upperAscii(s.name);
+  if (s.repeat > 1 && (name == "EXPLODE" || name == "ERASE"))
+    return fail("repeat=" + std::to_string(s.repeat) + ": " + name +
+                " erases what it is given, so it runs once");
   return true;
 }
 
@@ -726,11 +733,17 @@ std::string newLabelProblem(const std::string& word) {
   if (word[0] == '#')
     return "#HEX names an object by its handle; a new label does not start "
            "with #";
-  for (char c : word) {
+  for (std::size_t at = 0; at < word.size(); ++at) {
+    const char c = word[at];
     if (c == '.') return "a new label has no dots: they number copies";
-    if (!isLabelChar(c))
-      return "a label is letters, digits, _ and -, not \"" + std::string(1, c) +
-             "\"";
+    if (!isLabelChar(c)) {
+      // The whole character, not the first byte of it.
+      char32_t character = 0;
+      const std::size_t length =
+          std::max<std::size_t>(1, text::decodeUtf8(word, at, character));
+      return "a label is letters, digits, _ and -, not \"" +
+             word.substr(at, length) + "\"";
+    }
   }
   return std::string();
 }

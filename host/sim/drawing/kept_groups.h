@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "dxf/dxf_text.h"
+
 namespace dxf {
 struct Tag;
 }  // namespace dxf
@@ -37,6 +39,12 @@ class KeptGroups {
 // The pairs in file order, comments left out.
 void decodeKept(const KeptGroups& kept, std::vector<dxf::Tag>& tags);
 KeptGroups encodeKept(const std::vector<dxf::Tag>& tags);
+
+// KEPT with its text written in TO rather than FROM, for an object that moves
+// to a drawing of another encoding; what TO cannot hold becomes \U+XXXX.
+// KEPT itself, sharing its text, when nothing in it reads differently.
+KeptGroups reencodeKept(const KeptGroups& kept, dxf::TextEncoding from,
+                        dxf::TextEncoding to);
 
 }  // namespace sim
 
