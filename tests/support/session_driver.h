@@ -94,7 +94,6 @@ class SessionDriver : private cadsim::SessionObserver {
   std::unique_ptr<cadsim::Session> session_;
   std::vector<LabelledObject> objects_;
   std::vector<std::string> begun_;
-  int lispRunning_ = 0;
   std::vector<std::string> begunIn_;  // the drawing of each begun command
   std::vector<ArmedFault> faults_;
   std::set<std::string> earlierFaults_;
