@@ -40,9 +40,36 @@ if(CMAKE_CROSSCOMPILING)
   endif()
 endif()
 
+# The version resources are compiled by the cross toolchain's windres.
+enable_language(RC)
+
+# A version resource for TARGET, so the file's properties show the product
+# and its version.
+function(plivet_version_resource target description file_type)
+  get_target_property(name ${target} OUTPUT_NAME)
+  if(NOT name)
+    set(name ${target})
+  endif()
+  set(rc_name ${name})
+  set(rc_description ${description})
+  set(rc_file_type ${file_type})
+  if(file_type STREQUAL "VFT_DLL")
+    set(rc_file_name ${name}.dll)
+  else()
+    set(rc_file_name ${name}.exe)
+  endif()
+  set(rc ${PROJECT_BINARY_DIR}/version-resources/${target}.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
+
 # Settings of targets made in the subfolders, applied once all are read.
 function(plivet_windows_targets)
   # The host library carries its plain name, as the plug-in's does.
   set_target_properties(simhost PROPERTIES PREFIX "")
+  plivet_version_resource(qormplivet "PLIVET module: keeps copied parts apart" VFT_DLL)
+  plivet_version_resource(simhost "PLIVET simulated host" VFT_DLL)
+  plivet_version_resource(cadsim "PLIVET session runner" VFT_APP)
+  plivet_version_resource(plivet-parts "PLIVET parts report" VFT_APP)
 endfunction()
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL plivet_windows_targets)

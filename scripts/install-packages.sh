@@ -10,6 +10,7 @@
 #   windows  the MinGW-w64 cross-build and wine to run it
 #   fuzz     clang and libFuzzer
 #   lint     clang-format and clang-tidy (scripts/lint.sh)
+#   release  the Debian package and the Windows zip (scripts/release.sh)
 #   all      every group
 set -euo pipefail
 
@@ -20,6 +21,7 @@ declare -A packages=(
   [windows]="g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64"
   [fuzz]="clang libclang-rt-14-dev"
   [lint]="clang-format clang-tidy"
+  [release]="dpkg-dev file zip unzip"
 )
 
 if [ "$#" -eq 0 ]; then
@@ -30,7 +32,7 @@ fi
 wanted=()
 for group in "$@"; do
   if [ "$group" = all ]; then
-    for every in build test bench windows fuzz lint; do
+    for every in build test bench windows fuzz lint release; do
       wanted+=(${packages[$every]})
     done
   elif [ -n "${packages[$group]+set}" ]; then

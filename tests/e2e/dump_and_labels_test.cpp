@@ -48,8 +48,11 @@ TEST(Dump, KeysComeInTheDocumentedOrder) {
   const RunResult run = runInProcess(kTwoPartsScript);
   ASSERT_EQ(run.status, 0) << run.err;
   const Json dump = lastDump(run);
-  EXPECT_EQ(keysOf(dump), (std::vector<std::string>{"drawings", "commandLine",
-                                                    "module", "violations"}));
+  EXPECT_EQ(keysOf(dump),
+            (std::vector<std::string>{"drawings", "commandLine", "module",
+                                      "violations", "generator"}));
+  EXPECT_EQ(dump["generator"],
+            (Json{{"program", "cadsim"}, {"version", PLIVET_VERSION}}));
   ASSERT_EQ(dump["drawings"].size(), 2u);
   for (const Json& drawing : dump["drawings"]) {
     EXPECT_EQ(keysOf(drawing),

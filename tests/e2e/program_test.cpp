@@ -1,6 +1,7 @@
 // The cadsim program itself: arguments, standard input, the module file,
 // and the host's command line echoed once, in order.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <limits>
@@ -32,6 +33,9 @@ TEST(Program, BadArgumentsPrintUsageAndExitTwo) {
   const RunResult help = runCadsimProgram("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("usage: cadsim"), std::string::npos);
+  const RunResult version = runCadsimProgram("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("cadsim ") + PLIVET_VERSION + "\n");
 }
 
 TEST(Program, UnreadableScriptOrModuleExitsTwo) {
@@ -63,6 +67,34 @@ TEST(Program, ReadsStandardInputAndLoadsTheBuiltModule) {
   run = runCadsimProgram(std::string("--module '") + PLIVET_MODULE_FILE + "'",
                          &script);
   EXPECT_EQ(run.status, 0) << run.err;
+}
+
+// An installed runner finds the module where the installation put it,
+// relative to its own folder; with none there it names the place beside it,
+// and never reaches for the folder it was built in.
+TEST(Program, AnInstalledRunnerFindsTheInstalledModule) {
+  const std::filesystem::path root =
+      std::filesystem::temp_directory_path() /
+      ("cadsim_installed_" + std::to_string(::getpid()));
+  const std::filesystem::path bin = root / "bin";
+  const std::filesystem::path moduleDir = bin / PLIVET_BIN_TO_MODULE;
+  const std::filesystem::path module(PLIVET_MODULE_FILE);
+  std::filesystem::create_directories(moduleDir);
+  std::filesystem::copy_file(PLIVET_CADSIM_FILE, bin / "cadsim");
+  std::filesystem::copy_file(module, moduleDir / module.filename());
+  const std::string script = "expect loaded\n";
+  const RunResult installed =
+      runCadsimProgramAt((bin / "cadsim").string(), "", &script);
+  std::filesystem::remove(moduleDir / module.filename());
+  const RunResult missing =
+      runCadsimProgramAt((bin / "cadsim").string(), "", &script);
+  std::filesystem::remove_all(root);
+  EXPECT_EQ(installed.status, 0) << installed.err;
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("cannot load module \"" +
+                             (bin / module.filename()).string() + "\""),
+            std::string::npos)
+      << missing.err;
 }
 
 // A bare file name is a path from the working directory (from the script's

@@ -65,8 +65,14 @@ std::vector<std::string> linesOf(const std::string& text) {
 }
 
 RunResult runCadsimProgram(const std::string& args, const std::string* script) {
+  return runCadsimProgramAt(PLIVET_CADSIM_FILE, args, script);
+}
+
+RunResult runCadsimProgramAt(const std::string& program,
+                             const std::string& args,
+                             const std::string* script) {
   const std::string outPath = scratchPath("out"), errPath = scratchPath("err");
-  std::string command = shellQuoted(PLIVET_CADSIM_FILE) + " " + args;
+  std::string command = shellQuoted(program) + " " + args;
   if (script != nullptr) {
     const std::string inPath = scratchPath("in");
     std::ofstream(inPath, std::ios::binary) << *script;

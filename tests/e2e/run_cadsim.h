@@ -16,6 +16,10 @@ struct RunResult {
 // standard input.
 RunResult runCadsimProgram(const std::string& args,
                            const std::string* script = nullptr);
+// The same with a copy of the program at PROGRAM.
+RunResult runCadsimProgramAt(const std::string& program,
+                             const std::string& args,
+                             const std::string* script = nullptr);
 // Runs SCRIPT through the engine with the built module.
 RunResult runInProcess(const std::string& script, bool loadModule = true);
 

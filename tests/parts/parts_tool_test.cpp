@@ -105,12 +105,20 @@ TEST(PartsTool, ReportsEachFindingWithItsExitStatus) {
     json names = makeDrawing(row.drawing, path);
     ProgramRun report = parts("--json " + path);
     EXPECT_EQ(report.status, row.status);
-    EXPECT_EQ(
-        report.out,
-        withHandles(std::string(R"({"file":")") + path + R"(","parts":)" +
-                        row.parts + R"(,"findings":)" + row.findings + "}\n",
-                    names));
+    EXPECT_EQ(report.out,
+              withHandles(
+                  std::string(R"({"file":")") + path + R"(","parts":)" +
+                      row.parts + R"(,"findings":)" + row.findings +
+                      R"(,"generator":{"program":"plivet-parts","version":")" +
+                      PLIVET_VERSION + "\"}}\n",
+                  names));
   }
+}
+
+TEST(PartsTool, PrintsItsVersion) {
+  const ProgramRun version = parts("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("plivet-parts ") + PLIVET_VERSION + "\n");
 }
 
 // The same words and line as the runner's `open`, and nothing on standard

@@ -9,6 +9,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 
 #include "tests/windows/pe_tables.h"
@@ -26,15 +28,24 @@ std::string lowerCase(std::string text) {
   return text;
 }
 
+std::filesystem::path windowsFile(const std::string& name) {
+  return std::filesystem::path(environment(
+             "PLIVET_WINDOWS_BIN",
+             std::string(PLIVET_SOURCE_DIR) + "/build/windows/bin")) /
+         name;
+}
+
+std::string readWholeFile(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file),
+                     std::istreambuf_iterator<char>());
+}
+
 class WindowsBuild : public ::testing::Test {
  protected:
   // The tables of one built file; skips or fails the test when it is missing.
   bool tablesOf(const std::string& name, PeTables& tables) {
-    const std::filesystem::path file =
-        std::filesystem::path(environment(
-            "PLIVET_WINDOWS_BIN",
-            std::string(PLIVET_SOURCE_DIR) + "/build/windows/bin")) /
-        name;
+    const std::filesystem::path file = windowsFile(name);
     const bool required = std::getenv("PLIVET_WINDOWS_REQUIRED") != nullptr;
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
@@ -143,7 +154,8 @@ TEST_F(WindowsBuild, ProgramsNeedNoDllButEachOthersAndTheSystems) {
   const std::vector<std::pair<std::string, std::set<std::string>>> files = {
       {"simhost.dll", {}},
       {"qormplivet.dll", {"simhost.dll"}},
-      {"cadsim.exe", {"simhost.dll"}}};
+      {"cadsim.exe", {"simhost.dll"}},
+      {"plivet-parts.exe", {}}};
   for (const auto& file : files) {
     PeTables tables;
     READ_OR_SKIP(file.first, tables);
@@ -154,6 +166,41 @@ TEST_F(WindowsBuild, ProgramsNeedNoDllButEachOthersAndTheSystems) {
     }
     for (const std::string& own : file.second)
       EXPECT_TRUE(importsDll(tables, own)) << file.first << " lacks " << own;
+  }
+}
+
+// The version resource holds each string as a UTF-16 key, its terminator,
+// padding to four bytes, then the value: the value must follow its own key.
+bool holdsVersionString(const std::string& bytes, const std::string& key,
+                        const std::string& value) {
+  const auto wide = [](const std::string& text) {
+    std::string result;
+    for (char c : text) result += std::string{c, '\0'};
+    return result + std::string(2, '\0');
+  };
+  const std::string wideKey = wide(key);
+  const std::string wideValue = wide(value);
+  for (std::size_t at = bytes.find(wideKey); at != std::string::npos;
+       at = bytes.find(wideKey, at + 1)) {
+    const std::size_t next = bytes.find(wideValue, at + wideKey.size());
+    if (next != std::string::npos && next <= at + wideKey.size() + 4)
+      return true;
+  }
+  return false;
+}
+
+TEST_F(WindowsBuild, EveryFileCarriesTheVersionInItsProperties) {
+  for (const char* name :
+       {"qormplivet.dll", "simhost.dll", "cadsim.exe", "plivet-parts.exe"}) {
+    PeTables tables;
+    READ_OR_SKIP(name, tables);
+    const std::string bytes = readWholeFile(windowsFile(name));
+    EXPECT_TRUE(holdsVersionString(bytes, "FileVersion", PLIVET_VERSION))
+        << name;
+    EXPECT_TRUE(holdsVersionString(bytes, "ProductVersion", PLIVET_VERSION))
+        << name;
+    EXPECT_TRUE(holdsVersionString(bytes, "ProductName", "PLIVET")) << name;
+    EXPECT_TRUE(holdsVersionString(bytes, "OriginalFilename", name)) << name;
   }
 }
 

@@ -95,6 +95,9 @@ std::string dumpJson(const sim::Host& host, const LabelTable& labels) {
   result["commandLine"] = stringList(host.commandLine());
   result["module"] = std::move(module);
   result["violations"] = stringList(host.violations());
+  // Which program wrote the dump, for whoever keeps it beside others.
+  result["generator"] =
+      Json{{"program", "cadsim"}, {"version", PLIVET_VERSION}};
   // Replace rather than throw on text that is not UTF-8: a dump must always
   // come out, whatever a plug-in wrote.
   return result.dump(-1, ' ', false, Json::error_handler_t::replace);

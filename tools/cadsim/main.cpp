@@ -21,9 +21,11 @@ namespace {
 
 const char kUsage[] =
     "usage: cadsim [--module PATH] [--no-module] [--object-budget N] [SCRIPT]\n"
+    "       cadsim --version\n"
     "  Replays SCRIPT (standard input when absent or \"-\") on a simulated\n"
     "  host that starts with drawing \"main\" and the plug-in loaded.\n"
-    "  --module PATH  load this plug-in file instead of the one built here\n"
+    "  --module PATH  load this plug-in file instead of the one installed or\n"
+    "                 built with the runner\n"
     "  --no-module    start with no plug-in loaded (the `load` verb loads it)\n"
     "  --object-budget N  let the script's lines make at most N objects in\n"
     "                 all (default 5000000)\n"
@@ -44,15 +46,28 @@ std::filesystem::path executablePath(const char* argv0) {
   return std::filesystem::path(argv0 ? argv0 : "");
 }
 
-// The plug-in beside the executable wins (an installed pair), then the one
-// this build tree made.
+// The plug-in beside the runner wins (the Windows layout, or a copy put
+// there by hand), then where an installation puts it relative to the
+// runner's folder, then, for a runner in its build folder, where the build
+// made it. Every place is relative to the runner, so a runner moved to
+// another machine never reaches for a folder of the one that built it.
+// With none there the first is named, for the load error to show.
 std::string defaultModulePath(const char* argv0) {
-  const std::filesystem::path beside =
-      executablePath(argv0).parent_path() /
-      (std::string("qormplivet") + PLIVET_MODULE_SUFFIX);
-  std::error_code ec;
-  if (std::filesystem::is_regular_file(beside, ec)) return beside.string();
-  return PLIVET_DEFAULT_MODULE;
+  const std::filesystem::path folder = executablePath(argv0).parent_path();
+  const std::string file = std::string("qormplivet") + PLIVET_MODULE_SUFFIX;
+  const std::filesystem::path places[] = {
+      folder / file,
+      folder / PLIVET_INSTALLED_MODULE_DIR / file,
+#ifdef PLIVET_BUILD_TREE_MODULE_DIR
+      folder / PLIVET_BUILD_TREE_MODULE_DIR / file,
+#endif
+  };
+  for (const std::filesystem::path& place : places) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(place, ec))
+      return place.lexically_normal().string();
+  }
+  return places[0].string();
 }
 
 bool parseBudget(const std::string& text, long& budget) {
@@ -81,6 +96,9 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
+      return cadsim::kExitOk;
+    } else if (arg == "--version") {
+      std::cout << "cadsim " PLIVET_VERSION "\n";
       return cadsim::kExitOk;
     } else if (arg == "--module") {
       if (i + 1 >= argc) return usageError("--module needs a path");

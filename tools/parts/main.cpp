@@ -16,6 +16,7 @@ namespace {
 
 const char kUsage[] =
     "usage: plivet-parts [--json] [--svg OUT.svg] FILE.dxf\n"
+    "       plivet-parts --version\n"
     "  Lists the drawing's parts (tag, members, record) and each finding:\n"
     "  errors for damaged part data, notes for records that no longer\n"
     "  match their parts.\n"
@@ -52,6 +53,9 @@ int main(int argc, char** argv) {
       svgPath = argv[++i];
     } else if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
+      return 0;
+    } else if (arg == "--version") {
+      std::cout << "plivet-parts " PLIVET_VERSION "\n";
       return 0;
     } else if (!arg.empty() && arg[0] != '-' && path.empty()) {
       path = arg;

@@ -83,7 +83,11 @@ std::string jsonReport(const std::string& file, const Audit& audit) {
         {"kind", finding.kind},
         {"tag", finding.hasTag ? Json(finding.tag) : Json(nullptr)},
         {"handle", finding.hasHandle ? Json(finding.handle) : Json(nullptr)}});
-  Json report{{"file", file}, {"parts", parts}, {"findings", findings}};
+  Json report{{"file", file},
+              {"parts", parts},
+              {"findings", findings},
+              {"generator",
+               {{"program", "plivet-parts"}, {"version", PLIVET_VERSION}}}};
   return report.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
