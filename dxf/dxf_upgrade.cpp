@@ -189,11 +189,16 @@ void Upgrader::subclassMarkers() {
     Object& head = table.head;
     if (head.find(100) == nullptr && head.handleIndex >= 0) {
       // 2:name, 5:handle, 330:0, then the subclass, as R13 and later write.
-      std::size_t at = static_cast<std::size_t>(head.handleIndex) + 1;
-      if (head.ownerIndex < 0)
-        head.tags.insert(head.tags.begin() + static_cast<std::ptrdiff_t>(at),
+      if (head.ownerIndex < 0) {
+        head.tags.insert(head.tags.begin() + head.handleIndex + 1,
                          makeTag(330, "0"));
-      insertMarkers(head, at + 1, {"AcDbSymbolTable"});
+        head.locateHandleAndOwner();
+      }
+      insertMarkers(head,
+                    static_cast<std::size_t>(
+                        std::max(head.handleIndex, head.ownerIndex)) +
+                        1,
+                    {"AcDbSymbolTable"});
     }
     const char* subclass = recordSubclass(table.name);
     for (Object& record : table.records)

@@ -412,6 +412,7 @@ void Loader::upgrade() {
             .push_back(std::move(tag));
       }
     }
+    if (group.empty()) continue;
     for (dxf::Object& object : group) object.locateHandleAndOwner();
     dxf::upgradeEntityGroup(*doc_, group, next);
     text.clear();
