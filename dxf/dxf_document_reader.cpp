@@ -10,6 +10,20 @@ namespace dxf {
 
 namespace {
 
+// AC1009 is R12, the oldest version a host still opens.
+bool isReadVersion(std::string_view version) {
+  if (version.size() != 6 || version.substr(0, 2) != "AC") return false;
+  for (char c : version.substr(2))
+    if (c < '0' || c > '9') return false;
+  return version.substr(2) >= "1009";
+}
+
+std::string unreadVersionMessage(std::string_view version) {
+  return "DXF version \"" + std::string(version.substr(0, 40)) +
+         "\" is not read; only AC1009 (R12) and later are: save the "
+         "drawing as R12 or later";
+}
+
 bool isPointerCode(int code) {
   return (code >= 320 && code <= 369) || (code >= 390 && code <= 399) ||
          code == 480 || code == 481;
@@ -29,6 +43,7 @@ class DocumentParser {
     return current_.code == 0 && current_.value == value;
   }
 
+  bool judgeVersion();
   bool parseHeader(Document& document);
   bool parseObjects(std::vector<Object>& into, std::string_view stopType,
                     bool sliced = false);
@@ -78,8 +93,35 @@ bool DocumentParser::advance() {
   return true;
 }
 
+// The version decides whether the rest is worth reading: a drawing of a
+// version this library does not read is refused for that, whatever else
+// is wrong with it, since saving it as a newer version is what helps. A
+// header that cannot be read this far is left to the parse to report.
+bool DocumentParser::judgeVersion() {
+  TagReader reader(text_);
+  TagView tag;
+  bool inHeader = false;
+  bool sectionName = false;
+  while (reader.next(tag)) {
+    if (sectionName) {
+      if (tag.value != "HEADER") return true;
+      inHeader = true;
+      sectionName = false;
+    } else if (tag.code == 0) {
+      if (tag.value != "SECTION" || inHeader) return true;
+      sectionName = true;
+    } else if (inHeader && tag.code == 9 && tag.value == "$ACADVER") {
+      if (!reader.next(tag) || tag.code == 9 || tag.code == 0) return true;
+      if (isReadVersion(tag.value)) return true;
+      return fail(tag.line + 1, unreadVersionMessage(tag.value));
+    }
+  }
+  return true;
+}
+
 bool DocumentParser::parse(Document& document) {
   document.crlf = reader_.crlf();
+  if (!judgeVersion()) return false;
   bool seen[6] = {};
   static const char* const kKnown[6] = {"HEADER", "CLASSES",  "TABLES",
                                         "BLOCKS", "ENTITIES", "OBJECTS"};
@@ -134,7 +176,7 @@ bool DocumentParser::parse(Document& document) {
   if (!seen[0])
     return fail(1,
                 "the file has no HEADER section with $ACADVER; only "
-                "AC1015 and later are read");
+                "AC1009 (R12) and later are read");
   return checkDocument(document);
 }
 
@@ -173,6 +215,13 @@ bool DocumentParser::parseObject(Object& object) {
   bool inXdata = false;
   while (haveCurrent_ && current_.code != 0) {
     if (current_.code >= 1000) {
+      // An xrecord's data may use any group code; only a 1001 starts its
+      // extended data.
+      if (!inXdata && current_.code != 1001 && object.type == "XRECORD") {
+        object.tags.push_back(current_.tag());
+        if (!advance()) return false;
+        continue;
+      }
       if (!inXdata && current_.code != 1001)
         return fail(current_.line, "extended data item " +
                                        std::to_string(current_.code) +
@@ -350,14 +399,11 @@ bool DocumentParser::checkDocument(const Document& document) {
   const HeaderVariable* version = document.headerVariable("$ACADVER");
   if (!version || version->values.empty())
     return fail(version ? version->line : 1,
-                "the header has no $ACADVER; only AC1015 and later are read");
+                "the header has no $ACADVER; only AC1009 (R12) and later "
+                "are read");
   const std::string& text = version->values[0].value;
-  if (text.size() != 6 || text.compare(0, 2, "AC") != 0 ||
-      text.substr(2) < "1015")
-    return fail(version->values[0].line + 1,
-                "DXF version \"" + text.substr(0, 40) +
-                    "\" is not read; save the drawing "
-                    "as AC1015 or later");
+  if (!isReadVersion(text))
+    return fail(version->values[0].line + 1, unreadVersionMessage(text));
   const HeaderVariable* seed = document.headerVariable("$HANDSEED");
   if (seed) {
     std::uint64_t value;

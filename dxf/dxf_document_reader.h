@@ -13,8 +13,11 @@
 namespace dxf {
 
 // Beyond what the tag reader checks: the section layout, an $ACADVER of
-// AC1015 or later, handle text, duplicate handles, extended data that
-// starts with 1001 and keeps its 1002 braces balanced.
+// AC1009 (R12) or later, judged before the rest is read, handle text,
+// duplicate handles, extended data that starts with 1001 and keeps its 1002
+// braces balanced (an XRECORD's data may use any code; only 1001 starts its
+// extended data).
+//
 // Given an entity sink, every entity is checked as a whole and handed to it
 // in file order with its text in the file (its 0 tag to the next 0 tag)
 // instead of being kept in document.entities, so that a large drawing's

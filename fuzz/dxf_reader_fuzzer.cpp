@@ -1,6 +1,7 @@
 // libFuzzer target of the DXF reader: any input is either refused with a
-// line and a message, or read into a document that, completed and written,
-// reads back and writes the same text again. The reader's quick check of
+// line and a message, or read into a document that, completed (upgraded when
+// older than AC1015) and written, reads back and writes the same text again,
+// with no handle given twice. The reader's quick check of
 // reals must agree with converting them.
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "dxf/dxf_document_writer.h"
 #include "dxf/dxf_skeleton.h"
 #include "dxf/dxf_tag.h"
+#include "dxf/dxf_upgrade.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
@@ -26,7 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     if (error.message.empty()) std::abort();  // a refusal always says why
     return 0;
   }
-  dxf::completeSkeleton(document);
+  if (dxf::needsUpgrade(document.version()))
+    dxf::upgradeDocument(document, dxf::SunkEntities());
+  else
+    dxf::completeSkeleton(document);
   std::string written = dxf::writeDocument(document);
   dxf::Document again;
   if (!dxf::readDocument(written, again, error)) std::abort();

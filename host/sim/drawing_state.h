@@ -62,6 +62,10 @@ class AcDbImpDatabase {
   // The DXF file this drawing was opened from or last saved to, less the
   // objects the host holds itself: what is written back as it came.
   std::shared_ptr<dxf::Document> fileDocument;
+  // The version of a file older than AC1015 it was opened from, and that
+  // file's path as the user gave it: its first save says it was upgraded.
+  std::string upgradedFrom;
+  std::string openedAs;
 };
 
 namespace sim {

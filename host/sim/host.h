@@ -162,13 +162,17 @@ class SIMHOST_API Host {
   // True for an id of a drawing that was closed.
   bool isOfClosedDrawing(AcDbObjectId id) const;
 
-  // -- Drawing files (text DXF, AC1015 and later) --
+  // -- Drawing files (text DXF, AC1009 and later) --
   // Reads PATH as a new drawing NAME and makes it current. A damaged file,
   // or a NAME already in use, is refused with a message ("line 12: ...")
-  // and changes nothing.
+  // and changes nothing. A drawing older than AC1015 is upgraded as it is
+  // read; SHOWN_PATH (PATH when empty) is how the user named the file, for
+  // the command line's word of the upgrade at its first save.
   bool openDrawingFile(const std::string& path, const std::string& name,
-                       std::string& error);
-  // Writes the current drawing to PATH, replacing the file whole.
+                       std::string& error,
+                       const std::string& shownPath = std::string());
+  // Writes the current drawing to PATH, replacing the file whole, in its own
+  // version, AC1015 for a drawing read from an older one.
   bool saveDrawingFile(const std::string& path, std::string& error);
 
   // -- The user's edits: no fault injection, no accounting of their own --

@@ -187,6 +187,9 @@ TEST(DocumentReader, RefusesDamagedExtendedData) {
        "1002 must be"},
       {withEntities({"0", "LINE", "1000", "x", "1001", "A"}), 21,
        "before any 1001"},
+      // Only an xrecord's data may hold 1000-range codes, before its xdata.
+      {withEntities({"0", "XRECORD", "1000", "x", "1001", "A", "70", "1"}), 25,
+       "after the extended data"},
       {withEntities({"0", "LINE", "1001", "A", "8", "0"}), 23,
        "after the extended data"},
       {withEntities({"0", "LINE", "1001", ""}), 22, "empty application"},
@@ -207,14 +210,16 @@ TEST(DocumentReader, RefusesABrokenLayout) {
   const std::string noVersion =
       lines({"0", "SECTION", "2", "HEADER", "9", "$HANDSEED", "5", "1", "0",
              "ENDSEC", "0", "EOF"});
+  // Older than R12, and damaged further on: the version is what is said.
   const std::string oldVersion =
-      lines({"0", "SECTION", "2", "HEADER", "9", "$ACADVER", "1", "AC1009", "0",
-             "ENDSEC", "0", "EOF"});
+      lines({"0", "SECTION", "2",    "HEADER",  "9", "$ACADVER", "1", "AC1006",
+             "0", "ENDSEC",  "0",    "SECTION", "2", "ENTITIES", "0", "LINE",
+             "5", "X!",      "1000", "x",       "0", "ENDSEC",   "0", "EOF"});
   const Case cases[] = {
       {lines({"0", "SECTION", "2", "ENTITIES", "0", "ENDSEC", "0", "EOF"}), 1,
        "no HEADER"},
       {noVersion, 1, "no $ACADVER"},
-      {oldVersion, 8, "AC1009"},
+      {oldVersion, 8, "DXF version \"AC1006\" is not read"},
       {header() +
            lines({"0", "SECTION", "2", "TABLES", "0", "TABLE", "2", "LAYER",
                   "0", "LAYER", "2", "0", "0", "ENDSEC", "0", "EOF"}),

@@ -3,6 +3,14 @@
   drawings.py tagged OUT        a drawing with tagged entities, another
                                 application's xdata and a part dictionary
   drawings.py minimal OUT       header and entities only
+  drawings.py r12 OUT           an R12 drawing as old programs write it: no
+                                handles, owners, block records or objects;
+                                a line and a polyline tagged $10
+  drawings.py r14 OUT           an R14 drawing whose xrecord holds 1000-range
+                                data before its xdata
+  drawings.py writer NAME OUT   a small drawing written by another program:
+                                pstoedit-r12, pstoedit-r14 or gdal; exit
+                                status 3 when the program is not installed
   drawings.py xdict OUT         a tagged line whose extension dictionary
                                 holds an xrecord; prints the line's handle
   drawings.py large OUT COUNT   COUNT lines, circles, polylines and texts;
@@ -93,6 +101,114 @@ def minimal(path):
         f.write("\n".join(lines) + "\n")
 
 
+def _write_lines(path, lines):
+    with open(path, "w", newline="\n") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+def r12(path):
+    # Blocks in R12's own names, a block an insert uses, xdata under
+    # registered applications, a polyline's vertices, and text in paper
+    # space.
+    _write_lines(path, [
+        "0", "SECTION", "2", "HEADER", "9", "$ACADVER", "1", "AC1009",
+        "9", "$DWGCODEPAGE", "3", "ANSI_1252", "0", "ENDSEC",
+        "0", "SECTION", "2", "TABLES",
+        "0", "TABLE", "2", "LAYER", "70", "2",
+        "0", "LAYER", "2", "0", "70", "0", "62", "7", "6", "CONTINUOUS",
+        "0", "LAYER", "2", "PIPES", "70", "0", "62", "1", "6", "CONTINUOUS",
+        "0", "ENDTAB",
+        "0", "TABLE", "2", "APPID", "70", "3",
+        "0", "APPID", "2", "ACAD", "70", "0",
+        "0", "APPID", "2", "$10", "70", "0",
+        "0", "APPID", "2", "OTHERAPP", "70", "0",
+        "0", "ENDTAB", "0", "ENDSEC",
+        "0", "SECTION", "2", "BLOCKS",
+        "0", "BLOCK", "8", "0", "2", "$MODEL_SPACE", "70", "0",
+        "10", "0.0", "20", "0.0", "30", "0.0", "3", "$MODEL_SPACE",
+        "0", "ENDBLK", "8", "0",
+        "0", "BLOCK", "67", "1", "8", "0", "2", "$PAPER_SPACE", "70", "0",
+        "10", "0.0", "20", "0.0", "30", "0.0", "3", "$PAPER_SPACE",
+        "0", "ENDBLK", "67", "1", "8", "0",
+        "0", "BLOCK", "8", "0", "2", "VALVE", "70", "0",
+        "10", "0.0", "20", "0.0", "30", "0.0", "3", "VALVE",
+        "0", "CIRCLE", "8", "0", "10", "0.0", "20", "0.0", "30", "0.0",
+        "40", "1.0",
+        "0", "ENDBLK", "8", "0", "0", "ENDSEC",
+        "0", "SECTION", "2", "ENTITIES",
+        "0", "LINE", "8", "PIPES", "10", "0.0", "20", "0.0", "30", "0.0",
+        "11", "10.0", "21", "0.0", "31", "0.0",
+        "1001", "$10", "1000", "partA", "1070", "7",
+        "1001", "OTHERAPP", "1002", "{", "1040", "2.5", "1002", "}",
+        "0", "POLYLINE", "8", "PIPES", "66", "1", "10", "0.0", "20", "0.0",
+        "30", "0.0", "70", "0",
+        "1001", "$10", "1000", "partA",
+        "0", "VERTEX", "8", "PIPES", "10", "0.0", "20", "5.0", "30", "0.0",
+        "0", "VERTEX", "8", "PIPES", "10", "5.0", "20", "5.0", "30", "0.0",
+        "0", "VERTEX", "8", "PIPES", "10", "5.0", "20", "9.0", "30", "0.0",
+        "0", "SEQEND", "8", "PIPES",
+        "0", "INSERT", "8", "0", "2", "VALVE", "10", "10.0", "20", "0.0",
+        "30", "0.0",
+        "0", "TEXT", "67", "1", "8", "0", "10", "1.0", "20", "1.0",
+        "30", "0.0", "40", "2.5", "1", "title",
+        "0", "ENDSEC", "0", "EOF"])
+
+
+def r14(path):
+    _write_lines(path, [
+        "0", "SECTION", "2", "HEADER", "9", "$ACADVER", "1", "AC1014",
+        "9", "$HANDSEED", "5", "30", "0", "ENDSEC",
+        "0", "SECTION", "2", "ENTITIES",
+        "0", "LINE", "5", "20", "100", "AcDbEntity", "8", "0",
+        "100", "AcDbLine", "10", "0.0", "20", "0.0", "30", "0.0",
+        "11", "1.0", "21", "1.0", "31", "0.0",
+        "1001", "OTHERAPP", "1000", "kept",
+        "0", "ENDSEC",
+        "0", "SECTION", "2", "OBJECTS",
+        "0", "DICTIONARY", "5", "C", "330", "0", "100", "AcDbDictionary",
+        "3", "DSTYLE", "350", "D",
+        "0", "XRECORD", "5", "D", "330", "C", "100", "AcDbXrecord",
+        "1000", "DSTYLE", "1002", "{", "1070", "278", "70", "44",
+        "1002", "}", "1001", "OTHERAPP", "1070", "1",
+        "0", "ENDSEC", "0", "EOF"])
+
+
+def writer(name, path):
+    """Runs another program on a small input of its own kind."""
+    import os
+    import shutil
+    import subprocess
+    import tempfile
+    program = "ogr2ogr" if name == "gdal" else "pstoedit"
+    if shutil.which(program) is None:
+        sys.exit(3)
+    folder = tempfile.mkdtemp()
+    if name == "gdal":
+        source = os.path.join(folder, "in.geojson")
+        with open(source, "w") as f:
+            json.dump({"type": "FeatureCollection", "features": [
+                {"type": "Feature", "properties": {},
+                 "geometry": {"type": "LineString",
+                              "coordinates": [[0, 0], [10, 5], [20, 5]]}},
+                {"type": "Feature", "properties": {},
+                 "geometry": {"type": "Polygon", "coordinates": [
+                     [[0, 0], [4, 0], [4, 4], [0, 0]]]}}]}, f)
+        command = ["ogr2ogr", "-f", "DXF", path, source]
+    else:
+        source = os.path.join(folder, "in.ps")
+        with open(source, "w") as f:
+            f.write("%!PS\nnewpath 100 100 moveto 200 100 lineto 200 200 "
+                    "lineto closepath stroke\nnewpath 300 300 50 0 360 arc "
+                    "stroke\n/Helvetica findfont 12 scalefont setfont 100 "
+                    "400 moveto (Hello) show\nshowpage\n")
+        driver = "dxf" if name == "pstoedit-r12" else "dxf_14"
+        command = ["pstoedit", "-q", "-f", driver, source, path]
+    result = subprocess.run(command, capture_output=True, text=True)
+    shutil.rmtree(folder)
+    if result.returncode != 0:
+        sys.exit(result.stderr)
+
+
 def large(path, count):
     doc = ezdxf.new("R2000")
     msp = doc.modelspace()
@@ -124,7 +240,12 @@ def _record(parts, tag, members):
 
 def parts_drawing(case, path):
     """A drawing for one row of the parts tool's table: "clean" has three
-    parts and nothing to report; every other case holds its finding once."""
+    parts and nothing to report; every other case holds its finding once;
+    "r12" is r12()'s drawing, a part with no part records."""
+    if case == "r12":
+        r12(path)
+        print(json.dumps({}))
+        return
     doc = ezdxf.new("R2000")
     msp = doc.modelspace()
     for app in ("$A", "$B", "$C", "OTHERAPP"):
@@ -330,7 +451,8 @@ def dump(path):
     """What a CAD program would see: every handle, its owner, the APPID
     table, xdata, dictionaries and xrecords, and the raw tags by handle."""
     doc = ezdxf.readfile(path)
-    out = {"acadver": doc.dxfversion, "handseed": doc.header["$HANDSEED"],
+    out = {"acadver": doc.dxfversion,
+           "handseed": doc.header.get("$HANDSEED", None),
            "appids": [a.dxf.name for a in doc.appids],
            "objects": {}, "rootdict": doc.rootdict.dxf.handle}
     for e in doc.entitydb.values():
@@ -339,6 +461,8 @@ def dump(path):
         info = {"type": e.dxftype(),
                 "owner": e.dxf.get("owner", None),
                 "xdata": []}
+        if e.dxf.is_supported("layer"):
+            info["layer"] = e.dxf.get("layer", None)
         if e.xdata:
             for app in e.xdata.data:
                 info["xdata"].append(
@@ -357,6 +481,9 @@ def dump(path):
     out["audit"] = {"errors": len(auditor.errors), "fixes": len(auditor.fixes)}
     out["layouts"] = {layout.name: layout.block_record_handle
                       for layout in doc.layouts}
+    out["spaces"] = {"model": [e.dxf.handle for e in doc.modelspace()],
+                     "paper": [e.dxf.handle
+                               for e in doc.layouts.active_layout()]}
     out["raw"] = raw_structure(path)
     print(json.dumps(out))
 
@@ -375,6 +502,12 @@ if __name__ == "__main__":
         xdict(sys.argv[2])
     elif verb == "minimal":
         minimal(sys.argv[2])
+    elif verb == "r12":
+        r12(sys.argv[2])
+    elif verb == "r14":
+        r14(sys.argv[2])
+    elif verb == "writer":
+        writer(sys.argv[2], sys.argv[3])
     elif verb == "large":
         large(sys.argv[2], int(sys.argv[3]))
     elif verb == "parts":

@@ -3,6 +3,7 @@
 // xdata group code included.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "tests/dxf/dxf_test_support.h"
@@ -97,6 +98,130 @@ TEST(DrawingFiles, EveryXdataCodeOfAnotherProgramsDrawingComesBackUnchanged) {
                                  R"([1012,[0.0,0.0,-1.0]],)"
                                  R"([1013,[0.0,1.0,0.0]],[1041,0.5],)"
                                  R"([1042,4.0]])"));
+}
+
+// What CI installs must be there under CI; elsewhere its rows are left out.
+bool writerInstalled(const std::string& program) {
+  if (std::system(("command -v " + program + " >/dev/null").c_str()) == 0)
+    return true;
+  const char* ci = std::getenv("CI");
+  EXPECT_FALSE(ci != nullptr && std::string(ci) == "true")
+      << program << " is needed: bash scripts/install-packages.sh test";
+  return false;
+}
+
+// Model and paper space as the independent reader sees them: each entity's
+// type, layer and xdata, in order.
+dxftest::json spaces(const dxftest::json& seen) {
+  dxftest::json out;
+  for (const char* space : {"model", "paper"})
+    for (const dxftest::json& handle : seen["spaces"][space]) {
+      const dxftest::json& object = seen["objects"][handle.get<std::string>()];
+      out[space].push_back(
+          {object["type"], object.value("layer", ""), object["xdata"]});
+    }
+  return out;
+}
+
+// Drawings of R12 and R14, hand-written and from other programs, and one of
+// a newer version: each opens, lists and saves, the older ones as AC1015
+// with a word on the command line at the first save alone, and reads back
+// in the independent reader with the same entities, layers and xdata. The
+// same file read twice is given the same handles: the saves are the same.
+TEST(DrawingFiles, DrawingsOfOtherProgramsAndOlderVersionsSaveAsTheyWere) {
+  REQUIRE_EZDXF();
+  struct Row {
+    const char* name;
+    const char* made;  // drawings.py's arguments, less the output
+    const char* writer;
+    const char* version;
+    const char* savedAs;
+  };
+  const Row rows[] = {
+      {"r12", "r12", "", "AC1009", "AC1015"},
+      {"r14", "r14", "", "AC1014", "AC1015"},
+      {"pstoedit-r12", "writer pstoedit-r12", "pstoedit", "AC1009", "AC1015"},
+      {"pstoedit-r14", "writer pstoedit-r14", "pstoedit", "AC1014", "AC1015"},
+      {"gdal", "writer gdal", "ogr2ogr", "AC1018", "AC1018"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (*row.writer != 0 && !writerInstalled(row.writer)) continue;
+    const std::string in = dxftest::scratchPath(std::string(row.name) + ".dxf");
+    const std::string out[3] = {dxftest::scratchPath("saved-1.dxf"),
+                                dxftest::scratchPath("saved-2.dxf"),
+                                dxftest::scratchPath("saved-3.dxf")};
+    bool ok = false;
+    const std::string made =
+        dxftest::runDrawingsScript(std::string(row.made) + " " + in, ok);
+    ASSERT_TRUE(ok) << made;
+    const RunResult run = runInProcess(
+        "open \"" + in + "\" first\nlist\nsave \"" + out[0] + "\"\nsave \"" +
+        out[1] + "\"\nopen \"" + in + "\" second\nsave \"" + out[2] + "\"\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("drawing first (current)\n  applications:"),
+              std::string::npos)
+        << run.out;
+    const std::string upgraded = "\"" + in + "\" was " + row.version +
+                                 "; saved as " + row.savedAs + "\n";
+    std::vector<std::string> said;
+    for (const std::string& line : linesOf(run.out))
+      if (line.find(" saved as ") != std::string::npos) said.push_back(line);
+    EXPECT_EQ(said.size(), row.version == row.savedAs ? 0u : 2u) << run.out;
+    EXPECT_EQ(run.out.find(upgraded) == std::string::npos,
+              row.version == row.savedAs)
+        << run.out;
+    EXPECT_EQ(readFile(out[1]), readFile(out[0]));
+    EXPECT_EQ(readFile(out[2]), readFile(out[0]));
+
+    const dxftest::json before = dxftest::dumpOf(in);
+    const dxftest::json after = dxftest::dumpOf(out[0]);
+    ASSERT_TRUE(after.contains("objects"));
+    dxftest::expectSound(after);
+    EXPECT_EQ(after["acadver"], row.savedAs);
+    EXPECT_FALSE(spaces(before)["model"].empty());
+    EXPECT_EQ(spaces(after), spaces(before));
+  }
+}
+
+// The module at work on an R12 drawing: the copy of a tagged line is a new
+// part, whose record the saved file holds. The line has no handle in the
+// file; reading gives it F, after the tables and blocks.
+TEST(DrawingFiles, ACopyInAnR12DrawingIsANewPartWithItsRecord) {
+  REQUIRE_EZDXF();
+  const std::string in = dxftest::scratchPath("tagged-r12.dxf");
+  const std::string out = dxftest::scratchPath("tagged-r12-saved.dxf");
+  bool ok = false;
+  dxftest::runDrawingsScript("r12 " + in, ok);
+  ASSERT_TRUE(ok);
+  const RunResult run = runInProcess("open \"" + in +
+                                     "\"\n"
+                                     "expect #F xdata $10 1000:partA 1070:7\n"
+                                     "command COPY #F\n"
+                                     "expect #F.1 tag @#F.1\n"
+                                     "expect record @#F.1 #F.1\n"
+                                     "save \"" +
+                                     out + "\"\ndump\n");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto dump = nlohmann::json::parse(linesOf(run.out).back());
+  std::string copy;
+  for (const auto& object : dump["drawings"][1]["objects"])
+    if (object["label"] == "#F.1") copy = object["handle"];
+  ASSERT_FALSE(copy.empty());
+
+  const dxftest::json seen = dxftest::dumpOf(out);
+  ASSERT_TRUE(seen.contains("objects"));
+  dxftest::expectSound(seen);
+  const dxftest::json& objects = seen["objects"];
+  const std::string parts =
+      objects[seen["rootdict"].get<std::string>()]["entries"]["PVNR_HANDLE"];
+  const std::string record = objects[parts]["entries"]["$" + copy];
+  EXPECT_EQ(objects[record]["data"],
+            dxftest::json::parse(R"([[102,"{MORVAT_PART"],[330,")" + copy +
+                                 R"("],[102,"}"]])"));
+  EXPECT_EQ(objects[copy]["xdata"][1],
+            dxftest::json::parse(R"(["$)" + copy +
+                                 R"(",[[1000,"partA"],[1070,7]]])"));
 }
 
 TEST(DrawingFiles, BadFilesAndNamesStopTheRun) {

@@ -95,6 +95,9 @@ const AuditCase kAuditCases[] = {
      R"([{"severity":"note","kind":"member-not-recorded","tag":"$A","handle":"{L2}"}])"},
     {"two-tags", 0, R"([{"tag":"$A","members":["{L1}"],"record":null}])",
      R"([{"severity":"note","kind":"two-tags","tag":"$A","handle":"{L1}"}])"},
+    // No handles in the file: the ones the host gives as it reads it. No
+    // record either, which an R12 drawing cannot hold: no finding for that.
+    {"r12", 0, R"([{"tag":"$10","members":["F","10"],"record":null}])", "[]"},
 };
 
 TEST(PartsTool, ReportsEachFindingWithItsExitStatus) {

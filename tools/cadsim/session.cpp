@@ -378,7 +378,7 @@ StepResult Session::applyOpen(const Statement& s, std::string& message) {
   std::string name = s.drawingName;
   if (name.empty()) name = std::filesystem::path(path).stem().string();
   std::string error;
-  if (name.empty() || !host_.openDrawingFile(path, name, error)) {
+  if (name.empty() || !host_.openDrawingFile(path, name, error, s.name)) {
     message = "cannot open \"" + path +
               "\": " + (name.empty() ? "name the drawing" : error);
     return StepResult::ScriptError;

@@ -10,6 +10,7 @@
 #include "dxf/dxf_document_reader.h"
 #include "dxf/dxf_skeleton.h"
 #include "dxf/dxf_text.h"
+#include "dxf/dxf_upgrade.h"
 
 namespace parts {
 
@@ -103,9 +104,7 @@ std::string mtextOf(const dxf::Object& object) {
   return raw;
 }
 
-bool isFollower(std::string_view type) {
-  return type == "VERTEX" || type == "SEQEND" || type == "ATTRIB";
-}
+using dxf::isFollower;
 
 // Fills `shape` for the kinds the picture draws; false for the others. A
 // 2D polyline's vertices are the VERTEX entities that follow it, added as
@@ -239,6 +238,8 @@ class EntityCollector {
       : withShapes_(withShapes), entities_(entities) {}
 
   void take(const dxf::Object& entity) {
+    sunk_.highestHandle = std::max(sunk_.highestHandle, entity.handle);
+    if (entity.handle == 0) ++sunk_.withoutHandle;
     const bool isVertex = entity.type == "VERTEX";
     if (!isVertex) openPolyline_ = kNone;
     if (isVertex && openPolyline_ != kNone)
@@ -257,10 +258,15 @@ class EntityCollector {
     }
   }
 
+  // A drawing older than AC1015 is upgraded as the host reads it, and its
+  // entities without a handle get the ones the host gives them.
+  const dxf::SunkEntities& sunk() const { return sunk_; }
+
  private:
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
   bool withShapes_;
   std::vector<DrawingObject>& entities_;
+  dxf::SunkEntities sunk_;
   std::size_t openPolyline_ = kNone;  // the 2D polyline taking vertices
 };
 
@@ -290,6 +296,11 @@ bool readDrawingFacts(const std::string& path, bool withShapes,
             collector.take(entity);
           }))
     return false;
+  if (dxf::needsUpgrade(document.version())) {
+    std::uint64_t next = dxf::upgradeDocument(document, collector.sunk());
+    for (DrawingObject& entity : facts.objects)
+      if (entity.handle.empty()) entity.handle = dxf::handleText(next++);
+  }
 
   const dxf::TextEncoding encoding = document.encoding();
   if (const dxf::Table* apps = document.table("APPID"))

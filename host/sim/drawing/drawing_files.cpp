@@ -8,7 +8,7 @@
 namespace sim {
 
 bool Host::openDrawingFile(const std::string& path, const std::string& name,
-                           std::string& error) {
+                           std::string& error, const std::string& shownPath) {
   HostState& s = *state_;
   if (name.empty()) {
     error = "a drawing needs a name";
@@ -25,6 +25,7 @@ bool Host::openDrawingFile(const std::string& path, const std::string& name,
     error = path + ": " + problem.text();
     return false;
   }
+  drawing->openedAs = shownPath.empty() ? path : shownPath;
   useDrawing(name);
   return true;
 }
@@ -36,9 +37,16 @@ bool Host::saveDrawingFile(const std::string& path, std::string& error) {
     return false;
   }
   dxf::Error problem;
-  if (!dxfio::saveDrawingFile(*s.drawings.current, path, problem)) {
+  AcDbImpDatabase& drawing = *s.drawings.current;
+  if (!dxfio::saveDrawingFile(drawing, path, problem)) {
     error = problem.text();
     return false;
+  }
+  // Saved, the drawing is of the version written from now on.
+  if (!drawing.upgradedFrom.empty()) {
+    s.print("\"" + drawing.openedAs + "\" was " + drawing.upgradedFrom +
+            "; saved as " + drawing.fileDocument->version() + "\n");
+    drawing.upgradedFrom.clear();
   }
   return true;
 }

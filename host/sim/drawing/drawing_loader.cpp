@@ -7,6 +7,8 @@
 #include "dxf/dxf_document_reader.h"
 #include "dxf/dxf_skeleton.h"
 #include "dxf/dxf_tag_reader.h"
+#include "dxf/dxf_tag_writer.h"
+#include "dxf/dxf_upgrade.h"
 #include "host/sim/api/xdata_rules.h"
 #include "host/sim/drawing/entity_xdata.h"
 #include "host/sim/drawing/stored_item_tags.h"
@@ -18,9 +20,7 @@ namespace {
 
 // Followers belong to the entity before them (a polyline's vertices, an
 // insert's attributes) and travel with it.
-bool isFollower(const std::string& type) {
-  return type == "VERTEX" || type == "ATTRIB" || type == "SEQEND";
-}
+using dxf::isFollower;
 
 // The host's kind for a DXF entity type; "" for one it does not model,
 // which it keeps as a proxy of that type.
@@ -95,6 +95,9 @@ struct EntityPlan {
   std::uint64_t extensionDictionary = 0;
   int line = 0;
   bool hasXdata = false;
+  // Of a drawing older than AC1015: the entity or a follower lacks a handle
+  // or owner, which the upgrade gives them.
+  bool lacksHandleOrOwner = false;
 };
 
 class Loader {
@@ -109,6 +112,8 @@ class Loader {
   void takeEntity(const dxf::Object& entity, std::string_view text);
   bool plan(dxf::Document& document);
   AcDbImpDatabase* commit(const std::string& name);
+  // The version the file was upgraded from; "" when it was not.
+  const std::string& upgradedFrom() const { return upgradedFrom_; }
 
  private:
   bool fail(int line, std::string message) {
@@ -128,6 +133,7 @@ class Loader {
   }
   AcDbStub* make(AcDbImpDatabase& drawing, const std::string& kind,
                  std::uint64_t handle, std::uint64_t& next);
+  void upgrade();
 
   HostState& host_;
   dxf::Document* doc_ = nullptr;
@@ -148,6 +154,8 @@ class Loader {
   static constexpr std::size_t kNoError = ~std::size_t(0);
   std::vector<ObjectPlan> plans_;
   const dxf::Object* root_ = nullptr;
+  dxf::SunkEntities sunk_;  // what an upgrade needs of the entities
+  std::string upgradedFrom_;
 };
 
 bool Loader::planXdata(const dxf::Object& object,
@@ -247,6 +255,9 @@ void Loader::finishGroup() {
 
 void Loader::takeEntity(const dxf::Object& entity, std::string_view text) {
   if (entityErrorAt_ != kNoError) return;
+  sunk_.highestHandle = std::max(sunk_.highestHandle, entity.handle);
+  const bool lacks = entity.handle == 0 || entity.ownerIndex < 0;
+  if (entity.handle == 0) ++sunk_.withoutHandle;
   if (isFollower(entity.type)) {
     if (!groupOpen_) {
       entityError_.line = entity.line;
@@ -256,6 +267,7 @@ void Loader::takeEntity(const dxf::Object& entity, std::string_view text) {
     }
     groupText_ = std::string_view(
         groupText_.data(), text.data() + text.size() - groupText_.data());
+    if (lacks) entities_.back().lacksHandleOrOwner = true;
     if (entity.type == "VERTEX") ++groupVertices_;
     if (entity.type == "SEQEND") groupOpen_ = false;
     return;
@@ -284,6 +296,7 @@ void Loader::takeEntity(const dxf::Object& entity, std::string_view text) {
   plan.owner = entity.owner;
   plan.extensionDictionary = extensionDictionaryOf(entity);
   plan.hasXdata = !entity.xdata.empty();
+  plan.lacksHandleOrOwner = lacks;
   // Other entities make one piece each.
   groupClosed_ = isClosed(entity);
   if (entity.type == "LWPOLYLINE") {
@@ -346,6 +359,8 @@ bool Loader::plan(dxf::Document& document) {
     if (i == entities_.size()) break;
     if (entities_[i].hasXdata && !checkEntityXdata(entities_[i])) return false;
   }
+  // Checked as the file has them, so that faults name the file's lines.
+  if (dxf::needsUpgrade(document.version())) upgrade();
   // Dictionaries and xrecords; other objects stay in the file document.
   root_ = dxf::rootDictionary(*doc_);
   for (const dxf::Object& object : doc_->objects) {
@@ -372,6 +387,45 @@ bool Loader::plan(dxf::Document& document) {
   }
   for (const ObjectPlan& plan : plans_) registerUsed(plan.xdata);
   return true;
+}
+
+// The document is upgraded as a whole; the entities that lack a handle or
+// owner take theirs in file order and keep groups of their own.
+void Loader::upgrade() {
+  upgradedFrom_ = doc_->version();
+  std::uint64_t next = dxf::upgradeDocument(*doc_, sunk_);
+  std::vector<dxf::Object> group;
+  std::string text;
+  for (EntityPlan& plan : entities_) {
+    if (!plan.lacksHandleOrOwner) continue;
+    AcDbImpObject& imp = *plan.object->impObject();
+    group.clear();
+    dxf::TagReader reader(imp.extras.text(), plan.line);
+    dxf::Tag tag;
+    while (reader.next(tag)) {
+      if (tag.code == 0) {
+        group.emplace_back();
+        group.back().type = std::move(tag.value);
+      } else if (tag.code != 999 && !group.empty()) {
+        dxf::Object& object = group.back();
+        (tag.code == 1001 || !object.xdata.empty() ? object.xdata : object.tags)
+            .push_back(std::move(tag));
+      }
+    }
+    if (group.empty()) continue;
+    for (dxf::Object& object : group) object.locateHandleAndOwner();
+    dxf::upgradeEntityGroup(*doc_, group, next);
+    text.clear();
+    dxf::TagWriter writer(text, doc_->crlf);
+    for (const dxf::Object& object : group) {
+      writer.raw(0, object.type);
+      for (const dxf::Tag& t : object.tags) writer.tag(t);
+      for (const dxf::Tag& t : object.xdata) writer.tag(t);
+    }
+    imp.extras = KeptGroups(text);
+    plan.handle = group.front().handle;
+    plan.owner = group.front().owner;
+  }
 }
 
 AcDbStub* Loader::make(AcDbImpDatabase& drawing, const std::string& kind,
@@ -414,7 +468,9 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
     drawing.nextHandle =
         entities_[i].handle != 0 ? entities_[i].handle : next++;
     host_.appendNew(drawing, object, nullptr);
-    imp.extras = KeptGroups(doc_->source, imp.extras.text());
+    // Groups an upgrade rewrote are text of their own already.
+    if (!entities_[i].lacksHandleOrOwner || upgradedFrom_.empty())
+      imp.extras = KeptGroups(doc_->source, imp.extras.text());
     if (entities_[i].hasXdata) imp.keepXdataInFile();
   }
   std::vector<AcDbStub*> stubs;
@@ -484,6 +540,7 @@ bool loadDrawingFile(HostState& host, const std::string& path,
   if (!loader.plan(*kept)) return false;
   drawing = loader.commit(name);
   drawing->fileDocument = kept;
+  drawing->upgradedFrom = loader.upgradedFrom();
   return true;
 }
 

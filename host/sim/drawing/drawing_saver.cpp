@@ -41,7 +41,8 @@ void splitExtras(const KeptGroups& extras, dxf::Object& head,
       continue;
     }
     if (current == nullptr) continue;
-    bool xdata = item.code >= 1000 || !current->xdata.empty();
+    // An xrecord's data may use 1000-range codes too: a 1001 starts xdata.
+    bool xdata = item.code == 1001 || !current->xdata.empty();
     (xdata ? current->xdata : current->tags).push_back(std::move(item));
   }
   head.locateHandleAndOwner();
