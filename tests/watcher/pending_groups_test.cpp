@@ -27,8 +27,13 @@ TEST_F(PendingGroupsTest, PairsAreGroupedBySourceTagInFirstMetOrder) {
   ASSERT_EQ(created.size(), 5u);
   // The tag is read from the source, never from the clone.
   host().setXData(created[1].second, "$A", {});
+  // A source that another reader holds open is only read, so it still
+  // counts.
+  AcDbObject* reader = nullptr;
+  ASSERT_EQ(acdbOpenAcDbObject(reader, sources[1], AcDb::kForRead), Acad::eOk);
   for (const sim::CreatedPair& pair : created)
     collectClone(pending, pair.first, pair.second);
+  EXPECT_EQ(reader->close(), Acad::eOk);
   // Sources that will not open file nothing: no id, or erased since.
   collectClone(pending, AcDbObjectId(), created[0].second);
   ASSERT_EQ(host().erase(sources[0]), Acad::eOk);
