@@ -4,8 +4,6 @@
 // part, rather than belong to none.
 #include "identity/retag_clones.h"
 
-#include <algorithm>
-#include <utility>
 #include <vector>
 
 #include "identity/part_record.h"
@@ -25,13 +23,13 @@ resbuf* ownPartData(const AcDbObject* clone, const ACHAR* oldTag) {
   return own;
 }
 
-// "$" and the clone's handle text; empty if the host gives no handle text.
+// "$" and the clone's handle text. A handle has at most 16 digits, so the
+// buffer always takes it.
 AcWString tagFromHandle(const AcDbObject* clone) {
   AcDbHandle handle;
   clone->getAcDbHandle(handle);
   ACHAR text[17];
-  if (!handle.getIntoAsciiBuffer(text, sizeof text / sizeof text[0]))
-    return AcWString();
+  handle.getIntoAsciiBuffer(text, sizeof text / sizeof text[0]);
   return AcWString(1, ACRX_T('$')) + text;
 }
 
@@ -95,7 +93,7 @@ CloneOutcome visitClone(AcDbObjectId id, const ACHAR* oldTag,
     // a handle happens to spell, the source's own tag): taking it would
     // merge two parts.
     const AcWString offered = tagFromHandle(clone);
-    if (!offered.empty() && acdbRegApp(offered.c_str()) == RTNORM) {
+    if (acdbRegApp(offered.c_str()) == RTNORM) {
       newTag = offered;
       outcome = kNamedPart;
     }
@@ -109,25 +107,14 @@ CloneOutcome visitClone(AcDbObjectId id, const ACHAR* oldTag,
   return outcome;
 }
 
-// The moved ids, each once, where it first stood: a repeated id is one
-// member. Sorted copies rather than a set, which would cost a heap block per
-// member of every part.
-AcDbObjectIdArray distinctMoved(const AcDbObjectIdArray& ids,
-                                const std::vector<bool>& moved) {
-  std::vector<std::pair<AcDbObjectId, int> > byId;
-  byId.reserve(moved.size());
-  for (int i = 0; i < ids.length(); ++i)
-    if (moved[static_cast<std::size_t>(i)])
-      byId.push_back(std::make_pair(ids[i], i));
-  std::sort(byId.begin(), byId.end());
-  std::vector<bool> first(moved.size(), false);
-  for (std::size_t k = 0; k < byId.size(); ++k)
-    if (k == 0 || !(byId[k].first == byId[k - 1].first))
-      first[static_cast<std::size_t>(byId[k].second)] = true;
+// The moved ids in group order. An id the group repeats moves at most once:
+// its first move takes the old tag away, so a later visit finds nothing to
+// move.
+AcDbObjectIdArray movedIds(const AcDbObjectIdArray& ids,
+                           const std::vector<bool>& moved) {
   AcDbObjectIdArray members;
-  members.setPhysicalLength(static_cast<int>(byId.size()));
   for (int i = 0; i < ids.length(); ++i)
-    if (first[static_cast<std::size_t>(i)]) members.append(ids[i]);
+    if (moved[static_cast<std::size_t>(i)]) members.append(ids[i]);
   return members;
 }
 
@@ -166,7 +153,7 @@ void retagClones(AcDbObjectIdArray ids, const ACHAR* oldTag,
     visitClone(ids[waiting[k]], oldTag, working, newTag, movedNow, elsewhere);
     moved[static_cast<std::size_t>(waiting[k])] = movedNow;
   }
-  AcDbObjectIdArray members = distinctMoved(ids, moved);
+  AcDbObjectIdArray members = movedIds(ids, moved);
   ids.removeAll();
   if (!members.isEmpty()) recordPart(newTag.c_str(), members);
 }

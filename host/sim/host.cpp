@@ -160,6 +160,8 @@ bool Host::closeDrawing(const std::string& name) {
                  [&](AcEditorReactor* reactor) {
                    reactor->databaseToBeDestroyed(facade);
                  });
+  for (const AcDbDatabaseReactor* reactor : closing->reactors)
+    s.reactorsOfClosedDrawings[reactor] = name;
   s.notifyDatabase(
       *closing, "goodbye(" + name + ")",
       [&](AcDbDatabaseReactor* reactor) { reactor->goodbye(facade); });

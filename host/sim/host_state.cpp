@@ -365,6 +365,16 @@ bool HostState::isModuleCode(const void* object) const {
 }
 
 void HostState::detachModuleReactors(const std::string& when) {
+  for (auto it = reactorsOfClosedDrawings.begin();
+       it != reactorsOfClosedDrawings.end();) {
+    if (!isModuleCode(it->first)) {
+      ++it;
+      continue;
+    }
+    violation("a database reactor of the plug-in outlived drawing " +
+              it->second + " " + when);
+    it = reactorsOfClosedDrawings.erase(it);
+  }
   const std::vector<AcEditorReactor*> editorReactors = editor->reactors;
   for (AcEditorReactor* reactor : editorReactors) {
     if (!isModuleCode(reactor)) continue;

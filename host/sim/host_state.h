@@ -4,6 +4,7 @@
 #ifndef HOST_SIM_HOST_STATE_H
 #define HOST_SIM_HOST_STATE_H
 
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -182,6 +183,11 @@ class HostState {
     std::string pendingLine;
     std::vector<std::string> violations;
   } output;
+
+  // Database reactors that heard goodbye from their closing drawing, with
+  // its name, until they are destroyed: a plug-in's must be gone by the time
+  // it unloads, since the host has let go of them and nothing else will.
+  std::map<const AcDbDatabaseReactor*, std::string> reactorsOfClosedDrawings;
 
   std::unique_ptr<SimEditor> editor;
   std::unique_ptr<SimCommandStack> commandStack;

@@ -113,6 +113,28 @@ TEST_F(RetagClonesTest, ACopyWhoseWriteFailsKeepsItsOldTagUnchanged) {
   EXPECT_EQ(recordMembers(tag), handlesOf({clones[0], clones[2]}));
 }
 
+TEST_F(RetagClonesTest, CopiesInAnotherDrawingAreHandedBackUntouched) {
+  makeGroup(2);
+  host().useDrawing("other");
+  AcDbObjectId source = add("LINE");
+  host().setXData(source, "$10", {xd::text("pipe 2")});
+  AcDbObjectId otherClone = host().deepClone({source})[0].second;
+  host().useDrawing("main");
+
+  AcDbObjectIdArray group, elsewhere;
+  for (AcDbObjectId id : {otherClone, clones[0], otherClone, clones[1]})
+    group.append(id);
+  retagClones(group, W("$10").c_str(), &elsewhere);
+
+  ASSERT_EQ(elsewhere.length(), 2);
+  EXPECT_EQ(elsewhere[0], otherClone);
+  EXPECT_EQ(elsewhere[1], otherClone);
+  EXPECT_EQ(xdataItems(otherClone, "$10"), ownItems(2));
+  const std::string tag = tagFrom(clones[0]);
+  EXPECT_EQ(recordMembers(tag), handlesOf(clones));
+  EXPECT_TRUE(parts("other").records.empty());
+}
+
 TEST_F(RetagClonesTest, ARepeatedCopyIsRecordedOnce) {
   makeGroup(2);
   retag({clones[0], clones[1], clones[0]});

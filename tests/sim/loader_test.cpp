@@ -87,10 +87,19 @@ TEST_F(Loader, WhatAnUntidyPluginLeavesIsReportedAndTakenAway) {
   plugin.tidy = false;
   std::string error;
   ASSERT_TRUE(host().loadModule(&linkedEntryPoint, error)) << error;
+  // One that let go at its drawing's goodbye but is never freed.
+  EventLog closingLog;
+  RecordingDatabaseReactor kept(closingLog);
+  kept.onGoodbye = [&](const AcDbDatabase* dwg) { dwg->removeReactor(&kept); };
+  ASSERT_EQ(host().useDrawing("A")->addReactor(&kept), Acad::eOk);
+  ASSERT_TRUE(host().closeDrawing("A"));
+  plugin.log.clear();
   ASSERT_TRUE(host().unloadModule());
   const std::vector<std::string> found = takeViolations();
   EXPECT_EQ(found,
             (std::vector<std::string>{
+                "a database reactor of the plug-in outlived drawing A after "
+                "it unloaded",
                 "an editor reactor of the plug-in was still attached after "
                 "it unloaded",
                 "a database reactor of the plug-in was still attached to main "

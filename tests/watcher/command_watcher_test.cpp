@@ -151,9 +151,15 @@ TEST_F(CommandWatcherTest, TheFirstOfTwoNestedCopiesToEndStopsCopying) {
   AcDbObjectId source = part("$10");
   ASSERT_TRUE(host().beginCommand("COPY"));
   ASSERT_TRUE(host().beginCommand("MIRROR"));
+  sim::Created inner = host().deepClone({source});
+  EXPECT_EQ(tagOf(inner[0].second), tagFrom(inner[0].second));
   ASSERT_TRUE(host().endCommand("MIRROR"));
   expectUntouched(host().deepClone({source}), "$10");
   ASSERT_TRUE(host().endCommand("COPY"));
+  // Stopped, not broken: the next COPY makes a part again.
+  sim::Created after = host().runCommand("COPY", {source});
+  EXPECT_EQ(tagOf(after[0].second), tagFrom(after[0].second));
+  EXPECT_EQ(recordCount(), 2u);
 }
 
 TEST_F(CommandWatcherTest, OffsetStripsTagsAndAlwaysLetsGoOfItsReactor) {

@@ -27,9 +27,17 @@ TEST_F(PendingGroupsTest, PairsAreGroupedBySourceTagInFirstMetOrder) {
   ASSERT_EQ(created.size(), 5u);
   // The tag is read from the source, never from the clone.
   host().setXData(created[1].second, "$A", {});
+  // A source that another reader holds open is only read, so it still
+  // counts.
+  AcDbObject* reader = nullptr;
+  ASSERT_EQ(acdbOpenAcDbObject(reader, sources[1], AcDb::kForRead), Acad::eOk);
   for (const sim::CreatedPair& pair : created)
     collectClone(pending, pair.first, pair.second);
+  EXPECT_EQ(reader->close(), Acad::eOk);
+  // Sources that will not open file nothing: no id, or erased since.
   collectClone(pending, AcDbObjectId(), created[0].second);
+  ASSERT_EQ(host().erase(sources[0]), Acad::eOk);
+  collectClone(pending, sources[0], created[0].second);
 
   ASSERT_EQ(pending.groupCount(), 2u);
   EXPECT_EQ(U8(pending.tagAt(0)), "$B");
@@ -87,7 +95,8 @@ TEST(PendingGroupList, KeepsEveryFiledIdAndTagOfManyGroups) {
 
   ASSERT_EQ(list.groupCount(), static_cast<std::size_t>(kTags));
   ASSERT_EQ(list.cloneCount(), static_cast<std::size_t>(3 * kTags + 2));
-  for (int i = 0; i < kTags; i += 499) {
+  // Tag 7 is the long one, 42 the one filed twice more with null ids.
+  for (int i : {0, 7, 42, 499, 2500, kTags - 1}) {
     std::size_t position = static_cast<std::size_t>(kTags - 1 - i);
     EXPECT_EQ(list.tagAt(position), tagOf(i));
     AcDbObjectIdArray ids = list.idsOf(position);

@@ -263,6 +263,7 @@ void AcEditorReactor::databaseToBeDestroyed(AcDbDatabase*) {}
 AcDbDatabaseReactor::~AcDbDatabaseReactor() {
   HostState* state = currentState();
   if (state == nullptr) return;
+  state->reactorsOfClosedDrawings.erase(this);
   state->forEachDrawing([&](AcDbImpDatabase& drawing) {
     auto& list = drawing.reactors;
     auto it = std::find(list.begin(), list.end(), this);
