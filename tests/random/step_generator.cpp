@@ -226,6 +226,13 @@ StepGenerator::CommandPick StepGenerator::command(
   const bool crowded = session.objects().size() > kCrowded;
   command.labels = selection(session, crowded ? 1 : 3);
   command.repeat = chance(80) || crowded ? 1 : 2 + static_cast<int>(below(2));
+  // The runner refuses repeats of what erases its selection (a second run
+  // would find it erased); the draw stays so that each seed keeps the rest
+  // of its session.
+  std::string upper = command.name;
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  if (upper == "EXPLODE" || upper == "ERASE") command.repeat = 1;
   const std::size_t roll = below(100);
   command.outcome = roll < 70   ? sim::Outcome::Ended
                     : roll < 85 ? sim::Outcome::Cancelled
