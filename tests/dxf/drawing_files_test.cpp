@@ -68,6 +68,18 @@ TEST_F(DrawingFiles, ARefusedFileChangesNothing) {
        "line 1: binary DXF is not read"},
       {drawing("40", {"0", "LINE", "5", "2F", "1001", "A\\U+003B"}),
        "is not a valid application name"},
+      // Older than R12: the version is said before any fault of the body.
+      {lines({"0", "SECTION", "2", "HEADER",  "9", "$ACADVER", "1", "AC1006",
+              "0", "ENDSEC",  "0", "SECTION", "2", "ENTITIES", "0", "VERTEX",
+              "0", "ENDSEC",  "0", "EOF"}),
+       "line 8: DXF version \"AC1006\" is not read"},
+      // An R12 drawing's faults name the lines of the file as it came.
+      {lines({"0",    "SECTION",  "2",    "HEADER", "9", "$ACADVER",
+              "1",    "AC1009",   "0",    "ENDSEC", "0", "SECTION",
+              "2",    "ENTITIES", "0",    "LINE",   "8", "0",
+              "1001", "A",        "1010", "1.0",    "0", "ENDSEC",
+              "0",    "EOF"}),
+       "line 21: point 1010 without its 1020"},
   };
   for (const Case& c : cases) {
     std::string path = fileWith("refused.dxf", c.text);
