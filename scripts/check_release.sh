@@ -17,7 +17,7 @@ work=$(mktemp -d)
 installed=
 cleanup() {
   if [ -n "$installed" ]; then
-    apt-get remove -y -q plivet >/dev/null 2>&1 || true
+    apt-get purge -y -q plivet >/dev/null 2>&1 || true
   fi
   rm -rf "$work"
 }
@@ -36,7 +36,7 @@ demo_session() {
 
 echo "== Debian package $(basename "$deb")"
 [ -f "$deb" ] || fail "no $deb; run scripts/release.sh"
-if dpkg -s plivet >/dev/null 2>&1; then
+if [ "$(dpkg-query -W -f '${Status}' plivet 2>/dev/null)" = "install ok installed" ]; then
   fail "plivet is installed already; remove it first"
 fi
 export DEBIAN_FRONTEND=noninteractive
@@ -69,12 +69,13 @@ grep -q '^demo.dxf: 4 parts, 0 errors' "$work/linux/parts.out" ||
   fail "plivet-parts on the demo's drawing: $(head -n 1 "$work/linux/parts.out")"
 echo "ok    installed: cadsim --version, the demo, plivet-parts on its drawing"
 
-apt-get remove -y -q plivet >"$work/apt.log" 2>&1 || {
+apt-get purge -y -q plivet >"$work/apt.log" 2>&1 || {
   cat "$work/apt.log" >&2
   fail "apt-get could not remove the package"
 }
 installed=
-[ ! -e /usr/bin/cadsim ] && [ ! -e /usr/lib/plivet ] ||
+[ ! -e /usr/bin/cadsim ] && [ ! -e /usr/lib/plivet ] &&
+  ! dpkg-query -W plivet >/dev/null 2>&1 ||
   fail "files are left after the package is removed"
 echo "ok    removed"
 
