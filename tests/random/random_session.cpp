@@ -15,6 +15,8 @@ SessionOutcome runRandomSession(std::uint64_t seed, int steps,
   SessionDriver session(extra);
   StepGenerator generator(seed);
   outcome.failure = session.failure();
+  const SessionStep opening = StepGenerator::opening(seed);
+  if (session.apply(opening)) outcome.script.push_back(opening);
   for (int i = 0; i < steps && outcome.failure.empty(); ++i) {
     const SessionStep step = generator.next(session);
     if (!session.apply(step)) continue;

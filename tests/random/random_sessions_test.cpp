@@ -51,6 +51,8 @@ TEST(PrintedSession, ReplaysInTheRunnerToTheSameDrawings) {
     {
       SessionDriver session;
       StepGenerator generator(seed);
+      steps.push_back(StepGenerator::opening(seed));
+      ASSERT_TRUE(session.apply(steps.back()));
       for (int i = 0; i < 150; ++i) {
         const SessionStep step = generator.next(session);
         if (session.apply(step)) steps.push_back(step);

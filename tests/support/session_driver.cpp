@@ -68,7 +68,8 @@ void SessionDriver::unloadModule() {
   model_->detach();
   host_->unloadModule();
   model_->attach();
-  model_->watcherDestroyed();
+  // A module that refused to unload keeps its watcher.
+  if (!host_->moduleLoaded()) model_->watcherDestroyed();
 }
 
 void SessionDriver::afterPluginCommand(const std::string& name) {
@@ -286,6 +287,9 @@ bool SessionDriver::perform(const SessionStep& step, StepFacts& facts) {
     case StepKind::FaultOff:
       host.clearFaults();
       faults_.clear();
+      return true;
+    case StepKind::IdMapReferences:
+      host.setIdMapReferences(step.name == "on");
       return true;
   }
   return false;

@@ -111,6 +111,8 @@ std::string scriptLine(const SessionStep& step) {
                               : " count=" + std::to_string(step.count));
     case StepKind::FaultOff:
       return "fault off";
+    case StepKind::IdMapReferences:
+      return "host id-map-references " + step.name;
   }
   return "# ?";
 }

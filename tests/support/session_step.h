@@ -9,24 +9,25 @@
 #include "host/sim/host.h"
 
 enum class StepKind {
-  Drawing,     // drawing NAME
-  Close,       // close NAME
-  Add,         // add LABEL TYPE [pieces=N] [extension-of=|in=LABEL]
-  Xdata,       // xdata LABEL APP ITEM...
-  Regapp,      // regapp NAME
-  Erase,       // erase LABEL
-  Command,     // command NAME [LABEL...] [repeat=N] [outcome=...]
-  Begin,       // begin NAME
-  End,         // end NAME OUTCOME
-  DeepClone,   // deepclone LABEL...
-  AppendCopy,  // append-copy LABEL...
-  LispBegin,   // lisp begin "LINE"
-  LispEnd,     // lisp end
-  LispCancel,  // lisp cancel
-  Load,        // load
-  Unload,      // unload
-  Fault,       // fault OPERATION nth=N count=N|persistent [object=LABEL]
-  FaultOff     // fault off
+  Drawing,         // drawing NAME
+  Close,           // close NAME
+  Add,             // add LABEL TYPE [pieces=N] [extension-of=|in=LABEL]
+  Xdata,           // xdata LABEL APP ITEM...
+  Regapp,          // regapp NAME
+  Erase,           // erase LABEL
+  Command,         // command NAME [LABEL...] [repeat=N] [outcome=...]
+  Begin,           // begin NAME
+  End,             // end NAME OUTCOME
+  DeepClone,       // deepclone LABEL...
+  AppendCopy,      // append-copy LABEL...
+  LispBegin,       // lisp begin "LINE"
+  LispEnd,         // lisp end
+  LispCancel,      // lisp cancel
+  Load,            // load
+  Unload,          // unload
+  Fault,           // fault OPERATION nth=N count=N|persistent [object=LABEL]
+  FaultOff,        // fault off
+  IdMapReferences  // host id-map-references NAME (on or off)
 };
 
 struct SessionStep {

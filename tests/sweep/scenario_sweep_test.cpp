@@ -86,6 +86,10 @@ bool stepOf(const cadsim::Statement& s, std::vector<SessionStep>& steps) {
     case cadsim::Verb::Unload:
       step.kind = StepKind::Unload;
       break;
+    case cadsim::Verb::Host:
+      step.kind = StepKind::IdMapReferences;
+      step.name = s.switchOn ? "on" : "off";
+      break;
     case cadsim::Verb::Open:
     case cadsim::Verb::Save:
       return false;  // drawings from files are swept by the DXF tests
