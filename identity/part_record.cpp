@@ -1,8 +1,10 @@
-// The part dictionary is opened twice, read first and write only when a record
-// is missing, so that the common case (a record already there) never holds a
-// write open on shared dictionaries. A new record gets its data before it
-// joins the drawing: a failure at any step then leaves no half-made record.
+// One pass: the named-objects dictionary is opened once, for write, the part
+// dictionary found or made in it, and the tag looked up once; only a missing
+// record is made. A new record gets its data before it joins the drawing: a
+// failure at any step then leaves no half-made record.
 #include "identity/part_record.h"
+
+#include "identity/entry_guard.h"
 
 const ACHAR kPartDictionaryKey[] = ACRX_T("PVNR_HANDLE");
 
@@ -22,17 +24,10 @@ void reportFailure(const ACHAR* format, Acad::ErrorStatus status) {
   acutPrintf(format, acadErrorStatusText(status));
 }
 
-// Opens the part dictionary in mode through the named-objects dictionary,
-// which is closed again before return. With createIfMissing a missing part
-// dictionary is made (it is then open for write). Null after a reported
-// failure.
-AcDbDictionary* openPartDictionary(AcDb::OpenMode mode, bool createIfMissing) {
-  AcDbHostApplicationServices* services = acdbHostApplicationServices();
-  AcDbDatabase* drawing = services != NULL ? services->workingDatabase() : NULL;
-  if (drawing == NULL) {
-    reportFailure(kWorkingDatabaseFailed, Acad::eNoDatabase);
-    return NULL;
-  }
+// Opens drawing's part dictionary for write through the named-objects
+// dictionary, which is closed again before return; a missing part dictionary
+// is made. Null after a reported failure.
+AcDbDictionary* openPartDictionary(AcDbDatabase* drawing) {
   AcDbDictionary* namedObjects = NULL;
   Acad::ErrorStatus es =
       drawing->getNamedObjectsDictionary(namedObjects, AcDb::kForWrite);
@@ -41,27 +36,26 @@ AcDbDictionary* openPartDictionary(AcDb::OpenMode mode, bool createIfMissing) {
                   es != Acad::eOk ? es : Acad::eNullObjectId);
     return NULL;
   }
-
+  ClosedOnExit namedObjectsClosed(namedObjects);
   AcDbObject* entry = NULL;
-  es = namedObjects->getAt(kPartDictionaryKey, entry, mode);
-  if (es == Acad::eKeyNotFound && createIfMissing) {
+  es = namedObjects->getAt(kPartDictionaryKey, entry, AcDb::kForWrite);
+  if (es == Acad::eKeyNotFound) {
     AcDbDictionary* fresh = new AcDbDictionary;
     AcDbObjectId freshId;
-    es = fresh != NULL ? namedObjects->setAt(kPartDictionaryKey, fresh, freshId)
-                       : Acad::eOutOfMemory;
+    es = namedObjects->setAt(kPartDictionaryKey, fresh, freshId);
     if (es != Acad::eOk) {
       delete fresh;  // still ours: it never joined the drawing
-      namedObjects->close();
+      namedObjectsClosed.close();
       reportFailure(kSetAtFailed, es);
       return NULL;
     }
     entry = fresh;
   } else if (es != Acad::eOk || entry == NULL) {
-    namedObjects->close();
+    namedObjectsClosed.close();
     reportFailure(kGetAtFailed, es != Acad::eOk ? es : Acad::eNullObjectId);
     return NULL;
   }
-  namedObjects->close();
+  namedObjectsClosed.close();
 
   AcDbDictionary* partDictionary = AcDbDictionary::cast(entry);
   if (partDictionary == NULL) {
@@ -110,42 +104,47 @@ resbuf* buildRecordData(const AcDbObjectIdArray& ids) {
 
 }  // namespace
 
-bool recordPart(const ACHAR* tag, AcDbObjectIdArray ids) {
-  AcDbDictionary* partDictionary = openPartDictionary(AcDb::kForRead, true);
+bool recordPart(AcDbDatabase* drawing, const ACHAR* tag,
+                AcDbObjectIdArray ids) {
+  if (drawing == NULL) {
+    reportFailure(kWorkingDatabaseFailed, Acad::eNoDatabase);
+    return false;
+  }
+  AcDbDictionary* partDictionary = openPartDictionary(drawing);
   if (partDictionary == NULL) return false;
+  ClosedOnExit dictionaryClosed(partDictionary);
   AcDbObject* existing = NULL;
   Acad::ErrorStatus es = partDictionary->getAt(tag, existing, AcDb::kForNotify);
-  partDictionary->close();
   if (es == Acad::eOk) {
+    dictionaryClosed.close();
     if (existing != NULL) existing->close();
     return true;
   }
   if (es != Acad::eKeyNotFound) {
+    dictionaryClosed.close();
     reportFailure(kGetAtFailed, es);
     return false;
   }
 
-  partDictionary = openPartDictionary(AcDb::kForWrite, false);
-  if (partDictionary == NULL) return false;
-  resbuf* data = buildRecordData(ids);
+  ChainFreedOnExit data(buildRecordData(ids));
   ids.removeAll();
-  if (data == NULL) {
-    partDictionary->close();
+  if (data.get() == NULL) {
+    dictionaryClosed.close();
     reportFailure(kBuildListFailed, Acad::eOutOfMemory);
     return false;
   }
   AcDbXrecord* record = new AcDbXrecord;
-  es = record != NULL ? record->setFromRbChain(*data) : Acad::eOutOfMemory;
-  acutRelRb(data);
+  es = record->setFromRbChain(*data.get());
+  acutRelRb(data.take());
   if (es != Acad::eOk) {
     delete record;
-    partDictionary->close();
+    dictionaryClosed.close();
     reportFailure(kSetFromRbChainFailed, es);
     return false;
   }
   AcDbObjectId recordId;
   es = partDictionary->setAt(tag, record, recordId);
-  partDictionary->close();
+  dictionaryClosed.close();
   if (es != Acad::eOk) {
     delete record;
     reportFailure(kSetAtFailed, es);

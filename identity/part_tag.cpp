@@ -3,6 +3,8 @@
 // caller.
 #include "identity/part_tag.h"
 
+#include "identity/entry_guard.h"
+
 bool isPartTag(const ACHAR* appName) {
   return appName != NULL && appName[0] == ACRX_T('$');
 }
@@ -10,14 +12,14 @@ bool isPartTag(const ACHAR* appName) {
 AcWString partTagOf(const AcDbObject* object) {
   AcWString tag;
   if (object == NULL) return tag;
-  resbuf* chain = object->xData(NULL);
-  for (const resbuf* item = chain; item != NULL; item = item->rbnext) {
+  // Copying the tag allocates: the chain is freed however that ends.
+  ChainFreedOnExit chain(object->xData(NULL));
+  for (const resbuf* item = chain.get(); item != NULL; item = item->rbnext) {
     if (item->restype != 1001) continue;
     if (isPartTag(item->resval.rstring)) {
       tag = item->resval.rstring;
       break;
     }
   }
-  if (chain != NULL) acutRelRb(chain);
   return tag;
 }

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "identity/entry_guard.h"
 #include "identity/part_record.h"
 #include "identity/wide_string.h"
 
@@ -77,33 +78,31 @@ CloneOutcome visitClone(AcDbObjectId id, const ACHAR* oldTag,
   if (acdbOpenAcDbObject(clone, id, AcDb::kForWrite) != Acad::eOk ||
       clone == NULL)
     return kLeftAlone;
+  // Closed however the visit ends: naming a tag and filing elsewhere
+  // allocate.
+  ClosedOnExit closed(clone);
   if (clone->database() != working) {
-    clone->close();
+    closed.close();
     if (elsewhere != NULL) elsewhere->append(id);
     return kLeftAlone;
   }
-  resbuf* own = ownPartData(clone, oldTag);
-  if (own == NULL) {
-    clone->close();
-    return kLeftAlone;
-  }
+  ChainFreedOnExit own(ownPartData(clone, oldTag));
+  if (own.get() == NULL) return kLeftAlone;
   CloneOutcome outcome = kWaiting;
   if (newTag.empty()) {
     // acdbRegApp refuses a name the drawing knows (another part's tag that
     // a handle happens to spell, the source's own tag): taking it would
     // merge two parts.
-    const AcWString offered = tagFromHandle(clone);
+    AcWString offered = tagFromHandle(clone);
     if (acdbRegApp(offered.c_str()) == RTNORM) {
-      newTag = offered;
+      newTag.swap(offered);  // no allocation once the name is registered
       outcome = kNamedPart;
     }
   }
   // A name new to the drawing: no clone can carry data under it yet.
   if (!newTag.empty())
-    moved = moveToNewTag(clone, own, oldTag, newTag.c_str()) == Acad::eOk;
-  else
-    acutRelRb(own);
-  clone->close();
+    moved =
+        moveToNewTag(clone, own.take(), oldTag, newTag.c_str()) == Acad::eOk;
   return outcome;
 }
 
@@ -155,5 +154,5 @@ void retagClones(AcDbObjectIdArray ids, const ACHAR* oldTag,
   }
   AcDbObjectIdArray members = movedIds(ids, moved);
   ids.removeAll();
-  if (!members.isEmpty()) recordPart(newTag.c_str(), members);
+  if (!members.isEmpty()) recordPart(working, newTag.c_str(), members);
 }

@@ -2,8 +2,7 @@
 // only loses what that service would have done; it never stops the load.
 #include "module/module_entry.h"
 
-#include <new>
-
+#include "identity/entry_guard.h"
 #include "watcher/host_services.h"
 
 QoRmEditReactor* gEditReactor = NULL;
@@ -25,8 +24,7 @@ AcEdCommandStack* commandStack() {
 }
 
 void startWatching() {
-  if (gEditReactor == NULL)
-    gEditReactor = new (std::nothrow) QoRmEditReactor(true);
+  if (gEditReactor == NULL) gEditReactor = new QoRmEditReactor(true);
 }
 
 void stopWatching() {
@@ -51,36 +49,46 @@ void initApp() {
   startWatching();
 }
 
-void unloadApp() {
+bool unloadApp() {
+  // An offset reactor the host still holds would be called into code that
+  // is gone: while one stays attached, nothing is taken down.
+  if (!moduleOffsetReactors().releaseAllForUnload()) return false;
   AcEdCommandStack* commands = commandStack();
   if (commands == NULL) commands = gCommandStackUsed;
   if (commands != NULL) commands->removeGroup(kCommandGroup);
   gCommandStackUsed = NULL;
   stopWatching();
-  releaseClosedKeptReactors();
+  return true;
 }
 
 extern "C" AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* appId) {
-  switch (msg) {
-    case AcRx::kInitAppMsg: {
-      const AcRxDynamicLinker* linker =
-          lookUpHostService<AcRxDynamicLinker>(ACRX_T("DynamicLinker"));
-      if (linker != NULL) {
-        linker->unlockApplication(appId);
-        linker->registerAppMDIAware(appId);
+  AcRx::AppRetCode result = AcRx::kRetOK;
+  guardEntry(ACRX_T("acrxEntryPoint"), [msg, appId, &result] {
+    switch (msg) {
+      case AcRx::kInitAppMsg: {
+        const AcRxDynamicLinker* linker =
+            lookUpHostService<AcRxDynamicLinker>(ACRX_T("DynamicLinker"));
+        if (linker != NULL) {
+          linker->unlockApplication(appId);
+          linker->registerAppMDIAware(appId);
+        }
+        initApp();
+        break;
       }
-      initApp();
-      break;
+      case AcRx::kUnloadAppMsg:
+        if (!unloadApp()) result = AcRx::kRetError;
+        break;
+      default:
+        break;
     }
-    case AcRx::kUnloadAppMsg:
-      unloadApp();
-      break;
-    default:
-      break;
-  }
-  return AcRx::kRetOK;
+  });
+  return result;
 }
 
-extern "C" void qormplivetstart() { startWatching(); }
+extern "C" void qormplivetstart() {
+  guardEntry(ACRX_T("qormplivetstart"), startWatching);
+}
 
-extern "C" void qormplivetstop() { stopWatching(); }
+extern "C" void qormplivetstop() {
+  guardEntry(ACRX_T("qormplivetstop"), stopWatching);
+}

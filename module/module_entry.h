@@ -17,11 +17,15 @@ extern QoRmEditReactor* gEditReactor;
 
 // Registers the two commands and starts watching.
 void initApp();
-// Removes the command group and stops watching.
-void unloadApp();
+// Offers every offset reactor to the host once more; when none stays
+// attached, removes the command group, stops watching and returns true.
+// Otherwise changes nothing more and returns false: the module must stay.
+bool unloadApp();
 
 extern "C" {
-// The host's entry: kInitAppMsg loads, kUnloadAppMsg unloads; always kRetOK.
+// The host's entry: kInitAppMsg loads, kUnloadAppMsg unloads. kRetOK,
+// except kRetError for an unload refused while the host keeps an offset
+// reactor of the module attached.
 QORM_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* appId);
 // QORMPLIVETSTART: starts watching with a fresh watcher unless already on.
 QORM_EXPORT void qormplivetstart();

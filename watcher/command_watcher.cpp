@@ -51,7 +51,8 @@ QoRmEditReactor::QoRmEditReactor(bool attach)
       copyActive(false),
       explodeActive(false),
       lispActive(false),
-      foreignCopyActive(false) {
+      foreignCopyActive(false),
+      offsetReactorsByDrawing(moduleOffsetReactors()) {
   if (!attach) return;
   AcEditor* editor = lookUpHostService<AcEditor>(ACRX_T("AcEditor"));
   if (editor != NULL) {
@@ -76,17 +77,28 @@ void QoRmEditReactor::beginDeepClone(AcDbDatabase* /*to*/,
 
 void QoRmEditReactor::endDeepClone(AcDbIdMapping& idMap) {
   if (!copyActive || foreignCopyActive || lispActive) return;
-  AcDbIdMappingIter iter(idMap);
-  for (iter.start(); !iter.done(); iter.next()) {
-    AcDbIdPair pair;
-    if (iter.getMap(pair)) collectClone(pending, pair.key(), pair.value());
-  }
-  // EXPLODE keeps its groups until it ends, so that all the pieces it makes
-  // from one part become one new part.
-  if (!explodeActive) flushPendingGroups(pending);
+  guarded(ACRX_T("QoRmEditReactor::endDeepClone"), [this, &idMap] {
+    AcDbIdMappingIter iter(idMap);
+    for (iter.start(); !iter.done(); iter.next()) {
+      AcDbIdPair pair;
+      // A map may also name objects the clone only looked at (an owner, an
+      // object a handle points to): they are no copies, and filing one
+      // would take the original out of its part.
+      if (iter.getMap(pair) && pair.isCloned())
+        collectClone(pending, pair.key(), pair.value());
+    }
+    // EXPLODE keeps its groups until it ends, so that all the pieces it
+    // makes from one part become one new part.
+    if (!explodeActive) flushPendingGroups(pending);
+  });
 }
 
 void QoRmEditReactor::commandWillStart(const ACHAR* cmdStr) {
+  guarded(ACRX_T("QoRmEditReactor::commandWillStart"),
+          [this, cmdStr] { commandStarting(cmdStr); });
+}
+
+void QoRmEditReactor::commandStarting(const ACHAR* cmdStr) {
   switch (watchedCommandOf(cmdStr)) {
     case kForeignCopy:
       foreignCopyActive = true;
@@ -108,21 +120,28 @@ void QoRmEditReactor::commandWillStart(const ACHAR* cmdStr) {
 
 void QoRmEditReactor::commandEnded(const ACHAR* cmdStr) {
   if (watchedCommandOf(cmdStr) == kExplode) {
-    // Under LISP the groups wait for the next flush outside it.
-    if (explodeActive && !lispActive) flushPendingGroups(pending);
+    // The command is over whatever its flush comes to.
+    const bool flush = explodeActive && !lispActive;
     copyActive = false;
     explodeActive = false;
+    // Under LISP the groups wait for the next flush outside it.
+    if (flush)
+      guarded(ACRX_T("QoRmEditReactor::commandEnded"),
+              [this] { flushPendingGroups(pending); });
     return;
   }
-  commandStopped(cmdStr);
+  guarded(ACRX_T("QoRmEditReactor::commandEnded"),
+          [this, cmdStr] { commandStopped(cmdStr); });
 }
 
 void QoRmEditReactor::commandCancelled(const ACHAR* cmdStr) {
-  commandStopped(cmdStr);
+  guarded(ACRX_T("QoRmEditReactor::commandCancelled"),
+          [this, cmdStr] { commandStopped(cmdStr); });
 }
 
 void QoRmEditReactor::commandFailed(const ACHAR* cmdStr) {
-  commandStopped(cmdStr);
+  guarded(ACRX_T("QoRmEditReactor::commandFailed"),
+          [this, cmdStr] { commandStopped(cmdStr); });
 }
 
 void QoRmEditReactor::commandStopped(const ACHAR* cmdStr) {
@@ -148,7 +167,10 @@ void QoRmEditReactor::commandStopped(const ACHAR* cmdStr) {
 
 void QoRmEditReactor::databaseToBeDestroyed(AcDbDatabase* dwg) {
   if (dwg == NULL) return;
-  dropClonesOf(pending, dwg);
+  // Nothing may point into the closing drawing afterwards: should refiling
+  // the other drawings' clones fail, every pending clone is dropped.
+  guarded(ACRX_T("QoRmEditReactor::databaseToBeDestroyed"),
+          [this, dwg] { dropClonesOf(pending, dwg); });
   offsetReactorsByDrawing.releaseClosing(dwg);
 }
 

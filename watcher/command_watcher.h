@@ -5,6 +5,7 @@
 #define WATCHER_COMMAND_WATCHER_H
 
 #include "host/api/host_api.h"
+#include "identity/entry_guard.h"
 #include "watcher/offset_reactors.h"
 #include "watcher/pending_groups.h"
 
@@ -12,8 +13,8 @@ class QoRmEditReactor : public AcEditorReactor {
  public:
   // With attach, adds itself to the host's editor (if the host has one).
   explicit QoRmEditReactor(bool attach);
-  // Leaves the editor, detaches and destroys every offset reactor it holds,
-  // and discards pending groups without retagging them.
+  // Leaves the editor, detaches and destroys every offset reactor the host
+  // lets go of, and discards pending groups without retagging them.
   ~QoRmEditReactor() override;
 
   void beginDeepClone(AcDbDatabase* to, AcDbIdMapping& idMap) override;
@@ -43,10 +44,18 @@ class QoRmEditReactor : public AcEditorReactor {
   QoRmEditReactor(const QoRmEditReactor&);
   QoRmEditReactor& operator=(const QoRmEditReactor&);
 
-  // What cancelling and failing have in common.
+  void commandStarting(const ACHAR* cmdStr);
+  // What ending (but for EXPLODE), cancelling and failing have in common.
   void commandStopped(const ACHAR* cmdStr);
   // What ending and cancelling a LISP evaluation have in common.
   void lispStopped();
+  // Runs a notification's work. Should it throw, one line names the
+  // notification and the pending groups are dropped: their clones stay in
+  // their sources' parts, and the next command starts from a clean list.
+  template <typename Work>
+  void guarded(const ACHAR* entry, Work work) {
+    if (!guardEntry(entry, work)) PendingGroupList().swap(pending);
+  }
 
   // The watcher's fields keep the names its description gives them.
   // NOLINTBEGIN(readability-identifier-naming)
@@ -59,8 +68,8 @@ class QoRmEditReactor : public AcEditorReactor {
   bool lispActive;         // a LISP expression is being evaluated
   bool foreignCopyActive;  // KL712_COPY runs
   PendingGroupList pending;
-  // The offset reactors of the OFFSETs now running, one per drawing.
-  OffsetReactorHolding offsetReactorsByDrawing;
+  // The module's offset reactors, through which OFFSETs are served.
+  OffsetReactorHolding& offsetReactorsByDrawing;
   // NOLINTEND(readability-identifier-naming)
 };
 

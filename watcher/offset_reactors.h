@@ -1,5 +1,6 @@
-// The offset reactors a watcher holds: at most one per drawing, each attached
-// to the drawing whose OFFSET made it, in the order they began to serve.
+// The offset reactors of the module: at most one per drawing, each attached
+// to the drawing whose OFFSET made it, held in one place from the moment it
+// is attached until the host has let go of it.
 #ifndef WATCHER_OFFSET_REACTORS_H
 #define WATCHER_OFFSET_REACTORS_H
 
@@ -13,27 +14,33 @@
 class OffsetReactorHolding {
  public:
   OffsetReactorHolding() {}
-  // Releases every reactor still held.
+  // Makes no host call: by the time the module's statics go, the host has
+  // had its chance to take every reactor back (see releaseAllForUnload).
   ~OffsetReactorHolding();
 
   // Makes a reactor and attaches it to drawing, unless drawing already has
-  // one (or is null); one held idle there is woken instead. Either way it is
-  // then the reactor attached most recently.
+  // one (or is null); one held idle there serves again instead. Either way
+  // it is then the reactor attached most recently.
   void attachTo(AcDbDatabase* drawing);
   // An OFFSET ended, was cancelled or failed while working was current: the
-  // reactor of working is detached and destroyed if it serves an OFFSET,
-  // otherwise the one attached most recently (the OFFSET may have ended in
+  // reactor of working is detached and destroyed if it serves, otherwise
+  // the one attached most recently that serves (the OFFSET may have ended in
   // another drawing than it began in). So no reactor outlives every OFFSET,
   // though a running OFFSET elsewhere may lose its own: it then strips
   // nothing, which is milder than stripping what later commands make. With
   // none serving, an idle one of working is offered to the host again. A
-  // reactor the host will not detach is kept idle, never destroyed while
-  // the host can still call it.
+  // reactor the host will not detach goes idle, never destroyed while the
+  // host can still call it.
   void releaseForEndedOffset(AcDbDatabase* working);
   // The drawing is closing: its reactor, serving or idle, is detached and
-  // destroyed. One the host will not detach is kept until its goodbye.
+  // destroyed. One the host will not detach goes idle until its goodbye.
   void releaseClosing(AcDbDatabase* closing);
+  // Watching stops: every reactor is offered to the host; those it will not
+  // detach go idle and stay held.
   void releaseAll();
+  // The module is unloading: every reactor is offered to the host once more.
+  // True when none is left attached; those still attached keep their state.
+  bool releaseAllForUnload();
 
   // The reactor attached to drawing, or null.
   AsdkDbReactor* reactorOf(const AcDbDatabase* drawing) const;
@@ -45,9 +52,12 @@ class OffsetReactorHolding {
   const AcDbDatabase* drawingAt(std::size_t i) const { return held_[i].first; }
 
  private:
-  // Destroys the reactors whose drawing closed (the host has let go of
-  // them), so that no stale drawing pointer is compared or used again.
-  void dropClosed();
+  // Destroys the reactors the host has let go of (their drawing closed), so
+  // that no stale drawing pointer is compared or used again.
+  void dropLetGo();
+  // Offers reactor i to the host: destroyed and no longer held when
+  // detached, true then.
+  bool detach(std::size_t i);
 
   OffsetReactorHolding(const OffsetReactorHolding&);
   OffsetReactorHolding& operator=(const OffsetReactorHolding&);
@@ -56,8 +66,8 @@ class OffsetReactorHolding {
   std::vector<Held> held_;
 };
 
-// Destroys the reactors kept alive after their watcher let go whose drawing
-// has since closed. The module calls it as it unloads.
-void releaseClosedKeptReactors();
+// The module's one holding: the watcher of the moment serves OFFSETs
+// through it, and reactors a stopped watcher could not detach stay in it.
+OffsetReactorHolding& moduleOffsetReactors();
 
 #endif

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "identity/entry_guard.h"
 #include "identity/part_tag.h"
 #include "identity/retag_clones.h"
 
@@ -99,9 +100,10 @@ void collectClone(PendingGroupList& pending, AcDbObjectId sourceId,
   if (acdbOpenAcDbObject(source, sourceId, AcDb::kForRead) != Acad::eOk ||
       source == NULL)
     return;
+  ClosedOnExit closed(source);
   AcWString tag = partTagOf(source);
+  closed.close();
   if (!tag.empty()) pending.file(tag, cloneId);
-  source->close();
 }
 
 namespace {

@@ -128,6 +128,8 @@ class DeepCloneRun {
   // the map; returns the pairs in the map's order.
   Created finish(AcDbIdMapping& map) {
     for (const Cloned& c : cloned_) translate(c);
+    std::vector<AcDbStub*> referenced;
+    if (s_.idMapReferences) referenced = referencedNotCloned();
     for (const Cloned& c : cloned_)
       c.source->object->impObject()->active().cloneInProgress = nullptr;
     Created created;
@@ -138,6 +140,9 @@ class DeepCloneRun {
                             c.primary));
       created.emplace_back(AcDbObjectId(c.source), AcDbObjectId(c.clone));
     }
+    for (AcDbStub* object : referenced)
+      map.assign(
+          AcDbIdPair(AcDbObjectId(object), AcDbObjectId(object), false, false));
     return created;
   }
 
@@ -192,6 +197,46 @@ class DeepCloneRun {
     const AcDbStub* named = source->drawing->findHandle(handle);
     if (named == nullptr || named->object == nullptr) return nullptr;
     return named->object->impObject()->cloneInProgress();
+  }
+
+  // What the cloned objects' sources refer to that this run did not clone,
+  // each once, in the order first referred to (Host::setIdMapReferences
+  // gives the rule). Read while the sources still know their clones.
+  std::vector<AcDbStub*> referencedNotCloned() const {
+    std::vector<AcDbStub*> found;
+    std::set<const AcDbStub*> seen;
+    for (const Cloned& c : cloned_) {
+      const AcDbStub* source = c.source;
+      auto note = [&](AcDbStub* ref) {
+        if (!isLive(ref) || ref->drawing != source->drawing) return false;
+        if (ref->object->impObject()->cloneInProgress() != nullptr)
+          return false;
+        if (seen.insert(ref).second) found.push_back(ref);
+        return true;
+      };
+      const AcDbImpObject& imp = *source->object->impObject();
+      for (AcDbStub* owner = imp.owner; note(owner);
+           owner = owner->object->impObject()->owner) {
+      }
+      for (const auto& entry : imp.entries) note(entry.second);
+      for (const StoredItem& item : imp.record()) note(item.ref);
+      for (const XdataEntry& block : imp.xdata())
+        for (const StoredItem& item : block.items)
+          if (item.code == 1005) note(named(source, toUtf8(item.text)));
+      if (imp.extras.empty()) continue;
+      std::vector<dxf::Tag> tags;
+      decodeKept(imp.extras, tags);
+      for (const dxf::Tag& tag : tags)
+        if (tag.code >= 330 && tag.code <= 369) note(named(source, tag.value));
+    }
+    return found;
+  }
+
+  // The object with this handle text in SOURCE's drawing, or null.
+  static AcDbStub* named(const AcDbStub* source, const std::string& text) {
+    std::uint64_t handle = 0;
+    if (!dxf::parseHandle(text, handle)) return nullptr;
+    return source->drawing->findHandle(handle);
   }
 
   void translate(const Cloned& c) {

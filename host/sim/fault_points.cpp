@@ -35,6 +35,8 @@ static_assert(sizeof(kOpNames) / sizeof(kOpNames[0]) ==
               "one name per operation");
 }  // namespace
 
+const char* const Host::kModuleAllocName = "module-alloc";
+
 const char* opName(Op op) { return kOpNames[static_cast<int>(op)]; }
 
 }  // namespace sim

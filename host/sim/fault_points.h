@@ -51,6 +51,15 @@ struct FaultPoints {
   std::vector<ArmedFault> armed;
 };
 
+// The fault on the plug-in's own allocations ("module-alloc"), and the
+// allocations its code made while it ran.
+struct ModuleAllocFault {
+  bool armed = false;
+  FaultSpec spec;
+  long seen = 0;
+  long allocations = 0;
+};
+
 }  // namespace sim
 
 #endif

@@ -35,11 +35,13 @@ std::vector<std::string> Host::operationNames() {
   names.reserve(static_cast<std::size_t>(Op::Count));
   for (int i = 0; i < static_cast<int>(Op::Count); ++i)
     names.push_back(opName(static_cast<Op>(i)));
+  names.push_back(Host::kModuleAllocName);
   return names;
 }
 
 bool Host::isOperation(const std::string& name) {
-  if (name.empty() || name == "*") return true;
+  if (name.empty() || name == "*" || name == Host::kModuleAllocName)
+    return true;
   for (int i = 0; i < static_cast<int>(Op::Count); ++i)
     if (name == opName(static_cast<Op>(i))) return true;
   return false;
@@ -50,12 +52,26 @@ void Host::armFault(const FaultSpec& spec) {
   armed.spec = spec;
   if (armed.spec.nth < 1) armed.spec.nth = 1;
   if (armed.spec.count < 1) armed.spec.count = 1;
+  if (spec.operation == Host::kModuleAllocName) {
+    // Not a host operation: "any" never reaches it, and a newer one
+    // replaces it.
+    ModuleAllocFault& fault = state_->moduleAlloc;
+    fault.armed = true;
+    fault.spec = armed.spec;
+    fault.seen = 0;
+    return;
+  }
   state_->faults.armed.push_back(armed);
 }
 
-void Host::clearFaults() { state_->faults.armed.clear(); }
+void Host::clearFaults() {
+  state_->faults.armed.clear();
+  state_->moduleAlloc.armed = false;
+}
 
 long Host::callCount(const std::string& operation) const {
+  if (operation == Host::kModuleAllocName)
+    return state_->moduleAlloc.allocations;
   for (int i = 0; i < static_cast<int>(Op::Count); ++i)
     if (operation == opName(static_cast<Op>(i))) return state_->faults.calls[i];
   return 0;
@@ -66,6 +82,8 @@ std::map<std::string, long> Host::callCounts() const {
   for (int i = 0; i < static_cast<int>(Op::Count); ++i)
     if (state_->faults.calls[i] != 0)
       counts[opName(static_cast<Op>(i))] = state_->faults.calls[i];
+  if (state_->moduleAlloc.allocations != 0)
+    counts[Host::kModuleAllocName] = state_->moduleAlloc.allocations;
   return counts;
 }
 
@@ -74,6 +92,7 @@ long Host::faultsInjected() const { return state_->faults.injected; }
 void Host::resetCounters() {
   state_->faults.calls.fill(0);
   state_->faults.injected = 0;
+  state_->moduleAlloc.allocations = 0;
 }
 
 SweepSummary sweepFaults(const std::function<void(const SweepRun&)>& scenario,

@@ -106,7 +106,12 @@ Host::Host() {
 }
 
 Host::~Host() {
-  if (state_->plugin.module) unloadModule();
+  clearFaults();
+  if (state_->plugin.module) {
+    unloadModule();
+    // Still refusing with nothing failing: what it leaves is reported.
+    if (state_->plugin.module) state_->finishUnload("after it unloaded");
+  }
   // While the state is torn down, currentState() is already null, so the
   // objects it deletes do no bookkeeping.
   gCurrentState = nullptr;
@@ -519,18 +524,27 @@ void Host::clearCommandLine() {
   state_->output.pendingLine.clear();
 }
 
+void Host::setIdMapReferences(bool on) { state_->idMapReferences = on; }
+
+bool Host::idMapReferences() const { return state_->idMapReferences; }
+
 int Host::editorReactorCount() const {
   return static_cast<int>(state_->editor->reactors.size());
 }
 
 void Host::attachEditorObserver(AcEditorReactor* observer) {
   std::vector<AcEditorReactor*>& reactors = state_->editor->reactors;
-  if (!state_->editor->isAttached(observer))
+  if (!state_->editor->isAttached(observer)) {
     reactors.insert(reactors.begin(), observer);
+    state_->editor->observers.push_back(observer);
+  }
 }
 
 void Host::detachEditorObserver(AcEditorReactor* observer) {
   state_->editor->detach(observer);
+  std::vector<const AcEditorReactor*>& observers = state_->editor->observers;
+  observers.erase(std::remove(observers.begin(), observers.end(), observer),
+                  observers.end());
 }
 
 bool Host::isEditorReactorAttached(const AcEditorReactor* reactor) const {

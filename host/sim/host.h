@@ -139,6 +139,8 @@ class SIMHOST_API Host {
   // Becomes the process's current host; a second live host aborts.
   Host();
   // Unloads a loaded plug-in (reporting what it left) and frees everything.
+  // The faults are disarmed first: the host is going away, and a plug-in
+  // that still refuses is taken down all the same.
   ~Host();
   Host(const Host&) = delete;
   Host& operator=(const Host&) = delete;
@@ -282,14 +284,23 @@ class SIMHOST_API Host {
   // A plug-in whose entry point is linked into this program.
   bool loadModule(EntryPointFunction entryPoint, std::string& error);
   // Sends the unload message, reports and detaches reactors the plug-in left
-  // attached, and closes the library. False when nothing is loaded.
+  // attached, and closes the library. A plug-in that answers kRetError
+  // refuses: it stays loaded with all it has, and the command line says
+  // "The plug-in refused to unload." False when nothing is loaded.
   bool unloadModule();
   bool moduleLoaded() const;
   std::string modulePath() const;  // "" for a linked-in entry point
 
   // -- Fault injection --
-  // The operation names a fault can be armed on, for checking user input.
+  // The operation names a fault can be armed on, for checking user input:
+  // the host operations, then kModuleAllocName, which fails the Nth
+  // allocation the plug-in's own code makes (never the host's: only while
+  // the host is calling into the plug-in, less the host calls it makes)
+  // with std::bad_alloc, or a null pointer for a nothrow new. Programs that
+  // link simhost_new only; callCount(kModuleAllocName) counts those
+  // allocations.
   static std::vector<std::string> operationNames();
+  static const char* const kModuleAllocName;
   static bool isOperation(const std::string& name);
   void armFault(const FaultSpec& spec);
   void clearFaults();
@@ -297,6 +308,17 @@ class SIMHOST_API Host {
   std::map<std::string, long> callCounts() const;
   long faultsInjected() const;
   void resetCounters();
+  // While on, each deep clone's id map also holds, after the cloned pairs,
+  // a pair (key = value = the object, not cloned, not primary) for each
+  // object that a cloned object refers to and that the clone did not copy:
+  // its owner chain up to a cloned object or the root, the entries of a
+  // dictionary, the objects an xrecord's items point to, the objects its
+  // xdata's 1005 handles name, and the pointers (codes 330 to 369) of the
+  // tags a drawing file gave it. Live objects of the source drawing only,
+  // each once, in the order the cloned objects first refer to them. Off at
+  // the start.
+  void setIdMapReferences(bool on);
+  bool idMapReferences() const;
 
   // -- Accounting --
   // Runs the audit now (it also runs after every notification and command).

@@ -16,6 +16,7 @@
 #include "host/sim/drawing_state.h"
 #include "host/sim/fault_points.h"
 #include "host/sim/host.h"
+#include "host/sim/module_alloc.h"
 #include "host/sim/object_state.h"
 #include "host/sim/object_stubs.h"
 #include "host/sim/plugin_commands.h"
@@ -42,6 +43,9 @@ class HostState {
     return !faults.armed.empty() && armedFault(op, object);
   }
   bool armedFault(Op op, const AcDbStub* object);
+  // One allocation of the plug-in's own code: counted, and true when an armed
+  // module-alloc fault fails it.
+  bool moduleAllocationFails();
 
   // -- Violations and audit --
   void violation(const std::string& text);
@@ -119,10 +123,17 @@ class HostState {
     return make();
   }
   // Calls into plug-in code; audits when the outermost such call returns.
+  // An observer of the editor kept by tests is no code of the plug-in's:
+  // its allocations are never failed.
   template <typename Context, typename F>
-  void callPlugin(const Context& context, F&& f) {
+  void callPlugin(const Context& context, F&& f, bool pluginCode = true) {
     ++pluginDepth;
-    f();
+    if (pluginCode) {
+      const PluginCodeScope code;
+      f();
+    } else {
+      f();
+    }
     if (--pluginDepth == 0 && insideApiCall == 0) audit(contextText(context));
   }
   // Notifications a plug-in's own call causes (setAt, erase) are no place
@@ -147,6 +158,8 @@ class HostState {
   void print(const std::string& text);
   bool isModuleCode(const void* object) const;
   void detachModuleReactors(const std::string& when);
+  // Reports and takes away what the plug-in left, then closes its library.
+  void finishUnload(const std::string& when);
 
   // -- Drawings --
   // Makes DRAWING current (null: none) and tells editor reactors so.
@@ -196,6 +209,10 @@ class HostState {
   CommandBook commands;
   LoadedPlugin plugin;
   FaultPoints faults;
+  ModuleAllocFault moduleAlloc;
+  // Deep clones' id maps also name what the clones refer to but the clone
+  // did not copy (Host::setIdMapReferences).
+  bool idMapReferences = false;
 
   int pluginDepth = 0;
   int insideApiCall = 0;

@@ -35,16 +35,6 @@ void closeLibrary(void* library) {
 #endif
 }
 
-// What the plug-in left behind is reported and taken away before its code
-// leaves the process, so nothing calls into unmapped code afterwards.
-void finishUnload(HostState& s, const std::string& when) {
-  s.detachModuleReactors(when);
-  s.removeModuleCommands();
-  void* library = s.plugin.module->library;
-  s.plugin.module.reset();
-  closeLibrary(library);
-}
-
 bool start(HostState& s, std::unique_ptr<LoadedModule> module,
            std::string& error) {
   s.plugin.module = std::move(module);
@@ -56,11 +46,21 @@ bool start(HostState& s, std::unique_ptr<LoadedModule> module,
   if (result == AcRx::kRetOK) return true;
   error = "the plug-in refused to load (entry point returned " +
           std::to_string(static_cast<int>(result)) + ")";
-  finishUnload(s, "after it refused to load");
+  s.finishUnload("after it refused to load");
   return false;
 }
 
 }  // namespace
+
+// What the plug-in left behind is reported and taken away before its code
+// leaves the process, so nothing calls into unmapped code afterwards.
+void HostState::finishUnload(const std::string& when) {
+  detachModuleReactors(when);
+  removeModuleCommands();
+  void* library = plugin.module->library;
+  plugin.module.reset();
+  closeLibrary(library);
+}
 
 bool Host::loadModule(const std::string& path, std::string& error) {
   HostState& s = *state_;
@@ -126,10 +126,18 @@ bool Host::loadModule(EntryPointFunction entryPoint, std::string& error) {
 bool Host::unloadModule() {
   HostState& s = *state_;
   if (!s.plugin.module) return false;
+  AcRx::AppRetCode result = AcRx::kRetOK;
   s.callPlugin("acrxEntryPoint(kUnloadAppMsg)", [&] {
-    s.plugin.module->entry(AcRx::kUnloadAppMsg, &s.plugin.module->appIdToken);
+    result = s.plugin.module->entry(AcRx::kUnloadAppMsg,
+                                    &s.plugin.module->appIdToken);
   });
-  finishUnload(s, "after it unloaded");
+  if (result != AcRx::kRetOK) {
+    // The platform's way for an application to stay: it keeps everything
+    // it has, and is called as before.
+    s.print("The plug-in refused to unload.\n");
+    return true;
+  }
+  s.finishUnload("after it unloaded");
   return true;
 }
 

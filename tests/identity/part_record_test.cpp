@@ -36,7 +36,8 @@ class PartRecordTest : public HostTest {
 
 TEST_F(PartRecordTest, FirstUseMakesTheDictionaryAndTheRecordOnce) {
   AcDbObjectId a = add("LINE"), b = add("CIRCLE"), c = add("ARC");
-  ASSERT_TRUE(recordPart(W("$2A3F").c_str(), array({a, b, c})));
+  ASSERT_TRUE(recordPart(host().currentDrawing(), W("$2A3F").c_str(),
+                         array({a, b, c})));
 
   sim::DrawingInfo info = host().drawingInfo("main");
   EXPECT_TRUE(parts("main").present);
@@ -49,21 +50,56 @@ TEST_F(PartRecordTest, FirstUseMakesTheDictionaryAndTheRecordOnce) {
   EXPECT_EQ(items, expectedItems({a, b, c}));
 
   // A second call finds the record and leaves it as it was.
-  EXPECT_TRUE(recordPart(W("$2A3F").c_str(), array({c})));
+  EXPECT_TRUE(
+      recordPart(host().currentDrawing(), W("$2A3F").c_str(), array({c})));
   ASSERT_TRUE(recordOf("$2A3F", items));
   EXPECT_EQ(items, expectedItems({a, b, c}));
   EXPECT_EQ(parts("main").records.size(), 1u);
   EXPECT_TRUE(host().commandLine().empty());
 }
 
+// One pass per part: the named-objects dictionary opened once, the part
+// dictionary and the tag looked up once each, whether the record is made or
+// found, and the working drawing never asked for again.
+TEST_F(PartRecordTest, APartCostsOnePassOverTheDictionaries) {
+  ASSERT_TRUE(recordPart(host().currentDrawing(), W("$1").c_str(),
+                         array({add("LINE")})));
+  const AcDbObjectId member = add("LINE");
+  struct Row {
+    const char* tag;
+    std::map<std::string, long> calls;
+  } rows[] = {
+      {"$2",
+       {{"getNamedObjectsDictionary", 1},
+        {"dictionaryGetAt", 2},
+        {"dictionarySetAt", 1},
+        {"setFromRbChain", 1},
+        {"close", 3},
+        {"buildList", 3},
+        {"getAdsName", 1}}},
+      {"$2",
+       {{"getNamedObjectsDictionary", 1},
+        {"dictionaryGetAt", 2},
+        {"close", 3}}},
+  };
+  for (const Row& row : rows) {
+    host().resetCounters();
+    ASSERT_TRUE(recordPart(host().currentDrawing(), W(row.tag).c_str(),
+                           array({member})));
+    EXPECT_EQ(host().callCounts(), row.calls) << row.tag;
+  }
+}
+
 TEST_F(PartRecordTest, MembersWithoutAnEntityNameAreLeftOutRepeatsStay) {
   AcDbObjectId a = add("LINE"), b = add("LINE");
-  ASSERT_TRUE(recordPart(W("$7").c_str(), array({a, AcDbObjectId(), b, a})));
+  ASSERT_TRUE(recordPart(host().currentDrawing(), W("$7").c_str(),
+                         array({a, AcDbObjectId(), b, a})));
   sim::Items items;
   ASSERT_TRUE(recordOf("$7", items));
   EXPECT_EQ(items, expectedItems({a, b, a}));
 
-  ASSERT_TRUE(recordPart(W("$8").c_str(), AcDbObjectIdArray()));
+  ASSERT_TRUE(recordPart(host().currentDrawing(), W("$8").c_str(),
+                         AcDbObjectIdArray()));
   ASSERT_TRUE(recordOf("$8", items));
   EXPECT_EQ(items, expectedItems({}));
 }
@@ -78,7 +114,8 @@ TEST_F(PartRecordTest, AnEntryThatIsNotADictionaryIsReportedNotOverwritten) {
   squatter->close();
   named->close();
 
-  EXPECT_FALSE(recordPart(W("$9").c_str(), array({add("LINE")})));
+  EXPECT_FALSE(recordPart(host().currentDrawing(), W("$9").c_str(),
+                          array({add("LINE")})));
   EXPECT_EQ(host().commandLine(),
             std::vector<std::string>{
                 "Failed: AcDbDictionary::getAt(eNotThatKindOfClass)."});
@@ -98,20 +135,14 @@ TEST_F(PartRecordTest, AFailingHostCallLeavesTheRecordWholeOrAbsent) {
         host().useDrawing("run" + std::to_string(++drawingNumber));
         members = {add("LINE"), add("TEXT")};
         host().clearCommandLine();
-        result = recordPart(W("$5").c_str(), array(members));
+        result = recordPart(host().currentDrawing(), W("$5").c_str(),
+                            array(members));
       },
       [&](const sim::SweepRun& run) {
         sim::Items items;
         bool present = recordOf("$5", items);
         EXPECT_EQ(present, result);
         EXPECT_EQ(host().commandLine().size(), result ? 0u : 1u);
-        // With no working drawing the line names what failed.
-        if (run.operation == "workingDatabase" && !result) {
-          EXPECT_EQ(
-              host().commandLine(),
-              std::vector<std::string>{"Failed: AcDbHostApplicationServices"
-                                       "::workingDatabase(eNoDatabase)."});
-        }
         if (!present) return;
         sim::Items whole = expectedItems(members);
         if (run.operation != "getAdsName") {
@@ -126,6 +157,13 @@ TEST_F(PartRecordTest, AFailingHostCallLeavesTheRecordWholeOrAbsent) {
             sim::Items(items.begin() + 1, items.end() - 1), whole));
       });
   EXPECT_GT(faulted, 10);
+
+  // With no working drawing to write to, the line names what failed.
+  host().clearCommandLine();
+  EXPECT_FALSE(recordPart(nullptr, W("$5").c_str(), array(members)));
+  EXPECT_EQ(host().commandLine(),
+            std::vector<std::string>{"Failed: AcDbHostApplicationServices"
+                                     "::workingDatabase(eNoDatabase)."});
 }
 
 }  // namespace

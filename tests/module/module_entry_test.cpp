@@ -98,6 +98,35 @@ TEST_F(ModuleEntryTest, StoppingOrUnloadingDuringOffsetLetsGoOfItsReactor) {
   host().endCommand("OFFSET");
 }
 
+// A reactor the host kept after watching stopped is held all the same: the
+// unload tries it once more, and refuses while the host will not let go.
+TEST_F(ModuleEntryTest, UnloadIsRefusedWhileAKeptOffsetReactorStaysAttached) {
+  load();
+  AcDbObjectId source = part("$10");
+  ASSERT_TRUE(host().beginCommand("OFFSET"));
+  sim::FaultSpec fault;
+  fault.operation = "removeReactor";
+  fault.persistent = true;
+  host().armFault(fault);
+  host().runCommand("QORMPLIVETSTOP");
+  host().endCommand("OFFSET");
+  EXPECT_EQ(host().databaseReactorCount(), 1);
+  EXPECT_EQ(acrxEntryPoint(AcRx::kUnloadAppMsg, nullptr), AcRx::kRetError);
+  EXPECT_EQ(host().commandGroups(), std::vector<std::string>{"QORMQORMPLIVET"});
+  // Idle: what is appended keeps its part.
+  const sim::Created copies = host().appendCopies({source});
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(tagOf(copies[0].second), "$10");
+  host().runCommand("QORMPLIVETSTART");
+  ASSERT_NE(gEditReactor, nullptr);
+
+  host().clearFaults();
+  ASSERT_TRUE(host().unloadModule());
+  EXPECT_FALSE(host().moduleLoaded());
+  EXPECT_EQ(host().databaseReactorCount(), 0);
+  EXPECT_TRUE(takeViolations().empty());
+}
+
 TEST_F(ModuleEntryTest, UnloadingWhileStoppedRemovesTheCommandsOnly) {
   load();
   host().runCommand("QORMPLIVETSTOP");

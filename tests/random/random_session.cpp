@@ -17,6 +17,8 @@ SessionOutcome runRandomSession(std::uint64_t seed, int steps,
   SessionDriver session(extra);
   StepGenerator generator(seed);
   outcome.failure = session.failure();
+  const std::string opening = StepGenerator::opening(seed);
+  if (session.apply(opening)) outcome.script.push_back(opening);
   for (int i = 0; i < steps && outcome.failure.empty(); ++i) {
     const std::string line = generator.next(session);
     if (session.apply(line)) outcome.script.push_back(line);

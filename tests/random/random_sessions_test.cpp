@@ -51,6 +51,8 @@ TEST(PrintedSession, ReplaysInTheRunnerToTheSameDrawings) {
     {
       SessionDriver session;
       StepGenerator generator(seed);
+      lines.push_back(StepGenerator::opening(seed));
+      ASSERT_TRUE(session.apply(lines.back()));
       for (int i = 0; i < 150; ++i) {
         const std::string line = generator.next(session);
         if (session.apply(line)) lines.push_back(line);

@@ -10,13 +10,27 @@ struct LinkedPlugin {
   void* appId = nullptr;
   bool tidy = true;  // removes its reactors and commands at unload
   bool refuse = false;
+  bool refuseUnload = false;
+  // What the command saw of its own allocation and of a host call's.
+  bool ownAllocationFailed = false;
+  bool hostCallAllocated = false;
   EventLog log;
   std::unique_ptr<RecordingEditorReactor> watcher;
   std::unique_ptr<RecordingDatabaseReactor> appendWatcher;
 };
 LinkedPlugin* gPlugin = nullptr;
 
-void linkedCommand() {}
+// Allocates on its own, then has the host allocate for it.
+void linkedCommand() {
+  try {
+    std::unique_ptr<int> own(new int(1));
+  } catch (const std::bad_alloc&) {
+    gPlugin->ownAllocationFailed = true;
+  }
+  resbuf* chain = acutBuildList(1000, ACRX_T("made by the host"), RTNONE);
+  gPlugin->hostCallAllocated = chain != nullptr;
+  acutRelRb(chain);
+}
 
 AcRx::AppRetCode linkedEntryPoint(AcRx::AppMsgCode msg, void* appId) {
   LinkedPlugin& p = *gPlugin;
@@ -38,6 +52,7 @@ AcRx::AppRetCode linkedEntryPoint(AcRx::AppMsgCode msg, void* appId) {
     dwg->addReactor(p.appendWatcher.get());
     return p.refuse ? AcRx::kRetError : AcRx::kRetOK;
   }
+  if (msg == AcRx::kUnloadAppMsg && p.refuseUnload) return AcRx::kRetError;
   if (msg == AcRx::kUnloadAppMsg && p.tidy) {
     stack->removeGroup(ACRX_T("LINKEDGROUP"));
     theEditor()->removeReactor(p.watcher.get());
@@ -124,6 +139,51 @@ TEST_F(Loader, APluginThatRefusesToLoadIsUnloadedAtOnce) {
   EXPECT_FALSE(host().moduleLoaded());
   EXPECT_EQ(takeViolations().size(), 3u);
   EXPECT_EQ(host().editorReactorCount(), 0);
+}
+
+TEST_F(Loader, APluginThatRefusesToUnloadStaysAsItWas) {
+  std::string error;
+  ASSERT_TRUE(host().loadModule(&linkedEntryPoint, error)) << error;
+  plugin.refuseUnload = true;
+  EXPECT_TRUE(host().unloadModule());
+  EXPECT_TRUE(host().moduleLoaded());
+  EXPECT_EQ(host().commandLine(),
+            std::vector<std::string>{"The plug-in refused to unload."});
+  EXPECT_EQ(host().commandNames(), std::vector<std::string>{"LINKEDCMD"});
+  EXPECT_EQ(host().editorReactorCount(), 1);
+  EXPECT_EQ(host().databaseReactorCount(), 1);
+  EXPECT_TRUE(takeViolations().empty());
+
+  plugin.refuseUnload = false;
+  EXPECT_TRUE(host().unloadModule());
+  EXPECT_FALSE(host().moduleLoaded());
+  EXPECT_TRUE(takeViolations().empty());
+}
+
+TEST_F(Loader, AModuleAllocFaultFailsThePluginsAllocationsOnly) {
+  std::string error;
+  ASSERT_TRUE(host().loadModule(&linkedEntryPoint, error)) << error;
+  // Its recorders are no module of ours, which would catch the failure.
+  theEditor()->removeReactor(plugin.watcher.get());
+  db()->removeReactor(plugin.appendWatcher.get());
+  sim::FaultSpec fault;
+  fault.operation = sim::Host::kModuleAllocName;
+  fault.persistent = true;
+  host().armFault(fault);
+  host().resetCounters();
+  // The host's own work and this test's allocations are no plug-in code.
+  host().addObject("LINE");
+  std::unique_ptr<int> mine(new int(2));
+  EXPECT_EQ(host().faultsInjected(), 0);
+
+  host().runCommand("LINKEDCMD");
+  EXPECT_TRUE(plugin.ownAllocationFailed);
+  EXPECT_TRUE(plugin.hostCallAllocated);
+  EXPECT_EQ(host().callCount(sim::Host::kModuleAllocName), 1);
+  EXPECT_EQ(host().faultsInjected(), 1);
+  host().clearFaults();
+  theEditor()->addReactor(plugin.watcher.get());
+  db()->addReactor(plugin.appendWatcher.get());
 }
 
 TEST_F(Loader, FilesAreLoadedWithThePlatformLoader) {

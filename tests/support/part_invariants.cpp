@@ -34,14 +34,10 @@ struct ForcedViolation {
 const ForcedViolation kForced[] = {
     // A close that fails leaves the object open whatever the caller does.
     {"close", " left open for "},
-    // A removal that fails silently (no status) leaves the reactor attached.
-    {"removeReactor", "destroyed while still attached"},
-    {"removeReactor", "was still attached"},
+    // A drawing's reactor the host will not detach is still attached when
+    // the drawing closes.
     {"removeReactor", "left attached to drawing"},
     {"removeGroup", "still registered after it unloaded"},
-    // Adding a reactor has no status: the plug-in cannot know it was refused
-    // and removes it later.
-    {"addReactor", "reactor removed that was never added"},
 };
 
 std::string describe(const std::string& drawing, const std::string& handle) {
@@ -74,7 +70,7 @@ std::vector<std::string> offsetDrawingsOfModule(const sim::Host& host) {
   if (gEditReactor == nullptr) return names;
   const OffsetReactorHolding& held = gEditReactor->offsetReactors();
   for (std::size_t i = 0; i < held.count(); ++i) {
-    if (held.reactorAt(i)->isRetired()) continue;
+    if (held.reactorAt(i)->state() != AsdkDbReactor::kServing) continue;
     for (const std::string& name : host.drawingNames())
       if (host.drawing(name) == held.drawingAt(i)) names.push_back(name);
   }

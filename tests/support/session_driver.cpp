@@ -197,7 +197,8 @@ void SessionDriver::follow(const cadsim::Statement& s,
       model_->watcherCreated();
       break;
     case Verb::Unload:
-      model_->watcherDestroyed();
+      // A module that refused to unload keeps its watcher.
+      if (!host_->moduleLoaded()) model_->watcherDestroyed();
       break;
     case Verb::Fault: {
       if (s.name == "off") {

@@ -124,7 +124,7 @@ void WatchModel::endDeepClone(AcDbIdMapping& idMap) {
   AcDbIdMappingIter iter(idMap);
   for (iter.start(); !iter.done(); iter.next()) {
     AcDbIdPair pair;
-    if (!iter.getMap(pair)) continue;
+    if (!iter.getMap(pair) || !pair.isCloned()) continue;
     sim::ObjectInfo source;
     if (!host_.objectInfo(pair.key(), source) || source.erased) continue;
     const std::string tag = partTagIn(source.xdata);

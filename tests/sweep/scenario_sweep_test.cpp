@@ -100,13 +100,21 @@ std::vector<Scenario> scenarios() {
 struct SweepFigures {
   long runs = 0;
   long faulted = 0;
+  // Of those, the runs that failed the module's own allocations, and how
+  // many allocations they failed.
+  long allocationRuns = 0;
+  long allocationsFailed = 0;
 };
 
-// One run: the scenario on a fresh host armed by the sweep, then unloading.
+// One run: the scenario on a fresh host armed by the sweep, then unloading;
+// with references, the host's id maps also name what the clones refer to.
 // Returns the first broken invariant, with the step it broke at.
-std::string runOnce(const Scenario& scenario, const sim::FaultSpec& fault) {
+std::string runOnce(const Scenario& scenario, const sim::FaultSpec& fault,
+                    bool references) {
   SessionDriver session(nullptr, &fault);
   if (!session.failure().empty()) return "at load: " + session.failure();
+  if (references) session.apply("host id-map-references on");
+  if (!session.failure().empty()) return "at the opening: " + session.failure();
   for (const cadsim::Statement& s : scenario.statements) {
     if (!session.apply(s)) continue;
     if (!session.failure().empty())
@@ -119,10 +127,19 @@ std::string runOnce(const Scenario& scenario, const sim::FaultSpec& fault) {
   return std::string();
 }
 
-class ScenarioSweep : public ::testing::TestWithParam<Scenario> {};
+// The scripts as written, and once more with the host's id maps naming what
+// the clones refer to.
+struct SweptScenario {
+  Scenario scenario;
+  bool references = false;
+};
 
+class ScenarioSweep : public ::testing::TestWithParam<SweptScenario> {};
+
+// Every host call, and every allocation of the module's own, failing in turn.
 TEST_P(ScenarioSweep, EveryHostCallFailingInTurnLosesNothing) {
-  const Scenario& scenario = GetParam();
+  const Scenario& scenario = GetParam().scenario;
+  const bool references = GetParam().references;
   SweepFigures figures;
   for (const std::string& operation : sim::Host::operationNames()) {
     std::string firstFailure;
@@ -132,7 +149,7 @@ TEST_P(ScenarioSweep, EveryHostCallFailingInTurnLosesNothing) {
           fault.operation = operation;
           fault.nth = run.point;
           fault.persistent = run.persistent;
-          const std::string failure = runOnce(scenario, fault);
+          const std::string failure = runOnce(scenario, fault, references);
           if (!failure.empty() && firstFailure.empty())
             firstFailure = operation + " call " + std::to_string(run.point) +
                            (run.persistent ? " and after" : "") + " failing, " +
@@ -141,6 +158,9 @@ TEST_P(ScenarioSweep, EveryHostCallFailingInTurnLosesNothing) {
         [&](const sim::SweepRun& run) {
           ++figures.runs;
           if (run.injected > 0) ++figures.faulted;
+          if (operation != sim::Host::kModuleAllocName) return;
+          ++figures.allocationRuns;
+          figures.allocationsFailed += run.injected;
         },
         operation);
     EXPECT_EQ(firstFailure, "") << scenario.file;
@@ -149,20 +169,35 @@ TEST_P(ScenarioSweep, EveryHostCallFailingInTurnLosesNothing) {
   EXPECT_GT(figures.faulted, 0);
   RecordProperty("runs", static_cast<int>(figures.runs));
   RecordProperty("faulted", static_cast<int>(figures.faulted));
-  std::cout << scenario.file << ": " << figures.runs << " runs, "
-            << figures.faulted << " with a fault injected\n";
+  RecordProperty("allocationRuns", static_cast<int>(figures.allocationRuns));
+  RecordProperty("allocationsFailed",
+                 static_cast<int>(figures.allocationsFailed));
+  std::cout << scenario.file << (references ? " (references)" : "") << ": "
+            << figures.runs << " runs, " << figures.faulted
+            << " with a fault injected; module-alloc: "
+            << figures.allocationRuns << " runs, " << figures.allocationsFailed
+            << " allocations failed\n";
 }
 
-std::string scenarioName(const ::testing::TestParamInfo<Scenario>& info) {
-  std::string name = info.param.file;
+std::vector<SweptScenario> sweptScenarios() {
+  std::vector<SweptScenario> all;
+  for (bool references : {false, true})
+    for (const Scenario& scenario : scenarios())
+      all.push_back(SweptScenario{scenario, references});
+  return all;
+}
+
+std::string scenarioName(const ::testing::TestParamInfo<SweptScenario>& info) {
+  std::string name = info.param.scenario.file;
   name = name.substr(0, name.size() - std::string(".cadsim").size());
+  if (info.param.references) name += "_with_references";
   for (char& c : name)
     if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
   return name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, ScenarioSweep,
-                         ::testing::ValuesIn(scenarios()), scenarioName);
+                         ::testing::ValuesIn(sweptScenarios()), scenarioName);
 
 // A script the sweep cannot read would silently drop out of it; only the
 // ones that work on drawing files may stay out (the DXF tests sweep those).

@@ -155,6 +155,7 @@ StepResult Session::apply(const Statement& s, std::string& message) {
       {Verb::Open, {&Session::applyOpen, false}},
       {Verb::Save, {&Session::applySave, true}},
       {Verb::Fault, {&Session::applyFault, false}},
+      {Verb::Host, {&Session::applyHost, false}},
       {Verb::List, {&Session::applyList, true}},
       {Verb::Dump, {&Session::applyDump, false}},
       {Verb::Check, {&Session::applyCheck, false}},
@@ -419,6 +420,11 @@ StepResult Session::applyFault(const Statement& s, std::string& message) {
   if (!s.faultObject.empty() && !resolve(s.faultObject, spec.object, message))
     return StepResult::ScriptError;
   host_.armFault(spec);
+  return StepResult::Done;
+}
+
+StepResult Session::applyHost(const Statement& s, std::string&) {
+  host_.setIdMapReferences(s.switchOn);
   return StepResult::Done;
 }
 

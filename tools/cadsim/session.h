@@ -98,6 +98,7 @@ class Session {
   StepResult applyLisp(const Statement& s, std::string& message);
   StepResult applyLoad(const Statement& s, std::string& message);
   StepResult applyUnload(const Statement& s, std::string& message);
+  StepResult applyHost(const Statement& s, std::string& message);
   StepResult applyOpen(const Statement& s, std::string& message);
   StepResult applySave(const Statement& s, std::string& message);
   StepResult applyFault(const Statement& s, std::string& message);

@@ -30,6 +30,7 @@ enum class Verb {
   Open,
   Save,
   Fault,
+  Host,
   List,
   Dump,
   Check,
@@ -97,6 +98,7 @@ struct Statement {
   // fault: what to arm, and the label of the object it is limited to
   sim::FaultSpec fault;
   std::string faultObject;
+  bool switchOn = false;  // host: the option's new setting
   Expectation expect;
 };
 

@@ -156,6 +156,7 @@ class LineParser {
   bool parseLabelList(Statement& s) { return labelsToEnd(s, true); }
   bool parseLisp(Statement& s);
   bool parseLoad(Statement& s);
+  bool parseHost(Statement& s);
   bool parseOpen(Statement& s);
   bool parseSave(Statement& s);
   bool parseBare(Statement&) { return noMore(); }
@@ -194,6 +195,7 @@ bool LineParser::parse(Statement& statement, std::string& error) {
       {"save", {Verb::Save, &LineParser::parseSave}},
       {"unload", {Verb::Unload, &LineParser::parseBare}},
       {"fault", {Verb::Fault, &LineParser::parseFault}},
+      {"host", {Verb::Host, &LineParser::parseHost}},
       {"list", {Verb::List, &LineParser::parseBare}},
       {"dump", {Verb::Dump, &LineParser::parseBare}},
       {"check", {Verb::Check, &LineParser::parseBare}},
@@ -592,7 +594,21 @@ bool LineParser::parseFault(Statement& s) {
       s.faultObject = value;
     }
   }
+  if (operation == sim::Host::kModuleAllocName && !s.faultObject.empty())
+    return fail("module-alloc fails allocations, not calls on an object");
   return true;
+}
+
+bool LineParser::parseHost(Statement& s) {
+  if (!word("option", s.name)) return false;
+  if (s.name != "id-map-references")
+    return fail("unknown option \"" + s.name + "\" (id-map-references)");
+  std::string setting;
+  if (!word("on or off", setting)) return false;
+  if (setting != "on" && setting != "off")
+    return fail("expected on or off, found \"" + setting + "\"");
+  s.switchOn = setting == "on";
+  return noMore();
 }
 
 bool LineParser::parseEcho(Statement& s) {

@@ -119,6 +119,7 @@ AcDbStub& StubStore::emplace_back() {
 }  // namespace sim
 
 AcDbDatabase* AcDbObjectId::database() const {
+  const sim::HostCodeScope hostCode;
   HostState* state = sim::currentState();
   if (state == nullptr || stub_ == nullptr || !state->isKnownStub(stub_))
     return nullptr;
@@ -145,6 +146,7 @@ AcDbDatabase::~AcDbDatabase() {}
 
 Acad::ErrorStatus AcDbDatabase::getNamedObjectsDictionary(
     AcDbDictionary*& dictionary, AcDb::OpenMode mode) {
+  const sim::HostCodeScope hostCode;
   dictionary = nullptr;
   if (usedAfterClosing(*impDatabase_,
                        "AcDbDatabase::getNamedObjectsDictionary"))
@@ -169,6 +171,7 @@ AcDbObjectId AcDbDatabase::namedObjectsDictionaryId() const {
 
 Acad::ErrorStatus AcDbDatabase::getAcDbObjectId(
     AcDbObjectId& id, bool, const AcDbHandle& handle) const {
+  const sim::HostCodeScope hostCode;
   id.setNull();
   if (usedAfterClosing(*impDatabase_, "AcDbDatabase::getAcDbObjectId"))
     return Acad::eDatabaseClosed;
@@ -182,6 +185,7 @@ Acad::ErrorStatus AcDbDatabase::getAcDbObjectId(
 }
 
 Acad::ErrorStatus AcDbDatabase::addReactor(AcDbDatabaseReactor* reactor) const {
+  const sim::HostCodeScope hostCode;
   if (usedAfterClosing(*impDatabase_, "AcDbDatabase::addReactor"))
     return Acad::eDatabaseClosed;
   HostState& state = impDatabase_->host;
@@ -201,6 +205,7 @@ Acad::ErrorStatus AcDbDatabase::addReactor(AcDbDatabaseReactor* reactor) const {
 
 Acad::ErrorStatus AcDbDatabase::removeReactor(
     AcDbDatabaseReactor* reactor) const {
+  const sim::HostCodeScope hostCode;
   if (usedAfterClosing(*impDatabase_, "AcDbDatabase::removeReactor"))
     return Acad::eDatabaseClosed;
   HostState& state = impDatabase_->host;
@@ -217,6 +222,7 @@ Acad::ErrorStatus AcDbDatabase::removeReactor(
 }
 
 AcDbDatabase* AcDbHostApplicationServices::workingDatabase() const {
+  const sim::HostCodeScope hostCode;
   HostState* state = sim::currentState();
   if (state == nullptr || state->fault(Op::WorkingDatabase)) return nullptr;
   return state->drawings.current != nullptr
@@ -231,6 +237,7 @@ AcDbHostApplicationServices* acdbHostApplicationServices() {
 
 Acad::ErrorStatus acdbOpenAcDbObject(AcDbObject*& obj, AcDbObjectId id,
                                      AcDb::OpenMode mode, bool openErased) {
+  const sim::HostCodeScope hostCode;
   obj = nullptr;
   HostState* state = sim::currentState();
   if (state == nullptr) return Acad::eNoDatabase;
@@ -244,6 +251,7 @@ Acad::ErrorStatus acdbOpenAcDbObject(AcDbObject*& obj, AcDbObjectId id,
 }
 
 int acdbRegApp(const ACHAR* appName) {
+  const sim::HostCodeScope hostCode;
   HostState* state = sim::currentState();
   if (state == nullptr || state->fault(Op::RegApp)) return RTERROR;
   if (appName == nullptr || state->drawings.current == nullptr) return RTERROR;
@@ -257,6 +265,7 @@ int acdbRegApp(const ACHAR* appName) {
 }
 
 Acad::ErrorStatus acdbGetAdsName(ads_name& name, AcDbObjectId id) {
+  const sim::HostCodeScope hostCode;
   name[0] = name[1] = 0;
   HostState* state = sim::currentState();
   if (state == nullptr) return Acad::eNoDatabase;
@@ -269,6 +278,7 @@ Acad::ErrorStatus acdbGetAdsName(ads_name& name, AcDbObjectId id) {
 }
 
 Acad::ErrorStatus acdbGetObjectId(AcDbObjectId& id, const ads_name name) {
+  const sim::HostCodeScope hostCode;
   id.setNull();
   HostState* state = sim::currentState();
   if (state == nullptr) return Acad::eNoDatabase;

@@ -32,6 +32,7 @@ AcDbDictionary::AcDbDictionary() : AcDbObject(AcDbDictionary::desc()) {}
 
 Acad::ErrorStatus AcDbDictionary::getAt(const ACHAR* key, AcDbObject*& entry,
                                         AcDb::OpenMode mode) const {
+  const sim::HostCodeScope hostCode;
   entry = nullptr;
   HostState* state = sim::currentState();
   const AcDbImpObject& imp = *impObject();
@@ -49,6 +50,7 @@ Acad::ErrorStatus AcDbDictionary::getAt(const ACHAR* key, AcDbObject*& entry,
 
 Acad::ErrorStatus AcDbDictionary::getAt(const ACHAR* key,
                                         AcDbObjectId& entryId) const {
+  const sim::HostCodeScope hostCode;
   entryId.setNull();
   HostState* state = sim::currentState();
   const AcDbImpObject& imp = *impObject();
@@ -64,6 +66,7 @@ Acad::ErrorStatus AcDbDictionary::getAt(const ACHAR* key,
 }
 
 bool AcDbDictionary::has(const ACHAR* key) const {
+  const sim::HostCodeScope hostCode;
   HostState* state = sim::currentState();
   if (state == nullptr || key == nullptr) return false;
   if (!checkDictionaryReadable(*state, *impObject(), "AcDbDictionary::has"))
@@ -72,6 +75,7 @@ bool AcDbDictionary::has(const ACHAR* key) const {
 }
 
 Adesk::UInt32 AcDbDictionary::numEntries() const {
+  const sim::HostCodeScope hostCode;
   Adesk::UInt32 count = 0;
   for (const auto& entry : impObject()->entries)
     if (entry.second->object != nullptr &&
@@ -82,6 +86,7 @@ Adesk::UInt32 AcDbDictionary::numEntries() const {
 
 Acad::ErrorStatus AcDbDictionary::setAt(const ACHAR* key, AcDbObject* newValue,
                                         AcDbObjectId& newId) {
+  const sim::HostCodeScope hostCode;
   newId.setNull();
   HostState* state = sim::currentState();
   AcDbImpObject& imp = *impObject();
@@ -129,6 +134,7 @@ Acad::ErrorStatus AcDbDictionary::setAt(const ACHAR* key, AcDbObject* newValue,
 AcDbXrecord::AcDbXrecord() : AcDbObject(AcDbXrecord::desc()) {}
 
 Acad::ErrorStatus AcDbXrecord::setFromRbChain(const resbuf& chain) {
+  const sim::HostCodeScope hostCode;
   HostState* state = sim::currentState();
   AcDbImpObject& imp = *impObject();
   if (state == nullptr) return Acad::eNoDatabase;
@@ -149,6 +155,7 @@ Acad::ErrorStatus AcDbXrecord::setFromRbChain(const resbuf& chain) {
 }
 
 Acad::ErrorStatus AcDbXrecord::rbChain(resbuf** chain) const {
+  const sim::HostCodeScope hostCode;
   if (chain != nullptr) *chain = nullptr;
   HostState* state = sim::currentState();
   const AcDbImpObject& imp = *impObject();

@@ -95,13 +95,25 @@ std::string AcDbImpObject::describe() const {
          " (" + type.name() + ")";
 }
 
-AcDbObject::AcDbObject(AcRxClass* kind)
-    : impObject_(new AcDbImpObject(this, kind)) {
+namespace {
+
+// The host's part of an object a plug-in makes with new: the plug-in's
+// allocation is the object itself, this one is the host's.
+AcDbImpObject* newImpObject(AcDbObject* owner, AcRxClass* kind) {
+  const sim::HostCodeScope hostCode;
+  return new AcDbImpObject(owner, kind);
+}
+
+}  // namespace
+
+AcDbObject::AcDbObject(AcRxClass* kind) : impObject_(newImpObject(this, kind)) {
+  const sim::HostCodeScope hostCode;
   if (HostState* state = currentState())
     state->objects.fresh.insert(impObject_);
 }
 
 AcDbObject::~AcDbObject() {
+  const sim::HostCodeScope hostCode;
   HostState* state = currentState();
   if (state != nullptr && !state->destroying) {
     state->objects.fresh.erase(impObject_);
@@ -140,6 +152,7 @@ AcDbDatabase* AcDbObject::database() const {
 }
 
 void AcDbObject::getAcDbHandle(AcDbHandle& handle) const {
+  const sim::HostCodeScope hostCode;
   checkReadable(*impObject_, "getAcDbHandle");
   handle =
       AcDbHandle(impObject_->stub != nullptr ? impObject_->stub->handle : 0);
@@ -159,6 +172,7 @@ __attribute__((noinline))
 #endif
 Acad::ErrorStatus
 misusedClose(HostState& state, const AcDbImpObject& imp) {
+  const sim::HostCodeScope hostCode;
   if (imp.stub == nullptr) {
     state.violation("close of new object " + imp.describe() +
                     " that is in no drawing (delete it instead)");
@@ -188,6 +202,7 @@ Acad::ErrorStatus AcDbObject::close() {
 }
 
 Acad::ErrorStatus AcDbObject::upgradeOpen() {
+  const sim::HostCodeScope hostCode;
   HostState* state = currentState();
   AcDbImpObject& imp = *impObject_;
   if (state == nullptr) return Acad::eNoDatabase;
@@ -211,6 +226,7 @@ Acad::ErrorStatus AcDbObject::upgradeOpen() {
 }
 
 Acad::ErrorStatus AcDbObject::erase(bool erasing) {
+  const sim::HostCodeScope hostCode;
   HostState* state = currentState();
   AcDbImpObject& imp = *impObject_;
   if (state == nullptr) return Acad::eNoDatabase;
@@ -244,6 +260,7 @@ SIMHOST_ENTITY_KIND(AcDbProxyEntity)
 // A reactor destroyed while attached would be called after its death; the
 // host detaches it and says so.
 AcEditorReactor::~AcEditorReactor() {
+  const sim::HostCodeScope hostCode;
   HostState* state = currentState();
   if (state != nullptr && state->editor && state->editor->detach(this))
     state->violation("an editor reactor was destroyed while still attached");
@@ -261,6 +278,7 @@ void AcEditorReactor::documentBecameCurrent(AcDbDatabase*) {}
 void AcEditorReactor::databaseToBeDestroyed(AcDbDatabase*) {}
 
 AcDbDatabaseReactor::~AcDbDatabaseReactor() {
+  const sim::HostCodeScope hostCode;
   HostState* state = currentState();
   if (state == nullptr) return;
   state->reactorsOfClosedDrawings.erase(this);

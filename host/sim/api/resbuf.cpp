@@ -244,6 +244,7 @@ using sim::HostState;
 using sim::ValueKind;
 
 resbuf* acutBuildList(int restype, ...) {
+  const sim::HostCodeScope hostCode;
   HostState* state = sim::currentState();
   if (state == nullptr || state->fault(sim::Op::BuildList)) return nullptr;
   resbuf* head = nullptr;
@@ -337,6 +338,7 @@ resbuf* acutBuildList(int restype, ...) {
 }
 
 int acutRelRb(resbuf* chain) {
+  const sim::HostCodeScope hostCode;
   HostState* state = sim::currentState();
   if (state == nullptr) return RTERROR;
   for (resbuf* item = chain; item != nullptr;) {
@@ -364,6 +366,7 @@ int acutRelRb(resbuf* chain) {
 }
 
 int acutPrintf(const ACHAR* format, ...) {
+  const sim::HostCodeScope hostCode;
   HostState* state = sim::currentState();
   if (state == nullptr || format == nullptr) return 0;
   AcWString out;

@@ -4,9 +4,9 @@
 namespace sim {
 
 void SimEditor::addReactor(AcEditorReactor* reactor) {
-  // The call has no status, so a failure here is silent, as on a host that
-  // could not take the reactor.
-  if (state_.fault(Op::AddReactor)) return;
+  const sim::HostCodeScope hostCode;
+  // The call has no status, so no plug-in could see it fail: it passes no
+  // fault point (the fault points of the same name are a drawing's).
   if (reactor == nullptr) {
     state_.violation("AcEditor::addReactor: null reactor");
     return;
@@ -19,7 +19,7 @@ void SimEditor::addReactor(AcEditorReactor* reactor) {
 }
 
 void SimEditor::removeReactor(AcEditorReactor* reactor) {
-  if (state_.fault(Op::RemoveReactor)) return;
+  const sim::HostCodeScope hostCode;
   if (!detach(reactor))
     state_.violation(
         "AcEditor::removeReactor: reactor removed that was never added");
@@ -39,6 +39,7 @@ Acad::ErrorStatus SimCommandStack::addCommand(const ACHAR* cmdGroupName,
                                               AcRxFunctionPtr functionAddr,
                                               AcEdUIContext*, int, void*,
                                               AcEdCommand** cmdPtrRet) {
+  const sim::HostCodeScope hostCode;
   if (cmdPtrRet != nullptr) *cmdPtrRet = nullptr;
   if (state_.fault(Op::AddCommand)) return Acad::eDuplicateKey;
   if (cmdGroupName == nullptr || cmdGlobalName == nullptr ||
@@ -60,6 +61,7 @@ Acad::ErrorStatus SimCommandStack::addCommand(const ACHAR* cmdGroupName,
 }
 
 Acad::ErrorStatus SimCommandStack::removeGroup(const ACHAR* groupName) {
+  const sim::HostCodeScope hostCode;
   if (state_.fault(Op::RemoveGroup)) return Acad::eKeyNotFound;
   if (groupName == nullptr) return Acad::eInvalidInput;
   const AcWString group = upperAscii(AcWString(groupName));
@@ -74,18 +76,21 @@ Acad::ErrorStatus SimCommandStack::removeGroup(const ACHAR* groupName) {
 }
 
 bool SimDynamicLinker::unlockApplication(void* appId) const {
+  const sim::HostCodeScope hostCode;
   if (state_.fault(Op::UnlockApplication)) return false;
   state_.plugin.unlockedApps.push_back(appId);
   return true;
 }
 
 bool SimDynamicLinker::registerAppMDIAware(void* appId) const {
+  const sim::HostCodeScope hostCode;
   if (state_.fault(Op::RegisterAppMDIAware)) return false;
   state_.plugin.mdiAwareApps.push_back(appId);
   return true;
 }
 
 AcRxObject* SimRegistry::at(const ACHAR* key) const {
+  const sim::HostCodeScope hostCode;
   if (state_.fault(Op::RegistryAt)) return nullptr;
   if (key == nullptr) return nullptr;
   auto it = present.find(toUtf8(key));
@@ -95,6 +100,7 @@ AcRxObject* SimRegistry::at(const ACHAR* key) const {
 }  // namespace sim
 
 AcRxDictionary* acrxSysRegistry() {
+  const sim::HostCodeScope hostCode;
   sim::HostState* state = sim::currentState();
   return state != nullptr ? state->registry.get() : nullptr;
 }

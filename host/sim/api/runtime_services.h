@@ -26,6 +26,12 @@ class SimEditor : public AcEditor {
   bool detach(const AcEditorReactor* reactor);
 
   std::vector<AcEditorReactor*> reactors;  // in order of attachment
+  // The observers tests keep among them (Host::attachEditorObserver).
+  std::vector<const AcEditorReactor*> observers;
+  bool isObserver(const AcEditorReactor* reactor) const {
+    return std::find(observers.begin(), observers.end(), reactor) !=
+           observers.end();
+  }
 
  private:
   HostState& state_;
@@ -75,7 +81,8 @@ void HostState::notifyEditor(const Context& context, F&& f) {
   const std::vector<AcEditorReactor*> snapshot = editor->reactors;
   for (AcEditorReactor* reactor : snapshot) {
     if (!editor->isAttached(reactor)) continue;
-    callPlugin(context, [&] { f(reactor); });
+    callPlugin(
+        context, [&] { f(reactor); }, !editor->isObserver(reactor));
   }
 }
 

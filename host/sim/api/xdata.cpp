@@ -138,6 +138,7 @@ Acad::ErrorStatus mergeXdata(std::vector<XdataEntry>& blocks,
 using sim::HostState;
 
 resbuf* AcDbObject::xData(const ACHAR* regappName) const {
+  const sim::HostCodeScope hostCode;
   HostState* state = sim::currentState();
   const AcDbImpObject& imp = *impObject_;
   if (state == nullptr || state->fault(sim::Op::XData, imp.stub))
@@ -170,6 +171,7 @@ resbuf* AcDbObject::xData(const ACHAR* regappName) const {
 }
 
 Acad::ErrorStatus AcDbObject::setXData(const resbuf* xdata) {
+  const sim::HostCodeScope hostCode;
   HostState* state = sim::currentState();
   AcDbImpObject& imp = *impObject_;
   if (state == nullptr) return Acad::eNoDatabase;
