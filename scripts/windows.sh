@@ -59,7 +59,16 @@ mkdir -p "$sessions"
 linux_cadsim=$linux_build/tools/cadsim/cadsim
 failed=0
 count=0
+skipped=0
 for script in examples/*.cadsim tests/scripts/*.cadsim tests/windows/*.cadsim; do
+  # A Windows DLL allocates through its own copy of the C++ runtime, which
+  # the runner's replaced operator new never sees: the module's allocations
+  # cannot be failed there (docs/windows.md).
+  if grep -q '^fault module-alloc' "$script"; then
+    echo "skip  $script: fails the module's allocations, which only Linux can"
+    skipped=$((skipped + 1))
+    continue
+  fi
   count=$((count + 1))
   name=${script//\//_}
   name=${name%.cadsim}
@@ -107,5 +116,5 @@ for script in examples/*.cadsim tests/scripts/*.cadsim tests/windows/*.cadsim; d
 done
 
 echo "$((count - failed)) of $count session scripts match under wine" \
-  "(outputs in ${sessions#"$root"/})"
+  "($skipped skipped; outputs in ${sessions#"$root"/})"
 [ "$failed" -eq 0 ]
