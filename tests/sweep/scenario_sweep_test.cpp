@@ -77,8 +77,7 @@ std::vector<ScriptFile> scriptFiles() {
         script.scenario.text.push_back(line);
       script.replayable = true;
       for (const cadsim::Statement& s : statements)
-        if (acts(s, script.replayable))
-          script.scenario.statements.push_back(s);
+        if (acts(s, script.replayable)) script.scenario.statements.push_back(s);
       if (!script.replayable) script.why = "opens or saves a drawing file";
       all.push_back(script);
     }
