@@ -301,6 +301,13 @@ def parts_drawing(case, path):
         _record(parts, "$A", [l1])
     elif case == "two-tags":
         l1.set_xdata("$B", [(1000, "second tag")])
+    elif case == "tag-case":
+        # One tag in three spellings: the host folds ASCII case.
+        doc.appids.new("$ab")
+        l1.discard_xdata("$A")
+        l1.set_xdata("$AB", [(1000, "upper")])
+        l2.set_xdata("$ab", [(1000, "lower")])
+        _record(parts, "$aB", [l1, l2])
     else:
         sys.exit("unknown case " + case)
     doc.saveas(path)

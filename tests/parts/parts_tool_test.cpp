@@ -61,6 +61,7 @@ struct AuditCase {
   int status;
   const char* parts;  // the JSON's "parts" and "findings"
   const char* findings;
+  const char* line = nullptr;  // a line the human report holds, if given
 };
 
 const AuditCase kAuditCases[] = {
@@ -71,7 +72,8 @@ const AuditCase kAuditCases[] = {
      "[]"},
     {"record-malformed", 1,
      R"([{"tag":"$A","members":["{L1}"],"record":null}])",
-     R"([{"severity":"error","kind":"record-malformed","tag":"$A","handle":"{R}"}])"},
+     R"([{"severity":"error","kind":"record-malformed","tag":"$A","handle":"{R}"}])",
+     "part $A: 1 member, a malformed record\n"},
     {"dictionary-malformed", 1,
      R"([{"tag":"$A","members":["{L1}"],"record":null}])",
      R"([{"severity":"error","kind":"record-malformed","tag":null,"handle":"{R}"}])"},
@@ -95,6 +97,11 @@ const AuditCase kAuditCases[] = {
      R"([{"severity":"note","kind":"member-not-recorded","tag":"$A","handle":"{L2}"}])"},
     {"two-tags", 0, R"([{"tag":"$A","members":["{L1}"],"record":null}])",
      R"([{"severity":"note","kind":"two-tags","tag":"$A","handle":"{L1}"}])"},
+    // $ab registered, $AB in xdata, a record $aB: the host's one part, named
+    // as its APPID table spells it.
+    {"tag-case", 0,
+     R"([{"tag":"$ab","members":["{L1}","{L2}"],"record":["{L1}","{L2}"]}])",
+     "[]", "part $ab: 2 members, a record of 2 handles\n"},
     // No handles in the file: the ones the host gives as it reads it. No
     // record either, which an R12 drawing cannot hold: no finding for that.
     {"r12", 0, R"([{"tag":"$10","members":["F","10"],"record":null}])", "[]"},
@@ -115,6 +122,11 @@ TEST(PartsTool, ReportsEachFindingWithItsExitStatus) {
                       R"(,"generator":{"program":"plivet-parts","version":")" +
                       PLIVET_VERSION + "\"}}\n",
                   names));
+    if (row.line != nullptr) {
+      const std::string human = parts(path).out;
+      EXPECT_NE(human.find(withHandles(row.line, names)), std::string::npos)
+          << human;
+    }
   }
 }
 
