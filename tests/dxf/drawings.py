@@ -261,10 +261,10 @@ def parts_drawing(case, path):
         arc = msp.add_arc((25, 20), 4, 0, 180)
         text = msp.add_text("pump", dxfattribs={"insert": (0, 20),
                                                 "height": 2})
-        point = msp.add_point((40, 30))
+        point = msp.add_point((28, 12))
         # Of no part: drawn in grey.
-        msp.add_polyline2d([(50, 0), (60, 0), (60, 10)])
-        msp.add_mtext("caf\u00e9\\Pline", dxfattribs={"insert": (50, 20)})
+        msp.add_polyline2d([(12, 2), (18, 2), (18, 8)])
+        msp.add_mtext("caf\u00e9\\Pline", dxfattribs={"insert": (12, 18)})
         l2.set_xdata("$A", [(1000, "second")])
         circle.set_xdata("$A", [(1070, 1)])
         for e in (poly, arc):

@@ -208,13 +208,13 @@ TEST(PartsTool, DrawsEachPartInAGroupThatRenders) {
               std::string::npos)
         << tag;
   // The 2D polyline's vertices follow it as entities of their own; MTEXT's
-  // text is decoded and its paragraph break read as a space.
+  // text is decoded and its paragraph break starts a line.
   std::size_t polylines = 0;
   for (std::size_t at = 0;
        (at = svg.find("<polyline ", at)) != std::string::npos; ++at)
     ++polylines;
   EXPECT_EQ(polylines, 4u);  // two lines and the two polylines
-  EXPECT_NE(svg.find(">caf\xC3\xA9 line</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">caf\xC3\xA9</tspan><tspan "), std::string::npos);
   // The legend alone would make the image look drawn: take it out.
   std::size_t legend = svg.find("<g id=\"legend\"");
   ASSERT_NE(legend, std::string::npos);
