@@ -1,5 +1,6 @@
 #include "picture/dxf_shapes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -210,7 +211,7 @@ class HatchReader {
       } else {
         appendEllipse(edge, a, major, minor, from, sweep * kPi / 180);
       }
-      if (ccw == 0) edge.assign(edge.rbegin(), edge.rend());
+      if (ccw == 0) std::reverse(edge.begin(), edge.end());
     } else if (type == 4) {
       Spline spline;
       double degree = 3, rational = 0, periodic = 0, knots = 0, control = 0;
@@ -405,10 +406,12 @@ Vec2 vertexPoint(const dxf::Object& vertex) { return pointOf(vertex, 10); }
 
 void addVertex(const dxf::Object& vertex, Shape& polyline) {
   const double bulge = realOf(vertex, 42);
-  if (bulge != 0 && polyline.bulges.size() < polyline.points.size())
+  // Bulges are kept from the first that is not 0.
+  if (bulge != 0 || !polyline.bulges.empty()) {
     polyline.bulges.resize(polyline.points.size(), 0);
+    polyline.bulges.push_back(bulge);
+  }
   polyline.points.push_back(vertexPoint(vertex));
-  if (!polyline.bulges.empty()) polyline.bulges.push_back(bulge);
 }
 
 bool inPaperSpace(const dxf::Object& entity) {

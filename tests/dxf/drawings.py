@@ -17,8 +17,13 @@
                                 a fifth tagged, some with OTHERAPP xdata
   drawings.py parts CASE OUT    a drawing for the parts tool (see PARTS);
                                 prints its objects' handles by name
+  drawings.py picture CASE OUT  a drawing for a row of the parts tool's
+                                picture table (see PICTURES)
   drawings.py ink PNG           the number of pixels of PNG that are not
                                 white
+  drawings.py probe PNG BOX...  for each pixel box X0,Y0,X1,Y1, the colour
+                                of its pixel farthest from white, as
+                                #RRGGBB ("white" when all are)
   drawings.py encoded VER OUT   a TEXT and an MTEXT of characters past
                                 ASCII on such a layer, in version VER (R2000
                                 writes ANSI_1252, R2018 UTF-8); prints their
@@ -314,9 +319,101 @@ def parts_drawing(case, path):
     print(json.dumps(names))
 
 
-def ink(path):
+def picture_drawing(case, path):
+    """Two POINTs of part $F at (0, 0) and (100, 100) make the picture's
+    view; each case adds, after them unless said, what its row looks for."""
+    doc = ezdxf.new("R2000")
+    msp = doc.modelspace()
+    for app in ("$F", "$A"):
+        doc.appids.new(app)
+    tagged = []
+    if case == "insert":
+        # Placed at (50, 50), turned a quarter, twice its size; drawn in
+        # the part of the insert.
+        valve = doc.blocks.new("VALVE", base_point=(5, 0))
+        valve.add_line((5, 0), (15, 0))
+        valve.add_circle((15, 0), 5)
+        tagged.append(msp.add_blockref("valve", (50, 50), dxfattribs={
+            "xscale": 2, "yscale": 2, "rotation": 90}))
+    for corner in ((0, 0), (100, 100)):
+        msp.add_point(corner).set_xdata("$F", [(1000, "frame")])
+    if case == "insert":
+        pass
+    elif case == "nested":
+        inner = doc.blocks.new("INNER")
+        inner.add_line((0, 0), (10, 0))
+        outer = doc.blocks.new("OUTER")
+        outer.add_blockref("INNER", (0, 0), dxfattribs={"rotation": 90})
+        outer.add_blockref("INNER", (0, 0))
+        msp.add_blockref("OUTER", (20, 20), dxfattribs={"xscale": 3,
+                                                       "yscale": 3})
+        # Inserts itself: drawn to a depth, not forever.
+        loop = doc.blocks.new("LOOP")
+        loop.add_line((0, 0), (1, 1))
+        loop.add_blockref("LOOP", (0, 0))
+        msp.add_blockref("LOOP", (80, 80))
+    elif case == "dimension":
+        msp.add_linear_dim(base=(50, 60), p1=(20, 40), p2=(80, 40),
+                           override={"dimtxt": 3}).render()
+    elif case == "ellipse":
+        msp.add_ellipse((50, 50), major_axis=(30, 0), ratio=0.5)
+    elif case == "spline":
+        msp.add_open_spline([(10, 10), (30, 90), (70, 90), (90, 10)],
+                            degree=3)
+        spline = msp.add_spline(fit_points=[(10, 30), (50, 45), (90, 30)])
+        spline.control_points = []
+        spline.knots = []
+    elif case == "hatch":
+        hatch = msp.add_hatch()
+        hatch.paths.add_polyline_path([(10, 10), (40, 10), (40, 40),
+                                       (10, 40)], is_closed=True)
+        edges = hatch.paths.add_edge_path()
+        edges.add_line((90, 10), (60, 10))
+        edges.add_arc((75, 10), 15, 0, 180, ccw=False)
+    elif case == "faces":
+        msp.add_polyline3d([(10, 60, 0), (90, 60, 5), (90, 90, 10)])
+        msp.add_3dface([(10, 10), (40, 10), (40, 40), (10, 40)])
+        msp.add_solid([(60, 10), (90, 10), (60, 40), (90, 40)])
+    elif case == "bulges":
+        msp.add_lwpolyline([(10, 40, 0.5), (90, 40, 0)], format="xyb")
+        msp.add_polyline2d([(10, 60, 0, 0, -0.5), (90, 60, 0, 0, 0)],
+                           format="xyseb")
+    elif case == "text":
+        msp.add_text("MMMM", dxfattribs={"insert": (50, 50), "height": 10,
+                                         "rotation": 90})
+        msp.add_mtext("{\\fArial|b1;\\H2.0x;\\C1;AB}\\PCD\\~EF\\S1^2;",
+                      dxfattribs={"insert": (10, 90), "char_height": 5})
+    elif case == "outliers":
+        # A part in the middle; stray objects of no part far away, and
+        # numbers no drawing means.
+        tagged.append(msp.add_line((20, 20), (80, 80)))
+        msp.add_point((1e6, 1e6))
+        msp.add_line((0, 0), (1e15, 0))
+        msp.add_circle((50, 50), 1e308)
+    elif case == "spaces":
+        tagged.append(doc.layout("Layout1").add_line((0, 0), (10, 10)))
+        block = doc.blocks.new("HELD")
+        tagged.append(block.add_line((0, 0), (10, 10)))
+        tagged.append(block.add_circle((0, 0), 1))
+        tagged.append(msp.add_line((20, 50), (80, 50)))
+    elif case == "many":
+        # Twelve parts, $P0 of one member to $P11 of twelve.
+        for part in range(12):
+            doc.appids.new("$P%d" % part)
+            for member in range(part + 1):
+                line = msp.add_line((5 + 8 * part, 10 + 6 * member),
+                                    (9 + 8 * part, 10 + 6 * member))
+                line.set_xdata("$P%d" % part, [(1000, "m")])
+    else:
+        sys.exit("unknown case " + case)
+    for e in tagged:
+        e.set_xdata("$A", [(1000, "tagged")])
+    doc.saveas(path)
+
+
+def _pixels(path):
     """Decodes an 8-bit RGB or RGBA PNG, as rsvg-convert writes them, with
-    the standard library alone."""
+    the standard library alone: rows of (r, g, b), transparent as white."""
     with open(path, "rb") as f:
         data = f.read()
     at, idat = 8, b""
@@ -334,7 +431,7 @@ def ink(path):
     raw = zlib.decompress(idat)
     stride = width * size
     previous = bytearray(stride)
-    count = 0
+    rows = []
     for row in range(height):
         start = row * (stride + 1)
         kind, line = raw[start], bytearray(raw[start + 1:start + 1 + stride])
@@ -353,13 +450,34 @@ def ink(path):
                 pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
                 pred = a if pa <= pb and pa <= pc else (b if pb <= pc else c)
                 line[i] = (line[i] + pred) & 255
+        pixels = []
         for x in range(width):
             pixel = line[x * size:x * size + size]
             opaque = size == 3 or pixel[3] > 0
-            if opaque and tuple(pixel[:3]) != (255, 255, 255):
-                count += 1
+            pixels.append(tuple(pixel[:3]) if opaque else (255, 255, 255))
+        rows.append(pixels)
         previous = line
-    print(count)
+    return rows
+
+
+def ink(path):
+    print(sum(1 for row in _pixels(path) for p in row if p != (255, 255, 255)))
+
+
+def probe(path, boxes):
+    rows = _pixels(path)
+    out = []
+    for box in boxes:
+        x0, y0, x1, y1 = (int(round(float(v))) for v in box.split(","))
+        best, colour = 0, "white"
+        for y in range(max(y0, 0), min(y1, len(rows) - 1) + 1):
+            for x in range(max(x0, 0), min(x1, len(rows[y]) - 1) + 1):
+                p = rows[y][x]
+                far = sum(255 - c for c in p)
+                if far > best:
+                    best, colour = far, "#%02X%02X%02X" % p
+        out.append(colour)
+    print(json.dumps(out))
 
 
 # Each encoding's texts hold what the other cannot: the euro sign of the
@@ -519,8 +637,12 @@ if __name__ == "__main__":
         large(sys.argv[2], int(sys.argv[3]))
     elif verb == "parts":
         parts_drawing(sys.argv[2], sys.argv[3])
+    elif verb == "picture":
+        picture_drawing(sys.argv[2], sys.argv[3])
     elif verb == "ink":
         ink(sys.argv[2])
+    elif verb == "probe":
+        probe(sys.argv[2], sys.argv[3:])
     elif verb == "encoded":
         encoded(sys.argv[2], sys.argv[3])
     elif verb == "texts":
