@@ -78,7 +78,6 @@ std::vector<Vec2> splinePoints(const Spline& spline) {
 // a vertex without its 20 is left out rather than guessed.
 void lightweightVertices(const dxf::Object& object, Shape& shape) {
   bool haveX = false;
-  bool bulged = false;
   double x = 0;
   for (const dxf::Tag& tag : object.tags) {
     double value;
@@ -87,15 +86,17 @@ void lightweightVertices(const dxf::Object& object, Shape& shape) {
       haveX = true;
     } else if (tag.code == 20 && haveX && dxf::parseReal(tag.value, value)) {
       shape.points.push_back(Vec2{x, value});
-      shape.bulges.push_back(0);
+      if (!shape.bulges.empty()) shape.bulges.push_back(0);
       haveX = false;
-    } else if (tag.code == 42 && !shape.bulges.empty() &&
-               dxf::parseReal(tag.value, value)) {
+    } else if (tag.code == 42 && !shape.points.empty() &&
+               dxf::parseReal(tag.value, value) && value != 0) {
+      // Bulges are kept from the first that is not 0: most polylines
+      // have none.
+      shape.bulges.resize(shape.points.size(), 0);
       shape.bulges.back() = value;
-      bulged = bulged || value != 0;
     }
   }
-  if (!bulged) shape.bulges.clear();
+  if (!shape.bulges.empty()) shape.bulges.resize(shape.points.size(), 0);
 }
 
 // An MTEXT's text runs through its 3 groups and ends with its 1 group.

@@ -123,6 +123,20 @@ std::vector<std::string> linesOf(const std::string& text) {
   return lines;
 }
 
+// The number of lines of a text and the length of its longest.
+std::pair<std::size_t, std::size_t> textSize(const std::string& text) {
+  std::size_t lines = 1, longest = 0, length = 0;
+  for (char c : text) {
+    if (c == '\n') {
+      ++lines;
+      length = 0;
+    } else {
+      longest = std::max(longest, ++length);
+    }
+  }
+  return {lines, longest};
+}
+
 constexpr double kLineSpacing = 1.25;  // of the text's height
 
 Extents boxOf(const Shape& shape) {
@@ -140,15 +154,12 @@ Extents boxOf(const Shape& shape) {
       return box;
     case Shape::Kind::Text: {
       // A guess at the size: glyphs are about six tenths as wide as tall.
-      const std::vector<std::string> lines = linesOf(shape.text);
-      std::size_t longest = 0;
-      for (const std::string& line : lines)
-        longest = std::max(longest, line.size());
+      const auto [lines, longest] = textSize(shape.text);
       const double h = shape.height;
       const double width = 0.6 * h * static_cast<double>(longest);
       const double top = shape.hanging ? 0 : h;
       const double bottom =
-          top - h - kLineSpacing * h * static_cast<double>(lines.size() - 1);
+          top - h - kLineSpacing * h * static_cast<double>(lines - 1);
       const double turn = shape.rotationDegrees * kPi / 180;
       const double c = std::cos(turn), s = std::sin(turn);
       for (double x : {0.0, width})
@@ -213,7 +224,8 @@ class Flattener {
     Extents box;
   };
 
-  explicit Flattener(const std::vector<PictureBlock>& blocks) {
+  Flattener(const std::vector<PictureBlock>& blocks, std::size_t objects) {
+    drawn_.reserve(objects);
     for (const PictureBlock& block : blocks)
       blocks_.emplace(text::upperAscii(block.name), &block);
   }
@@ -378,10 +390,10 @@ void appendText(std::string& out, const Shape& shape, const Mapping& at,
     out += ")\"";
   }
   out += '>';
-  const std::vector<std::string> lines = linesOf(shape.text);
-  if (lines.size() == 1) {
-    out += escaped(lines.front());
+  if (shape.text.find('\n') == std::string::npos) {
+    out += escaped(shape.text);
   } else {
+    const std::vector<std::string> lines = linesOf(shape.text);
     for (std::size_t i = 0; i < lines.size(); ++i) {
       out += "<tspan x=\"";
       appendNumber(out, x);
@@ -490,7 +502,7 @@ std::string svgPicture(const PictureInput& input) {
     return part < 0 ? kNoPartColour : colours[static_cast<std::size_t>(part)];
   };
 
-  Flattener flat(input.blocks);
+  Flattener flat(input.blocks, input.objects.size());
   std::size_t unparted = 0;
   std::size_t inPaperSpace = 0;
   std::size_t inBlocks = 0;
