@@ -117,7 +117,7 @@ class HatchReader {
     while (at_ < tags_.size() && tags_[at_].code != 91) ++at_;
     double paths = 0;
     if (!real(91, paths)) return false;
-    for (int path = 0; path < static_cast<int>(paths); ++path) {
+    for (std::size_t path = 0, n = countOf(paths); path < n; ++path) {
       while (at_ < tags_.size() && tags_[at_].code != 92) ++at_;
       double flags = 0;
       if (!real(92, flags)) break;
@@ -136,6 +136,12 @@ class HatchReader {
   }
 
  private:
+  // A count of items, each at least a group: no more than the groups left.
+  std::size_t countOf(double value) const {
+    const double left =
+        static_cast<double>(tags_.size() - std::min(at_, tags_.size()));
+    return value > 0 ? static_cast<std::size_t>(std::min(value, left)) : 0;
+  }
   bool real(int code, double& value) {
     if (at_ >= tags_.size() || tags_[at_].code != code ||
         !dxf::parseReal(tags_[at_].value, value))
@@ -155,7 +161,7 @@ class HatchReader {
     if (!real(72, hasBulge) || !optional(73, closed) || !real(93, count))
       return;
     Shape polyline;
-    for (int i = 0; i < static_cast<int>(count); ++i) {
+    for (std::size_t i = 0, n = countOf(count); i < n; ++i) {
       Vec2 vertex;
       if (!point(10, vertex)) return;
       double bulge = 0;
@@ -170,7 +176,7 @@ class HatchReader {
   void readEdges(std::vector<Vec2>& outline) {
     double count = 0;
     if (!real(93, count)) return;
-    for (int i = 0; i < static_cast<int>(count); ++i) {
+    for (std::size_t i = 0, n = countOf(count); i < n; ++i) {
       double type = 0;
       if (!real(72, type) || !readEdge(static_cast<int>(type), outline)) return;
     }
@@ -219,7 +225,8 @@ class HatchReader {
       if (!real(94, degree) || !real(73, rational) || !real(74, periodic) ||
           !real(95, knots) || !real(96, control))
         return false;
-      spline.degree = static_cast<int>(degree);
+      spline.degree =
+          static_cast<int>(std::min<std::size_t>(countOf(degree), 32));
       while (at_ < tags_.size()) {
         const int code = tags_[at_].code;
         double value = 0;
@@ -465,7 +472,9 @@ std::string shownMtext(const std::string& utf8) {
             value = value * 16 + static_cast<std::uint32_t>(v);
           }
           if (digits == 4) {
-            appendUtf8(out, value);
+            // A lone surrogate is no character.
+            appendUtf8(out,
+                       value >= 0xD800 && value <= 0xDFFF ? 0xFFFD : value);
             i += 5;
             break;
           }

@@ -33,6 +33,9 @@ const double kFarthest = 1e10;
 // Blocks inserted in blocks are drawn this deep; a block that inserts
 // itself stops there too.
 const int kDeepestInsert = 8;
+// Inserts of blocks that insert others many times over would place shapes
+// without end: a picture stops placing them here.
+const std::size_t kMostPlacedShapes = 200000;
 
 const double kMargin = 20;
 const double kMaxWidth = 800;
@@ -240,6 +243,8 @@ class Flattener {
   }
 
   std::vector<Drawn>& drawn() { return drawn_; }
+  // Objects whose inserts placed shapes past the most a picture places.
+  std::size_t cutShort() const { return cutShort_; }
 
  private:
   void keep(const Shape& shape, int part, std::size_t object) {
@@ -255,8 +260,14 @@ class Flattener {
       if (block == blocks_.end() || depth >= kDeepestInsert) return;
       const Affine inner =
           at.after(insertPlacement(shape, block->second->base));
-      for (const Shape& piece : block->second->shapes)
+      for (const Shape& piece : block->second->shapes) {
+        if (made_.size() >= kMostPlacedShapes) {
+          if (lastCut_ != object) ++cutShort_;
+          lastCut_ = object;
+          return;
+        }
         place(piece, inner, true, depth + 1, part, object);
+      }
       return;
     }
     const bool bulged =
@@ -303,6 +314,8 @@ class Flattener {
   std::unordered_map<std::string, const PictureBlock*> blocks_;
   std::deque<Shape> made_;
   std::vector<Drawn> drawn_;
+  std::size_t cutShort_ = 0;
+  std::size_t lastCut_ = static_cast<std::size_t>(-1);
 };
 
 // Model coordinates to the picture's: fitted, y upward.
@@ -531,7 +544,9 @@ std::string svgPicture(const PictureInput& input) {
     }
     (item.part >= 0 ? view : everything).add(item.box);
   }
-  if (view.empty()) view = everything;
+  // A part of a single point or text would make a view of nothing.
+  if (view.empty() || (view.maxX == view.minX && view.maxY == view.minY))
+    if (!everything.empty()) view.add(everything);
   if (view.empty()) view = Extents{0, 0, 1, 1};
   Mapping at(view);
 
@@ -604,6 +619,10 @@ std::string svgPicture(const PictureInput& input) {
   if (outsideView > 0)
     line(nullptr, counted(outsideView, "object", "objects") +
                       " of no part outside the view: not drawn");
+  if (flat.cutShort() > 0)
+    line(nullptr, counted(flat.cutShort(), "insert", "inserts") +
+                      " drawn in part: over " +
+                      std::to_string(kMostPlacedShapes) + " shapes");
   if (outOfReach > 0)
     line(nullptr, counted(outOfReach, "object", "objects") +
                       " with coordinates out of range: not drawn");

@@ -352,6 +352,15 @@ def picture_drawing(case, path):
         loop.add_line((0, 0), (1, 1))
         loop.add_blockref("LOOP", (0, 0))
         msp.add_blockref("LOOP", (80, 80))
+    elif case == "blowup":
+        # Each block inserts the one below it ten times: ten million lines
+        # from one insert, cut short.
+        doc.blocks.new("L0").add_line((0, 0), (1, 0))
+        for level in range(1, 8):
+            block = doc.blocks.new("L%d" % level)
+            for i in range(10):
+                block.add_blockref("L%d" % (level - 1), (0, i * 0.001))
+        msp.add_blockref("L7", (50, 50))
     elif case == "dimension":
         msp.add_linear_dim(base=(50, 60), p1=(20, 40), p2=(80, 40),
                            override={"dimtxt": 3}).render()
