@@ -94,25 +94,30 @@ struct Extents {
   double minY = minX;
   double maxX = -minX;
   double maxY = -minX;
+  bool broken = false;  // a point that is not a pair of numbers was added
   void add(double x, double y) {
+    if (!std::isfinite(x) || !std::isfinite(y)) {
+      broken = true;
+      return;
+    }
     minX = std::min(minX, x);
     minY = std::min(minY, y);
     maxX = std::max(maxX, x);
     maxY = std::max(maxY, y);
   }
   void add(const Extents& other) {
+    if (other.empty()) return;
     add(other.minX, other.minY);
     add(other.maxX, other.maxY);
   }
-  bool empty() const { return !(minX <= maxX); }
+  bool empty() const { return !(minX <= maxX && minY <= maxY); }
   bool meets(const Extents& other) const {
     return minX <= other.maxX && other.minX <= maxX && minY <= other.maxY &&
            other.minY <= maxY;
   }
-  // NaN fails every comparison, so it is out of reach too.
   bool withinReach() const {
-    return minX >= -kFarthest && maxX <= kFarthest && minY >= -kFarthest &&
-           maxY <= kFarthest;
+    return !broken && minX >= -kFarthest && maxX <= kFarthest &&
+           minY >= -kFarthest && maxY <= kFarthest;
   }
 };
 

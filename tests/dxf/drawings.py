@@ -399,6 +399,8 @@ def picture_drawing(case, path):
         msp.add_point((1e6, 1e6))
         msp.add_line((0, 0), (1e15, 0))
         msp.add_circle((50, 50), 1e308)
+        msp.add_text("x", dxfattribs={"insert": (50, 50), "height": 1e308,
+                                      "rotation": 1e308})
     elif case == "spaces":
         tagged.append(doc.layout("Layout1").add_line((0, 0), (10, 10)))
         block = doc.blocks.new("HELD")
