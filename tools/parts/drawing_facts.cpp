@@ -243,7 +243,7 @@ picture::PictureBlock blockPicture(const dxf::Block& block,
 }  // namespace
 
 bool readDrawingFacts(const std::string& path, bool withShapes,
-                      DrawingFacts& facts, dxf::Error& error) {
+                      DrawingFacts& facts, text::Error& error) {
   facts = DrawingFacts();
   EntityCollector collector(withShapes, facts.objects);
   dxf::Document document;
