@@ -93,6 +93,9 @@ class Session {
   bool takesWhatItIsGiven(const Statement& s,
                           const std::vector<AcDbObjectId>& ids,
                           std::string& message) const;
+  bool offsetLeavesRadius(const Statement& s,
+                          const std::vector<AcDbObjectId>& ids,
+                          std::string& message) const;
   StepResult applyBegin(const Statement& s, std::string& message);
   StepResult applyEnd(const Statement& s, std::string& message);
   StepResult applyLisp(const Statement& s, std::string& message);
