@@ -150,15 +150,17 @@ void transformLightweight(dxf::Object& polyline, const Transform& t) {
       if (dxf::parseReal(tg.value, b)) tg.value = dxf::formatReal(-b);
     }
   }
-  if (t.dz != 0)
-    setReal(polyline, 38, realOf(polyline, 38, 0) + t.dz, "AcDbPolyline");
+  const double elevation = realOf(polyline, 38, 0);
+  if (t.zz * elevation + t.dz != elevation)
+    setReal(polyline, 38, t.zz * elevation + t.dz, "AcDbPolyline");
 }
 
 // A 2D POLYLINE: the elevation in its own 30, vertices as followers.
 void transformOldPolyline(EntityGroups& groups, const Transform& t) {
   dxf::Object& head = groups.head;
-  if (t.dz != 0)
-    setReal(head, 30, realOf(head, 30, 0) + t.dz, "AcDb2dPolyline");
+  const double elevation = realOf(head, 30, 0);
+  if (t.zz * elevation + t.dz != elevation)
+    setReal(head, 30, t.zz * elevation + t.dz, "AcDb2dPolyline");
   scaleReal(head, 40, t.scale());
   scaleReal(head, 41, t.scale());
   for (dxf::Object& vertex : groups.followers) {
@@ -397,7 +399,7 @@ Transform Transform::rotation(const Point& about, double degrees) {
 
 Transform Transform::scaling(const Point& about, double factor) {
   Transform t;
-  t.xx = t.yy = factor;
+  t.xx = t.yy = t.zz = factor;
   t.dx = about.x * (1 - factor);
   t.dy = about.y * (1 - factor);
   return t;
@@ -422,7 +424,8 @@ bool Transform::mirror(const Point& from, const Point& to, Transform& out) {
 }
 
 Point Transform::apply(const Point& p) const {
-  return Point{xx * p.x + xy * p.y + dx, yx * p.x + yy * p.y + dy, p.z + dz};
+  return Point{xx * p.x + xy * p.y + dx, yx * p.x + yy * p.y + dy,
+               zz * p.z + dz};
 }
 
 double Transform::scale() const {

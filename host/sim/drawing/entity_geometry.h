@@ -25,9 +25,10 @@ struct EntityGroups {
 };
 
 // A similarity of the plane (rotation, uniform scale, a mirror) and a
-// displacement: x' = xx x + xy y + dx, y' = yx x + yy y + dy, z' = z + dz.
+// displacement: x' = xx x + xy y + dx, y' = yx x + yy y + dy,
+// z' = zz z + dz (a scale scales heights too).
 struct Transform {
-  double xx = 1, xy = 0, yx = 0, yy = 1;
+  double xx = 1, xy = 0, yx = 0, yy = 1, zz = 1;
   double dx = 0, dy = 0, dz = 0;
 
   static Transform translation(const Point& by, double times);
