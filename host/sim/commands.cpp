@@ -482,7 +482,10 @@ Created hostCommandWork(HostState& s, Work work,
   for (int r = 0; r < repeat; ++r) {
     Transform t;
     CloneShape shape;
-    if (transformOf(placement, r, t)) shape.place = &t;
+    // Copies of the kth round lie k displacements off; in place, each
+    // round moves once more.
+    if (transformOf(placement, work == Work::NoNewObject ? 0 : r, t))
+      shape.place = &t;
     switch (work) {
       case Work::DeepClone:
         if (s.drawings.current != nullptr)
