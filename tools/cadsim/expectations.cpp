@@ -285,7 +285,7 @@ std::string judgeGeometry(Subject& x) {
     sim::Shape::Key key;
     const char* name;
     bool same;
-    std::string has, not_;
+    std::string found, wanted;
   };
   const Check checks[] = {
       {sim::Shape::kFrom, "from", nearPoint(actual.from, wanted.from),
@@ -316,8 +316,8 @@ std::string judgeGeometry(Subject& x) {
     if (!wanted.has(check.key)) continue;
     if (!actual.has(check.key)) return who + " has no " + check.name + "=";
     if (!check.same)
-      return who + " has " + check.name + "=" + check.has + ", not " +
-             check.not_;
+      return who + " has " + check.name + "=" + check.found + ", not " +
+             check.wanted;
   }
   return std::string();
 }

@@ -574,14 +574,15 @@ bool shapeOf(const EntityGroups& groups, dxf::TextEncoding encoding,
 bool transformGroups(EntityGroups& groups, const Transform& t) {
   dxf::Object& head = groups.head;
   const std::string& type = head.type;
+  // Drawn in a plane of its own, an entity's coordinates are that plane's:
+  // only LINE and POINT are in world coordinates whatever their extrusion.
+  const bool flat = planar(head);
   if (type == "LINE") {
     setPoint(head, 10, t.apply(pointOf(head, 10)), "AcDbLine");
     setPoint(head, 11, t.apply(pointOf(head, 11)), "AcDbLine");
   } else if (type == "POINT") {
     setPoint(head, 10, t.apply(pointOf(head, 10)), "AcDbPoint");
-  } else if (!planar(head)) {
-    return false;
-  } else if (type == "CIRCLE" || type == "ARC") {
+  } else if (flat && (type == "CIRCLE" || type == "ARC")) {
     setPoint(head, 10, t.apply(pointOf(head, 10)), "AcDbCircle");
     scaleReal(head, 40, t.scale());
     if (type == "ARC") {
@@ -592,15 +593,15 @@ bool transformGroups(EntityGroups& groups, const Transform& t) {
       setReal(head, 50, start, "AcDbArc");
       setReal(head, 51, end, "AcDbArc");
     }
-  } else if (type == "LWPOLYLINE") {
+  } else if (flat && type == "LWPOLYLINE") {
     transformLightweight(head, t);
-  } else if (isOldPolyline2d(head)) {
+  } else if (flat && isOldPolyline2d(head)) {
     transformOldPolyline(groups, t);
-  } else if (type == "TEXT") {
+  } else if (flat && type == "TEXT") {
     transformText(head, t);
-  } else if (type == "MTEXT") {
+  } else if (flat && type == "MTEXT") {
     transformMText(head, t);
-  } else if (type == "INSERT") {
+  } else if (flat && type == "INSERT") {
     transformInsert(groups, t);
   } else {
     return false;
