@@ -36,6 +36,9 @@
                                 or mirror X1 Y1 X2 Y2
   drawings.py geometry IN       JSON of the geometry of IN's model-space
                                 entities by type, as ezdxf reads it
+  drawings.py segments IN       JSON of the lines and arcs of IN's model
+                                space, sorted, with the pieces ezdxf makes
+                                of each polyline in their place
   drawings.py dump IN           JSON of what ezdxf reads in IN (see dump())
   drawings.py read IN           reads IN, prints the seconds it took
 
@@ -565,6 +568,24 @@ def geometry(path):
     print(json.dumps(out, sort_keys=True))
 
 
+def segments(path):
+    doc = ezdxf.readfile(path)
+    out = []
+    for e in doc.modelspace():
+        pieces = (e.virtual_entities()
+                  if e.dxftype() in ("LWPOLYLINE", "POLYLINE") else [e])
+        for p in pieces:
+            if p.dxftype() == "LINE":
+                out.append(["LINE", sorted([_xyz(p.dxf.start),
+                                            _xyz(p.dxf.end)])])
+            elif p.dxftype() == "ARC":
+                out.append(["ARC", _xyz(p.ocs().to_wcs(p.dxf.center)),
+                            round(p.dxf.radius, 9),
+                            sorted([_xyz(p.start_point),
+                                    _xyz(p.end_point)])])
+    print(json.dumps(sorted(out)))
+
+
 def _json_value(value):
     """Points as lists, binary data as upper-case hexadecimal text."""
     if isinstance(value, tuple):
@@ -651,6 +672,8 @@ if __name__ == "__main__":
         place(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5:])
     elif verb == "geometry":
         geometry(sys.argv[2])
+    elif verb == "segments":
+        segments(sys.argv[2])
     elif verb == "dump":
         dump(sys.argv[2])
     elif verb == "read":

@@ -217,4 +217,35 @@ TEST(EzdxfFiles, WhatTheHostsCommandsMoveReadsBackWhereTheyPutIt) {
   }
 }
 
+// EXPLODE of a lightweight and an old-style polyline read from a file: the
+// lines and arcs it leaves are the pieces the independent reader makes of
+// them, bulges of either sign, the elevation and the closing segment
+// included.
+TEST(EzdxfFiles, AnExplodedPolylineLeavesThePiecesTheReaderDrawsOfIt) {
+  REQUIRE_EZDXF();
+  const std::string in = dxftest::scratchPath("shapes-explode.dxf");
+  const std::string saved = dxftest::scratchPath("shapes-exploded.dxf");
+  bool ok = false;
+  const json handles =
+      json::parse(dxftest::runDrawingsScript("shapes " + in, ok));
+  ASSERT_TRUE(ok);
+  cadsim::SessionOptions options;
+  options.loadModule = false;
+  std::ostringstream out, err;
+  ASSERT_EQ(
+      cadsim::runSession("open \"" + in + "\"\ncommand EXPLODE #" +
+                             handles["LWPOLYLINE"].get<std::string>() + " #" +
+                             handles["POLYLINE"].get<std::string>() +
+                             "\nsave \"" + saved + "\"\n",
+                         options, out, err),
+      cadsim::kExitOk)
+      << err.str();
+  const json ours =
+      json::parse(dxftest::runDrawingsScript("segments " + saved, ok));
+  const json theirs =
+      json::parse(dxftest::runDrawingsScript("segments " + in, ok));
+  EXPECT_EQ(ours.size(), 7u);  // the file's LINE and ARC, five pieces
+  EXPECT_TRUE(near(ours, theirs)) << ours << "\n" << theirs;
+}
+
 }  // namespace
