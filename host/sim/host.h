@@ -15,6 +15,7 @@
 
 #include "host/api/host_api.h"
 #include "host/sim/wide_string.h"
+#include "text/error.h"
 
 namespace sim {
 
@@ -217,6 +218,12 @@ class SIMHOST_API Host {
   // The object with this handle in the current drawing; null if none.
   AcDbObjectId idFromHandle(const std::string& hexText) const;
   std::vector<XdataBlock> xdataOf(AcDbObjectId id) const;
+  // The groups a save of its drawing would write now for ENTITY and the
+  // entities that follow it (a 2D polyline's vertices), as DXF text with
+  // every value in UTF-8: what a reader of the saved file would see of it.
+  // False for an id that is no live entity of an open drawing.
+  bool entityGroups(AcDbObjectId entity, std::string& groups,
+                    text::Error& error) const;
   // Dictionaries and xrecords read the way any plug-in's data is stored,
   // without opening anything. The named-objects dictionary of drawing NAME;
   // null when no drawing NAME is open.
