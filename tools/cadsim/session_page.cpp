@@ -43,7 +43,7 @@ figure.picture { margin: 8px 0 14px 4.5em; padding: 8px; background: #fff;
 figure.picture:target { outline: 3px solid #4E79A7; }
 figure.picture figcaption { font-size: 13px; color: #555; margin-bottom: 4px; }
 figure.picture svg { display: block; width: auto; height: auto; max-width: 100%;
-                     max-height: 320px; }
+                     max-height: 480px; }
 nav.steps a, nav.steps span { margin-right: 1em; }
 nav.steps span { color: #aaa; }
 )";
