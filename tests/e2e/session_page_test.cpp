@@ -73,7 +73,11 @@ add P1 POLYLINE pieces=3
        "add L1 LINE\nfrobnicate\n",
        2,
        0,
-       {"Nothing ran: line 2: ", "<div class=\"step not-run\" id=\"line-1\">"}},
+       {"The script does not parse at <a href=\"#failure\">line 2</a>: "
+        "nothing ran.",
+        "<div class=\"step not-run\" id=\"line-1\">",
+        "<div class=\"step failed not-run\" id=\"line-2\">",
+        "id=\"failure\">error: unknown verb"}},
       // Violations show at the line where the host found them.
       {"violation",
        "add L1 LINE\nxdata L1 $10 1000:\"a\"\nfault close persistent\n"

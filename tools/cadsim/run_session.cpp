@@ -19,7 +19,7 @@ namespace {
 int runStatements(const std::vector<Statement>& statements,
                   const SessionOptions& options, std::ostream& out,
                   std::ostream& err, SessionPage* page) {
-  std::string error;
+  text::Error error;
   sim::Host host;
   host.useDrawing("main");
   Session session(host, options, out);
@@ -29,27 +29,27 @@ int runStatements(const std::vector<Statement>& statements,
   }
   if (options.loadModule) {
     if (!host.loadModule(options.modulePath, error)) {
-      err << "cannot load module \"" << options.modulePath << "\": " << error
-          << '\n';
-      if (page != nullptr)
-        page->stopped(
-            0, "cannot load module \"" + options.modulePath + "\": " + error,
-            false);
+      error.message =
+          "cannot load module \"" + options.modulePath + "\": " + error.text();
+      error.line = 0;
+      err << error.message << '\n';
+      if (page != nullptr) page->stopped(SessionPage::Stop::NotStarted, error);
       return kExitScriptError;
     }
     session.echoCommandLine();
   }
 
   for (const Statement& statement : statements) {
-    std::string message;
-    const StepResult result = session.apply(statement, message);
+    const StepResult result = session.apply(statement, error);
     session.echoCommandLine();
     if (result == StepResult::Done) continue;
     out.flush();
     if (page != nullptr)
-      page->stopped(statement.line, message,
-                    result == StepResult::ExpectationFailed);
-    err << "line " << statement.line << ": " << message;
+      page->stopped(result == StepResult::ExpectationFailed
+                        ? SessionPage::Stop::Expectation
+                        : SessionPage::Stop::Error,
+                    error);
+    err << error.text();
     // Only running found this: unlike a syntax error, it leaves the work
     // of the lines before it done (when there are any).
     if (result == StepResult::ScriptError && &statement != &statements.front())
@@ -66,9 +66,9 @@ int runStatements(const std::vector<Statement>& statements,
 int runSession(const std::string& script, const SessionOptions& options,
                std::ostream& out, std::ostream& err) {
   std::vector<Statement> statements;
-  std::string error;
+  text::Error error;
   const bool parsed = parseScript(script, statements, error);
-  if (!parsed) err << error << '\n';
+  if (!parsed) err << error.text() << '\n';
   if (options.htmlPage.empty())
     return parsed ? runStatements(statements, options, out, err, nullptr)
                   : kExitScriptError;
@@ -87,7 +87,7 @@ int runSession(const std::string& script, const SessionOptions& options,
     status = runStatements(statements, options, both, err, &page);
     both.flush();
   } else {
-    page.stopped(0, error, false);
+    page.stopped(SessionPage::Stop::NotParsed, error);
   }
   if (!page.write(file, options.htmlPage, status, problem)) {
     err << "cadsim: " << problem.message << '\n';

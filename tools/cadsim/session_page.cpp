@@ -202,21 +202,23 @@ void SessionPage::applied(const Statement& statement, StepResult result,
   for (const std::string& drawing : drawings) picture(drawing, step);
 }
 
-void SessionPage::stopped(int line, const std::string& message,
-                          bool expectation) {
-  stopLine_ = line;
-  stopMessage_ = message;
-  stopExpectation_ = expectation;
+void SessionPage::stopped(Stop how, const text::Error& error) {
+  stoppedEarly_ = true;
+  stop_ = how;
+  stopError_ = error;
+}
+
+std::string SessionPage::failureHtml() const {
+  return "<p class=\"message\" id=\"failure\">" +
+         std::string(stop_ == Stop::Expectation ? "" : "error: ") +
+         htmlText(stopError_.message) + "</p>\n";
 }
 
 std::string SessionPage::stepHtml(const Step& step, int& pictureNumber) const {
   std::string out;
   if (!step.output.empty())
     out += "<pre class=\"output\">" + htmlText(step.output) + "</pre>\n";
-  if (step.line == stopLine_)
-    out += "<p class=\"message\" id=\"failure\">" +
-           std::string(stopExpectation_ ? "" : "error: ") +
-           htmlText(stopMessage_) + "</p>\n";
+  if (stoppedEarly_ && step.line == stopError_.line) out += failureHtml();
   for (const Picture& shown : step.pictures) {
     const std::size_t number = static_cast<std::size_t>(++pictureNumber);
     out += "<figure class=\"picture\" id=\"picture-" + std::to_string(number) +
@@ -248,12 +250,18 @@ std::string SessionPage::html(int status) const {
   for (const Step& step : steps_) violations += step.violations.size();
   out += std::string("<p class=\"summary") + (failed ? " failed" : "") +
          "\">Exit status " + std::to_string(status) + ". ";
-  if (stopLine_ > 0)
-    out += std::string(stopExpectation_ ? "An expectation failed" : "Error") +
-           " at <a href=\"#failure\">line " + std::to_string(stopLine_) +
-           "</a>; the lines after it did not run. ";
-  else if (stopLine_ == 0)
-    out += "Nothing ran: " + htmlText(stopMessage_) + " ";
+  const std::string stopLink =
+      "<a href=\"#failure\">line " + std::to_string(stopError_.line) + "</a>";
+  if (stoppedEarly_ && stop_ == Stop::NotParsed && stopError_.line > 0) {
+    out += "The script does not parse at " + stopLink + ": nothing ran. ";
+  } else if (stoppedEarly_ &&
+             (stop_ == Stop::NotParsed || stop_ == Stop::NotStarted)) {
+    out += "Nothing ran: " + htmlText(stopError_.text()) + " ";
+  } else if (stoppedEarly_) {
+    out += std::string(stop_ == Stop::Expectation ? "An expectation failed"
+                                                  : "Error") +
+           " at " + stopLink + "; the lines after it did not run. ";
+  }
   if (violations > 0)
     out += "<a href=\"#violation-1\">" + std::to_string(violations) +
            (violations == 1 ? " violation" : " violations") +
@@ -284,6 +292,7 @@ std::string SessionPage::html(int status) const {
   int pictureNumber = 0;
   std::size_t next = 0;  // the next step to show
   const int lastRun = steps_.empty() ? 0 : steps_.back().line;
+  const int stopLine = stoppedEarly_ ? stopError_.line : 0;
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     const int line = static_cast<int>(i) + 1;
     const Step* step = next < steps_.size() && steps_[next].line == line
@@ -293,9 +302,9 @@ std::string SessionPage::html(int status) const {
     std::string classes = "step";
     if (!word.empty() && word[0] == '#') classes += " comment";
     if (word == "echo") classes += " echo";
-    if (line == stopLine_) classes += " failed";
+    if (line == stopLine) classes += " failed";
     if (step != nullptr && !step->violations.empty()) classes += " violation";
-    if (line > lastRun || (stopLine_ > 0 && line > stopLine_))
+    if (line > lastRun || (stopLine > 0 && line > stopLine))
       classes += " not-run";
     out += "<div class=\"" + classes + "\" id=\"line-" + std::to_string(line) +
            "\">\n<p class=\"source\"><span class=\"number\">" +
@@ -303,9 +312,8 @@ std::string SessionPage::html(int status) const {
     if (step != nullptr) {
       out += stepHtml(*step, pictureNumber);
       if (!step->violations.empty()) out += violationsHtml(step->violations);
-    } else if (line == stopLine_) {
-      out += "<p class=\"message\" id=\"failure\">error: " +
-             htmlText(stopMessage_) + "</p>\n";
+    } else if (line == stopLine) {
+      out += failureHtml();
     }
     out += "</div>\n";
   }

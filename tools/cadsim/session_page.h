@@ -29,9 +29,14 @@ class SessionPage : public SessionObserver {
   void willApply(const Statement& statement) override;
   void applied(const Statement& statement, StepResult result,
                const LineEffects& effects) override;
-  // The run stopped at LINE (0: before any line) for MESSAGE: a failed
-  // expectation when EXPECTATION, else an error.
-  void stopped(int line, const std::string& message, bool expectation);
+  enum class Stop {
+    Error,        // a line could not run
+    Expectation,  // an `expect` line did not hold
+    NotParsed,    // the script does not parse: nothing ran
+    NotStarted    // the host could not start the session: nothing ran
+  };
+  // The run stopped for ERROR, at its line when it has one.
+  void stopped(Stop how, const text::Error& error);
 
   // The page, with the run's exit STATUS.
   std::string html(int status) const;
@@ -57,6 +62,7 @@ class SessionPage : public SessionObserver {
   void takeViolations(std::vector<std::string>& into);
   void picture(const std::string& drawing, Step& step);
   std::string stepHtml(const Step& step, int& pictureNumber) const;
+  std::string failureHtml() const;
 
   std::vector<std::string> lines_;  // the script's, as written
   std::string title_;
@@ -70,9 +76,9 @@ class SessionPage : public SessionObserver {
   // changed.
   std::vector<Picture> lastShown_;
   PartOrder partOrder_;
-  int stopLine_ = -1;  // -1: the run did not stop
-  std::string stopMessage_;
-  bool stopExpectation_ = false;
+  bool stoppedEarly_ = false;
+  Stop stop_ = Stop::Error;
+  text::Error stopError_;
 };
 
 // Opens PATH for a page before the run, so that a page that cannot be

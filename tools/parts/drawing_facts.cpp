@@ -202,7 +202,7 @@ void decodeTexts(dxf::TextEncoding encoding, DrawingObject& object) {
 }  // namespace
 
 bool readDrawingFacts(const std::string& path, bool withShapes,
-                      DrawingFacts& facts, dxf::Error& error) {
+                      DrawingFacts& facts, text::Error& error) {
   facts = DrawingFacts();
   EntityCollector collector(withShapes, facts.objects);
   dxf::Document document;

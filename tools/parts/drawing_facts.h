@@ -45,7 +45,7 @@ struct DrawingFacts {
 // is refused. Shapes are read only for a picture: reading their numbers
 // costs more than the whole audit.
 bool readDrawingFacts(const std::string& path, bool withShapes,
-                      DrawingFacts& facts, dxf::Error& error);
+                      DrawingFacts& facts, text::Error& error);
 
 }  // namespace parts
 

@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
   }
 
   parts::DrawingFacts facts;
-  dxf::Error error;
+  text::Error error;
   if (!parts::readDrawingFacts(path, !svgPath.empty(), facts, error)) {
     if (progress) std::cerr << "\n";
     // Worded as the runner's `open` words it, so both point at one line.

@@ -19,7 +19,7 @@ namespace dxfio {
 // document and the drawing never hands out a handle the file uses; a failed
 // write changes nothing.
 bool saveDrawingFile(AcDbImpDatabase& drawing, const std::string& path,
-                     dxf::Error& error);
+                     text::Error& error);
 
 // The groups a save would write now for ENTITY, a live entity of DRAWING,
 // and for the entities that follow it (a 2D polyline's vertices), as the
