@@ -40,8 +40,6 @@ import zlib
 import ezdxf
 from ezdxf.lldxf.tagger import ascii_tags_loader
 
-from png_pixels import png_rows
-
 
 def tagged(path):
     doc = ezdxf.new("R2000")
@@ -310,15 +308,50 @@ def parts_drawing(case, path):
 
 
 def ink(path):
-    """Prints how many pixels are neither white nor transparent."""
-    width, size, rows = png_rows(path)
+    """Decodes an 8-bit RGB or RGBA PNG, as rsvg-convert writes them, with
+    the standard library alone."""
+    with open(path, "rb") as f:
+        data = f.read()
+    at, idat = 8, b""
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        body = data[at + 8:at + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
+        elif kind == b"IDAT":
+            idat += body
+        at += 12 + length
+    if depth != 8 or colour not in (2, 6):
+        sys.exit("not an 8-bit RGB or RGBA PNG")
+    size = 3 if colour == 2 else 4
+    raw = zlib.decompress(idat)
+    stride = width * size
+    previous = bytearray(stride)
     count = 0
-    for line in rows:
+    for row in range(height):
+        start = row * (stride + 1)
+        kind, line = raw[start], bytearray(raw[start + 1:start + 1 + stride])
+        for i in range(stride):
+            a = line[i - size] if i >= size else 0
+            b = previous[i]
+            c = previous[i - size] if i >= size else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 255
+            elif kind == 2:
+                line[i] = (line[i] + b) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                pred = a if pa <= pb and pa <= pc else (b if pb <= pc else c)
+                line[i] = (line[i] + pred) & 255
         for x in range(width):
             pixel = line[x * size:x * size + size]
             opaque = size == 3 or pixel[3] > 0
             if opaque and tuple(pixel[:3]) != (255, 255, 255):
                 count += 1
+        previous = line
     print(count)
 
 

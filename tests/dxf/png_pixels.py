@@ -1,5 +1,7 @@
-"""Pixels of a PNG picture, read with the standard library alone, for the
-tests that check what a renderer drew (rsvg-convert, headless Chromium).
+"""Colours of a PNG screenshot, read with the standard library alone, for
+the test that checks what headless Chromium drew of a session's page. A
+browser's screenshot is thousands of rows tall: rows are undone a whole row
+at a time where the filter allows, and colours counted in one pass.
 
     python3 png_pixels.py colours PICTURE.png RRGGBB...
 prints, as JSON, how many pixels have each colour."""
@@ -11,9 +13,8 @@ import zlib
 
 
 def png_rows(path):
-    """The rows of an 8-bit RGB or RGBA PNG, as rsvg-convert and Chromium
-    write them, decoded with the standard library alone: (width, bytes per
-    pixel, rows)."""
+    """The rows of an 8-bit RGB or RGBA PNG, as Chromium writes them:
+    (width, bytes per pixel, rows)."""
     with open(path, "rb") as f:
         data = f.read()
     at, idat = 8, b""
