@@ -26,12 +26,26 @@
   drawings.py texts IN          JSON of the texts and layers of IN's TEXT and
                                 MTEXT entities, read with ezdxf's recover,
                                 which decodes \\U+XXXX escapes
+  drawings.py shapes OUT         one entity of each type the host moves, and
+                                an ELLIPSE, which it does not; prints their
+                                handles by type as JSON
+  drawings.py place IN OUT OP ARG...
+                                IN with ezdxf's own transform of every
+                                model-space entity but the ELLIPSE: OP is
+                                move DX DY DZ, rotate DEG X Y, scale F X Y
+                                or mirror X1 Y1 X2 Y2
+  drawings.py geometry IN       JSON of the geometry of IN's model-space
+                                entities by type, as ezdxf reads it
+  drawings.py segments IN       JSON of the lines and arcs of IN's model
+                                space, sorted, with the pieces ezdxf makes
+                                of each polyline in their place
   drawings.py dump IN           JSON of what ezdxf reads in IN (see dump())
   drawings.py read IN           reads IN, prints the seconds it took
 
 Run it with the system python3 that python3-ezdxf installs into.
 """
 import json
+import math
 import struct
 import sys
 import time
@@ -438,6 +452,140 @@ class _Lines:
         return next(self._lines, "")
 
 
+def shapes(path):
+    doc = ezdxf.new("R2000")
+    msp = doc.modelspace()
+    block = doc.blocks.new("VALVE")
+    block.add_circle((0, 0), 1)
+    block.add_line((-1, 0), (1, 0))
+    doc.appids.new("$10")
+    out = {}
+    line = msp.add_line((1, 2, 0), (4, 6, 1), dxfattribs={"layer": "PIPES"})
+    line.set_xdata("$10", [(1000, "pipe"), (1010, (1.0, 2.0, 0.0))])
+    for e in (
+            line,
+            msp.add_circle((3, 3), 2),
+            msp.add_arc((5, 5), 3, 10, 100),
+            msp.add_point((7, 8, 2)),
+            msp.add_lwpolyline([(0, 0, 0, 0, 0.5), (4, 0, 0, 0, 0),
+                                (4, 3, 0, 0, -0.25)], format="xyseb",
+                               close=True, dxfattribs={"elevation": 1.5}),
+            msp.add_text("PUMP", dxfattribs={"insert": (1, 1), "height": 2.5,
+                                             "rotation": 30}),
+            msp.add_mtext("VALVE", dxfattribs={"insert": (2, 3),
+                                               "char_height": 1.5,
+                                               "rotation": 15}),
+            msp.add_blockref("VALVE", (10, 10), dxfattribs={
+                "xscale": 2, "yscale": 3, "zscale": 1, "rotation": 45}),
+            msp.add_ellipse((0, 0), (5, 0), 0.5)):
+        out[e.dxftype()] = e.dxf.handle
+    old = msp.add_polyline2d([(0, 0), (2, 0), (2, 2)], close=False)
+    old.vertices[1].dxf.bulge = 0.75
+    out["POLYLINE"] = old.dxf.handle
+    doc.saveas(path)
+    print(json.dumps(out))
+
+
+def place(source, path, op, args):
+    from ezdxf.math import Matrix44
+    a = [float(x) for x in args]
+    if op == "move":
+        m = Matrix44.translate(a[0], a[1], a[2])
+    elif op == "rotate":
+        m = Matrix44.chain(Matrix44.translate(-a[1], -a[2], 0),
+                           Matrix44.z_rotate(math.radians(a[0])),
+                           Matrix44.translate(a[1], a[2], 0))
+    elif op == "scale":
+        m = Matrix44.chain(Matrix44.translate(-a[1], -a[2], 0),
+                           Matrix44.scale(a[0], a[0], a[0]),
+                           Matrix44.translate(a[1], a[2], 0))
+    else:
+        phi = math.atan2(a[3] - a[1], a[2] - a[0])
+        m = Matrix44.chain(Matrix44.translate(-a[0], -a[1], 0),
+                           Matrix44.z_rotate(-phi), Matrix44.scale(1, -1, 1),
+                           Matrix44.z_rotate(phi),
+                           Matrix44.translate(a[0], a[1], 0))
+    doc = ezdxf.readfile(source)
+    for e in doc.modelspace():
+        if e.dxftype() != "ELLIPSE":
+            e.transform(m)
+    doc.saveas(path)
+
+
+def _xyz(v):
+    return [round(c, 9) + 0.0 for c in v]
+
+
+def geometry(path):
+    """In world coordinates, so that an entity drawn from the other side of
+    its plane (ezdxf mirrors that way) compares with one that is not."""
+    from ezdxf.math import Vec3
+    doc = ezdxf.readfile(path)
+    out = {}
+    for e in doc.modelspace():
+        t = e.dxftype()
+        if t in ("CIRCLE", "ARC", "LWPOLYLINE", "POLYLINE", "TEXT"):
+            ocs = e.ocs()
+            turn = 1 if ocs.uz.z > 0 else -1
+        if t == "LINE":
+            g = {"start": _xyz(e.dxf.start), "end": _xyz(e.dxf.end)}
+        elif t == "CIRCLE":
+            g = {"center": _xyz(ocs.to_wcs(e.dxf.center)),
+                 "radius": e.dxf.radius}
+        elif t == "ARC":
+            g = {"center": _xyz(ocs.to_wcs(e.dxf.center)),
+                 "radius": e.dxf.radius,
+                 "ends": sorted([_xyz(e.start_point), _xyz(e.end_point)])}
+        elif t == "POINT":
+            g = {"at": _xyz(e.dxf.location)}
+        elif t == "LWPOLYLINE":
+            z = e.dxf.elevation
+            g = {"points": [_xyz(ocs.to_wcs((x, y, z))) + [b * turn]
+                            for x, y, b in e.get_points("xyb")],
+                 "closed": e.closed}
+        elif t == "POLYLINE":
+            z = e.dxf.elevation.z
+            g = {"points": [_xyz(ocs.to_wcs((v.dxf.location.x,
+                                             v.dxf.location.y, z))) +
+                            [v.dxf.bulge * turn] for v in e.vertices],
+                 "closed": e.is_closed}
+        elif t == "TEXT":
+            direction = ocs.to_wcs(Vec3.from_deg_angle(e.dxf.rotation))
+            g = {"at": _xyz(ocs.to_wcs(e.dxf.insert)),
+                 "height": e.dxf.height,
+                 "direction": _xyz(direction)}
+        elif t == "MTEXT":
+            g = {"at": _xyz(e.dxf.insert), "height": e.dxf.char_height,
+                 "direction": _xyz(Vec3.from_deg_angle(e.get_rotation()))}
+        elif t == "INSERT":
+            g = {"matrix": [round(c, 9) + 0.0 for c in e.matrix44()]}
+        elif t == "ELLIPSE":
+            g = {"center": _xyz(e.dxf.center),
+                 "major": _xyz(e.dxf.major_axis)}
+        else:
+            continue
+        out[t] = g
+    print(json.dumps(out, sort_keys=True))
+
+
+def segments(path):
+    doc = ezdxf.readfile(path)
+    out = []
+    for e in doc.modelspace():
+        pieces = (e.virtual_entities()
+                  if e.dxftype() in ("LWPOLYLINE", "POLYLINE") else [e])
+        for p in pieces:
+            if p.dxftype() == "LINE":
+                out.append(["LINE", sorted([_xyz(p.dxf.start),
+                                            _xyz(p.dxf.end)])])
+            elif p.dxftype() == "ARC":
+                out.append(["ARC", _xyz(p.ocs().to_wcs(p.dxf.center)),
+                            round(p.dxf.radius, 9),
+                            sorted([_xyz(p.start_point),
+                                    _xyz(p.end_point)])])
+    print(json.dumps(sorted(out)))
+
+
 def _json_value(value):
     """Points as lists, binary data as upper-case hexadecimal text."""
     if isinstance(value, tuple):
@@ -518,6 +666,14 @@ if __name__ == "__main__":
         encoded(sys.argv[2], sys.argv[3])
     elif verb == "texts":
         texts(sys.argv[2])
+    elif verb == "shapes":
+        shapes(sys.argv[2])
+    elif verb == "place":
+        place(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5:])
+    elif verb == "geometry":
+        geometry(sys.argv[2])
+    elif verb == "segments":
+        segments(sys.argv[2])
     elif verb == "dump":
         dump(sys.argv[2])
     elif verb == "read":

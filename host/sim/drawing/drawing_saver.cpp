@@ -8,6 +8,7 @@
 #include "dxf/dxf_skeleton.h"
 #include "dxf/dxf_tag_reader.h"
 #include "dxf/dxf_tag_writer.h"
+#include "host/sim/drawing/entity_geometry.h"
 #include "host/sim/drawing/stored_item_tags.h"
 
 namespace sim {
@@ -21,98 +22,6 @@ bool isEntity(const AcDbImpObject& imp) {
 
 dxf::Tag tag(int code, std::string value) {
   return dxf::makeTag(code, std::move(value));
-}
-
-// An object's own tags and its followers, split from its extras.
-void splitExtras(const KeptGroups& extras, dxf::Object& head,
-                 std::vector<dxf::Object>& followers) {
-  std::vector<dxf::Tag> tags;
-  decodeKept(extras, tags);
-  dxf::Object* current = nullptr;
-  for (dxf::Tag& item : tags) {
-    if (item.code == 0) {
-      if (current == nullptr) {
-        current = &head;
-      } else {
-        followers.emplace_back();
-        current = &followers.back();
-      }
-      current->type = std::move(item.value);
-      continue;
-    }
-    if (current == nullptr) continue;
-    // An xrecord's data may use 1000-range codes too: a 1001 starts xdata.
-    bool xdata = item.code == 1001 || !current->xdata.empty();
-    (xdata ? current->xdata : current->tags).push_back(std::move(item));
-  }
-  head.locateHandleAndOwner();
-  for (dxf::Object& follower : followers) follower.locateHandleAndOwner();
-}
-
-// Tags for an object the host made itself: the least each type needs.
-void synthesize(const AcDbImpObject& imp, dxf::Object& object) {
-  const std::string& kind = imp.type;
-  object.tags.push_back(tag(5, "0"));
-  if (isEntity(imp)) {
-    object.tags.push_back(tag(100, "AcDbEntity"));
-    object.tags.push_back(tag(8, "0"));
-  }
-  if (kind == "LINE") {
-    object.type = "LINE";
-    for (auto item : {std::make_pair(100, "AcDbLine"),
-                      {10, "0.0"},
-                      {20, "0.0"},
-                      {30, "0.0"},
-                      {11, "1.0"},
-                      {21, "0.0"},
-                      {31, "0.0"}})
-      object.tags.push_back(tag(item.first, item.second));
-  } else if (kind == "CIRCLE" || kind == "ARC") {
-    object.type = kind;
-    for (auto item : {std::make_pair(100, "AcDbCircle"),
-                      {10, "0.0"},
-                      {20, "0.0"},
-                      {30, "0.0"},
-                      {40, "1.0"}})
-      object.tags.push_back(tag(item.first, item.second));
-    if (kind == "ARC")
-      for (auto item :
-           {std::make_pair(100, "AcDbArc"), {50, "0.0"}, {51, "90.0"}})
-        object.tags.push_back(tag(item.first, item.second));
-  } else if (kind == "TEXT") {
-    object.type = "TEXT";
-    for (auto item : {std::make_pair(100, "AcDbText"),
-                      {10, "0.0"},
-                      {20, "0.0"},
-                      {30, "0.0"},
-                      {40, "2.5"},
-                      {1, ""},
-                      {100, "AcDbText"}})
-      object.tags.push_back(tag(item.first, item.second));
-  } else if (kind == "POLYLINE") {
-    // The host's polyline is the lightweight one; one vertex more than it
-    // has pieces.
-    object.type = "LWPOLYLINE";
-    int vertices = std::max(1, imp.pieces) + 1;
-    object.tags.push_back(tag(100, "AcDbPolyline"));
-    object.tags.push_back(tag(90, std::to_string(vertices)));
-    object.tags.push_back(tag(70, "0"));
-    for (int v = 0; v < vertices; ++v) {
-      object.tags.push_back(tag(10, dxf::formatReal(v)));
-      object.tags.push_back(tag(20, "0.0"));
-    }
-  } else if (kind == "DICTIONARY") {
-    object.type = "DICTIONARY";
-    object.tags.push_back(tag(100, "AcDbDictionary"));
-    object.tags.push_back(tag(281, "1"));
-  } else if (kind == "XRECORD") {
-    object.type = "XRECORD";
-    object.tags.push_back(tag(100, "AcDbXrecord"));
-    object.tags.push_back(tag(280, "1"));
-  } else {
-    object.type = kind;
-  }
-  object.locateHandleAndOwner();
 }
 
 class Saver {
@@ -379,12 +288,10 @@ void Saver::writeExtensionDictionary(const AcDbImpObject& imp,
 void Saver::objectOf(const AcDbStub& stub, std::vector<dxf::Object>& into,
                      std::uint64_t& next) {
   const AcDbImpObject& imp = *stub.object->impObject();
-  dxf::Object object;
-  std::vector<dxf::Object> followers;
-  if (!imp.extras.empty())
-    splitExtras(imp.extras, object, followers);
-  else
-    synthesize(imp, object);
+  EntityGroups groups;
+  groupsOf(imp, groups);
+  dxf::Object& object = groups.head;
+  std::vector<dxf::Object>& followers = groups.followers;
   // A copy carries its source's tags; it differs in handle, and its
   // followers need handles of their own and it as their owner.
   bool copied = object.handle != stub.handle;
