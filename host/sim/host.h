@@ -281,6 +281,12 @@ class SIMHOST_API Host {
   // The object with this handle in the current drawing; null if none.
   AcDbObjectId idFromHandle(const std::string& hexText) const;
   std::vector<XdataBlock> xdataOf(AcDbObjectId id) const;
+  // The groups a save of its drawing would write now for ENTITY and the
+  // entities that follow it (a 2D polyline's vertices), as DXF text with
+  // every value in UTF-8: what a reader of the saved file would see of it.
+  // False for an id that is no live entity of an open drawing.
+  bool entityGroups(AcDbObjectId entity, std::string& groups,
+                    text::Error& error) const;
   // The geometry of an entity, read from the groups it keeps (Shape::keys
   // says what its type has). False for an unknown id, an object that is no
   // entity, or a type whose geometry the host does not read.

@@ -27,7 +27,10 @@ dxf::Tag tag(int code, std::string value) {
 class Saver {
  public:
   Saver(AcDbImpDatabase& drawing, dxf::Document& out)
-      : drawing_(drawing), out_(out), encoding_(out.encoding()) {}
+      : Saver(drawing, out, out.encoding()) {}
+  Saver(AcDbImpDatabase& drawing, dxf::Document& out,
+        dxf::TextEncoding encoding)
+      : drawing_(drawing), out_(out), encoding_(encoding) {}
 
   // Makes the document less its entities, which write() then makes one at a
   // time as the file is written.
@@ -36,6 +39,8 @@ class Saver {
   // After a successful write: the host's objects take the groups they were
   // written with, so the next save starts from the file as it now is.
   void adopt();
+  // What write() would write for ENTITY, with nothing else prepared.
+  std::string entityText(const AcDbStub& entity);
 
  private:
   bool isLive(const AcDbStub* stub) const {
@@ -442,6 +447,20 @@ bool Saver::write(const std::string& path, text::Error& error) {
   return dxf::writeDocumentFile(out_, path, error, entities);
 }
 
+std::string Saver::entityText(const AcDbStub& entity) {
+  std::vector<dxf::Object> group;
+  std::uint64_t next = drawing_.nextHandle;
+  objectOf(entity, group, next);
+  std::string text;
+  dxf::TagWriter writer(text, false);
+  for (const dxf::Object& object : group) {
+    writer.raw(0, object.type);
+    for (const dxf::Tag& t : object.tags) writer.tag(t);
+    for (const dxf::Tag& t : object.xdata) writer.tag(t);
+  }
+  return text;
+}
+
 void Saver::adopt() {
   for (auto& rewritten : rewritten_)
     rewritten.first->extras = std::move(rewritten.second);
@@ -476,6 +495,13 @@ bool saveDrawingFile(AcDbImpDatabase& drawing, const std::string& path,
   if (!saver.write(path, error)) return false;
   saver.adopt();
   return true;
+}
+
+std::string entityText(AcDbImpDatabase& drawing, const AcDbStub& entity,
+                       dxf::TextEncoding encoding) {
+  dxf::Document none;
+  Saver saver(drawing, none, encoding);
+  return saver.entityText(entity);
 }
 
 }  // namespace dxfio
