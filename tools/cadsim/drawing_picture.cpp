@@ -42,23 +42,22 @@ std::vector<dxf::Object> entitiesOf(const std::string& groups) {
   return entities;
 }
 
-// False for an entity the picture leaves out: one of paper space.
-bool readShape(const std::string& groups, picture::Shape& shape, bool& drawn) {
+// Where the entity lives, and its shape when the picture can draw it
+// (DRAWN).
+picture::Space readShape(const std::string& groups, picture::Shape& shape,
+                         bool& drawn) {
   std::vector<dxf::Object> entities = entitiesOf(groups);
   drawn = false;
-  if (entities.empty()) return true;
+  if (entities.empty()) return picture::Space::Model;
   const dxf::Object& head = entities.front();
-  if (picture::inPaperSpace(head)) return false;
+  if (picture::inPaperSpace(head)) return picture::Space::Paper;
   drawn = picture::shapeOf(head, shape);
   if (drawn && head.type == "POLYLINE")
     for (std::size_t i = 1; i < entities.size(); ++i)
-      if (entities[i].type == "VERTEX")
-        shape.points.push_back(picture::vertexPoint(entities[i]));
-  // Paragraph breaks are all the formatting a one-line label keeps.
+      if (entities[i].type == "VERTEX") picture::addVertex(entities[i], shape);
   if (drawn && head.type == "MTEXT")
-    for (std::size_t at; (at = shape.text.find("\\P")) != std::string::npos;)
-      shape.text.replace(at, 2, " ");
-  return true;
+    shape.text = picture::shownMtext(shape.text);
+  return picture::Space::Model;
 }
 
 }  // namespace
@@ -84,11 +83,12 @@ bool drawingPicture(const sim::Host& host, const std::string& name,
     const sim::ObjectInfo* object;
     const picture::Shape* shape;
     std::size_t place;  // in the session's part order; npos for none
+    picture::Space space;
   };
   constexpr std::size_t kNoPart = static_cast<std::size_t>(-1);
   std::deque<picture::Shape> shapes;
   std::vector<Seen> seen;
-  // A part's members in paper space count, though the picture leaves them
+  // A part's members in paper space count; the picture says it leaves them
   // out.
   std::map<std::size_t, picture::PicturePart> parts;
   for (const sim::ObjectInfo& object : drawing.objects) {
@@ -103,10 +103,10 @@ bool drawingPicture(const sim::Host& host, const std::string& name,
     text::Error unread;
     bool drawn = false;
     picture::Shape& shape = shapes.emplace_back();
-    if (host.entityGroups(object.id, groups, unread) &&
-        !readShape(groups, shape, drawn))
-      continue;
-    seen.push_back(Seen{&object, drawn ? &shape : nullptr, place});
+    picture::Space space = picture::Space::Model;
+    if (host.entityGroups(object.id, groups, unread))
+      space = readShape(groups, shape, drawn);
+    seen.push_back(Seen{&object, drawn ? &shape : nullptr, place, space});
   }
   picture::PictureInput input;
   std::map<std::size_t, int> index;
@@ -117,7 +117,7 @@ bool drawingPicture(const sim::Host& host, const std::string& name,
   for (const Seen& entity : seen)
     input.objects.push_back(picture::PictureObject{
         &entity.object->type, entity.shape,
-        entity.place == kNoPart ? -1 : index[entity.place]});
+        entity.place == kNoPart ? -1 : index[entity.place], entity.space});
   svg = picture::svgPicture(input);
   return true;
 }
