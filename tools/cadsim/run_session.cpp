@@ -7,14 +7,21 @@
 #include "host/sim/host.h"
 #include "tools/cadsim/session.h"
 #include "tools/cadsim/statement.h"
+#include "tools/cadsim/tokenizer.h"
 
 namespace cadsim {
 
 int runSession(const std::string& script, const SessionOptions& options,
                std::ostream& out, std::ostream& err) {
+  std::string decoded;
+  text::Error problem;
+  if (!decodeUtf16Script(script, decoded, problem)) {
+    err << problem.text() << '\n';
+    return kExitScriptError;
+  }
   std::vector<Statement> statements;
   std::string error;
-  if (!parseScript(script, statements, error)) {
+  if (!parseScript(decoded.empty() ? script : decoded, statements, error)) {
     err << error << '\n';
     return kExitScriptError;
   }
