@@ -123,6 +123,10 @@ std::string windowsMessage(unsigned long code) {
           message.back() == L'.' || message.back() == L' '))
     message.pop_back();
   if (message.empty()) return "system error " + std::to_string(code);
+  // Some messages name the file as an insert ("%1 is not a valid Win32
+  // application"); the caller names it already.
+  for (std::size_t at; (at = message.find(L"%1")) != std::wstring::npos;)
+    message.replace(at, 2, L"the file");
   return utf8FromWide(message);
 }
 
