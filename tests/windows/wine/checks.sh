@@ -127,6 +127,13 @@ check "a path of ${#full} characters: saved over and opened" \
   '[ "$status" -eq 0 ] && [ -z "$err" ] && [ "${#full}" -gt 300 ]'
 check "a path of ${#full} characters: no temporary file left" \
   'same "$(names_in "$app/$deep")" Zeichnung.dxf'
+# The module loaded from there too, named on the command line.
+cp "$windows_bin/qormplivet.dll" "$app/$deep/"
+run_wine "$app" "$app/cadsim.exe" --module "$deep/qormplivet.dll" \
+  <<<'expect loaded'
+check "a path of over 300 characters: --module loads from it" \
+  '[ "$status" -eq 0 ] && [ -z "$err" ]'
+rm "$app/$deep/qormplivet.dll"
 
 # A Ctrl-Z byte: refused as on Linux, through standard input and by path.
 printf 'echo one\n\032\necho two\n' >"$app/ctrl-z.cadsim"
