@@ -24,7 +24,7 @@ std::filesystem::path fileToLoad(const std::string& path) {
   // Always absolute there, in UTF-16, and in the long form when needed.
   return text::systemPath(path);
 #else
-  const std::filesystem::path given(path);
+  std::filesystem::path given(path);
   if (given.is_absolute()) return given;
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(given, ec);

@@ -77,7 +77,7 @@ std::string defaultModulePath(const char* argv0) {
 #endif
   };
   for (const std::filesystem::path& place : places) {
-    const std::string path = text::utf8FromPath(place.lexically_normal());
+    std::string path = text::utf8FromPath(place.lexically_normal());
     if (text::isFile(path)) return path;
   }
   return text::utf8FromPath(places[0]);
