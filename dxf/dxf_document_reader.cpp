@@ -30,7 +30,8 @@ bool isPointerCode(int code) {
 
 class DocumentParser {
  public:
-  DocumentParser(std::string_view text, const EntitySink& sink, Error& error)
+  DocumentParser(std::string_view text, const EntitySink& sink,
+                 text::Error& error)
       : text_(text), reader_(text), error_(error), sink_(sink) {}
 
   bool parse(Document& document);
@@ -57,7 +58,7 @@ class DocumentParser {
 
   std::string_view text_;
   TagReader reader_;
-  Error& error_;
+  text::Error& error_;
   const EntitySink& sink_;
   TagView current_;
   Object scratch_;  // the entity on its way to the sink
@@ -468,7 +469,7 @@ std::string DocumentParser::typeAtLine(int line) const {
 
 }  // namespace
 
-bool readDocument(std::string_view text, Document& document, Error& error,
+bool readDocument(std::string_view text, Document& document, text::Error& error,
                   const EntitySink& entities) {
   Document parsed;
   DocumentParser parser(text, entities, error);
@@ -477,8 +478,8 @@ bool readDocument(std::string_view text, Document& document, Error& error,
   return true;
 }
 
-bool readDocumentFile(const std::string& path, Document& document, Error& error,
-                      const EntitySink& entities) {
+bool readDocumentFile(const std::string& path, Document& document,
+                      text::Error& error, const EntitySink& entities) {
   error.line = 0;
   if (text::isFolder(path)) {
     error.message = "is a directory";

@@ -89,7 +89,7 @@ mode_t newFileMode() {
 
 FileReplacement::~FileReplacement() { discard(); }
 
-void FileReplacement::fail(Error& error, const std::string& message) {
+void FileReplacement::fail(text::Error& error, const std::string& message) {
   error.line = 0;
   error.message = message;
   discard();
@@ -108,7 +108,7 @@ void FileReplacement::discard() {
   }
 }
 
-bool FileReplacement::begin(const std::string& path, Error& error) {
+bool FileReplacement::begin(const std::string& path, text::Error& error) {
   path_ = path;
   const std::string problem = text::fileNameProblem(path);
   if (!problem.empty()) {
@@ -189,7 +189,8 @@ bool FileReplacement::begin(const std::string& path, Error& error) {
   }
 }
 
-bool FileReplacement::write(const char* data, std::size_t size, Error& error) {
+bool FileReplacement::write(const char* data, std::size_t size,
+                            text::Error& error) {
   while (size > 0) {
     const DWORD chunk =
         static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
@@ -206,7 +207,7 @@ bool FileReplacement::write(const char* data, std::size_t size, Error& error) {
   return true;
 }
 
-bool FileReplacement::commit(Error& error) {
+bool FileReplacement::commit(text::Error& error) {
   HANDLE file = static_cast<HANDLE>(handle_);
   handle_ = nullptr;
   const bool flushed = FlushFileBuffers(file) != 0;
@@ -239,7 +240,7 @@ void FileReplacement::discard() {
   }
 }
 
-bool FileReplacement::begin(const std::string& path, Error& error) {
+bool FileReplacement::begin(const std::string& path, text::Error& error) {
   path_ = target_ = path;
   // Refused here too, so that a script that saves on Linux saves on Windows.
   const std::string problem = text::fileNameProblem(path);
@@ -306,7 +307,8 @@ bool FileReplacement::begin(const std::string& path, Error& error) {
   return true;
 }
 
-bool FileReplacement::write(const char* data, std::size_t size, Error& error) {
+bool FileReplacement::write(const char* data, std::size_t size,
+                            text::Error& error) {
   while (size > 0) {
     const ssize_t written = ::write(fd_, data, size);
     if (written < 0 && errno == EINTR) continue;
@@ -321,7 +323,7 @@ bool FileReplacement::write(const char* data, std::size_t size, Error& error) {
   return true;
 }
 
-bool FileReplacement::commit(Error& error) {
+bool FileReplacement::commit(text::Error& error) {
   // On the disk before it takes the old file's place: a power cut then
   // leaves the old drawing or the new one, never a torn one.
   if (::fsync(fd_) != 0) {

@@ -42,7 +42,7 @@ void closeLibrary(void* library) {
 }
 
 bool start(HostState& s, std::unique_ptr<LoadedModule> module,
-           std::string& error) {
+           text::Error& error) {
   s.plugin.module = std::move(module);
   AcRx::AppRetCode result = AcRx::kRetOK;
   s.callPlugin("acrxEntryPoint(kInitAppMsg)", [&] {
@@ -50,8 +50,8 @@ bool start(HostState& s, std::unique_ptr<LoadedModule> module,
         s.plugin.module->entry(AcRx::kInitAppMsg, &s.plugin.module->appIdToken);
   });
   if (result == AcRx::kRetOK) return true;
-  error = "the plug-in refused to load (entry point returned " +
-          std::to_string(static_cast<int>(result)) + ")";
+  error.message = "the plug-in refused to load (entry point returned " +
+                  std::to_string(static_cast<int>(result)) + ")";
   s.finishUnload("after it refused to load");
   return false;
 }
@@ -68,19 +68,19 @@ void HostState::finishUnload(const std::string& when) {
   closeLibrary(library);
 }
 
-bool Host::loadModule(const std::string& path, std::string& error) {
+bool Host::loadModule(const std::string& path, text::Error& error) {
   HostState& s = *state_;
   if (s.plugin.module) {
-    error = "a plug-in is already loaded";
+    error.message = "a plug-in is already loaded";
     return false;
   }
   if (text::isFolder(path)) {
-    error = "is a directory";
+    error.message = "is a directory";
     return false;
   }
   const std::string problem = text::fileNameProblem(path);
   if (!problem.empty()) {
-    error = problem;
+    error.message = problem;
     return false;
   }
   const std::filesystem::path file = fileToLoad(path);
@@ -89,7 +89,7 @@ bool Host::loadModule(const std::string& path, std::string& error) {
   HMODULE library = LoadLibraryExW(file.c_str(), nullptr, 0);
   if (library == nullptr) {
     const DWORD code = GetLastError();
-    error =
+    error.message =
         text::windowsMessage(code) + " (error " + std::to_string(code) + ")";
     return false;
   }
@@ -99,13 +99,13 @@ bool Host::loadModule(const std::string& path, std::string& error) {
   void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
     const char* why = dlerror();
-    error = why != nullptr ? why : "cannot load " + path;
+    error.message = why != nullptr ? why : "cannot load " + path;
     return false;
   }
   void* symbol = dlsym(library, "acrxEntryPoint");
 #endif
   if (symbol == nullptr) {
-    error = path + " has no acrxEntryPoint";
+    error.message = path + " has no acrxEntryPoint";
     closeLibrary(library);
     return false;
   }
@@ -117,14 +117,14 @@ bool Host::loadModule(const std::string& path, std::string& error) {
   return start(s, std::move(module), error);
 }
 
-bool Host::loadModule(EntryPointFunction entryPoint, std::string& error) {
+bool Host::loadModule(EntryPointFunction entryPoint, text::Error& error) {
   HostState& s = *state_;
   if (s.plugin.module) {
-    error = "a plug-in is already loaded";
+    error.message = "a plug-in is already loaded";
     return false;
   }
   if (entryPoint == nullptr) {
-    error = "no entry point";
+    error.message = "no entry point";
     return false;
   }
   std::unique_ptr<LoadedModule> module(new LoadedModule);

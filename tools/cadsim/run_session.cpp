@@ -13,16 +13,13 @@ namespace cadsim {
 
 int runSession(const std::string& script, const SessionOptions& options,
                std::ostream& out, std::ostream& err) {
+  // A UTF-16 script is read as its UTF-8 text.
   std::string decoded;
-  text::Error problem;
-  if (!decodeUtf16Script(script, decoded, problem)) {
-    err << problem.text() << '\n';
-    return kExitScriptError;
-  }
   std::vector<Statement> statements;
-  std::string error;
-  if (!parseScript(decoded.empty() ? script : decoded, statements, error)) {
-    err << error << '\n';
+  text::Error error;
+  if (!decodeUtf16Script(script, decoded, error) ||
+      !parseScript(decoded.empty() ? script : decoded, statements, error)) {
+    err << error.text() << '\n';
     return kExitScriptError;
   }
 
@@ -31,20 +28,19 @@ int runSession(const std::string& script, const SessionOptions& options,
   Session session(host, options, out);
   if (options.loadModule) {
     if (!host.loadModule(options.modulePath, error)) {
-      err << "cannot load module \"" << options.modulePath << "\": " << error
-          << '\n';
+      err << "cannot load module \"" << options.modulePath
+          << "\": " << error.text() << '\n';
       return kExitScriptError;
     }
     session.echoCommandLine();
   }
 
   for (const Statement& statement : statements) {
-    std::string message;
-    const StepResult result = session.apply(statement, message);
+    const StepResult result = session.apply(statement, error);
     session.echoCommandLine();
     if (result == StepResult::Done) continue;
     out.flush();
-    err << "line " << statement.line << ": " << message;
+    err << error.text();
     // Only running found this: unlike a syntax error, it leaves the work
     // of the lines before it done (when there are any).
     if (result == StepResult::ScriptError && &statement != &statements.front())

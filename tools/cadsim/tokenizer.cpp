@@ -53,7 +53,7 @@ bool isCleanText(const std::string& text) {
 }
 
 bool tokenizeLine(const std::string& line, std::vector<Token>& tokens,
-                  std::string& error) {
+                  text::Error& error) {
   tokens.clear();
   std::size_t i = 0;
   while (true) {
@@ -109,15 +109,16 @@ bool tokenizeLine(const std::string& line, std::vector<Token>& tokens,
       }
       if (!closed) {
         // A quoted path that ends in a backslash meets this rule most.
-        error = quoteEscaped ? "unterminated string (\\\" is a quote inside "
-                               "the string; a backslash before the closing "
-                               "quote is written \\\\)"
-                             : "unterminated string";
+        error.message = quoteEscaped
+                            ? "unterminated string (\\\" is a quote inside "
+                              "the string; a backslash before the closing "
+                              "quote is written \\\\)"
+                            : "unterminated string";
         return false;
       }
     }
     if (!isCleanText(token.text)) {
-      error = "text that is not UTF-8 or holds control characters";
+      error.message = "text that is not UTF-8 or holds control characters";
       return false;
     }
     tokens.push_back(std::move(token));

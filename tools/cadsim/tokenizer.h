@@ -23,10 +23,11 @@ struct Token {
   std::size_t plainFind(char c) const;
 };
 
-// False with a message (no line number) for an unterminated string or text
-// that is not UTF-8. A line that is blank or a comment gives no tokens.
+// False with ERROR's message (its line is the caller's) for an unterminated
+// string or text that is not UTF-8. A line that is blank or a comment gives
+// no tokens.
 bool tokenizeLine(const std::string& line, std::vector<Token>& tokens,
-                  std::string& error);
+                  text::Error& error);
 
 // SCRIPT as UTF-8 in UTF8 (its byte-order mark too) when it starts with a
 // UTF-16 one, as Notepad's "UTF-16" and PowerShell 5's > save it, either

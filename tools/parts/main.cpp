@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "picture/parts_picture.h"
 #include "text/console.h"
 #include "text/file_path.h"
 #include "tools/parts/drawing_facts.h"
 #include "tools/parts/parts_audit.h"
-#include "tools/parts/parts_picture.h"
 #include "tools/parts/parts_report.h"
 
 namespace {
@@ -40,6 +40,22 @@ std::string seconds(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2f s", value);
   return text;
+}
+
+// Model space's objects, each with its part; the picture reads the facts
+// in place.
+picture::PictureInput pictureInput(const parts::DrawingFacts& facts,
+                                   const parts::Audit& audit) {
+  picture::PictureInput input;
+  for (const parts::Part& part : audit.parts)
+    input.parts.push_back(picture::PicturePart{part.tag, part.members.size()});
+  for (std::size_t i = 0; i < facts.objects.size(); ++i) {
+    const parts::DrawingObject& object = facts.objects[i];
+    if (object.modelSpace)
+      input.objects.push_back(picture::PictureObject{
+          &object.type, object.shape.get(), audit.partOfObject[i]});
+  }
+  return input;
 }
 
 }  // namespace
@@ -89,7 +105,7 @@ int main(int argc, char** argv) {
   }
 
   parts::DrawingFacts facts;
-  dxf::Error error;
+  text::Error error;
   if (!parts::readDrawingFacts(path, !svgPath.empty(), facts, error)) {
     if (progress) std::cerr << "\n";
     // Worded as the runner's `open` words it, so both point at one line.
@@ -106,7 +122,7 @@ int main(int argc, char** argv) {
     std::ofstream out;
     text::Error problem;
     if (text::openForWriting(svgPath, out, problem))
-      out << parts::svgPicture(facts, audit);
+      out << picture::svgPicture(pictureInput(facts, audit));
     if (problem.message.empty() && !out) problem.message = "a write failed";
     if (!problem.message.empty()) {
       if (progress) std::cerr << "\n";
