@@ -201,12 +201,13 @@ chmod 644 "$readonly_folder/plan.dxf"
 # output to it, sharing it for reading and writing but not for replacing.
 printf 'kept\n' >"$app/held.dxf"
 printf 'add L1 LINE\nsave held.dxf\n' >"$app/held.cadsim"
+names_before=$(names_in "$app")
 run_wine "$app" cmd.exe /c "cadsim.exe held.cadsim >> held.dxf"
 held_message='line 2: cannot save "held.dxf": cannot replace "held.dxf": '
 check "a drawing held open: the system's words, nothing left beside it" \
   '[ "$status" -eq 2 ] && [[ "$err" == "$held_message"[A-Za-z]* ]] &&
    [ "$(head -n 1 "$app/held.dxf")" = kept ] &&
-   [ -z "$(names_in "$app" | grep "^held\.dxf\.")" ]'
+   same "$(names_in "$app")" "$names_before"'
 printf 'load "names.cadsim"\n' >"$app/not-a-dll.cadsim"
 run_wine "$app" "$app/cadsim.exe" --no-module not-a-dll.cadsim
 load_message='line 1: cannot load "names.cadsim": '
