@@ -33,6 +33,7 @@ install(TARGETS qormplivet
 install(FILES README.md CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES docs/architecture.md docs/performance.md docs/reliability.md
               docs/windows.md docs/parts-before.svg docs/parts-after.svg
+              docs/demo-page.png docs/demo-before.svg docs/demo-after.svg
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 install(FILES tools/cadsim/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR}/tools/cadsim)
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)

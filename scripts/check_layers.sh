@@ -18,7 +18,7 @@ allowed_for() {
     text) echo "text" ;;
     dxf) echo "dxf text" ;;
     host/sim) echo "host/sim host/api dxf text" ;;
-    tools/cadsim) echo "tools/cadsim host/sim host/api dxf text" ;;
+    tools/cadsim) echo "tools/cadsim host/sim host/api picture dxf text" ;;
     picture) echo "picture dxf text" ;;
     tools/parts) echo "tools/parts picture dxf text" ;;
     *) return 1 ;;

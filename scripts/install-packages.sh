@@ -6,7 +6,8 @@
 # Groups:
 #   build    compiler, CMake, and the libraries the dev build links (the demo)
 #   test     the independent DXF reader of the round-trip tests; SVG rendering;
-#            two other programs that write DXF (pstoedit, GDAL's ogr2ogr)
+#            two other programs that write DXF (pstoedit, GDAL's ogr2ogr);
+#            a browser that renders the runner's session page (chromium)
 #   bench    Google Benchmark and the instruction counts of scripts/bench.sh
 #   windows  the MinGW-w64 cross-build and wine to run it
 #   fuzz     clang and libFuzzer
@@ -17,7 +18,7 @@ set -euo pipefail
 
 declare -A packages=(
   [build]="cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev"
-  [test]="python3-ezdxf librsvg2-bin pstoedit gdal-bin"
+  [test]="python3-ezdxf librsvg2-bin pstoedit gdal-bin chromium"
   [bench]="libbenchmark-dev valgrind"
   [windows]="g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64"
   [fuzz]="clang libclang-rt-14-dev"

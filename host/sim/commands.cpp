@@ -6,6 +6,7 @@
 
 #include "dxf/dxf_tag.h"
 #include "host/sim/api/runtime_services.h"
+#include "host/sim/drawing/entity_geometry.h"
 #include "host/sim/host_state.h"
 
 namespace sim {
@@ -82,28 +83,50 @@ AcDbObject* newObjectOfType(HostState& s, const std::string& type) {
   return object;
 }
 
+// Moves the entity COPY, not yet in a drawing, where T puts it; anything
+// whose geometry the host keeps stays where it is.
+void place(AcDbImpObject& copy, const Transform& t) {
+  if (!isEntity(copy)) return;
+  EntityGroups groups;
+  groupsOf(copy, groups);
+  if (transformGroups(groups, t)) copy.extras = keptOf(groups);
+}
+
 // A copy of SOURCE appended to DRAWING that owns nothing (OFFSET,
 // append-copy): the source's xdata and data, no extension dictionary, no
-// entries.
+// entries; OFFSET, when given, says how far off it lies.
 AcDbStub* appendCopy(HostState& s, AcDbImpDatabase& drawing,
-                     const AcDbImpObject& source) {
+                     const AcDbImpObject& source,
+                     const double* offset = nullptr) {
   AcDbObject* object = newObjectOfType(s, source.type);
   AcDbImpObject& copy = *object->impObject();
   copy.editXdata() = s.xdataFor(source, drawing);
   copy.pieces = source.pieces;
   copy.extras = s.extrasFor(source, drawing);
   if (!source.record().empty()) copy.editRecord() = source.record();
+  if (offset != nullptr && *offset != 0 && isEntity(copy)) {
+    EntityGroups groups;
+    groupsOf(copy, groups);
+    if (offsetGroups(groups, *offset)) copy.extras = keptOf(groups);
+  }
   AcDbStub* stub = s.appendNew(drawing, object, nullptr);
   s.announceAppended(drawing, stub);
   return stub;
 }
 
+// Where a deep clone puts its clones, and the groups of the piece it makes.
+struct CloneShape {
+  const Transform* place = nullptr;   // null: where their sources are
+  const KeptGroups* piece = nullptr;  // null: the piece type's defaults
+};
+
 // One deep clone under way: the sources carry their clones in
 // cloneInProgress until it ends.
 class DeepCloneRun {
  public:
-  DeepCloneRun(HostState& s, AcDbImpDatabase& target, const char* pieceType)
-      : s_(s), target_(target), pieceType_(pieceType) {}
+  DeepCloneRun(HostState& s, AcDbImpDatabase& target, const char* pieceType,
+               const CloneShape& shape)
+      : s_(s), target_(target), pieceType_(pieceType), shape_(shape) {}
 
   // Clones SOURCE and, unless pieces are made, what it owns, depth first.
   void cloneTree(AcDbStub* source) {
@@ -172,7 +195,9 @@ class DeepCloneRun {
       if (!source.record().empty()) copy.editRecord() = source.record();
     } else {
       copy.pieces = 1;
+      if (shape_.piece != nullptr) copy.extras = *shape_.piece;
     }
+    if (shape_.place != nullptr) place(copy, *shape_.place);
     AcDbStub* stub = s_.appendNew(target_, object, nullptr);
     source.active().cloneInProgress = stub;
     cloned_.push_back(Cloned{sourceStub, stub, primary});
@@ -278,6 +303,7 @@ class DeepCloneRun {
   HostState& s_;
   AcDbImpDatabase& target_;
   const char* pieceType_;
+  CloneShape shape_;
   std::vector<Cloned> cloned_;
   // What cloneTree has yet to clone; kept, so that a selection of many
   // objects allocates it once.
@@ -290,7 +316,8 @@ class DeepCloneRun {
 Created deepCloneOnce(HostState& s, AcDbImpDatabase& target,
                       const std::vector<AcDbObjectId>& ids,
                       const char* pieceType,
-                      std::vector<AcDbStub*>* primary = nullptr) {
+                      std::vector<AcDbStub*>* primary = nullptr,
+                      const CloneShape& shape = CloneShape()) {
   if (ids.empty()) return Created();
   AcDbDatabase* facade = target.facade.get();
   AcDbIdMapping map;
@@ -298,7 +325,7 @@ Created deepCloneOnce(HostState& s, AcDbImpDatabase& target,
   s.notifyEditor("beginDeepClone", [&](AcEditorReactor* reactor) {
     reactor->beginDeepClone(facade, map);
   });
-  DeepCloneRun run(s, target, pieceType);
+  DeepCloneRun run(s, target, pieceType, shape);
   for (AcDbObjectId id : ids) {
     AcDbImpObject* source = liveSource(s, id);
     if (source != nullptr) run.cloneTree(source->stub);
@@ -339,8 +366,27 @@ Created explode(HostState& s, const std::vector<AcDbObjectId>& ids) {
     AcDbImpObject* source = liveSource(s, id);
     if (source == nullptr || !isEntity(*source)) continue;
     const int pieces = std::max(1, source->pieces);
-    for (int k = 0; k < pieces; ++k)
-      append(created, deepCloneOnce(s, *s.drawings.current, {id}, "LINE"));
+    // A polyline's pieces are its segments; what has none to give (no
+    // vertices, or not drawn in the drawing's plane) makes default lines.
+    std::vector<Piece> segments;
+    if (source->type == "POLYLINE") {
+      EntityGroups groups;
+      groupsOf(*source, groups);
+      segments = polylinePieces(groups);
+    }
+    for (int k = 0; k < pieces; ++k) {
+      const std::size_t at = static_cast<std::size_t>(k);
+      CloneShape shape;
+      KeptGroups kept;
+      if (at < segments.size()) {
+        kept = keptOf(segments[at].groups);
+        shape.piece = &kept;
+      }
+      append(created,
+             deepCloneOnce(s, *s.drawings.current, {id},
+                           at < segments.size() ? segments[at].type : "LINE",
+                           nullptr, shape));
+    }
     eraseWithOwned(s, source->stub);
   }
   return created;
@@ -349,13 +395,13 @@ Created explode(HostState& s, const std::vector<AcDbObjectId>& ids) {
 // ENTITIES_ONLY: OFFSET passes over what is not an entity; append-copy
 // copies anything.
 Created copiesOwningNothing(HostState& s, const std::vector<AcDbObjectId>& ids,
-                            bool entitiesOnly) {
+                            bool entitiesOnly, const double* offset = nullptr) {
   Created created;
   if (s.drawings.current == nullptr) return created;
   for (AcDbObjectId id : ids) {
     AcDbImpObject* source = liveSource(s, id);
     if (source == nullptr || (entitiesOnly && !isEntity(*source))) continue;
-    AcDbStub* stub = appendCopy(s, *s.drawings.current, *source);
+    AcDbStub* stub = appendCopy(s, *s.drawings.current, *source, offset);
     created.emplace_back(id, AcDbObjectId(stub));
   }
   return created;
@@ -377,42 +423,90 @@ Created copyToClipboard(HostState& s, const std::vector<AcDbObjectId>& ids) {
                        &s.drawings.clipboardContents);
 }
 
-Created pasteFromClipboard(HostState& s) {
+Created pasteFromClipboard(HostState& s, const CloneShape& shape) {
   std::vector<AcDbObjectId> held;
   for (AcDbStub* stub : s.drawings.clipboardContents)
     if (isLive(stub)) held.emplace_back(stub);
   return s.drawings.current != nullptr
-             ? deepCloneOnce(s, *s.drawings.current, held, nullptr)
+             ? deepCloneOnce(s, *s.drawings.current, held, nullptr, nullptr,
+                             shape)
              : Created();
 }
 
+// Where round ROUND (from 0) of a command puts things: a displacement
+// repeats once more each round, the others are the same every round.
+// False when the placement moves nothing.
+bool transformOf(const Placement& p, int round, Transform& t) {
+  switch (p.kind) {
+    case Placement::Kind::Move:
+      t = Transform::translation(p.by, round + 1);
+      return true;
+    case Placement::Kind::Rotate:
+      t = Transform::rotation(p.about, p.angle);
+      return true;
+    case Placement::Kind::Scale:
+      if (!(p.factor > 0)) return false;
+      t = Transform::scaling(p.about, p.factor);
+      return true;
+    case Placement::Kind::Mirror:
+      return Transform::mirror(p.axisFrom, p.axisTo, t);
+    case Placement::Kind::None:
+    case Placement::Kind::Offset:
+      break;
+  }
+  return false;
+}
+
+// MOVE, ROTATE and SCALE: each entity of the selection whose geometry the
+// host reads, opened for write, changed and closed.
+void changeInPlace(HostState& s, const std::vector<AcDbObjectId>& selection,
+                   const Transform& t) {
+  for (AcDbObjectId id : selection) {
+    AcDbImpObject* object = liveSource(s, id);
+    if (object == nullptr || !isEntity(*object)) continue;
+    EntityGroups groups;
+    groupsOf(*object, groups);
+    if (!transformGroups(groups, t)) continue;
+    object->extras = keptOf(groups);
+    s.announceModified(*object->stub->drawing, object->stub);
+  }
+}
+
 Created hostCommandWork(HostState& s, Work work,
-                        const std::vector<AcDbObjectId>& selection,
-                        int repeat) {
+                        const std::vector<AcDbObjectId>& selection, int repeat,
+                        const Placement& placement) {
   Created created;
   if (selection.empty() && work != Work::PasteClip) return created;
+  const double* offset =
+      placement.kind == Placement::Kind::Offset ? &placement.distance : nullptr;
   for (int r = 0; r < repeat; ++r) {
+    Transform t;
+    CloneShape shape;
+    // Copies of the kth round lie k displacements off; in place, each
+    // round moves once more.
+    if (transformOf(placement, work == Work::NoNewObject ? 0 : r, t))
+      shape.place = &t;
     switch (work) {
       case Work::DeepClone:
         if (s.drawings.current != nullptr)
-          append(created,
-                 deepCloneOnce(s, *s.drawings.current, selection, nullptr));
+          append(created, deepCloneOnce(s, *s.drawings.current, selection,
+                                        nullptr, nullptr, shape));
         break;
       case Work::CopyClip:
         append(created, copyToClipboard(s, selection));
         break;
       case Work::PasteClip:
         if (selection.empty())
-          append(created, pasteFromClipboard(s));
+          append(created, pasteFromClipboard(s, shape));
         else if (s.drawings.current != nullptr)
-          append(created,
-                 deepCloneOnce(s, *s.drawings.current, selection, nullptr));
+          append(created, deepCloneOnce(s, *s.drawings.current, selection,
+                                        nullptr, nullptr, shape));
         break;
       case Work::Explode:
         append(created, explode(s, selection));
         break;
       case Work::Offset:
-        append(created, copiesOwningNothing(s, selection, true));
+        append(created, copiesOwningNothing(s, selection, true, offset));
         break;
       case Work::Erase:
         for (AcDbObjectId id : selection)
@@ -420,6 +514,7 @@ Created hostCommandWork(HostState& s, Work work,
             eraseWithOwned(s, object->stub);
         break;
       case Work::NoNewObject:
+        if (shape.place != nullptr) changeInPlace(s, selection, t);
         break;
     }
   }
@@ -526,7 +621,7 @@ void runPluginCommand(HostState& s, RegisteredCommandRecord command) {
 
 Created Host::runCommand(const std::string& name,
                          const std::vector<AcDbObjectId>& selection, int repeat,
-                         Outcome outcome) {
+                         Outcome outcome, const Placement& placement) {
   HostState& s = *state_;
   const RegisteredCommandRecord* found = s.findCommand(name);
   Work work = Work::NoNewObject;
@@ -544,7 +639,7 @@ Created Host::runCommand(const std::string& name,
   if (isPlugin)
     runPluginCommand(s, command);
   else
-    created = hostCommandWork(s, work, selection, repeat);
+    created = hostCommandWork(s, work, selection, repeat, placement);
   finish(s, notifyName, outcome);
   if (s.pluginDepth == 0) s.audit("command " + name);
   return created;

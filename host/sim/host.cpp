@@ -1,11 +1,14 @@
 // The host object: the one current host, its drawings, the user's edits and
 // what tests and the runner can see of its state.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include "dxf/dxf_tag.h"
 #include "host/sim/api/runtime_services.h"
 #include "host/sim/api/xdata_rules.h"
+#include "host/sim/drawing/entity_geometry.h"
 #include "host/sim/host_state.h"
 
 namespace sim {
@@ -232,6 +235,44 @@ AcDbObjectId Host::addObject(const std::string& type, int pieces) {
     imp.pieces = pieces < 0 ? 0 : pieces;
   s.announceAppended(*s.drawings.current, stub);
   return AcDbObjectId(stub);
+}
+
+AcDbObjectId Host::addObject(const std::string& type, const Shape& shape,
+                             int pieces) {
+  HostState& s = *state_;
+  if (s.drawings.current == nullptr) return AcDbObjectId();
+  static const char* const kShaped[] = {"LINE", "CIRCLE", "ARC", "POLYLINE",
+                                        "TEXT"};
+  if (std::find(std::begin(kShaped), std::end(kShaped), type) ==
+      std::end(kShaped))
+    return AcDbObjectId();
+  const bool points = type == "POLYLINE" && shape.has(Shape::kPoints);
+  if (points) {
+    const std::size_t n = shape.vertices.size();
+    pieces = static_cast<int>(n < 2 ? 1 : shape.closed ? n : n - 1);
+  }
+  AcDbObject* object = s.createObject(type);
+  if (object == nullptr) return AcDbObjectId();
+  AcDbImpObject& imp = *object->impObject();
+  imp.pieces = type == "POLYLINE" ? std::max(0, pieces) : 1;
+  if (shape.keys != 0)
+    imp.extras = keptOf(groupsWith(type, shape, imp.pieces,
+                                   fileEncodingOf(*s.drawings.current)));
+  AcDbStub* stub = s.appendNew(*s.drawings.current, object, nullptr);
+  s.announceAppended(*s.drawings.current, stub);
+  return AcDbObjectId(stub);
+}
+
+bool Host::shapeOf(AcDbObjectId id, Shape& shape) const {
+  HostState& s = *state_;
+  Acad::ErrorStatus status;
+  AcDbStub* stub = s.resolve(id, status);
+  if (stub == nullptr) return false;
+  const AcDbImpObject& imp = *stub->object->impObject();
+  if (!imp.self->isKindOf(AcDbEntity::desc())) return false;
+  EntityGroups groups;
+  groupsOf(imp, groups);
+  return sim::shapeOf(groups, fileEncodingOf(*stub->drawing), shape);
 }
 
 namespace {

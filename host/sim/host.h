@@ -94,6 +94,61 @@ struct RegisteredCommand {
   int flags = 0;
 };
 
+// ---- Geometry --------------------------------------------------------------
+
+// A polyline's vertex. BULGE is the tangent of a quarter of the included
+// angle of the segment to the next vertex, positive counter-clockwise; 0 for
+// a straight segment.
+struct Vertex {
+  double x = 0;
+  double y = 0;
+  double bulge = 0;
+};
+
+// An entity's geometry as a user gives it and reads it back. Only the keys
+// a type has count; angles are in degrees, counter-clockwise from +X.
+struct Shape {
+  enum Key : unsigned {
+    kFrom = 1u << 0,    // LINE
+    kTo = 1u << 1,      // LINE
+    kCenter = 1u << 2,  // CIRCLE, ARC
+    kRadius = 1u << 3,  // CIRCLE, ARC
+    kAngles = 1u << 4,  // ARC: start and end
+    kPoints = 1u << 5,  // POLYLINE: the vertices with their bulges
+    kClosed = 1u << 6,  // POLYLINE
+    kAt = 1u << 7,      // TEXT, MTEXT, INSERT, POINT: the insertion point
+    kText = 1u << 8,    // TEXT, MTEXT
+  };
+  unsigned keys = 0;  // which of the fields below are given, or were found
+  Point from, to;
+  Point center;
+  double radius = 0;
+  double startAngle = 0;
+  double endAngle = 0;
+  std::vector<Vertex> vertices;
+  bool closed = false;
+  Point at;
+  std::string text;
+  bool has(Key key) const { return (keys & key) != 0; }
+};
+
+// Where one of the host's own commands puts what it makes or changes, as a
+// user picks it: COPY, PASTECLIP, DROPGEOM and ARRAY displace their kth
+// round k times BY; MIRROR mirrors across the line through AXIS_FROM and
+// AXIS_TO; OFFSET makes a LINE's parallel DISTANCE to the left of its
+// direction and grows a CIRCLE's or ARC's radius by it; MOVE, ROTATE and
+// SCALE change the selection in place. None leaves everything where it is.
+struct Placement {
+  enum class Kind { None, Move, Rotate, Scale, Mirror, Offset };
+  Kind kind = Kind::None;
+  Point by;                // Move
+  Point about;             // Rotate, Scale
+  double angle = 0;        // Rotate, degrees counter-clockwise
+  double factor = 1;       // Scale, above 0
+  Point axisFrom, axisTo;  // Mirror, two distinct points
+  double distance = 0;     // Offset
+};
+
 // ---- Commands --------------------------------------------------------------
 
 enum class Outcome { Ended, Cancelled, Failed };
@@ -188,6 +243,11 @@ class SIMHOST_API Host {
   // counts what EXPLODE makes of a POLYLINE (other entities: 1). A null id
   // for an unknown type or no current drawing.
   AcDbObjectId addObject(const std::string& type, int pieces = 2);
+  // An entity of TYPE (LINE, CIRCLE, ARC, POLYLINE, TEXT) with the keys
+  // SHAPE gives, the rest as addObject makes them; a POLYLINE given points
+  // has a piece per segment. Null as for addObject.
+  AcDbObjectId addObject(const std::string& type, const Shape& shape,
+                         int pieces = 2);
   // A new, empty extension dictionary of OBJECT, in OBJECT's drawing. Null
   // when OBJECT is unknown, erased, or already has a live one.
   AcDbObjectId addExtensionDictionary(AcDbObjectId object);
@@ -221,6 +281,16 @@ class SIMHOST_API Host {
   // The object with this handle in the current drawing; null if none.
   AcDbObjectId idFromHandle(const std::string& hexText) const;
   std::vector<XdataBlock> xdataOf(AcDbObjectId id) const;
+  // The groups a save of its drawing would write now for ENTITY and the
+  // entities that follow it (a 2D polyline's vertices), as DXF text with
+  // every value in UTF-8: what a reader of the saved file would see of it.
+  // False for an id that is no live entity of an open drawing.
+  bool entityGroups(AcDbObjectId entity, std::string& groups,
+                    text::Error& error) const;
+  // The geometry of an entity, read from the groups it keeps (Shape::keys
+  // says what its type has). False for an unknown id, an object that is no
+  // entity, or a type whose geometry the host does not read.
+  bool shapeOf(AcDbObjectId id, Shape& shape) const;
   // Dictionaries and xrecords read the way any plug-in's data is stored,
   // without opening anything. The named-objects dictionary of drawing NAME;
   // null when no drawing NAME is open.
@@ -263,9 +333,16 @@ class SIMHOST_API Host {
   void restoreRegistryEntry(const std::string& key);
 
   // -- Commands and notifications --
+  // PLACEMENT moves what one of the host's own commands makes or is given
+  // (see Placement): copies are made where they land, so reactors hear only
+  // of their appending; MOVE, ROTATE and SCALE open each entity they change
+  // for write and database reactors hear objectModified. An OFFSET that
+  // would leave a CIRCLE or ARC no radius copies it as it is; callers
+  // refuse such a distance first (shapeOf gives the radius).
   Created runCommand(const std::string& name,
                      const std::vector<AcDbObjectId>& selection = {},
-                     int repeat = 1, Outcome outcome = Outcome::Ended);
+                     int repeat = 1, Outcome outcome = Outcome::Ended,
+                     const Placement& placement = Placement());
   // Objects runCommand / deepClone would add with these arguments, counted
   // before any work, so a driver can refuse a step too large to afford. The
   // objects a plug-in makes while it runs are not counted.

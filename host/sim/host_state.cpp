@@ -281,16 +281,10 @@ std::vector<XdataEntry> HostState::xdataFor(const AcDbImpObject& source,
   return copy;
 }
 
-namespace {
-
-// The encoding the drawing's next save writes: its file's, or for a drawing
-// with no file yet, that of the new file the saver makes.
 dxf::TextEncoding fileEncodingOf(const AcDbImpDatabase& drawing) {
   return drawing.fileDocument ? drawing.fileDocument->encoding()
                               : dxf::Document().encoding();
 }
-
-}  // namespace
 
 KeptGroups HostState::extrasFor(const AcDbImpObject& source,
                                 const AcDbImpDatabase& target) {
@@ -311,6 +305,21 @@ void HostState::announceAppended(AcDbImpDatabase& drawing, AcDbStub* stub) {
       drawing, [handle] { return "objectAppended(" + hexText(handle) + ")"; },
       [&](AcDbDatabaseReactor* reactor) {
         reactor->objectAppended(facade, object);
+      });
+  hostClose(imp);
+}
+
+void HostState::announceModified(AcDbImpDatabase& drawing, AcDbStub* stub) {
+  AcDbObject* object = stub->object;
+  AcDbImpObject& imp = *object->impObject();
+  imp.push(AcDb::kForWrite, true);
+  noteOpened(imp);
+  const AcDbDatabase* facade = drawing.facade.get();
+  const Adesk::UInt64 handle = stub->handle;
+  notifyDatabase(
+      drawing, [handle] { return "objectModified(" + hexText(handle) + ")"; },
+      [&](AcDbDatabaseReactor* reactor) {
+        reactor->objectModified(facade, object);
       });
   hostClose(imp);
 }

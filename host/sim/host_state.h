@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "dxf/dxf_text.h"
 #include "host/api/host_api.h"
 #include "host/sim/api/resbuf_pool.h"
 #include "host/sim/api/symbol_names.h"
@@ -151,6 +152,9 @@ class HostState {
   // objectAppended with the object held open for read by the host.
   void announceAppended(AcDbImpDatabase& drawing, AcDbStub* stub);
   void announceErased(AcDbImpDatabase& drawing, AcDbStub* stub);
+  // objectModified, after a change the host made with the object open for
+  // write.
+  void announceModified(AcDbImpDatabase& drawing, AcDbStub* stub);
 
   // -- Commands and plug-ins --
   const RegisteredCommandRecord* findCommand(const std::string& name) const;
@@ -232,6 +236,10 @@ const void* moduleBaseOfAddress(const void* address);
 
 // A stored item as a typed value (330: the handle text it names).
 Item itemOfStored(const StoredItem& stored);
+
+// The encoding the drawing's next save writes: its file's, or for a drawing
+// with no file yet, that of the new file the saver makes.
+dxf::TextEncoding fileEncodingOf(const AcDbImpDatabase& drawing);
 
 }  // namespace sim
 

@@ -259,17 +259,32 @@ TEST_F(DrawingFiles, SavingAgainWritesTheSameFile) {
   sim::ObjectInfo poly;
   ASSERT_TRUE(host().objectInfo(host().idFromHandle("21"), poly));
   EXPECT_EQ(poly.pieces, 2);
-  ASSERT_EQ(host()
-                .runCommand("COPY", {host().idFromHandle("21"),
-                                     host().idFromHandle("26")})
-                .size(),
-            2u);
+  const sim::Created copies = host().runCommand(
+      "COPY", {host().idFromHandle("21"), host().idFromHandle("26")});
+  ASSERT_EQ(copies.size(), 2u);
   std::string first = dxftest::scratchPath("again-1.dxf");
   std::string second = dxftest::scratchPath("again-2.dxf");
   std::string third = dxftest::scratchPath("again-3.dxf");
   ASSERT_TRUE(host().saveDrawingFile(first, error)) << error.text();
   ASSERT_TRUE(host().saveDrawingFile(second, error)) << error.text();
   EXPECT_EQ(dxftest::readFile(first), dxftest::readFile(second));
+  // What the host gives as an entity's groups is what the save wrote for
+  // it: a line and its xdata, a polyline and its vertices, a copy.
+  const std::string saved = dxftest::readFile(first);
+  for (AcDbObjectId id : {host().idFromHandle("20"), host().idFromHandle("21"),
+                          host().idFromHandle("26"), copies[1].second}) {
+    std::string groups;
+    text::Error problem;
+    ASSERT_TRUE(host().entityGroups(id, groups, problem)) << problem.message;
+    EXPECT_NE(saved.find(groups), std::string::npos) << groups;
+  }
+  std::string groups;
+  text::Error problem;
+  EXPECT_FALSE(host().entityGroups(host().namedObjectsDictionary("user"),
+                                   groups, problem));
+  EXPECT_NE(problem.message.find("DICTIONARY) is no live entity"),
+            std::string::npos)
+      << problem.message;
   ASSERT_TRUE(host().openDrawingFile(first, "reopened", error)) << error.text();
   ASSERT_TRUE(host().saveDrawingFile(third, error)) << error.text();
   EXPECT_EQ(dxftest::readFile(first), dxftest::readFile(third));

@@ -17,8 +17,13 @@
                                 a fifth tagged, some with OTHERAPP xdata
   drawings.py parts CASE OUT    a drawing for the parts tool (see PARTS);
                                 prints its objects' handles by name
+  drawings.py picture CASE OUT  a drawing for a row of the parts tool's
+                                picture table (see PICTURES)
   drawings.py ink PNG           the number of pixels of PNG that are not
                                 white
+  drawings.py probe PNG BOX...  for each pixel box X0,Y0,X1,Y1, the colour
+                                of its pixel farthest from white, as
+                                #RRGGBB ("white" when all are)
   drawings.py encoded VER OUT   a TEXT and an MTEXT of characters past
                                 ASCII on such a layer, in version VER (R2000
                                 writes ANSI_1252, R2018 UTF-8); prints their
@@ -26,12 +31,26 @@
   drawings.py texts IN          JSON of the texts and layers of IN's TEXT and
                                 MTEXT entities, read with ezdxf's recover,
                                 which decodes \\U+XXXX escapes
+  drawings.py shapes OUT         one entity of each type the host moves, and
+                                an ELLIPSE, which it does not; prints their
+                                handles by type as JSON
+  drawings.py place IN OUT OP ARG...
+                                IN with ezdxf's own transform of every
+                                model-space entity but the ELLIPSE: OP is
+                                move DX DY DZ, rotate DEG X Y, scale F X Y
+                                or mirror X1 Y1 X2 Y2
+  drawings.py geometry IN       JSON of the geometry of IN's model-space
+                                entities by type, as ezdxf reads it
+  drawings.py segments IN       JSON of the lines and arcs of IN's model
+                                space, sorted, with the pieces ezdxf makes
+                                of each polyline in their place
   drawings.py dump IN           JSON of what ezdxf reads in IN (see dump())
   drawings.py read IN           reads IN, prints the seconds it took
 
 Run it with the system python3 that python3-ezdxf installs into.
 """
 import json
+import math
 import struct
 import sys
 import time
@@ -261,10 +280,10 @@ def parts_drawing(case, path):
         arc = msp.add_arc((25, 20), 4, 0, 180)
         text = msp.add_text("pump", dxfattribs={"insert": (0, 20),
                                                 "height": 2})
-        point = msp.add_point((40, 30))
+        point = msp.add_point((28, 12))
         # Of no part: drawn in grey.
-        msp.add_polyline2d([(50, 0), (60, 0), (60, 10)])
-        msp.add_mtext("caf\u00e9\\Pline", dxfattribs={"insert": (50, 20)})
+        msp.add_polyline2d([(12, 2), (18, 2), (18, 8)])
+        msp.add_mtext("caf\u00e9\\Pline", dxfattribs={"insert": (12, 18)})
         l2.set_xdata("$A", [(1000, "second")])
         circle.set_xdata("$A", [(1070, 1)])
         for e in (poly, arc):
@@ -301,15 +320,125 @@ def parts_drawing(case, path):
         _record(parts, "$A", [l1])
     elif case == "two-tags":
         l1.set_xdata("$B", [(1000, "second tag")])
+    elif case == "tag-case":
+        # One tag in three spellings: the host folds ASCII case.
+        doc.appids.new("$ab")
+        l1.discard_xdata("$A")
+        l1.set_xdata("$AB", [(1000, "upper")])
+        l2.set_xdata("$ab", [(1000, "lower")])
+        _record(parts, "$aB", [l1, l2])
     else:
         sys.exit("unknown case " + case)
     doc.saveas(path)
     print(json.dumps(names))
 
 
-def ink(path):
+def picture_drawing(case, path):
+    """Two POINTs of part $F at (0, 0) and (100, 100) make the picture's
+    view; each case adds, after them unless said, what its row looks for."""
+    doc = ezdxf.new("R2000")
+    msp = doc.modelspace()
+    for app in ("$F", "$A"):
+        doc.appids.new(app)
+    tagged = []
+    if case == "insert":
+        # Placed at (50, 50), turned a quarter, twice its size; drawn in
+        # the part of the insert.
+        valve = doc.blocks.new("VALVE", base_point=(5, 0))
+        valve.add_line((5, 0), (15, 0))
+        valve.add_circle((15, 0), 5)
+        tagged.append(msp.add_blockref("valve", (50, 50), dxfattribs={
+            "xscale": 2, "yscale": 2, "rotation": 90}))
+    for corner in ((0, 0), (100, 100)):
+        msp.add_point(corner).set_xdata("$F", [(1000, "frame")])
+    if case == "insert":
+        pass
+    elif case == "nested":
+        inner = doc.blocks.new("INNER")
+        inner.add_line((0, 0), (10, 0))
+        outer = doc.blocks.new("OUTER")
+        outer.add_blockref("INNER", (0, 0), dxfattribs={"rotation": 90})
+        outer.add_blockref("INNER", (0, 0))
+        msp.add_blockref("OUTER", (20, 20), dxfattribs={"xscale": 3,
+                                                       "yscale": 3})
+        # Inserts itself: drawn to a depth, not forever.
+        loop = doc.blocks.new("LOOP")
+        loop.add_line((0, 0), (1, 1))
+        loop.add_blockref("LOOP", (0, 0))
+        msp.add_blockref("LOOP", (80, 80))
+    elif case == "blowup":
+        # Each block inserts the one below it ten times: ten million lines
+        # from one insert, cut short.
+        doc.blocks.new("L0").add_line((0, 0), (1, 0))
+        for level in range(1, 8):
+            block = doc.blocks.new("L%d" % level)
+            for i in range(10):
+                block.add_blockref("L%d" % (level - 1), (0, i * 0.001))
+        msp.add_blockref("L7", (50, 50))
+    elif case == "dimension":
+        msp.add_linear_dim(base=(50, 60), p1=(20, 40), p2=(80, 40),
+                           override={"dimtxt": 3}).render()
+    elif case == "ellipse":
+        msp.add_ellipse((50, 50), major_axis=(30, 0), ratio=0.5)
+    elif case == "spline":
+        msp.add_open_spline([(10, 10), (30, 90), (70, 90), (90, 10)],
+                            degree=3)
+        spline = msp.add_spline(fit_points=[(10, 30), (50, 45), (90, 30)])
+        spline.control_points = []
+        spline.knots = []
+    elif case == "hatch":
+        hatch = msp.add_hatch()
+        hatch.paths.add_polyline_path([(10, 10), (40, 10), (40, 40),
+                                       (10, 40)], is_closed=True)
+        edges = hatch.paths.add_edge_path()
+        edges.add_line((90, 10), (60, 10))
+        edges.add_arc((75, 10), 15, 0, 180, ccw=False)
+    elif case == "faces":
+        msp.add_polyline3d([(10, 60, 0), (90, 60, 5), (90, 90, 10)])
+        msp.add_3dface([(10, 10), (40, 10), (40, 40), (10, 40)])
+        msp.add_solid([(60, 10), (90, 10), (60, 40), (90, 40)])
+    elif case == "bulges":
+        msp.add_lwpolyline([(10, 40, 0.5), (90, 40, 0)], format="xyb")
+        msp.add_polyline2d([(10, 60, 0, 0, -0.5), (90, 60, 0, 0, 0)],
+                           format="xyseb")
+    elif case == "text":
+        msp.add_text("MMMM", dxfattribs={"insert": (50, 50), "height": 10,
+                                         "rotation": 90})
+        msp.add_mtext("{\\fArial|b1;\\H2.0x;\\C1;AB}\\PCD\\~EF\\S1^2;",
+                      dxfattribs={"insert": (10, 90), "char_height": 5})
+    elif case == "outliers":
+        # A part in the middle; stray objects of no part far away, and
+        # numbers no drawing means.
+        tagged.append(msp.add_line((20, 20), (80, 80)))
+        msp.add_point((1e6, 1e6))
+        msp.add_line((0, 0), (1e15, 0))
+        msp.add_circle((50, 50), 1e308)
+        msp.add_text("x", dxfattribs={"insert": (50, 50), "height": 1e308,
+                                      "rotation": 1e308})
+    elif case == "spaces":
+        tagged.append(doc.layout("Layout1").add_line((0, 0), (10, 10)))
+        block = doc.blocks.new("HELD")
+        tagged.append(block.add_line((0, 0), (10, 10)))
+        tagged.append(block.add_circle((0, 0), 1))
+        tagged.append(msp.add_line((20, 50), (80, 50)))
+    elif case == "many":
+        # Twelve parts, $P0 of one member to $P11 of twelve.
+        for part in range(12):
+            doc.appids.new("$P%d" % part)
+            for member in range(part + 1):
+                line = msp.add_line((5 + 8 * part, 10 + 6 * member),
+                                    (9 + 8 * part, 10 + 6 * member))
+                line.set_xdata("$P%d" % part, [(1000, "m")])
+    else:
+        sys.exit("unknown case " + case)
+    for e in tagged:
+        e.set_xdata("$A", [(1000, "tagged")])
+    doc.saveas(path)
+
+
+def _pixels(path):
     """Decodes an 8-bit RGB or RGBA PNG, as rsvg-convert writes them, with
-    the standard library alone."""
+    the standard library alone: rows of (r, g, b), transparent as white."""
     with open(path, "rb") as f:
         data = f.read()
     at, idat = 8, b""
@@ -327,7 +456,7 @@ def ink(path):
     raw = zlib.decompress(idat)
     stride = width * size
     previous = bytearray(stride)
-    count = 0
+    rows = []
     for row in range(height):
         start = row * (stride + 1)
         kind, line = raw[start], bytearray(raw[start + 1:start + 1 + stride])
@@ -346,13 +475,34 @@ def ink(path):
                 pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
                 pred = a if pa <= pb and pa <= pc else (b if pb <= pc else c)
                 line[i] = (line[i] + pred) & 255
+        pixels = []
         for x in range(width):
             pixel = line[x * size:x * size + size]
             opaque = size == 3 or pixel[3] > 0
-            if opaque and tuple(pixel[:3]) != (255, 255, 255):
-                count += 1
+            pixels.append(tuple(pixel[:3]) if opaque else (255, 255, 255))
+        rows.append(pixels)
         previous = line
-    print(count)
+    return rows
+
+
+def ink(path):
+    print(sum(1 for row in _pixels(path) for p in row if p != (255, 255, 255)))
+
+
+def probe(path, boxes):
+    rows = _pixels(path)
+    out = []
+    for box in boxes:
+        x0, y0, x1, y1 = (int(round(float(v))) for v in box.split(","))
+        best, colour = 0, "white"
+        for y in range(max(y0, 0), min(y1, len(rows) - 1) + 1):
+            for x in range(max(x0, 0), min(x1, len(rows[y]) - 1) + 1):
+                p = rows[y][x]
+                far = sum(255 - c for c in p)
+                if far > best:
+                    best, colour = far, "#%02X%02X%02X" % p
+        out.append(colour)
+    print(json.dumps(out))
 
 
 # Each encoding's texts hold what the other cannot: the euro sign of the
@@ -438,6 +588,140 @@ class _Lines:
         return next(self._lines, "")
 
 
+def shapes(path):
+    doc = ezdxf.new("R2000")
+    msp = doc.modelspace()
+    block = doc.blocks.new("VALVE")
+    block.add_circle((0, 0), 1)
+    block.add_line((-1, 0), (1, 0))
+    doc.appids.new("$10")
+    out = {}
+    line = msp.add_line((1, 2, 0), (4, 6, 1), dxfattribs={"layer": "PIPES"})
+    line.set_xdata("$10", [(1000, "pipe"), (1010, (1.0, 2.0, 0.0))])
+    for e in (
+            line,
+            msp.add_circle((3, 3), 2),
+            msp.add_arc((5, 5), 3, 10, 100),
+            msp.add_point((7, 8, 2)),
+            msp.add_lwpolyline([(0, 0, 0, 0, 0.5), (4, 0, 0, 0, 0),
+                                (4, 3, 0, 0, -0.25)], format="xyseb",
+                               close=True, dxfattribs={"elevation": 1.5}),
+            msp.add_text("PUMP", dxfattribs={"insert": (1, 1), "height": 2.5,
+                                             "rotation": 30}),
+            msp.add_mtext("VALVE", dxfattribs={"insert": (2, 3),
+                                               "char_height": 1.5,
+                                               "rotation": 15}),
+            msp.add_blockref("VALVE", (10, 10), dxfattribs={
+                "xscale": 2, "yscale": 3, "zscale": 1, "rotation": 45}),
+            msp.add_ellipse((0, 0), (5, 0), 0.5)):
+        out[e.dxftype()] = e.dxf.handle
+    old = msp.add_polyline2d([(0, 0), (2, 0), (2, 2)], close=False)
+    old.vertices[1].dxf.bulge = 0.75
+    out["POLYLINE"] = old.dxf.handle
+    doc.saveas(path)
+    print(json.dumps(out))
+
+
+def place(source, path, op, args):
+    from ezdxf.math import Matrix44
+    a = [float(x) for x in args]
+    if op == "move":
+        m = Matrix44.translate(a[0], a[1], a[2])
+    elif op == "rotate":
+        m = Matrix44.chain(Matrix44.translate(-a[1], -a[2], 0),
+                           Matrix44.z_rotate(math.radians(a[0])),
+                           Matrix44.translate(a[1], a[2], 0))
+    elif op == "scale":
+        m = Matrix44.chain(Matrix44.translate(-a[1], -a[2], 0),
+                           Matrix44.scale(a[0], a[0], a[0]),
+                           Matrix44.translate(a[1], a[2], 0))
+    else:
+        phi = math.atan2(a[3] - a[1], a[2] - a[0])
+        m = Matrix44.chain(Matrix44.translate(-a[0], -a[1], 0),
+                           Matrix44.z_rotate(-phi), Matrix44.scale(1, -1, 1),
+                           Matrix44.z_rotate(phi),
+                           Matrix44.translate(a[0], a[1], 0))
+    doc = ezdxf.readfile(source)
+    for e in doc.modelspace():
+        if e.dxftype() != "ELLIPSE":
+            e.transform(m)
+    doc.saveas(path)
+
+
+def _xyz(v):
+    return [round(c, 9) + 0.0 for c in v]
+
+
+def geometry(path):
+    """In world coordinates, so that an entity drawn from the other side of
+    its plane (ezdxf mirrors that way) compares with one that is not."""
+    from ezdxf.math import Vec3
+    doc = ezdxf.readfile(path)
+    out = {}
+    for e in doc.modelspace():
+        t = e.dxftype()
+        if t in ("CIRCLE", "ARC", "LWPOLYLINE", "POLYLINE", "TEXT"):
+            ocs = e.ocs()
+            turn = 1 if ocs.uz.z > 0 else -1
+        if t == "LINE":
+            g = {"start": _xyz(e.dxf.start), "end": _xyz(e.dxf.end)}
+        elif t == "CIRCLE":
+            g = {"center": _xyz(ocs.to_wcs(e.dxf.center)),
+                 "radius": e.dxf.radius}
+        elif t == "ARC":
+            g = {"center": _xyz(ocs.to_wcs(e.dxf.center)),
+                 "radius": e.dxf.radius,
+                 "ends": sorted([_xyz(e.start_point), _xyz(e.end_point)])}
+        elif t == "POINT":
+            g = {"at": _xyz(e.dxf.location)}
+        elif t == "LWPOLYLINE":
+            z = e.dxf.elevation
+            g = {"points": [_xyz(ocs.to_wcs((x, y, z))) + [b * turn]
+                            for x, y, b in e.get_points("xyb")],
+                 "closed": e.closed}
+        elif t == "POLYLINE":
+            z = e.dxf.elevation.z
+            g = {"points": [_xyz(ocs.to_wcs((v.dxf.location.x,
+                                             v.dxf.location.y, z))) +
+                            [v.dxf.bulge * turn] for v in e.vertices],
+                 "closed": e.is_closed}
+        elif t == "TEXT":
+            direction = ocs.to_wcs(Vec3.from_deg_angle(e.dxf.rotation))
+            g = {"at": _xyz(ocs.to_wcs(e.dxf.insert)),
+                 "height": e.dxf.height,
+                 "direction": _xyz(direction)}
+        elif t == "MTEXT":
+            g = {"at": _xyz(e.dxf.insert), "height": e.dxf.char_height,
+                 "direction": _xyz(Vec3.from_deg_angle(e.get_rotation()))}
+        elif t == "INSERT":
+            g = {"matrix": [round(c, 9) + 0.0 for c in e.matrix44()]}
+        elif t == "ELLIPSE":
+            g = {"center": _xyz(e.dxf.center),
+                 "major": _xyz(e.dxf.major_axis)}
+        else:
+            continue
+        out[t] = g
+    print(json.dumps(out, sort_keys=True))
+
+
+def segments(path):
+    doc = ezdxf.readfile(path)
+    out = []
+    for e in doc.modelspace():
+        pieces = (e.virtual_entities()
+                  if e.dxftype() in ("LWPOLYLINE", "POLYLINE") else [e])
+        for p in pieces:
+            if p.dxftype() == "LINE":
+                out.append(["LINE", sorted([_xyz(p.dxf.start),
+                                            _xyz(p.dxf.end)])])
+            elif p.dxftype() == "ARC":
+                out.append(["ARC", _xyz(p.ocs().to_wcs(p.dxf.center)),
+                            round(p.dxf.radius, 9),
+                            sorted([_xyz(p.start_point),
+                                    _xyz(p.end_point)])])
+    print(json.dumps(sorted(out)))
+
+
 def _json_value(value):
     """Points as lists, binary data as upper-case hexadecimal text."""
     if isinstance(value, tuple):
@@ -512,12 +796,24 @@ if __name__ == "__main__":
         large(sys.argv[2], int(sys.argv[3]))
     elif verb == "parts":
         parts_drawing(sys.argv[2], sys.argv[3])
+    elif verb == "picture":
+        picture_drawing(sys.argv[2], sys.argv[3])
     elif verb == "ink":
         ink(sys.argv[2])
+    elif verb == "probe":
+        probe(sys.argv[2], sys.argv[3:])
     elif verb == "encoded":
         encoded(sys.argv[2], sys.argv[3])
     elif verb == "texts":
         texts(sys.argv[2])
+    elif verb == "shapes":
+        shapes(sys.argv[2])
+    elif verb == "place":
+        place(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5:])
+    elif verb == "geometry":
+        geometry(sys.argv[2])
+    elif verb == "segments":
+        segments(sys.argv[2])
     elif verb == "dump":
         dump(sys.argv[2])
     elif verb == "read":

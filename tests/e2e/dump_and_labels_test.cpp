@@ -214,7 +214,10 @@ TEST(Expect, EachFormCanFail) {
                             "expect commands",
                             "expect editor-reactors 0",
                             "expect database-reactors 1",
-                            "expect violations 1"}) {
+                            "expect violations 1",
+                            "expect L1.1 geometry from=0,0 to=2,0",
+                            "expect L1 geometry radius=1",
+                            "expect L1 geometry points=0,0;1,0"}) {
     SCOPED_TRACE(wrong);
     const std::string script = setup + wrong + "\n";
     const RunResult run = runInProcess(script);

@@ -13,7 +13,7 @@ namespace {
 TEST(Program, BadArgumentsPrintUsageAndExitTwo) {
   for (const char* args : {"--frobnicate", "a.cadsim b.cadsim", "--module",
                            "--module=", "--object-budget", "--object-budget 0",
-                           "--object-budget 1e6"}) {
+                           "--object-budget 1e6", "--html", "--html="}) {
     SCOPED_TRACE(args);
     const RunResult run = runCadsimProgram(args);
     EXPECT_EQ(run.status, 2);

@@ -122,6 +122,31 @@ const BadScript kSyntaxErrors[] = {
     {"a label's character past ASCII, whole", "list\nadd L\xC3\xA9 LINE\n", 2,
      "add: bad new label \"L\xC3\xA9\": a label is letters, digits, _ and -, "
      "not \"\xC3\xA9\""},
+    // Geometry.
+    {"geometry another type takes", "list\nadd C1 CIRCLE from=0,0\n", 2,
+     "add: CIRCLE takes center= and radius=, not \"from=0,0\""},
+    {"a point of one number", "list\nadd L1 LINE from=1\n", 2,
+     "bad point \"1\" for from= (X,Y or X,Y,Z)"},
+    {"a radius of nothing", "list\nadd C1 CIRCLE radius=0\n", 2,
+     "a radius is above 0"},
+    {"a polyline of one point", "list\nadd P1 POLYLINE points=1,2\n", 2,
+     "a polyline has two points or more"},
+    {"a vertex with a height", "list\nadd P1 POLYLINE points=0,0,1;1,0\n", 2,
+     "bad point \"0,0,1\" in points="},
+    {"pieces and points", "list\nadd P1 POLYLINE pieces=2 points=0,0;1,0\n", 2,
+     "pieces= or points="},
+    {"a bulge short", "list\nadd P1 POLYLINE points=0,0;1,0 bulges=1\n", 2,
+     "bulges= gives 1 bulges for 2 points: one per point"},
+    {"a displacement for what takes none", "list\ncommand EXPLODE L1 by=1,0\n",
+     2, "by= is for ARRAY COPY DROPGEOM MOVE PASTECLIP, not EXPLODE"},
+    {"a mirror axis of one point", "list\ncommand MIRROR L1 axis=1,1,1,1\n", 2,
+     "the axis needs two distinct points"},
+    {"a scale of nothing", "list\ncommand SCALE L1 factor=0\n", 2,
+     "bad factor \"0\" (a number above 0)"},
+    {"geometry expected of nothing", "list\nexpect L1 geometry\n", 2,
+     "no geometry to expect"},
+    {"a key geometry has not", "list\nexpect L1 geometry colour=red\n", 2,
+     "unexpected \"colour=red\""},
     // Lines that would do nothing.
     {"explode repeated", "list\ncommand EXPLODE L1 repeat=3\n", 2,
      "command: repeat=3: EXPLODE erases what it is given, so it runs once"},
@@ -198,6 +223,9 @@ const BadScript kRunErrors[] = {
      "add L1 LINE\nerase L1\necho ran\n"
      "add D1 DICTIONARY extension-of=L1\n",
      4, "L1 is erased"},
+    {"offset past a circle's radius",
+     "add C1 CIRCLE radius=2\necho ran\ncommand OFFSET C1 distance=-2\n", 3,
+     "OFFSET distance=-2 leaves C1 no radius: its radius is 2"},
     // Paths.
     {"open a directory", "echo ran\nopen .\n", 2,
      "cannot open \".\": is a directory (the lines before it have run)"},
@@ -278,7 +306,9 @@ TEST(ScriptErrors, ARefusedLineChangesNothing) {
   text::Error message;
   ASSERT_EQ(
       cadsim::StepResult::Done,
-      applyAll(session, "add L1 LINE\nxdata L1 $10 1000:\"a\"\n", message));
+      applyAll(session,
+               "add L1 LINE\nadd C1 CIRCLE radius=1\nxdata L1 $10 1000:\"a\"\n",
+               message));
   const size_t objects = host.drawingInfo("main").objects.size();
   const size_t regapps = host.drawingInfo("main").regapps.size();
 
@@ -295,7 +325,8 @@ TEST(ScriptErrors, ARefusedLineChangesNothing) {
         std::string("append-copy L1 #FFFF\n"),
         std::string("xdata #FFFF NEWAPP 1000:\"b\"\n"),
         std::string("fault open object=L9\n"), std::string("close other\n"),
-        std::string("add D1 DICTIONARY extension-of=L9\n"), oversized,
+        std::string("add D1 DICTIONARY extension-of=L9\n"),
+        std::string("command OFFSET L1 C1 distance=-1\n"), oversized,
         "xdata L1 NEWAPP 1000:\"" + std::string(256, 'x') + "\"\n",
         "xdata L1 " + std::string(301, 'A') + " 1000:\"a\"\n"}) {
     SCOPED_TRACE(line.substr(0, 40));

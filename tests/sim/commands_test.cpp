@@ -183,6 +183,75 @@ TEST_F(Commands, OffsetAppendsCopiesWithoutADeepClone) {
   EXPECT_TRUE(copy.extensionDictionary.isNull());
 }
 
+// MOVE, ROTATE and SCALE change what they are given as a user's edit does:
+// each entity the host moves opened for write and reported modified, no new
+// object, no deep clone; what keeps its geometry, and a line that moves
+// nothing, is not touched. Each round moves again.
+TEST_F(Commands, MoveRotateAndScaleChangeTheSelectionInPlace) {
+  sim::Shape shape;
+  shape.keys = sim::Shape::kFrom | sim::Shape::kTo;
+  shape.to = sim::Point{10, 0, 0};
+  const AcDbObjectId line = host().addObject("LINE", shape);
+  const AcDbObjectId record = add("XRECORD");
+  sim::Placement move;
+  move.kind = sim::Placement::Kind::Move;
+  move.by = sim::Point{1, 2, 0};
+  sim::Placement turn;
+  turn.kind = sim::Placement::Kind::Rotate;
+  turn.angle = 90;
+  turn.about = sim::Point{2, 4, 0};
+  sim::Placement grow;
+  grow.kind = sim::Placement::Kind::Scale;
+  grow.factor = 0.5;
+  const std::string h = host().handleText(line);
+  struct Row {
+    const char* name;
+    sim::Placement placement;
+    sim::Point from, to;
+    EventLog heard;
+  };
+  const Row rows[] = {
+      {"MOVE",
+       move,
+       {2, 4, 0},
+       {12, 4, 0},
+       {"willStart MOVE", "modified " + h, "modified " + h, "ended MOVE"}},
+      {"ROTATE",
+       turn,
+       {2, 4, 0},
+       {2, 14, 0},
+       {"willStart ROTATE", "modified " + h, "ended ROTATE"}},
+      {"SCALE",
+       grow,
+       {1, 2, 0},
+       {1, 7, 0},
+       {"willStart SCALE", "modified " + h, "ended SCALE"}},
+      {"MOVE",
+       sim::Placement(),
+       {1, 2, 0},
+       {1, 7, 0},
+       {"willStart MOVE", "ended MOVE"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    log.clear();
+    const std::size_t before = host().objectCount("main");
+    const int repeat = row.heard.size() == 4 ? 2 : 1;
+    EXPECT_TRUE(host()
+                    .runCommand(row.name, {line, record}, repeat,
+                                sim::Outcome::Ended, row.placement)
+                    .empty());
+    EXPECT_EQ(log, row.heard);
+    EXPECT_TRUE(editorReactor->maps.empty());
+    EXPECT_EQ(host().objectCount("main"), before);
+    sim::Shape now;
+    ASSERT_TRUE(host().shapeOf(line, now));
+    EXPECT_EQ(now.from, row.from);
+    EXPECT_EQ(now.to, row.to);
+    EXPECT_EQ(host().openObjectCount(), 0);
+  }
+}
+
 void pluginCommand() { acutPrintf(ACRX_T("plug-in command ran\n")); }
 
 TEST_F(Commands, PluginCommandsRunBetweenTheNotifications) {

@@ -79,6 +79,9 @@ class RecordingDatabaseReactor : public AcDbDatabaseReactor {
     appended.push_back(obj->objectId());
     if (onAppended) onAppended(const_cast<AcDbObject*>(obj));
   }
+  void objectModified(const AcDbDatabase*, const AcDbObject* obj) override {
+    log_.push_back("modified " + handleOf(obj));
+  }
   void objectErased(const AcDbDatabase*, const AcDbObject* obj,
                     bool erased) override {
     log_.push_back(std::string(erased ? "erased " : "unerased ") +

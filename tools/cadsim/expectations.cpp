@@ -13,13 +13,17 @@
 //   expect line "TEXT" | no-line "TEXT"             the host's command line
 //   expect loaded | unloaded | commands NAME...     the plug-in
 //   expect editor-reactors N | database-reactors N | violations N
+//   expect LABEL geometry KEY=VALUE...              LABEL's coordinates, as
+//                                                   `add` takes them
 //
 // "@LABEL" stands for the tag the module makes from that object's handle,
 // wherever a TAG or an APP is written. One judge per kind, found through a
 // table; only the one about applications lists the drawing.
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <map>
+#include <sstream>
 
 #include "tools/cadsim/listing.h"
 #include "tools/cadsim/part_records.h"
@@ -214,6 +218,110 @@ std::string judgeViolations(Subject& x) {
          (actual ? ": " + x.host.violations().front() : "");
 }
 
+// Numbers a script writes and numbers the host computed (a rotation, a
+// mirror) agree to this much, relative above 1.
+const double kGeometryTolerance = 1e-9;
+
+bool near(double a, double b) {
+  return std::fabs(a - b) <=
+         kGeometryTolerance * std::max({1.0, std::fabs(a), std::fabs(b)});
+}
+
+bool nearAngle(double a, double b) {
+  const double d = std::fmod(std::fabs(a - b), 360.0);
+  return std::min(d, 360.0 - d) <= kGeometryTolerance * 360.0;
+}
+
+bool nearPoint(const sim::Point& a, const sim::Point& b) {
+  return near(a.x, b.x) && near(a.y, b.y) && near(a.z, b.z);
+}
+
+std::string number(double value) {
+  std::ostringstream text;
+  text.precision(15);
+  text << (value == 0 ? 0.0 : value);
+  return text.str();
+}
+
+std::string pointText(const sim::Point& p) {
+  return number(p.x) + "," + number(p.y) + "," + number(p.z);
+}
+
+std::string pointsText(const std::vector<sim::Vertex>& vertices) {
+  std::string text;
+  for (const sim::Vertex& v : vertices)
+    text += (text.empty() ? "" : ";") + number(v.x) + "," + number(v.y);
+  return text;
+}
+
+std::string bulgesText(const std::vector<sim::Vertex>& vertices) {
+  std::string text;
+  for (const sim::Vertex& v : vertices)
+    text += (text.empty() ? "" : ",") + number(v.bulge);
+  return text;
+}
+
+bool nearVertices(const std::vector<sim::Vertex>& a,
+                  const std::vector<sim::Vertex>& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t k = 0; k < a.size(); ++k)
+    if (!near(a[k].x, b[k].x) || !near(a[k].y, b[k].y) ||
+        !near(a[k].bulge, b[k].bulge))
+      return false;
+  return true;
+}
+
+// Each key the line gives, against what the host holds; points= covers the
+// bulges too (0 unless bulges= says otherwise).
+std::string judgeGeometry(Subject& x) {
+  sim::Shape actual;
+  sim::ObjectInfo info;
+  x.host.objectInfo(x.id, info);
+  const std::string who = x.e.label + " (" + info.type + ")";
+  if (!x.host.shapeOf(x.id, actual))
+    return who + " has no geometry the host reads";
+  const sim::Shape& wanted = x.e.shape;
+  struct Check {
+    sim::Shape::Key key;
+    const char* name;
+    bool same;
+    std::string found, wanted;
+  };
+  const Check checks[] = {
+      {sim::Shape::kFrom, "from", nearPoint(actual.from, wanted.from),
+       pointText(actual.from), pointText(wanted.from)},
+      {sim::Shape::kTo, "to", nearPoint(actual.to, wanted.to),
+       pointText(actual.to), pointText(wanted.to)},
+      {sim::Shape::kCenter, "center", nearPoint(actual.center, wanted.center),
+       pointText(actual.center), pointText(wanted.center)},
+      {sim::Shape::kRadius, "radius", near(actual.radius, wanted.radius),
+       number(actual.radius), number(wanted.radius)},
+      {sim::Shape::kAngles, "angles",
+       nearAngle(actual.startAngle, wanted.startAngle) &&
+           nearAngle(actual.endAngle, wanted.endAngle),
+       number(actual.startAngle) + "," + number(actual.endAngle),
+       number(wanted.startAngle) + "," + number(wanted.endAngle)},
+      {sim::Shape::kPoints, "points",
+       nearVertices(actual.vertices, wanted.vertices),
+       pointsText(actual.vertices) + " bulges=" + bulgesText(actual.vertices),
+       pointsText(wanted.vertices) + " bulges=" + bulgesText(wanted.vertices)},
+      {sim::Shape::kClosed, "closed", actual.closed == wanted.closed,
+       actual.closed ? "closed" : "open", wanted.closed ? "closed" : "open"},
+      {sim::Shape::kAt, "at", nearPoint(actual.at, wanted.at),
+       pointText(actual.at), pointText(wanted.at)},
+      {sim::Shape::kText, "text", actual.text == wanted.text,
+       "\"" + actual.text + "\"", "\"" + wanted.text + "\""},
+  };
+  for (const Check& check : checks) {
+    if (!wanted.has(check.key)) continue;
+    if (!actual.has(check.key)) return who + " has no " + check.name + "=";
+    if (!check.same)
+      return who + " has " + check.name + "=" + check.found + ", not " +
+             check.wanted;
+  }
+  return std::string();
+}
+
 struct ExpectationEntry {
   Judge judge;
   bool namesTag;      // e.tag is resolved into the subject's tag
@@ -243,6 +351,7 @@ const std::map<ExpectKind, ExpectationEntry>& expectationTable() {
       {ExpectKind::EditorReactors, {judgeReactors, false, false}},
       {ExpectKind::DatabaseReactors, {judgeReactors, false, false}},
       {ExpectKind::Violations, {judgeViolations, false, false}},
+      {ExpectKind::Geometry, {judgeGeometry, false, false}},
   };
   return table;
 }

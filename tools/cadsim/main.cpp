@@ -21,7 +21,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: cadsim [--module PATH] [--no-module] [--object-budget N] [SCRIPT]\n"
+    "usage: cadsim [--module PATH] [--no-module] [--object-budget N]\n"
+    "              [--html PAGE] [SCRIPT]\n"
     "       cadsim --version\n"
     "  Replays SCRIPT (standard input when absent or \"-\") on a simulated\n"
     "  host that starts with drawing \"main\" and the plug-in loaded.\n"
@@ -30,6 +31,9 @@ const char kUsage[] =
     "  --no-module    start with no plug-in loaded (the `load` verb loads it)\n"
     "  --object-budget N  let the script's lines make at most N objects in\n"
     "                 all (default 5000000)\n"
+    "  --html PAGE    also write PAGE, one HTML file that needs nothing else:\n"
+    "                 each line with what it printed, a picture of the parts\n"
+    "                 of every drawing a line changed, where the run failed\n"
     "Exit status: 0 done, 1 a check or expectation failed, 2 a bad script\n"
     "or bad arguments.\n";
 
@@ -127,6 +131,13 @@ int main(int argc, char** argv) {
       if (i + 1 >= count || !parseBudget(args[++i], options.objectBudget))
         return usageError("--object-budget needs a whole number from 1 to " +
                           std::to_string(std::numeric_limits<long>::max()));
+    } else if (arg == "--html") {
+      if (i + 1 >= count || args[i + 1].empty())
+        return usageError("--html needs a path");
+      options.htmlPage = args[++i];
+    } else if (arg.rfind("--html=", 0) == 0) {
+      options.htmlPage = arg.substr(7);
+      if (options.htmlPage.empty()) return usageError("--html needs a path");
     } else if (arg == "--no-module") {
       options.loadModule = false;
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -155,9 +166,11 @@ int main(int argc, char** argv) {
       return cadsim::kExitScriptError;
     }
   }
-  if (haveScript && scriptPath != "-")
+  if (haveScript && scriptPath != "-") {
+    options.scriptName = scriptPath;
     options.baseDirectory =
         text::utf8FromPath(text::pathFromUtf8(scriptPath).parent_path());
+  }
   const int status = cadsim::runSession(script, options, std::cout, std::cerr);
   std::cout.flush();
   return status;

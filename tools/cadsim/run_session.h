@@ -24,6 +24,10 @@ struct SessionOptions {
   // The most objects the lines may make in all: a few lines of COPY with
   // repeat= and EXPLODE multiply into more than memory holds.
   long objectBudget = 5000000;
+  // Where to write the session's page (`--html`); empty: no page.
+  std::string htmlPage;
+  // What the page calls the script: its file, or standard input.
+  std::string scriptName = "standard input";
 };
 
 // Exit statuses of a run.

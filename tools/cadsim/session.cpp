@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include "text/ascii_case.h"
 #include "text/file_path.h"
@@ -217,7 +218,9 @@ StepResult Session::applyAdd(const Statement& s, text::Error& error) {
     }
   }
   const AcDbObjectId id =
-      s.owner.empty() ? host_.addObject(s.name, s.pieces)
+      s.owner.empty()
+          ? (s.shape.keys != 0 ? host_.addObject(s.name, s.shape, s.pieces)
+                               : host_.addObject(s.name, s.pieces))
       : s.extensionOf ? host_.addExtensionDictionary(owner)
                       : host_.addToDictionary(owner, s.labels[0], s.name);
   if (id.isNull()) {
@@ -284,6 +287,8 @@ StepResult Session::applySelection(const Statement& s, text::Error& error) {
   if (!resolveSelection(s.labels, ids, error)) return StepResult::ScriptError;
   if (s.verb == Verb::Command && !takesWhatItIsGiven(s, ids, error))
     return StepResult::ScriptError;
+  if (s.verb == Verb::Command && !offsetLeavesRadius(s, ids, error))
+    return StepResult::ScriptError;
   const long objects =
       s.verb == Verb::Command
           ? host_.objectsCommandWouldMake(s.name, ids, s.repeat)
@@ -292,7 +297,7 @@ StepResult Session::applySelection(const Statement& s, text::Error& error) {
   if (!affords(objects, error)) return StepResult::ScriptError;
   sim::Created created;
   if (s.verb == Verb::Command)
-    created = host_.runCommand(s.name, ids, s.repeat, s.outcome);
+    created = host_.runCommand(s.name, ids, s.repeat, s.outcome, s.placement);
   else if (s.verb == Verb::DeepClone)
     created = host_.deepClone(ids);
   else
@@ -316,6 +321,27 @@ bool Session::takesWhatItIsGiven(const Statement& s,
     if (!host_.objectInfo(ids[i], info) || info.entity) continue;
     error.message =
         name + " takes entities, not " + s.labels[i] + " (" + info.type + ")";
+    return false;
+  }
+  return true;
+}
+
+// An OFFSET inward by more than a circle's or arc's radius has nothing to
+// draw: the line is refused before anything is made.
+bool Session::offsetLeavesRadius(const Statement& s,
+                                 const std::vector<AcDbObjectId>& ids,
+                                 text::Error& error) const {
+  if (s.placement.kind != sim::Placement::Kind::Offset) return true;
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    sim::Shape shape;
+    if (!host_.shapeOf(ids[i], shape) || !shape.has(sim::Shape::kRadius) ||
+        shape.radius + s.placement.distance > 0)
+      continue;
+    std::ostringstream text;
+    text.precision(15);
+    text << "OFFSET distance=" << s.placement.distance << " leaves "
+         << s.labels[i] << " no radius: its radius is " << shape.radius;
+    error.message = text.str();
     return false;
   }
   return true;

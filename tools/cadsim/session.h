@@ -93,6 +93,9 @@ class Session {
   bool takesWhatItIsGiven(const Statement& s,
                           const std::vector<AcDbObjectId>& ids,
                           text::Error& error) const;
+  bool offsetLeavesRadius(const Statement& s,
+                          const std::vector<AcDbObjectId>& ids,
+                          text::Error& error) const;
   StepResult applyBegin(const Statement& s, text::Error& error);
   StepResult applyEnd(const Statement& s, text::Error& error);
   StepResult applyLisp(const Statement& s, text::Error& error);

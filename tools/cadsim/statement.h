@@ -67,7 +67,8 @@ enum class ExpectKind {
   Commands,          // commands NAME...
   EditorReactors,    // editor-reactors N
   DatabaseReactors,  // database-reactors N
-  Violations         // violations N
+  Violations,        // violations N
+  Geometry           // LABEL geometry KEY=VALUE...
 };
 
 struct Expectation {
@@ -80,6 +81,7 @@ struct Expectation {
   std::vector<std::string> names;
   sim::Items items;  // Xdata
   long count = 0;    // Records, the reactor counts, Violations
+  sim::Shape shape;  // Geometry: the keys given and their values
 };
 
 struct Statement {
@@ -90,11 +92,14 @@ struct Statement {
   std::vector<std::string> labels;  // objects named, in order
   sim::Items items;                 // xdata items
   int pieces = 2;                   // add POLYLINE
+  sim::Shape shape;                 // add: the geometry given, if any
   // add: the object that owns the new one, and whether the new one is its
   // extension dictionary (else an entry of that dictionary)
   std::string owner;
   bool extensionOf = false;
   int repeat = 1;  // command
+  // command: where the host's own command puts what it makes or is given
+  sim::Placement placement;
   sim::Outcome outcome = sim::Outcome::Ended;
   // fault: what to arm, and the label of the object it is limited to
   sim::FaultSpec fault;

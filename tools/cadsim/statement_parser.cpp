@@ -88,6 +88,41 @@ bool parseReal(const std::string& text, double& value) {
   return true;
 }
 
+// "X,Y" or "X,Y,Z"; a missing Z is 0.
+bool parsePoint(const std::string& text, sim::Point& point) {
+  std::vector<double> values;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = text.find(',', start);
+    double value = 0;
+    if (!parseReal(text.substr(start, comma - start), value)) return false;
+    values.push_back(value);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  if (values.size() < 2 || values.size() > 3) return false;
+  point.x = values[0];
+  point.y = values[1];
+  point.z = values.size() == 3 ? values[2] : 0;
+  return true;
+}
+
+// Reals separated by commas, as many as COUNT asks (0: any number).
+bool parseReals(const std::string& text, std::size_t count,
+                std::vector<double>& values) {
+  values.clear();
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = text.find(',', start);
+    double value = 0;
+    if (!parseReal(text.substr(start, comma - start), value)) return false;
+    values.push_back(value);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return count == 0 || values.size() == count;
+}
+
 bool isHandleText(const std::string& text) {
   if (text.empty() || text.size() > 16) return false;
   for (char c : text)
@@ -144,6 +179,12 @@ class LineParser {
   bool itemsToEnd(sim::Items& items);
   bool tagRef(TagRef& out);
   bool appRef(TagRef& out);
+  // One geometry key of `add` or `expect ... geometry` into SHAPE: false,
+  // with a message, for a bad value; KNOWN false for a word that is no key.
+  bool geometryKey(const Token& token, sim::Shape& shape, bool& known);
+  bool bulgesMatch(const sim::Shape& shape);
+  bool placementOption(const std::string& command, const std::string& key,
+                       const std::string& value, sim::Placement& placement);
 
   bool parseDrawing(Statement& s);
   bool parseAdd(Statement& s);
@@ -170,6 +211,8 @@ class LineParser {
   std::size_t next_ = 0;
   std::string message_;
   std::set<std::string> seenOptions_;
+  std::vector<double> bulges_;  // bulges=, until points= takes them
+  std::size_t bulgeCount_ = 0;
 };
 
 bool LineParser::parse(Statement& statement, text::Error& error) {
@@ -415,6 +458,25 @@ bool LineParser::parseAdd(Statement& s) {
   if (!types.count(s.name))
     return fail("unknown type \"" + type +
                 "\" (LINE CIRCLE ARC POLYLINE TEXT DICTIONARY XRECORD)");
+  struct Keys {
+    unsigned keys;
+    const char* words;
+  };
+  static const std::map<std::string, Keys> kGeometryOf = {
+      {"LINE", {sim::Shape::kFrom | sim::Shape::kTo, "from= and to="}},
+      {"CIRCLE",
+       {sim::Shape::kCenter | sim::Shape::kRadius, "center= and radius="}},
+      {"ARC",
+       {sim::Shape::kCenter | sim::Shape::kRadius | sim::Shape::kAngles,
+        "center=, radius= and angles="}},
+      {"POLYLINE",
+       {sim::Shape::kPoints | sim::Shape::kClosed,
+        "pieces=, or points= with bulges= and closed"}},
+      {"TEXT", {sim::Shape::kAt | sim::Shape::kText, "at= and text="}},
+  };
+  const auto geometry = kGeometryOf.find(s.name);
+  const Keys takes =
+      geometry == kGeometryOf.end() ? Keys{0, "no geometry"} : geometry->second;
   while (!atEnd()) {
     const Token& token = tokens_[next_++];
     const std::size_t eq = token.plainFind('=');
@@ -435,13 +497,125 @@ bool LineParser::parseAdd(Statement& s) {
       s.extensionOf = key == "extension-of";
       continue;
     }
-    if (key != "pieces") return fail("unexpected \"" + token.text + "\"");
+    if (key != "pieces") {
+      bool known = false;
+      if (!geometryKey(token, s.shape, known)) return false;
+      if (!known) return fail("unexpected \"" + token.text + "\"");
+      if ((s.shape.keys & ~takes.keys) != 0)
+        return fail(s.name + " takes " + takes.words + ", not \"" + token.text +
+                    "\"");
+      continue;
+    }
     if (s.name != "POLYLINE") return fail("pieces= is for a POLYLINE");
     long pieces = 0;
     if (!count("pieces", value, 1, kMaxPieces, pieces)) return false;
     s.pieces = static_cast<int>(pieces);
   }
+  if (s.shape.has(sim::Shape::kPoints)) {
+    if (seenOptions_.count("pieces="))
+      return fail(
+          "pieces= or points=: a polyline with points has a piece "
+          "per segment");
+    if (s.shape.vertices.size() < 2)
+      return fail("a polyline has two points or more");
+  }
+  if (!bulgesMatch(s.shape)) return false;
+  if (s.shape.has(sim::Shape::kRadius) && !(s.shape.radius > 0))
+    return fail("a radius is above 0");
   if (s.name != "POLYLINE") s.pieces = 1;
+  return true;
+}
+
+bool LineParser::bulgesMatch(const sim::Shape& shape) {
+  if (!seenOptions_.count("bulges=")) return true;
+  if (!shape.has(sim::Shape::kPoints)) return fail("bulges= goes with points=");
+  if (bulgeCount_ != shape.vertices.size())
+    return fail("bulges= gives " + std::to_string(bulgeCount_) +
+                " bulges for " + std::to_string(shape.vertices.size()) +
+                " points: one per point");
+  return true;
+}
+
+bool LineParser::geometryKey(const Token& token, sim::Shape& shape,
+                             bool& known) {
+  known = true;
+  if (!token.quoted && (token.text == "closed" || token.text == "open")) {
+    if (!onceEach("closed")) return false;
+    shape.keys |= sim::Shape::kClosed;
+    shape.closed = token.text == "closed";
+    return true;
+  }
+  const std::size_t eq = token.plainFind('=');
+  if (eq == std::string::npos || eq == 0) {
+    known = false;
+    return true;
+  }
+  const std::string key = token.text.substr(0, eq);
+  const std::string value = token.text.substr(eq + 1);
+  auto point = [&](sim::Shape::Key k, sim::Point& out) {
+    if (!parsePoint(value, out))
+      return fail("bad point \"" + value + "\" for " + key +
+                  "= (X,Y or X,Y,Z)");
+    shape.keys |= k;
+    return true;
+  };
+  if (key == "from") return point(sim::Shape::kFrom, shape.from);
+  if (key == "to") return point(sim::Shape::kTo, shape.to);
+  if (key == "center") return point(sim::Shape::kCenter, shape.center);
+  if (key == "at") return point(sim::Shape::kAt, shape.at);
+  if (key == "radius") {
+    if (!parseReal(value, shape.radius))
+      return fail("bad radius \"" + value + "\"");
+    shape.keys |= sim::Shape::kRadius;
+    return true;
+  }
+  if (key == "angles") {
+    std::vector<double> angles;
+    if (!parseReals(value, 2, angles))
+      return fail("bad angles \"" + value + "\" (START,END in degrees)");
+    shape.startAngle = angles[0];
+    shape.endAngle = angles[1];
+    shape.keys |= sim::Shape::kAngles;
+    return true;
+  }
+  if (key == "points") {
+    std::vector<sim::Vertex> vertices;
+    std::size_t start = 0;
+    while (true) {
+      const std::size_t semicolon = value.find(';', start);
+      const std::string one = value.substr(start, semicolon - start);
+      sim::Point p;
+      if (!parsePoint(one, p) || one.find(',') != one.rfind(','))
+        return fail("bad point \"" + one + "\" in points= (X,Y;X,Y;...)");
+      if (vertices.size() == static_cast<std::size_t>(kMaxPieces))
+        return fail("more than " + std::to_string(kMaxPieces) + " points");
+      vertices.push_back(sim::Vertex{p.x, p.y, 0});
+      if (semicolon == std::string::npos) break;
+      start = semicolon + 1;
+    }
+    // Bulges given before the points wait for them.
+    for (std::size_t k = 0; k < vertices.size() && k < bulges_.size(); ++k)
+      vertices[k].bulge = bulges_[k];
+    shape.vertices = vertices;
+    shape.keys |= sim::Shape::kPoints;
+    return true;
+  }
+  if (key == "bulges") {
+    if (!parseReals(value, 0, bulges_))
+      return fail("bad bulges \"" + value + "\" (one real per point)");
+    bulgeCount_ = bulges_.size();
+    for (std::size_t k = 0; k < shape.vertices.size() && k < bulges_.size();
+         ++k)
+      shape.vertices[k].bulge = bulges_[k];
+    return true;
+  }
+  if (key == "text") {
+    if (!isCleanText(value)) return fail("text= holds a control character");
+    shape.text = value;
+    shape.keys |= sim::Shape::kText;
+    return true;
+  }
+  known = false;
   return true;
 }
 
@@ -490,8 +664,12 @@ bool LineParser::parseCommand(Statement& s) {
     const std::size_t eq = token.plainFind('=');
     const std::string key = token.text.substr(0, eq);
     const std::string value = token.text.substr(eq + 1);
-    if (key != "repeat" && key != "outcome")
-      return fail("unexpected option \"" + token.text + "\"");
+    if (key != "repeat" && key != "outcome") {
+      if (!onceEach(key + "=")) return false;
+      if (!placementOption(text::upperAscii(s.name), key, value, s.placement))
+        return false;
+      continue;
+    }
     if (!onceEach(key + "=")) return false;
     if (key == "repeat") {
       long repeat = 0;
@@ -506,6 +684,61 @@ bool LineParser::parseCommand(Statement& s) {
   if (s.repeat > 1 && (name == "EXPLODE" || name == "ERASE"))
     return fail("repeat=" + std::to_string(s.repeat) + ": " + name +
                 " erases what it is given, so it runs once");
+  return true;
+}
+
+// The host's own commands and what they take to put things in place.
+bool LineParser::placementOption(const std::string& command,
+                                 const std::string& key,
+                                 const std::string& value,
+                                 sim::Placement& placement) {
+  using Kind = sim::Placement::Kind;
+  static const std::map<std::string, std::set<std::string>> kTakes = {
+      {"by", {"COPY", "PASTECLIP", "DROPGEOM", "ARRAY", "MOVE"}},
+      {"axis", {"MIRROR"}},
+      {"distance", {"OFFSET"}},
+      {"angle", {"ROTATE"}},
+      {"about", {"ROTATE", "SCALE"}},
+      {"factor", {"SCALE"}},
+  };
+  const auto takers = kTakes.find(key);
+  if (takers == kTakes.end())
+    return fail("unexpected option \"" + key + "=" + value + "\"");
+  if (!takers->second.count(command)) {
+    std::string names;
+    for (const std::string& name : takers->second)
+      names += (names.empty() ? "" : " ") + name;
+    return fail(key + "= is for " + names + ", not " + command);
+  }
+  if (key == "by") {
+    if (!parsePoint(value, placement.by))
+      return fail("bad displacement \"" + value + "\" (DX,DY or DX,DY,DZ)");
+    placement.kind = Kind::Move;
+  } else if (key == "axis") {
+    std::vector<double> ends;
+    if (!parseReals(value, 4, ends))
+      return fail("bad axis \"" + value + "\" (X1,Y1,X2,Y2)");
+    if (ends[0] == ends[2] && ends[1] == ends[3])
+      return fail("axis=" + value + ": the axis needs two distinct points");
+    placement.axisFrom = sim::Point{ends[0], ends[1], 0};
+    placement.axisTo = sim::Point{ends[2], ends[3], 0};
+    placement.kind = Kind::Mirror;
+  } else if (key == "distance") {
+    if (!parseReal(value, placement.distance))
+      return fail("bad distance \"" + value + "\"");
+    placement.kind = Kind::Offset;
+  } else if (key == "angle") {
+    if (!parseReal(value, placement.angle))
+      return fail("bad angle \"" + value + "\" (degrees)");
+    placement.kind = Kind::Rotate;
+  } else if (key == "about") {
+    if (!parsePoint(value, placement.about))
+      return fail("bad point \"" + value + "\" for about= (X,Y)");
+  } else {
+    if (!parseReal(value, placement.factor) || !(placement.factor > 0))
+      return fail("bad factor \"" + value + "\" (a number above 0)");
+    placement.kind = Kind::Scale;
+  }
   return true;
 }
 
@@ -644,7 +877,9 @@ bool LineParser::parseExpect(Statement& s) {
     // Followed by what one expects of an object, the word was meant as a
     // label: the label is what is wrong.
     static const std::set<std::string> ofObjects = {
-        "tag", "tag-not", "xdata", "no-xdata", "owner", "extension-dictionary"};
+        "tag",      "tag-not", "xdata",
+        "no-xdata", "owner",   "extension-dictionary",
+        "geometry"};
     const bool meantAsLabel =
         !atEnd() && !peek().quoted && ofObjects.count(peek().text) != 0;
     if (meantAsLabel && !checkReference(first)) return false;
@@ -731,9 +966,27 @@ bool LineParser::parseObjectExpectation(Expectation& e) {
       e.names.push_back(other);
     return noMore();
   }
+  if (what == "geometry") {
+    e.kind = ExpectKind::Geometry;
+    while (!atEnd()) {
+      const Token& token = tokens_[next_++];
+      const std::size_t eq = token.plainFind('=');
+      if (eq != std::string::npos && eq > 0 &&
+          !onceEach(token.text.substr(0, eq + 1)))
+        return false;
+      bool known = false;
+      if (!geometryKey(token, e.shape, known)) return false;
+      if (!known)
+        return fail("unexpected \"" + token.text +
+                    "\" (from= to= center= radius= angles= points= bulges= "
+                    "closed open at= text=)");
+    }
+    if (e.shape.keys == 0) return fail("no geometry to expect");
+    return bulgesMatch(e.shape);
+  }
   return fail("unknown expectation \"" + what +
               "\" (tag, tag-not, xdata, no-xdata, owner, "
-              "extension-dictionary)");
+              "extension-dictionary, geometry)");
 }
 
 }  // namespace

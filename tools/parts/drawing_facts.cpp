@@ -12,6 +12,7 @@
 #include "dxf/dxf_text.h"
 #include "dxf/dxf_upgrade.h"
 #include "picture/dxf_shapes.h"
+#include "text/ascii_case.h"
 
 namespace parts {
 
@@ -158,12 +159,13 @@ class EntityCollector {
     const bool isVertex = entity.type == "VERTEX";
     if (!isVertex) openPolyline_ = kNone;
     if (isVertex && openPolyline_ != kNone)
-      entities_[openPolyline_].shape->points.push_back(
-          picture::vertexPoint(entity));
+      picture::addVertex(entity, *entities_[openPolyline_].shape);
     // Filled where it stands: a copy moved in cost a fifth of the facts.
     DrawingObject& seen = entities_.emplace_back();
     takePlainFacts(entity, seen);
-    if (!isFollower(entity.type) && !picture::inPaperSpace(entity)) {
+    if (!isFollower(entity.type) && picture::inPaperSpace(entity)) {
+      seen.paperSpace = true;
+    } else if (!isFollower(entity.type)) {
       seen.modelSpace = true;
       if (withShapes_) {
         auto shape = std::make_unique<picture::Shape>();
@@ -188,15 +190,54 @@ class EntityCollector {
 
 // The drawing's encoding is known once its header is read, which need not
 // be before its entities.
+void decodeShape(dxf::TextEncoding encoding, const std::string& type,
+                 picture::Shape& shape) {
+  if (shape.kind != picture::Shape::Kind::Text) return;
+  shape.text = readableText(shape.text, encoding);
+  if (type == "MTEXT") shape.text = picture::shownMtext(shape.text);
+}
+
 void decodeTexts(dxf::TextEncoding encoding, DrawingObject& object) {
   for (std::string& app : object.apps) app = readableText(app, encoding);
-  if (!object.shape || object.shape->text.empty()) return;
-  std::string& text = object.shape->text;
-  text = readableText(text, encoding);
-  // Paragraph breaks are all the formatting a one-line label keeps.
-  if (object.type == "MTEXT")
-    for (std::size_t at; (at = text.find("\\P")) != std::string::npos;)
-      text.replace(at, 2, " ");
+  if (object.shape) decodeShape(encoding, object.type, *object.shape);
+}
+
+enum class BlockKind { ModelSpace, PaperSpace, Other };
+
+// Layouts' blocks by the names R2000 and R12 give them.
+BlockKind kindOf(const dxf::Block& block) {
+  const std::string name = text::upperAscii(block.name());
+  auto starts = [&name](const char* prefix) {
+    return name.rfind(prefix, 0) == 0;
+  };
+  if (starts("*MODEL_SPACE") || starts("$MODEL_SPACE"))
+    return BlockKind::ModelSpace;
+  if (starts("*PAPER_SPACE") || starts("$PAPER_SPACE"))
+    return BlockKind::PaperSpace;
+  return BlockKind::Other;
+}
+
+// A block's shapes for the inserts that place it, a polyline's vertices
+// gathered as they follow it.
+picture::PictureBlock blockPicture(const dxf::Block& block,
+                                   dxf::TextEncoding encoding) {
+  picture::PictureBlock drawn;
+  drawn.name = block.name();
+  drawn.base = picture::pointOf(block.begin, 10);
+  bool openPolyline = false;
+  for (const dxf::Object& entity : block.entities) {
+    if (entity.type == "VERTEX") {
+      if (openPolyline) picture::addVertex(entity, drawn.shapes.back());
+      continue;
+    }
+    picture::Shape shape;
+    openPolyline = false;
+    if (!picture::shapeOf(entity, shape)) continue;
+    decodeShape(encoding, entity.type, shape);
+    openPolyline = entity.type == "POLYLINE";
+    drawn.shapes.push_back(std::move(shape));
+  }
+  return drawn;
 }
 
 }  // namespace
@@ -233,9 +274,16 @@ bool readDrawingFacts(const std::string& path, bool withShapes,
   }
   for (const dxf::Block& block : document.blocks) {
     addPlainFacts(block.begin, head);
-    for (const dxf::Object& entity : block.entities)
+    const BlockKind kind = kindOf(block);
+    for (const dxf::Object& entity : block.entities) {
       addPlainFacts(entity, head);
+      if (isFollower(entity.type)) continue;
+      head.back().paperSpace = kind == BlockKind::PaperSpace;
+      head.back().inBlock = kind == BlockKind::Other;
+    }
     addPlainFacts(block.end, head);
+    if (withShapes && kind == BlockKind::Other)
+      facts.blocks.push_back(blockPicture(block, encoding));
   }
   std::vector<DrawingObject>& objects = facts.objects;
   objects.reserve(head.size() + objects.size() + document.objects.size());

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dxf/dxf_tag.h"
+#include "picture/parts_picture.h"
 #include "picture/shape.h"
 
 namespace parts {
@@ -19,6 +20,8 @@ struct DrawingObject {
   std::string type;               // its 0 tag
   std::vector<std::string> apps;  // xdata applications in order, UTF-8
   bool modelSpace = false;        // an entity of model space
+  bool paperSpace = false;        // an entity of a paper space layout
+  bool inBlock = false;           // an entity of another block definition
   // An entity of model space the picture draws, when shapes were asked for;
   // held apart so that an audit's objects stay small.
   std::unique_ptr<picture::Shape> shape;
@@ -39,6 +42,8 @@ struct DrawingFacts {
   bool partDictionaryIsDictionary = false;
   std::string partDictionaryHandle;
   std::vector<PartRecord> records;  // in the part dictionary's order
+  // The block definitions inserts place, when shapes were asked for.
+  std::vector<picture::PictureBlock> blocks;
 };
 
 // Reads the file with the DXF library; false with its error when the file

@@ -42,19 +42,26 @@ std::string seconds(double value) {
   return text;
 }
 
-// Model space's objects, each with its part; the picture reads the facts
-// in place.
-picture::PictureInput pictureInput(const parts::DrawingFacts& facts,
+// Model space's objects, each with its part, and the parts' members
+// elsewhere, which the legend counts; the picture reads the facts in place
+// and takes the blocks.
+picture::PictureInput pictureInput(parts::DrawingFacts& facts,
                                    const parts::Audit& audit) {
   picture::PictureInput input;
   for (const parts::Part& part : audit.parts)
     input.parts.push_back(picture::PicturePart{part.tag, part.members.size()});
   for (std::size_t i = 0; i < facts.objects.size(); ++i) {
     const parts::DrawingObject& object = facts.objects[i];
+    const int part = audit.partOfObject[i];
     if (object.modelSpace)
       input.objects.push_back(picture::PictureObject{
-          &object.type, object.shape.get(), audit.partOfObject[i]});
+          &object.type, object.shape.get(), part, picture::Space::Model});
+    else if (part >= 0 && (object.paperSpace || object.inBlock))
+      input.objects.push_back(picture::PictureObject{
+          &object.type, nullptr, part,
+          object.paperSpace ? picture::Space::Paper : picture::Space::Block});
   }
+  input.blocks = std::move(facts.blocks);
   return input;
 }
 

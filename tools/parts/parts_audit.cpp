@@ -1,8 +1,9 @@
 #include "tools/parts/parts_audit.h"
 
-#include <cctype>
 #include <unordered_map>
 #include <unordered_set>
+
+#include "text/ascii_case.h"
 
 namespace parts {
 
@@ -10,12 +11,9 @@ namespace {
 
 bool isTag(const std::string& app) { return !app.empty() && app[0] == '$'; }
 
-// The APPID table, like the host, ignores ASCII case.
-std::string folded(std::string name) {
-  for (char& c : name)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return name;
-}
+// Application names and dictionary keys, as the host compares them: `$ab`
+// in the APPID table, `$AB` in xdata and a record `$ab` are one part.
+std::string folded(const std::string& name) { return text::upperAscii(name); }
 
 Finding finding(Severity severity, const char* kind, const std::string* tag,
                 const std::string* handle) {
@@ -50,37 +48,49 @@ class Auditor {
     audit_.findings.push_back(finding(severity, kind, tag, handle));
   }
 
+  int partOf(const std::string& tag);
+
   const DrawingFacts& facts_;
   Audit audit_;
-  std::unordered_map<std::string, int> partIndex_;
+  std::unordered_map<std::string, int> partIndex_;  // by folded tag
+  std::unordered_map<std::string, std::string> registeredSpelling_;
 };
 
+// A part is named as the host names it: the APPID table's spelling of its
+// tag, or, for a tag the table lacks, the first spelling the drawing uses.
+int Auditor::partOf(const std::string& tag) {
+  const std::string key = folded(tag);
+  auto inserted = partIndex_.emplace(key, audit_.parts.size());
+  if (inserted.second) {
+    audit_.parts.emplace_back();
+    auto registered = registeredSpelling_.find(key);
+    audit_.parts.back().tag =
+        registered != registeredSpelling_.end() ? registered->second : tag;
+  }
+  return inserted.first->second;
+}
+
 void Auditor::collectParts() {
+  for (const std::string& app : facts_.registeredApps)
+    registeredSpelling_.emplace(folded(app), app);
   audit_.partOfObject.assign(facts_.objects.size(), -1);
   for (std::size_t i = 0; i < facts_.objects.size(); ++i) {
     const DrawingObject& object = facts_.objects[i];
     std::string tag = partTagOf(object);
     if (tag.empty()) continue;
-    auto inserted = partIndex_.emplace(tag, audit_.parts.size());
-    if (inserted.second) {
-      audit_.parts.emplace_back();
-      audit_.parts.back().tag = tag;
-    }
-    audit_.parts[inserted.first->second].members.push_back(object.handle);
-    audit_.partOfObject[i] = inserted.first->second;
+    const int part = partOf(tag);
+    audit_.parts[part].members.push_back(object.handle);
+    audit_.partOfObject[i] = part;
   }
   // A record whose objects are all gone still names a part.
   for (const PartRecord& record : facts_.records) {
     if (!isTag(record.key)) continue;
-    auto inserted = partIndex_.emplace(record.key, audit_.parts.size());
-    if (inserted.second) {
-      audit_.parts.emplace_back();
-      audit_.parts.back().tag = record.key;
-    }
-    Part& part = audit_.parts[inserted.first->second];
+    Part& part = audit_.parts[partOf(record.key)];
     if (record.wellFormed && !part.hasRecord) {
       part.hasRecord = true;
       part.record = record.members;
+    } else if (!record.wellFormed) {
+      part.recordMalformed = true;
     }
   }
 }
@@ -102,11 +112,11 @@ void Auditor::checkRegistration() {
   for (const DrawingObject& object : facts_.objects)
     for (const std::string& app : object.apps)
       if (isTag(app) && !registered.count(folded(app)) &&
-          reported.insert(app).second)
+          reported.insert(folded(app)).second)
         add(Severity::Error, "tag-not-registered", &app, &object.handle);
   for (const PartRecord& record : facts_.records)
     if (!registered.count(folded(record.key)) &&
-        reported.insert(record.key).second)
+        reported.insert(folded(record.key)).second)
       add(Severity::Error, "tag-not-registered", &record.key, nullptr);
 }
 
@@ -129,7 +139,7 @@ void Auditor::checkRecords() {
       std::size_t object = listed[handle];
       if (object == kMissing)
         add(Severity::Note, "record-member-missing", &record.key, &handle);
-      else if (partTagOf(facts_.objects[object]) != record.key)
+      else if (folded(partTagOf(facts_.objects[object])) != folded(record.key))
         untagged.push_back(finding(Severity::Note, "record-member-untagged",
                                    &record.key, &handle));
     }
@@ -149,13 +159,14 @@ void Auditor::checkUnrecordedMembers() {
 }
 
 void Auditor::checkTwoTags() {
-  for (const DrawingObject& object : facts_.objects) {
-    int tags = 0;
-    for (const std::string& app : object.apps) tags += isTag(app) ? 1 : 0;
-    if (tags > 1) {
-      std::string first = partTagOf(object);
-      add(Severity::Note, "two-tags", &first, &object.handle);
-    }
+  for (std::size_t i = 0; i < facts_.objects.size(); ++i) {
+    const DrawingObject& object = facts_.objects[i];
+    std::unordered_set<std::string> tags;
+    for (const std::string& app : object.apps)
+      if (isTag(app)) tags.insert(folded(app));
+    if (tags.size() > 1)
+      add(Severity::Note, "two-tags", &audit_.parts[audit_.partOfObject[i]].tag,
+          &object.handle);
   }
 }
 

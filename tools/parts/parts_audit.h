@@ -14,6 +14,7 @@ struct Part {
   std::string tag;
   std::vector<std::string> members;  // handles in file order
   bool hasRecord = false;            // a well-formed record under the tag
+  bool recordMalformed = false;      // a record under the tag, but damaged
   std::vector<std::string> record;   // its handles, as listed
 };
 

@@ -56,9 +56,10 @@ std::string humanReport(const std::string& file, const Audit& audit) {
   for (const Part& part : audit.parts) {
     out += "part " + part.tag + ": " +
            counted(part.members.size(), "member", "members") + ", ";
-    out += part.hasRecord ? "a record of " +
-                                counted(part.record.size(), "handle", "handles")
-                          : std::string("no record");
+    if (part.hasRecord)
+      out += "a record of " + counted(part.record.size(), "handle", "handles");
+    else
+      out += part.recordMalformed ? "a malformed record" : "no record";
     out += "\n";
   }
   for (const Finding& finding : audit.findings)

@@ -3,6 +3,7 @@
 
 #include "host/sim/drawing/drawing_loader.h"
 #include "host/sim/drawing/drawing_saver.h"
+#include "host/sim/drawing/kept_groups.h"
 #include "host/sim/host_state.h"
 
 namespace sim {
@@ -48,6 +49,30 @@ bool Host::saveDrawingFile(const std::string& path, text::Error& error) {
             "; saved as " + drawing.fileDocument->version() + "\n");
     drawing.upgradedFrom.clear();
   }
+  return true;
+}
+
+bool Host::entityGroups(AcDbObjectId entity, std::string& groups,
+                        text::Error& error) const {
+  Acad::ErrorStatus status;
+  const AcDbStub* stub = state_->resolve(entity, status);
+  if (stub == nullptr) {
+    error.message = "no such object: " + toUtf8(acadErrorStatusText(status));
+    return false;
+  }
+  const AcDbImpObject& imp = *stub->object->impObject();
+  if (imp.erased || !imp.self->isKindOf(AcDbEntity::desc()) ||
+      stub->drawing == nullptr) {
+    error.message = imp.describe() + " is no live entity of a drawing";
+    return false;
+  }
+  AcDbImpDatabase& drawing = *stub->drawing;
+  const dxf::TextEncoding encoding = drawing.fileDocument
+                                         ? drawing.fileDocument->encoding()
+                                         : dxf::Document().encoding();
+  const std::string text = dxfio::entityText(drawing, *stub, encoding);
+  groups = std::string(
+      reencodeKept(KeptGroups(text), encoding, dxf::TextEncoding::Utf8).text());
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include "dxf/dxf_skeleton.h"
 #include "dxf/dxf_tag_reader.h"
 #include "dxf/dxf_tag_writer.h"
+#include "host/sim/drawing/entity_geometry.h"
 #include "host/sim/drawing/stored_item_tags.h"
 
 namespace sim {
@@ -23,102 +24,13 @@ dxf::Tag tag(int code, std::string value) {
   return dxf::makeTag(code, std::move(value));
 }
 
-// An object's own tags and its followers, split from its extras.
-void splitExtras(const KeptGroups& extras, dxf::Object& head,
-                 std::vector<dxf::Object>& followers) {
-  std::vector<dxf::Tag> tags;
-  decodeKept(extras, tags);
-  dxf::Object* current = nullptr;
-  for (dxf::Tag& item : tags) {
-    if (item.code == 0) {
-      if (current == nullptr) {
-        current = &head;
-      } else {
-        followers.emplace_back();
-        current = &followers.back();
-      }
-      current->type = std::move(item.value);
-      continue;
-    }
-    if (current == nullptr) continue;
-    // An xrecord's data may use 1000-range codes too: a 1001 starts xdata.
-    bool xdata = item.code == 1001 || !current->xdata.empty();
-    (xdata ? current->xdata : current->tags).push_back(std::move(item));
-  }
-  head.locateHandleAndOwner();
-  for (dxf::Object& follower : followers) follower.locateHandleAndOwner();
-}
-
-// Tags for an object the host made itself: the least each type needs.
-void synthesize(const AcDbImpObject& imp, dxf::Object& object) {
-  const std::string& kind = imp.type;
-  object.tags.push_back(tag(5, "0"));
-  if (isEntity(imp)) {
-    object.tags.push_back(tag(100, "AcDbEntity"));
-    object.tags.push_back(tag(8, "0"));
-  }
-  if (kind == "LINE") {
-    object.type = "LINE";
-    for (auto item : {std::make_pair(100, "AcDbLine"),
-                      {10, "0.0"},
-                      {20, "0.0"},
-                      {30, "0.0"},
-                      {11, "1.0"},
-                      {21, "0.0"},
-                      {31, "0.0"}})
-      object.tags.push_back(tag(item.first, item.second));
-  } else if (kind == "CIRCLE" || kind == "ARC") {
-    object.type = kind;
-    for (auto item : {std::make_pair(100, "AcDbCircle"),
-                      {10, "0.0"},
-                      {20, "0.0"},
-                      {30, "0.0"},
-                      {40, "1.0"}})
-      object.tags.push_back(tag(item.first, item.second));
-    if (kind == "ARC")
-      for (auto item :
-           {std::make_pair(100, "AcDbArc"), {50, "0.0"}, {51, "90.0"}})
-        object.tags.push_back(tag(item.first, item.second));
-  } else if (kind == "TEXT") {
-    object.type = "TEXT";
-    for (auto item : {std::make_pair(100, "AcDbText"),
-                      {10, "0.0"},
-                      {20, "0.0"},
-                      {30, "0.0"},
-                      {40, "2.5"},
-                      {1, ""},
-                      {100, "AcDbText"}})
-      object.tags.push_back(tag(item.first, item.second));
-  } else if (kind == "POLYLINE") {
-    // The host's polyline is the lightweight one; one vertex more than it
-    // has pieces.
-    object.type = "LWPOLYLINE";
-    int vertices = std::max(1, imp.pieces) + 1;
-    object.tags.push_back(tag(100, "AcDbPolyline"));
-    object.tags.push_back(tag(90, std::to_string(vertices)));
-    object.tags.push_back(tag(70, "0"));
-    for (int v = 0; v < vertices; ++v) {
-      object.tags.push_back(tag(10, dxf::formatReal(v)));
-      object.tags.push_back(tag(20, "0.0"));
-    }
-  } else if (kind == "DICTIONARY") {
-    object.type = "DICTIONARY";
-    object.tags.push_back(tag(100, "AcDbDictionary"));
-    object.tags.push_back(tag(281, "1"));
-  } else if (kind == "XRECORD") {
-    object.type = "XRECORD";
-    object.tags.push_back(tag(100, "AcDbXrecord"));
-    object.tags.push_back(tag(280, "1"));
-  } else {
-    object.type = kind;
-  }
-  object.locateHandleAndOwner();
-}
-
 class Saver {
  public:
   Saver(AcDbImpDatabase& drawing, dxf::Document& out)
-      : drawing_(drawing), out_(out), encoding_(out.encoding()) {}
+      : Saver(drawing, out, out.encoding()) {}
+  Saver(AcDbImpDatabase& drawing, dxf::Document& out,
+        dxf::TextEncoding encoding)
+      : drawing_(drawing), out_(out), encoding_(encoding) {}
 
   // Makes the document less its entities, which write() then makes one at a
   // time as the file is written.
@@ -127,6 +39,8 @@ class Saver {
   // After a successful write: the host's objects take the groups they were
   // written with, so the next save starts from the file as it now is.
   void adopt();
+  // What write() would write for ENTITY, with nothing else prepared.
+  std::string entityText(const AcDbStub& entity);
 
  private:
   bool isLive(const AcDbStub* stub) const {
@@ -374,12 +288,10 @@ void Saver::writeExtensionDictionary(const AcDbImpObject& imp,
 void Saver::objectOf(const AcDbStub& stub, std::vector<dxf::Object>& into,
                      std::uint64_t& next) {
   const AcDbImpObject& imp = *stub.object->impObject();
-  dxf::Object object;
-  std::vector<dxf::Object> followers;
-  if (!imp.extras.empty())
-    splitExtras(imp.extras, object, followers);
-  else
-    synthesize(imp, object);
+  EntityGroups groups;
+  groupsOf(imp, groups);
+  dxf::Object& object = groups.head;
+  std::vector<dxf::Object>& followers = groups.followers;
   // A copy carries its source's tags; it differs in handle, and its
   // followers need handles of their own and it as their owner.
   bool copied = object.handle != stub.handle;
@@ -535,6 +447,20 @@ bool Saver::write(const std::string& path, text::Error& error) {
   return dxf::writeDocumentFile(out_, path, error, entities);
 }
 
+std::string Saver::entityText(const AcDbStub& entity) {
+  std::vector<dxf::Object> group;
+  std::uint64_t next = drawing_.nextHandle;
+  objectOf(entity, group, next);
+  std::string text;
+  dxf::TagWriter writer(text, false);
+  for (const dxf::Object& object : group) {
+    writer.raw(0, object.type);
+    for (const dxf::Tag& t : object.tags) writer.tag(t);
+    for (const dxf::Tag& t : object.xdata) writer.tag(t);
+  }
+  return text;
+}
+
 void Saver::adopt() {
   for (auto& rewritten : rewritten_)
     rewritten.first->extras = std::move(rewritten.second);
@@ -569,6 +495,13 @@ bool saveDrawingFile(AcDbImpDatabase& drawing, const std::string& path,
   if (!saver.write(path, error)) return false;
   saver.adopt();
   return true;
+}
+
+std::string entityText(AcDbImpDatabase& drawing, const AcDbStub& entity,
+                       dxf::TextEncoding encoding) {
+  dxf::Document none;
+  Saver saver(drawing, none, encoding);
+  return saver.entityText(entity);
 }
 
 }  // namespace dxfio

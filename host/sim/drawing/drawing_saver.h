@@ -21,6 +21,13 @@ namespace dxfio {
 bool saveDrawingFile(AcDbImpDatabase& drawing, const std::string& path,
                      text::Error& error);
 
+// The groups a save would write now for ENTITY, a live entity of DRAWING,
+// and for the entities that follow it (a 2D polyline's vertices), as the
+// text of a DXF file's ENTITIES section with its texts in ENCODING, the
+// drawing's own. Handles that only a save gives out are left as they come.
+std::string entityText(AcDbImpDatabase& drawing, const AcDbStub& entity,
+                       dxf::TextEncoding encoding);
+
 }  // namespace dxfio
 }  // namespace sim
 
