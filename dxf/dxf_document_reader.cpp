@@ -1,10 +1,9 @@
 #include "dxf/dxf_document_reader.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 
 #include "dxf/dxf_tag_reader.h"
+#include "text/file_path.h"
 
 namespace dxf {
 
@@ -481,28 +480,15 @@ bool readDocument(std::string_view text, Document& document, text::Error& error,
 
 bool readDocumentFile(const std::string& path, Document& document,
                       text::Error& error, const EntitySink& entities) {
-  // A folder opens as a stream on some systems, with a size no string holds.
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) {
-    error.line = 0;
+  error.line = 0;
+  if (text::isFolder(path)) {
     error.message = "is a directory";
     return false;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error.line = 0;
-    error.message = "cannot open \"" + path + "\"";
-    return false;
-  }
-  in.seekg(0, std::ios::end);
-  std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  auto content = std::make_shared<std::string>(
-      size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
-  if (size > 0) in.read(&(*content)[0], size);
-  if (!in) {
-    error.line = 0;
-    error.message = "cannot read \"" + path + "\"";
+  auto content = std::make_shared<std::string>();
+  text::Error problem;
+  if (!text::readWholeFile(path, *content, problem)) {
+    error.message = "cannot open \"" + path + "\": " + problem.message;
     return false;
   }
   if (!readDocument(*content, document, error, entities)) return false;

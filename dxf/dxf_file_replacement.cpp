@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "text/file_path.h"
+
 #if defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -19,43 +21,42 @@ namespace dxf {
 
 namespace {
 
-std::string quoted(const std::string& path) { return "\"" + path + "\""; }
-
-// The folder part of PATH, "." when it has none.
-std::string folderOf(const std::string& path) {
-#if defined(_WIN32)
-  const std::size_t slash = path.find_last_of("/\\");
-#else
-  const std::size_t slash = path.rfind('/');
-#endif
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return path.substr(0, 1);
-  return path.substr(0, slash);
-}
+std::string quotedPath(const std::string& path) { return "\"" + path + "\""; }
 
 #if defined(_WIN32)
 
-std::string systemReason(DWORD code) {
-  char* text = nullptr;
-  const DWORD size = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-          FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string reason = size > 0 && text != nullptr
-                           ? std::string(text, size)
-                           : "system error " + std::to_string(code);
-  if (text != nullptr) LocalFree(text);
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
-                             reason.back() == '.' || reason.back() == ' '))
-    reason.pop_back();
-  return reason;
-}
+std::string lastReason() { return text::lastSystemReason(); }
 
-std::string lastReason() { return systemReason(GetLastError()); }
+// The temporary file's name: the drawing's own and a dot and six
+// characters, as on Linux. The characters come from the clock, the process
+// and a count, stirred; CREATE_NEW refuses a name that is taken, and the
+// caller tries another.
+std::wstring temporaryName(const std::wstring& target) {
+  static unsigned long long count = 0;
+  unsigned long long x =
+      GetTickCount64() ^
+      (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
+      (++count * 0x9E3779B97F4A7C15ull);
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  x ^= x >> 31;
+  static const wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
+  std::wstring name = target + L".";
+  for (int i = 0; i < 6; ++i, x /= 36) name += kLetters[x % 36];
+  return name;
+}
 
 #else
 
 std::string lastReason() { return std::strerror(errno); }
+
+// The folder part of PATH, "." when it has none.
+std::string folderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return path.substr(0, 1);
+  return path.substr(0, slash);
+}
 
 // Where the link at LINK points, read relative to the link's folder.
 bool linkTarget(const std::string& link, std::string& target) {
@@ -102,44 +103,57 @@ void FileReplacement::discard() {
     handle_ = nullptr;
   }
   if (!temporary_.empty()) {
-    DeleteFileA(temporary_.c_str());
+    DeleteFileW(temporary_.c_str());
     temporary_.clear();
   }
 }
 
 bool FileReplacement::begin(const std::string& path, text::Error& error) {
-  path_ = target_ = path;
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  path_ = path;
+  const std::string problem = text::fileNameProblem(path);
+  if (!problem.empty()) {
+    fail(error, problem);
+    return false;
+  }
+  target_ = text::systemPath(path).wstring();
+  DWORD attributes = GetFileAttributesW(target_.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       fail(error, "is a directory");
       return false;
     }
     // Opening follows the links; what it reaches is the file to replace.
-    HANDLE file = CreateFileA(
-        path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file = CreateFileW(
+        target_.c_str(), 0,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       const DWORD why = GetLastError();
       if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         fail(error, why == ERROR_CANT_RESOLVE_FILENAME
                         ? "its symbolic links go round in a loop"
                         : "it is a symbolic link to nothing (" +
-                              systemReason(why) + ")");
+                              text::windowsMessage(why) + ")");
         return false;
       }
     } else {
       const bool disk = GetFileType(file) == FILE_TYPE_DISK;
       if (disk && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        char resolved[MAX_PATH * 4];
-        const DWORD size = GetFinalPathNameByHandleA(
-            file, resolved, sizeof resolved, FILE_NAME_NORMALIZED);
-        if (size > 0 && size < sizeof resolved) {
-          target_.assign(resolved, size);
-          // "\\?\C:\..." names a drive's file as plainly "C:\..." does.
-          if (target_.compare(0, 4, "\\\\?\\") == 0 &&
-              target_.compare(4, 4, "UNC\\") != 0)
-            target_.erase(0, 4);
+        // The \\?\ form it gives works with every wide call, however long.
+        std::wstring resolved(MAX_PATH, L'\0');
+        DWORD size = GetFinalPathNameByHandleW(
+            file, &resolved[0], static_cast<DWORD>(resolved.size()),
+            FILE_NAME_NORMALIZED);
+        if (size >= resolved.size()) {
+          resolved.resize(size + 1);
+          size = GetFinalPathNameByHandleW(file, &resolved[0],
+                                           static_cast<DWORD>(resolved.size()),
+                                           FILE_NAME_NORMALIZED);
+        }
+        if (size > 0 && size < resolved.size()) {
+          resolved.resize(size);
+          target_ = resolved;
+          attributes = GetFileAttributesW(target_.c_str());
         }
       }
       CloseHandle(file);
@@ -148,21 +162,31 @@ bool FileReplacement::begin(const std::string& path, text::Error& error) {
         return false;
       }
     }
+    // Windows will not rename over a read-only file; saying so first is
+    // plainer than the access refusal the rename would meet.
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_READONLY)) {
+      fail(error, "the file is read-only");
+      return false;
+    }
   }
-  char name[MAX_PATH + 16];
-  if (GetTempFileNameA(folderOf(target_).c_str(), "dxf", 0, name) == 0) {
-    fail(error, "cannot write " + quoted(path_) + ": " + lastReason());
-    return false;
+  for (int attempt = 0;; ++attempt) {
+    const std::wstring name = temporaryName(target_);
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      temporary_ = name;
+      handle_ = file;
+      return true;
+    }
+    const DWORD why = GetLastError();
+    if ((why != ERROR_FILE_EXISTS && why != ERROR_ALREADY_EXISTS) ||
+        attempt == 100) {
+      fail(error, "cannot write " + quotedPath(path_) + ": " +
+                      text::windowsMessage(why));
+      return false;
+    }
   }
-  temporary_ = name;
-  HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    fail(error, "cannot write " + quoted(path_) + ": " + lastReason());
-    return false;
-  }
-  handle_ = file;
-  return true;
 }
 
 bool FileReplacement::write(const char* data, std::size_t size,
@@ -174,7 +198,7 @@ bool FileReplacement::write(const char* data, std::size_t size,
     if (!WriteFile(static_cast<HANDLE>(handle_), data, chunk, &written,
                    nullptr) ||
         written == 0) {
-      fail(error, "cannot write " + quoted(path_) + ": " + lastReason());
+      fail(error, "cannot write " + quotedPath(path_) + ": " + lastReason());
       return false;
     }
     data += written;
@@ -190,13 +214,13 @@ bool FileReplacement::commit(text::Error& error) {
   const std::string reason = flushed ? std::string() : lastReason();
   CloseHandle(file);
   if (!flushed) {
-    fail(error, "cannot write " + quoted(path_) + ": " + reason);
+    fail(error, "cannot write " + quotedPath(path_) + ": " + reason);
     return false;
   }
   // The write-through flag returns only once the move is on the disk.
-  if (!MoveFileExA(temporary_.c_str(), target_.c_str(),
+  if (!MoveFileExW(temporary_.c_str(), target_.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    fail(error, "cannot replace " + quoted(path_) + ": " + lastReason());
+    fail(error, "cannot replace " + quotedPath(path_) + ": " + lastReason());
     return false;
   }
   temporary_.clear();
@@ -218,6 +242,12 @@ void FileReplacement::discard() {
 
 bool FileReplacement::begin(const std::string& path, text::Error& error) {
   path_ = target_ = path;
+  // Refused here too, so that a script that saves on Linux saves on Windows.
+  const std::string problem = text::fileNameProblem(path);
+  if (!problem.empty()) {
+    fail(error, problem);
+    return false;
+  }
   // Links are followed one at a time, so that a link to nothing can be
   // told from a new file; as many as the system itself follows.
   constexpr int kMostLinks = 40;
@@ -226,11 +256,11 @@ bool FileReplacement::begin(const std::string& path, text::Error& error) {
   for (int links = 0;; ++links) {
     if (::lstat(target_.c_str(), &existing) != 0) {
       if (errno != ENOENT) {
-        fail(error, "cannot write " + quoted(path_) + ": " + lastReason());
+        fail(error, "cannot write " + quotedPath(path_) + ": " + lastReason());
         return false;
       }
       if (links > 0) {
-        fail(error, "it is a symbolic link to " + quoted(target_) +
+        fail(error, "it is a symbolic link to " + quotedPath(target_) +
                         ", which does not exist");
         return false;
       }
@@ -260,7 +290,7 @@ bool FileReplacement::begin(const std::string& path, text::Error& error) {
   std::string name = target_ + ".XXXXXX";
   fd_ = ::mkstemp(&name[0]);
   if (fd_ < 0) {
-    fail(error, "cannot write " + quoted(path_) + ": " + lastReason());
+    fail(error, "cannot write " + quotedPath(path_) + ": " + lastReason());
     return false;
   }
   temporary_ = name;
@@ -269,7 +299,7 @@ bool FileReplacement::begin(const std::string& path, text::Error& error) {
   const mode_t mode =
       exists ? static_cast<mode_t>(existing.st_mode & 07777) : newFileMode();
   if (::fchmod(fd_, mode) != 0) {
-    fail(error, "cannot write " + quoted(path_) + ": " + lastReason());
+    fail(error, "cannot write " + quotedPath(path_) + ": " + lastReason());
     return false;
   }
   if (exists && ::fchown(fd_, existing.st_uid, existing.st_gid) != 0)
@@ -284,7 +314,7 @@ bool FileReplacement::write(const char* data, std::size_t size,
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) {
       if (written == 0) errno = EIO;
-      fail(error, "cannot write " + quoted(path_) + ": " + lastReason());
+      fail(error, "cannot write " + quotedPath(path_) + ": " + lastReason());
       return false;
     }
     data += written;
@@ -297,17 +327,17 @@ bool FileReplacement::commit(text::Error& error) {
   // On the disk before it takes the old file's place: a power cut then
   // leaves the old drawing or the new one, never a torn one.
   if (::fsync(fd_) != 0) {
-    fail(error, "cannot write " + quoted(path_) + ": " + lastReason());
+    fail(error, "cannot write " + quotedPath(path_) + ": " + lastReason());
     return false;
   }
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) {
-    fail(error, "cannot write " + quoted(path_) + ": " + lastReason());
+    fail(error, "cannot write " + quotedPath(path_) + ": " + lastReason());
     return false;
   }
   if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
-    fail(error, "cannot replace " + quoted(path_) + ": " + lastReason());
+    fail(error, "cannot replace " + quotedPath(path_) + ": " + lastReason());
     return false;
   }
   temporary_.clear();

@@ -22,8 +22,8 @@ class FileReplacement {
   ~FileReplacement();
 
   // Finds the file PATH leads to and makes the temporary file beside it.
-  // Refuses a link that leads nowhere, a loop of links and whatever is not
-  // a regular file.
+  // Refuses a link that leads nowhere, a loop of links, whatever is not
+  // a regular file, and a name that Windows keeps for a device.
   bool begin(const std::string& path, text::Error& error);
   bool write(const char* data, std::size_t size, text::Error& error);
   bool commit(text::Error& error);
@@ -32,12 +32,15 @@ class FileReplacement {
   void fail(text::Error& error, const std::string& message);
   void discard();
 
-  std::string path_;       // as the caller named it, for messages
-  std::string target_;     // the file the links lead to
-  std::string temporary_;  // empty when there is none
+  std::string path_;  // as the caller named it, for messages
 #if defined(_WIN32)
+  // As the wide calls take them: absolute, long ones in the \\?\ form.
+  std::wstring target_;     // the file the links lead to
+  std::wstring temporary_;  // empty when there is none
   void* handle_ = nullptr;
 #else
+  std::string target_;     // the file the links lead to
+  std::string temporary_;  // empty when there is none
   int fd_ = -1;
 #endif
 };

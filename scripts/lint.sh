@@ -24,7 +24,7 @@ if [ ! -f "$build/compile_commands.json" ]; then
   echo "lint: $build/compile_commands.json is missing; build the dev preset first" >&2
   exit 2
 fi
-git ls-files 'host/*.cpp' 'dxf/*.cpp' 'identity/*.cpp' 'watcher/*.cpp' \
+git ls-files 'host/*.cpp' 'dxf/*.cpp' 'text/*.cpp' 'identity/*.cpp' 'watcher/*.cpp' \
     'module/*.cpp' 'tools/*.cpp' |
   xargs -P "$jobs" -n 4 clang-tidy -p "$build" --quiet >build/clang-tidy.log 2>&1 ||
   status=$?

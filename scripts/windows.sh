@@ -3,6 +3,9 @@
 # checks their export and import tables, then replays every session script
 # with cadsim.exe under wine. Each script must end cleanly there and print
 # exactly what it prints on Linux, the JSON dump of the final state included.
+# Then tests/windows/wine/checks.sh runs the programs from a folder named
+# beyond ASCII: scripts by path and through standard input, the files on
+# the disk, long paths, UTF-16 scripts and the messages of failures.
 #
 # Environment: PLIVET_JOBS (build jobs, default nproc), PLIVET_LINUX_BUILD
 # (the Linux build folder to compare with, default build/dev), WINE (the
@@ -117,4 +120,9 @@ done
 
 echo "$((count - failed)) of $count session scripts match under wine" \
   "($skipped skipped; outputs in ${sessions#"$root"/})"
-[ "$failed" -eq 0 ]
+
+echo "== Paths, scripts and messages as Windows users meet them"
+checks_status=0
+bash tests/windows/wine/checks.sh "$wine" "$windows_bin" "$linux_build" \
+  "$windows_build/checks" || checks_status=$?
+[ "$failed" -eq 0 ] && [ "$checks_status" -eq 0 ]

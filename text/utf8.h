@@ -85,6 +85,31 @@ void appendUtf16(String& out, char32_t c) {
   }
 }
 
+// UTF-16 BYTES, two to a unit, low byte first unless BIG_ENDIAN, appended
+// to OUT as UTF-8. False at the first unit that is no character (a lone
+// surrogate, or a byte left over at the end), with AT its byte offset.
+inline bool appendUtf8FromUtf16(std::string_view bytes, bool bigEndian,
+                                std::string& out, std::size_t& at) {
+  const auto unitAt = [&](std::size_t i) -> char32_t {
+    const unsigned char first = static_cast<unsigned char>(bytes[i]);
+    const unsigned char second = static_cast<unsigned char>(bytes[i + 1]);
+    return bigEndian ? (first << 8) | second : (second << 8) | first;
+  };
+  for (at = 0; at + 1 < bytes.size(); at += 2) {
+    char32_t c = unitAt(at);
+    if (c >= 0xDC00 && c <= 0xDFFF) return false;
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (at + 3 >= bytes.size()) return false;
+      const char32_t low = unitAt(at + 2);
+      if (low < 0xDC00 || low > 0xDFFF) return false;
+      c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+      at += 2;
+    }
+    appendUtf8(out, c);
+  }
+  return at == bytes.size();
+}
+
 }  // namespace text
 
 #endif

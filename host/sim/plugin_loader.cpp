@@ -10,6 +10,7 @@
 
 #include "host/sim/api/runtime_services.h"
 #include "host/sim/host_state.h"
+#include "text/file_path.h"
 
 namespace sim {
 
@@ -18,12 +19,17 @@ namespace {
 // A relative path starts at the working directory, a bare file name too;
 // handed to the platform loader as written, either may be looked for along
 // the system's search path instead.
-std::string fileToLoad(const std::string& path) {
-  const std::filesystem::path given(path);
-  if (given.is_absolute()) return path;
+std::filesystem::path fileToLoad(const std::string& path) {
+#if defined(_WIN32)
+  // Always absolute there, in UTF-16, and in the long form when needed.
+  return text::systemPath(path);
+#else
+  std::filesystem::path given(path);
+  if (given.is_absolute()) return given;
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(given, ec);
-  return ec ? (std::filesystem::path(".") / given).string() : absolute.string();
+  return ec ? std::filesystem::path(".") / given : absolute;
+#endif
 }
 
 void closeLibrary(void* library) {
@@ -68,17 +74,23 @@ bool Host::loadModule(const std::string& path, text::Error& error) {
     error.message = "a plug-in is already loaded";
     return false;
   }
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
+  if (text::isFolder(path)) {
     error.message = "is a directory";
     return false;
   }
-  const std::string file = fileToLoad(path);
+  const std::string problem = text::fileNameProblem(path);
+  if (!problem.empty()) {
+    error.message = problem;
+    return false;
+  }
+  const std::filesystem::path file = fileToLoad(path);
 #if defined(_WIN32)
-  HMODULE library = LoadLibraryA(file.c_str());
+  // The wide call: a folder named in any script is reached as named.
+  HMODULE library = LoadLibraryExW(file.c_str(), nullptr, 0);
   if (library == nullptr) {
-    error.message = "cannot load " + path + " (error " +
-                    std::to_string(GetLastError()) + ")";
+    const DWORD code = GetLastError();
+    error.message =
+        text::windowsMessage(code) + " (error " + std::to_string(code) + ")";
     return false;
   }
   void* symbol =

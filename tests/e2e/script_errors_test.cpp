@@ -27,6 +27,15 @@ const BadScript kSyntaxErrors[] = {
     {"verb in quotes", "list\n\"list\"\n", 2, "unknown verb"},
     {"unterminated string", "list\nxdata L1 APP 1000:\"open\n", 2,
      "unterminated string"},
+    // A quoted folder's last backslash escapes the quote after it: the
+    // message says how to write it.
+    {"backslash before the closing quote", "list\nsave \"out\\\"\n", 2,
+     "unterminated string (\\\" is a quote inside the string; a backslash "
+     "before the closing quote is written \\\\)"},
+    // Windows' text mode ends its input at Ctrl-Z; bytes are read as they
+    // are on every platform, and this one is refused.
+    {"a Ctrl-Z byte", "list\necho a\x1A\necho b\n", 2,
+     "text that is not UTF-8 or holds control characters"},
     {"label reused", "add L1 LINE\nlist\nadd L1 CIRCLE\n", 3, "already in use"},
     {"new label with a dot", "list\nadd L1.1 LINE\n", 2, "bad new label"},
     {"reserved word as label", "list\nadd records LINE\n", 2, "reserved"},
@@ -224,6 +233,19 @@ const BadScript kRunErrors[] = {
      "cannot save \".\": is a directory (the lines before it have run)"},
     {"load a directory", "unload\necho ran\nload .\n", 3,
      "cannot load \".\": is a directory (the lines before it have run)"},
+    // A name Windows keeps for a device is refused on every platform, so a
+    // script means the same on both.
+    {"save to a device's name with an extension",
+     "echo ran\nsave \"sub dir/aux.dxf\"\n", 2,
+     "cannot save \"sub dir/aux.dxf\": AUX is a device on Windows, not a "
+     "file: CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9 are, with any "
+     "extension"},
+    {"save to NUL", "echo ran\nsave NUL\n", 2,
+     "cannot save \"NUL\": NUL is a device"},
+    {"open a device's name", "echo ran\nopen Com7.tar.dxf\n", 2,
+     "cannot open \"Com7.tar.dxf\": COM7 is a device"},
+    {"load a device's name", "unload\necho ran\nload \"lpt1 .dll\"\n", 3,
+     "cannot load \"lpt1 .dll\": LPT1 is a device"},
     {"save where no folder is", "echo ran\nsave /nonexistent/x.dxf\n", 2,
      "cannot save \"/nonexistent/x.dxf\": cannot write "
      "\"/nonexistent/x.dxf\": No such file or directory"},

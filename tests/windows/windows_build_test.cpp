@@ -136,19 +136,20 @@ TEST_F(WindowsBuild, HostDllExportsTheApiAndLoadsPluginsAtRunTime) {
   // The entry point is the plug-in's alone; the host only looks it up.
   EXPECT_FALSE(anyNameHas(tables.exports, "acrxEntryPoint"));
   // Exact names: the static runtime brings LoadLibraryW and GetProcAddress
-  // of its own, but neither the narrow loader nor FreeLibrary.
+  // of its own, but not the loader with flags nor FreeLibrary. The narrow
+  // loader would read a UTF-8 path in the system's code page.
   const std::vector<std::string>* kernel = namesFrom(tables, "KERNEL32.dll");
   ASSERT_NE(kernel, nullptr);
   const auto imports = [&](const char* name) {
     return std::find(kernel->begin(), kernel->end(), name) != kernel->end();
   };
-  EXPECT_TRUE(imports("LoadLibraryA") || imports("LoadLibraryExA") ||
-              imports("LoadLibraryExW"));
+  EXPECT_TRUE(imports("LoadLibraryExW"));
+  EXPECT_FALSE(imports("LoadLibraryA") || imports("LoadLibraryExA"));
   EXPECT_TRUE(imports("GetProcAddress"));
   EXPECT_TRUE(imports("FreeLibrary"));
 }
 
-TEST_F(WindowsBuild, ProgramsNeedNoDllButEachOthersAndTheSystems) {
+TEST_F(WindowsBuild, ProgramsImportOnlyTheirDllsAndTheWideFileCalls) {
   // Each file with the project DLLs it may import: the host knows nothing of
   // the plug-in, and the runner reaches the plug-in only through the loader.
   const std::vector<std::pair<std::string, std::set<std::string>>> files = {
@@ -166,6 +167,17 @@ TEST_F(WindowsBuild, ProgramsNeedNoDllButEachOthersAndTheSystems) {
     }
     for (const std::string& own : file.second)
       EXPECT_TRUE(importsDll(tables, own)) << file.first << " lacks " << own;
+    // A narrow file call reads its UTF-8 path in the system's code page
+    // and stops at 260 characters.
+    const std::vector<std::string>* kernel = namesFrom(tables, "KERNEL32.dll");
+    if (kernel == nullptr) continue;
+    for (const char* narrow :
+         {"CreateFileA", "MoveFileExA", "DeleteFileA", "GetFileAttributesA",
+          "GetTempFileNameA", "GetFinalPathNameByHandleA", "LoadLibraryA",
+          "LoadLibraryExA", "GetModuleFileNameA"})
+      EXPECT_EQ(std::find(kernel->begin(), kernel->end(), narrow),
+                kernel->end())
+          << file.first << " imports " << narrow;
   }
 }
 

@@ -12,12 +12,20 @@ namespace cadsim {
 
 namespace {
 
+// Written so that the reader's rule gives TEXT back: a quote becomes \",
+// and backslashes are doubled only where a quote follows them (one inside
+// TEXT, or the closing one).
 std::string quoted(const std::string& text) {
   std::string result = "\"";
+  std::size_t backslashes = 0;
   for (char c : text) {
-    if (c == '"' || c == '\\') result += '\\';
+    if (c == '"') {
+      result.append(backslashes + 1, '\\');
+    }
+    backslashes = c == '\\' ? backslashes + 1 : 0;
     result += c;
   }
+  result.append(backslashes, '\\');
   return result + "\"";
 }
 

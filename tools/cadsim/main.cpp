@@ -2,19 +2,20 @@
 // loaded from its file, as a person would drive the real host.
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <limits>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
 #endif
 
+#include "text/console.h"
+#include "text/error.h"
+#include "text/file_path.h"
 #include "tools/cadsim/run_session.h"
 
 namespace {
@@ -38,9 +39,22 @@ const char kUsage[] =
 
 std::filesystem::path executablePath(const char* argv0) {
 #if defined(_WIN32)
-  wchar_t buffer[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) return std::filesystem::path(buffer);
+  // A folder deep enough passes MAX_PATH; the call says so by filling the
+  // whole buffer.
+  for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
+    std::wstring buffer(size, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, &buffer[0], size);
+    if (length == 0) break;
+    if (length < size) {
+      buffer.resize(length);
+      // The \\?\ form the loader may report is no part of the folder's name.
+      if (buffer.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        buffer.replace(0, 8, L"\\\\");
+      else if (buffer.compare(0, 4, L"\\\\?\\") == 0)
+        buffer.erase(0, 4);
+      return std::filesystem::path(buffer);
+    }
+  }
 #else
   std::error_code ec;
   std::filesystem::path self =
@@ -67,11 +81,10 @@ std::string defaultModulePath(const char* argv0) {
 #endif
   };
   for (const std::filesystem::path& place : places) {
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(place, ec))
-      return place.lexically_normal().string();
+    std::string path = text::utf8FromPath(place.lexically_normal());
+    if (text::isFile(path)) return path;
   }
-  return places[0].string();
+  return text::utf8FromPath(places[0]);
 }
 
 bool parseBudget(const std::string& text, long& budget) {
@@ -92,12 +105,15 @@ int usageError(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  text::useBytesInUtf8Out();
+  const std::vector<std::string> args = text::utf8Arguments(argc, argv);
+  const int count = static_cast<int>(args.size());
   cadsim::SessionOptions options;
   std::string modulePath;
   std::string scriptPath;
   bool haveScript = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+  for (int i = 0; i < count; ++i) {
+    const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return cadsim::kExitOk;
@@ -105,20 +121,20 @@ int main(int argc, char** argv) {
       std::cout << "cadsim " PLIVET_VERSION "\n";
       return cadsim::kExitOk;
     } else if (arg == "--module") {
-      if (i + 1 >= argc) return usageError("--module needs a path");
-      modulePath = argv[++i];
+      if (i + 1 >= count) return usageError("--module needs a path");
+      modulePath = args[++i];
       if (modulePath.empty()) return usageError("--module needs a path");
     } else if (arg.rfind("--module=", 0) == 0) {
       modulePath = arg.substr(9);
       if (modulePath.empty()) return usageError("--module needs a path");
     } else if (arg == "--object-budget") {
-      if (i + 1 >= argc || !parseBudget(argv[++i], options.objectBudget))
+      if (i + 1 >= count || !parseBudget(args[++i], options.objectBudget))
         return usageError("--object-budget needs a whole number from 1 to " +
                           std::to_string(std::numeric_limits<long>::max()));
     } else if (arg == "--html") {
-      if (i + 1 >= argc || argv[i + 1][0] == '\0')
+      if (i + 1 >= count || args[i + 1].empty())
         return usageError("--html needs a path");
-      options.htmlPage = argv[++i];
+      options.htmlPage = args[++i];
     } else if (arg.rfind("--html=", 0) == 0) {
       options.htmlPage = arg.substr(7);
       if (options.htmlPage.empty()) return usageError("--html needs a path");
@@ -139,32 +155,21 @@ int main(int argc, char** argv) {
 
   std::string script;
   if (!haveScript || scriptPath == "-") {
-    std::ostringstream text;
-    text << std::cin.rdbuf();
-    script = text.str();
+    std::ostringstream input;
+    input << std::cin.rdbuf();
+    script = input.str();
   } else {
-    std::error_code ec;
-    if (std::filesystem::is_directory(scriptPath, ec)) {
-      std::cerr << "cadsim: cannot read " << scriptPath << ": is a directory\n";
-      return cadsim::kExitScriptError;
-    }
-    errno = 0;
-    std::ifstream file(scriptPath, std::ios::binary);
-    if (!file) {
-      // The stream keeps no reason; the system's is what a user acts on.
-      const int why = errno;
-      std::cerr << "cadsim: cannot read " << scriptPath
-                << (why != 0 ? std::string(": ") + std::strerror(why) : "")
+    text::Error error;
+    if (!text::readWholeFile(scriptPath, script, error)) {
+      std::cerr << "cadsim: cannot read " << scriptPath << ": " << error.message
                 << '\n';
       return cadsim::kExitScriptError;
     }
-    script.assign(std::istreambuf_iterator<char>(file),
-                  std::istreambuf_iterator<char>());
   }
   if (haveScript && scriptPath != "-") {
     options.scriptName = scriptPath;
     options.baseDirectory =
-        std::filesystem::path(scriptPath).parent_path().string();
+        text::utf8FromPath(text::pathFromUtf8(scriptPath).parent_path());
   }
   const int status = cadsim::runSession(script, options, std::cout, std::cerr);
   std::cout.flush();

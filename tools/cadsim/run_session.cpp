@@ -9,6 +9,7 @@
 #include "tools/cadsim/session.h"
 #include "tools/cadsim/session_page.h"
 #include "tools/cadsim/statement.h"
+#include "tools/cadsim/tokenizer.h"
 
 namespace cadsim {
 
@@ -65,9 +66,13 @@ int runStatements(const std::vector<Statement>& statements,
 
 int runSession(const std::string& script, const SessionOptions& options,
                std::ostream& out, std::ostream& err) {
+  // A UTF-16 script is read as its UTF-8 text.
+  std::string decoded;
   std::vector<Statement> statements;
   text::Error error;
-  const bool parsed = parseScript(script, statements, error);
+  const bool parsed =
+      decodeUtf16Script(script, decoded, error) &&
+      parseScript(decoded.empty() ? script : decoded, statements, error);
   if (!parsed) err << error.text() << '\n';
   if (options.htmlPage.empty())
     return parsed ? runStatements(statements, options, out, err, nullptr)

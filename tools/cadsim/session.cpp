@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "text/ascii_case.h"
+#include "text/file_path.h"
 #include "tools/cadsim/json_dump.h"
 #include "tools/cadsim/listing.h"
 #include "tools/cadsim/part_records.h"
@@ -34,15 +35,12 @@ void Session::echoCommandLine() {
 }
 
 std::string Session::filePath(const std::string& path) const {
-  const std::filesystem::path given(path);
+  const std::filesystem::path given = text::pathFromUtf8(path);
   if (given.is_absolute() || options_.baseDirectory.empty()) return path;
-  return (std::filesystem::path(options_.baseDirectory) / given).string();
+  return text::utf8FromPath(text::pathFromUtf8(options_.baseDirectory) / given);
 }
 
-bool Session::isFolder(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::is_directory(path, ec);
-}
+bool Session::isFolder(const std::string& path) { return text::isFolder(path); }
 
 bool Session::affords(long objects, text::Error& error) const {
   if (objects <= options_.objectBudget - objectsMade_) return true;
@@ -406,7 +404,7 @@ StepResult Session::applyOpen(const Statement& s, text::Error& error) {
     return StepResult::ScriptError;
   }
   std::string name = s.drawingName;
-  if (name.empty()) name = std::filesystem::path(path).stem().string();
+  if (name.empty()) name = text::utf8FromPath(text::pathFromUtf8(path).stem());
   text::Error why;
   if (name.empty() || !host_.openDrawingFile(path, name, s.name, why)) {
     error.message = "cannot open \"" + path +

@@ -16,6 +16,30 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 }  // namespace
 
+bool decodeUtf16Script(const std::string& script, std::string& utf8,
+                       text::Error& error) {
+  utf8.clear();
+  const bool little = script.compare(0, 2, "\xFF\xFE") == 0;
+  const bool big = script.compare(0, 2, "\xFE\xFF") == 0;
+  if (!little && !big) return true;
+  std::size_t at = 0;
+  // The mark comes through as UTF-8's own, which the reader skips; so a
+  // script of the mark alone is not mistaken for one that was never UTF-16.
+  if (text::appendUtf8FromUtf16(script, big, utf8, at)) return true;
+  // The line is counted as the script's lines are: LF, CR LF or a lone CR.
+  int line = 1;
+  for (std::size_t i = 0; i < utf8.size(); ++i)
+    if (utf8[i] == '\n' ||
+        (utf8[i] == '\r' && (i + 1 == utf8.size() || utf8[i + 1] != '\n')))
+      ++line;
+  error.line = line;
+  error.message = "the script is UTF-16 but holds no character at byte " +
+                  std::to_string(at) +
+                  " (a lone surrogate or an odd byte); save it as UTF-8";
+  utf8.clear();
+  return false;
+}
+
 bool isCleanText(const std::string& text) {
   for (std::size_t i = 0; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -52,23 +76,44 @@ bool tokenizeLine(const std::string& line, std::vector<Token>& tokens,
       token.quoted = true;
       ++i;
       bool closed = false;
-      while (i < line.size()) {
-        const char c = line[i++];
-        if (c == '"') {
+      bool quoteEscaped = false;
+      while (i < line.size() && !closed) {
+        if (line[i] == '"') {
+          ++i;
           closed = true;
           break;
         }
-        // Only \" and \\ are escapes, so paths with backslashes read as
-        // written.
-        if (c == '\\' && i < line.size() &&
-            (line[i] == '"' || line[i] == '\\')) {
+        if (line[i] != '\\') {
           token.text += line[i++];
           continue;
         }
-        token.text += c;
+        // Backslashes are text, as in a Windows path, except a run of them
+        // before a quote: there each pair is one backslash, and one left
+        // over makes the quote part of the text (the rule Windows programs
+        // read their own command lines by).
+        std::size_t run = 0;
+        while (i + run < line.size() && line[i + run] == '\\') ++run;
+        i += run;
+        if (i == line.size() || line[i] != '"') {
+          token.text.append(run, '\\');
+          continue;
+        }
+        token.text.append(run / 2, '\\');
+        ++i;
+        if (run % 2 == 0) {
+          closed = true;
+        } else {
+          token.text += '"';
+          quoteEscaped = true;
+        }
       }
       if (!closed) {
-        error.message = "unterminated string";
+        // A quoted path that ends in a backslash meets this rule most.
+        error.message = quoteEscaped
+                            ? "unterminated string (\\\" is a quote inside "
+                              "the string; a backslash before the closing "
+                              "quote is written \\\\)"
+                            : "unterminated string";
         return false;
       }
     }

@@ -29,6 +29,14 @@ struct Token {
 bool tokenizeLine(const std::string& line, std::vector<Token>& tokens,
                   text::Error& error);
 
+// SCRIPT as UTF-8 in UTF8 (its byte-order mark too) when it starts with a
+// UTF-16 one, as Notepad's "UTF-16" and PowerShell 5's > save it, either
+// byte order; true and UTF8 left empty for any other script, which is read
+// as it is. False,
+// with the line, for UTF-16 that holds no character somewhere.
+bool decodeUtf16Script(const std::string& script, std::string& utf8,
+                       text::Error& error);
+
 // True when TEXT is well-formed UTF-8 with no control characters other than
 // tab: everything the runner hands to the host as a name or a text.
 bool isCleanText(const std::string& text);

@@ -6,8 +6,11 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "picture/parts_picture.h"
+#include "text/console.h"
+#include "text/file_path.h"
 #include "tools/parts/drawing_facts.h"
 #include "tools/parts/parts_audit.h"
 #include "tools/parts/parts_report.h"
@@ -65,15 +68,17 @@ picture::PictureInput pictureInput(parts::DrawingFacts& facts,
 }  // namespace
 
 int main(int argc, char** argv) {
+  text::useBytesInUtf8Out();
+  const std::vector<std::string> args = text::utf8Arguments(argc, argv);
   bool json = false;
   std::string svgPath;
   std::string path;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     if (arg == "--json") {
       json = true;
-    } else if (arg == "--svg" && i + 1 < argc) {
-      svgPath = argv[++i];
+    } else if (arg == "--svg" && i + 1 < args.size()) {
+      svgPath = args[++i];
     } else if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return 0;
@@ -94,7 +99,8 @@ int main(int argc, char** argv) {
   }
 
   std::error_code sizeError;
-  std::uintmax_t bytes = std::filesystem::file_size(path, sizeError);
+  std::uintmax_t bytes =
+      std::filesystem::file_size(text::systemPath(path), sizeError);
   bool progress = !sizeError && bytes > kProgressBytes;
   auto start = std::chrono::steady_clock::now();
   if (progress) {
@@ -120,11 +126,15 @@ int main(int argc, char** argv) {
   const parts::Audit audit = parts::auditParts(facts);
 
   if (!svgPath.empty()) {
-    std::ofstream out(svgPath, std::ios::binary | std::ios::trunc);
-    out << picture::svgPicture(pictureInput(facts, audit));
-    if (!out) {
+    std::ofstream out;
+    text::Error problem;
+    if (text::openForWriting(svgPath, out, problem))
+      out << picture::svgPicture(pictureInput(facts, audit));
+    if (problem.message.empty() && !out) problem.message = "a write failed";
+    if (!problem.message.empty()) {
       if (progress) std::cerr << "\n";
-      std::cerr << "plivet-parts: cannot write \"" << svgPath << "\"\n";
+      std::cerr << "plivet-parts: cannot write \"" << svgPath
+                << "\": " << problem.message << "\n";
       return 2;
     }
   }
