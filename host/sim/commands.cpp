@@ -93,7 +93,7 @@ AcDbStub* appendCopy(HostState& s, AcDbImpDatabase& drawing,
   copy.pieces = source.pieces;
   copy.extras = s.extrasFor(source, drawing);
   if (!source.record().empty()) copy.editRecord() = source.record();
-  AcDbStub* stub = s.appendNew(drawing, object, nullptr);
+  AcDbStub* stub = s.appendNew(drawing, object, nullptr, true);
   s.announceAppended(drawing, stub);
   return stub;
 }
@@ -173,7 +173,7 @@ class DeepCloneRun {
     } else {
       copy.pieces = 1;
     }
-    AcDbStub* stub = s_.appendNew(target_, object, nullptr);
+    AcDbStub* stub = s_.appendNew(target_, object, nullptr, true);
     source.active().cloneInProgress = stub;
     cloned_.push_back(Cloned{sourceStub, stub, primary});
   }
