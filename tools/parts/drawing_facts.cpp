@@ -58,31 +58,37 @@ std::string readableText(const std::string& raw, dxf::TextEncoding encoding) {
   return out;
 }
 
-double realOf(const dxf::Object& object, int code, double fallback = 0) {
+// The entity helpers below read the reader's entities (views into the
+// file's text) and the document's own objects alike.
+template <typename AnyObject>
+double realOf(const AnyObject& object, int code, double fallback = 0) {
   double value = fallback;
-  if (const dxf::Tag* tag = object.find(code))
+  if (const auto* tag = object.find(code))
     if (!dxf::parseReal(tag->value, value)) value = fallback;
   return value;
 }
 
-long integerOf(const dxf::Object& object, int code) {
+template <typename AnyObject>
+long integerOf(const AnyObject& object, int code) {
   std::int64_t value = 0;
-  if (const dxf::Tag* tag = object.find(code))
+  if (const auto* tag = object.find(code))
     if (!dxf::parseInteger(tag->value, value)) value = 0;
   return static_cast<long>(value);
 }
 
-Vec2 pointOf(const dxf::Object& object, int code) {
+template <typename AnyObject>
+Vec2 pointOf(const AnyObject& object, int code) {
   return Vec2{realOf(object, code), realOf(object, code + 10)};
 }
 
 // Vertices come as runs of 10 and 20 tags; a vertex without its 20 is
 // left out rather than guessed.
-std::vector<Vec2> lightweightVertices(const dxf::Object& object) {
+template <typename AnyObject>
+std::vector<Vec2> lightweightVertices(const AnyObject& object) {
   std::vector<Vec2> points;
   bool haveX = false;
   double x = 0;
-  for (const dxf::Tag& tag : object.tags) {
+  for (const auto& tag : object.tags) {
     double value;
     if (tag.code == 10 && dxf::parseReal(tag.value, value)) {
       x = value;
@@ -96,11 +102,12 @@ std::vector<Vec2> lightweightVertices(const dxf::Object& object) {
 }
 
 // An MTEXT's text runs through its 3 groups and ends with its 1 group.
-std::string mtextOf(const dxf::Object& object) {
+template <typename AnyObject>
+std::string mtextOf(const AnyObject& object) {
   std::string raw;
-  for (const dxf::Tag& tag : object.tags)
+  for (const auto& tag : object.tags)
     if (tag.code == 3) raw += tag.value;
-  if (const dxf::Tag* last = object.find(1)) raw += last->value;
+  if (const auto* last = object.find(1)) raw += last->value;
   return raw;
 }
 
@@ -110,8 +117,9 @@ using dxf::isFollower;
 // 2D polyline's vertices are the VERTEX entities that follow it, added as
 // they come. Text stays as the file spells it until the drawing's encoding
 // is known.
-bool shapeOf(const dxf::Object& entity, Shape& shape) {
-  const std::string& type = entity.type;
+template <typename AnyObject>
+bool shapeOf(const AnyObject& entity, Shape& shape) {
+  const std::string_view type = entity.type;
   if (type == "LINE") {
     shape.points = {pointOf(entity, 10), pointOf(entity, 11)};
   } else if (type == "LWPOLYLINE") {
@@ -137,8 +145,8 @@ bool shapeOf(const dxf::Object& entity, Shape& shape) {
     shape.height = realOf(entity, 40, 1);
     if (type == "MTEXT") {
       shape.text = mtextOf(entity);
-    } else if (const dxf::Tag* text = entity.find(1)) {
-      shape.text = text->value;
+    } else if (const auto* text = entity.find(1)) {
+      shape.text = std::string(text->value);
     }
   } else {
     return false;
@@ -218,11 +226,12 @@ void readPartDictionary(
 
 // Handle, type and xdata applications (as the file spells them) of any
 // object.
-void takePlainFacts(const dxf::Object& object, DrawingObject& seen) {
+template <typename AnyObject>
+void takePlainFacts(const AnyObject& object, DrawingObject& seen) {
   if (object.handle != 0) seen.handle = dxf::handleText(object.handle);
-  seen.type = object.type;
-  for (const dxf::Tag& tag : object.xdata)
-    if (tag.code == 1001) seen.apps.push_back(tag.value);
+  seen.type = std::string(object.type);
+  for (const auto& tag : object.xdata)
+    if (tag.code == 1001) seen.apps.emplace_back(tag.value);
 }
 
 void addPlainFacts(const dxf::Object& object,
@@ -237,7 +246,7 @@ class EntityCollector {
   EntityCollector(bool withShapes, std::vector<DrawingObject>& entities)
       : withShapes_(withShapes), entities_(entities) {}
 
-  void take(const dxf::Object& entity) {
+  void take(const dxf::ObjectView& entity) {
     sunk_.highestHandle = std::max(sunk_.highestHandle, entity.handle);
     if (entity.handle == 0) ++sunk_.withoutHandle;
     const bool isVertex = entity.type == "VERTEX";
@@ -292,7 +301,7 @@ bool readDrawingFacts(const std::string& path, bool withShapes,
   dxf::Document document;
   if (!dxf::readDocumentFile(
           path, document, error,
-          [&collector](const dxf::Object& entity, std::string_view) {
+          [&collector](const dxf::ObjectView& entity, std::string_view) {
             collector.take(entity);
           }))
     return false;
