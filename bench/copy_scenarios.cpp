@@ -61,9 +61,9 @@ PreparedDrawing::PreparedDrawing(const CopyScenario& scenario, bool watching,
     : scenario_(scenario), watching_(watching), host_(new sim::Host) {
   sim::Host& host = *host_;
   host.useDrawing("main");
-  std::string error;
+  text::Error error;
   if (!host.loadModule(moduleFile, error)) {
-    problem_ = "cannot load the module: " + error;
+    problem_ = "cannot load the module: " + error.text();
     return;
   }
   if (!watching) host.runCommand("QORMPLIVETSTOP");

@@ -27,7 +27,7 @@ void BM_ReadDocument(benchmark::State& state) {
   }
   for (auto _ : state) {
     dxf::Document document;
-    dxf::Error error;
+    text::Error error;
     if (!dxf::readDocumentFile(path, document, error)) {
       state.SkipWithError(error.text().c_str());
       return;
@@ -46,14 +46,14 @@ void BM_OpenDrawing(benchmark::State& state) {
     // Making and tearing down the host is not part of opening.
     state.PauseTiming();
     auto host = std::make_unique<sim::Host>();
-    std::string error;
+    text::Error error;
     state.ResumeTiming();
     bool opened = host->openDrawingFile(path, "bench", error);
     state.PauseTiming();
     host.reset();
     state.ResumeTiming();
     if (!opened) {
-      state.SkipWithError(error.c_str());
+      state.SkipWithError(error.text().c_str());
       return;
     }
   }
@@ -66,15 +66,15 @@ void BM_SaveDrawing(benchmark::State& state) {
     return;
   }
   sim::Host host;
-  std::string error;
+  text::Error error;
   if (!host.openDrawingFile(path, "bench", error)) {
-    state.SkipWithError(error.c_str());
+    state.SkipWithError(error.text().c_str());
     return;
   }
   std::string out = path + ".saved.dxf";
   for (auto _ : state) {
     if (!host.saveDrawingFile(out, error)) {
-      state.SkipWithError(error.c_str());
+      state.SkipWithError(error.text().c_str());
       return;
     }
   }

@@ -31,7 +31,8 @@ bool isPointerCode(int code) {
 
 class DocumentParser {
  public:
-  DocumentParser(std::string_view text, const EntitySink& sink, Error& error)
+  DocumentParser(std::string_view text, const EntitySink& sink,
+                 text::Error& error)
       : text_(text), reader_(text), error_(error), sink_(sink) {}
 
   bool parse(Document& document);
@@ -61,7 +62,7 @@ class DocumentParser {
 
   std::string_view text_;
   TagReader reader_;
-  Error& error_;
+  text::Error& error_;
   const EntitySink& sink_;
   TagView current_;
   ObjectView scratch_;  // the entity on its way to the sink
@@ -486,7 +487,7 @@ std::string DocumentParser::typeAtLine(int line) const {
 
 }  // namespace
 
-bool readDocument(std::string_view text, Document& document, Error& error,
+bool readDocument(std::string_view text, Document& document, text::Error& error,
                   const EntitySink& entities) {
   Document parsed;
   DocumentParser parser(text, entities, error);
@@ -495,8 +496,8 @@ bool readDocument(std::string_view text, Document& document, Error& error,
   return true;
 }
 
-bool readDocumentFile(const std::string& path, Document& document, Error& error,
-                      const EntitySink& entities) {
+bool readDocumentFile(const std::string& path, Document& document,
+                      text::Error& error, const EntitySink& entities) {
   // A folder opens as a stream on some systems, with a size no string holds.
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored)) {

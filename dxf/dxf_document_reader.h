@@ -27,10 +27,10 @@ namespace dxf {
 // a file that may still be refused further on.
 using EntitySink =
     std::function<void(const ObjectView& entity, std::string_view text)>;
-bool readDocument(std::string_view text, Document& document, Error& error,
+bool readDocument(std::string_view text, Document& document, text::Error& error,
                   const EntitySink& entities = nullptr);
-bool readDocumentFile(const std::string& path, Document& document, Error& error,
-                      const EntitySink& entities = nullptr);
+bool readDocumentFile(const std::string& path, Document& document,
+                      text::Error& error, const EntitySink& entities = nullptr);
 
 }  // namespace dxf
 

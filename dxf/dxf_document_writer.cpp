@@ -91,7 +91,7 @@ std::string writeDocument(const Document& document) {
 }
 
 bool writeDocumentFile(const Document& document, const std::string& path,
-                       Error& error, const EntityMaker& entities) {
+                       text::Error& error, const EntityMaker& entities) {
   FileReplacement file;
   if (!file.begin(path, error)) return false;
   // A buffer of about a megabyte: large writes, little memory.

@@ -23,7 +23,8 @@ std::string writeDocument(const Document& document);
 // as the document is walked, a buffer at a time. ENTITIES, when given,
 // stands in for document.entities.
 bool writeDocumentFile(const Document& document, const std::string& path,
-                       Error& error, const EntityMaker& entities = nullptr);
+                       text::Error& error,
+                       const EntityMaker& entities = nullptr);
 
 }  // namespace dxf
 

@@ -88,7 +88,7 @@ mode_t newFileMode() {
 
 FileReplacement::~FileReplacement() { discard(); }
 
-void FileReplacement::fail(Error& error, const std::string& message) {
+void FileReplacement::fail(text::Error& error, const std::string& message) {
   error.line = 0;
   error.message = message;
   discard();
@@ -107,7 +107,7 @@ void FileReplacement::discard() {
   }
 }
 
-bool FileReplacement::begin(const std::string& path, Error& error) {
+bool FileReplacement::begin(const std::string& path, text::Error& error) {
   path_ = target_ = path;
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
@@ -165,7 +165,8 @@ bool FileReplacement::begin(const std::string& path, Error& error) {
   return true;
 }
 
-bool FileReplacement::write(const char* data, std::size_t size, Error& error) {
+bool FileReplacement::write(const char* data, std::size_t size,
+                            text::Error& error) {
   while (size > 0) {
     const DWORD chunk =
         static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
@@ -182,7 +183,7 @@ bool FileReplacement::write(const char* data, std::size_t size, Error& error) {
   return true;
 }
 
-bool FileReplacement::commit(Error& error) {
+bool FileReplacement::commit(text::Error& error) {
   HANDLE file = static_cast<HANDLE>(handle_);
   handle_ = nullptr;
   const bool flushed = FlushFileBuffers(file) != 0;
@@ -215,7 +216,7 @@ void FileReplacement::discard() {
   }
 }
 
-bool FileReplacement::begin(const std::string& path, Error& error) {
+bool FileReplacement::begin(const std::string& path, text::Error& error) {
   path_ = target_ = path;
   // Links are followed one at a time, so that a link to nothing can be
   // told from a new file; as many as the system itself follows.
@@ -276,7 +277,8 @@ bool FileReplacement::begin(const std::string& path, Error& error) {
   return true;
 }
 
-bool FileReplacement::write(const char* data, std::size_t size, Error& error) {
+bool FileReplacement::write(const char* data, std::size_t size,
+                            text::Error& error) {
   while (size > 0) {
     const ssize_t written = ::write(fd_, data, size);
     if (written < 0 && errno == EINTR) continue;
@@ -291,7 +293,7 @@ bool FileReplacement::write(const char* data, std::size_t size, Error& error) {
   return true;
 }
 
-bool FileReplacement::commit(Error& error) {
+bool FileReplacement::commit(text::Error& error) {
   // On the disk before it takes the old file's place: a power cut then
   // leaves the old drawing or the new one, never a torn one.
   if (::fsync(fd_) != 0) {

@@ -24,12 +24,12 @@ class FileReplacement {
   // Finds the file PATH leads to and makes the temporary file beside it.
   // Refuses a link that leads nowhere, a loop of links and whatever is not
   // a regular file.
-  bool begin(const std::string& path, Error& error);
-  bool write(const char* data, std::size_t size, Error& error);
-  bool commit(Error& error);
+  bool begin(const std::string& path, text::Error& error);
+  bool write(const char* data, std::size_t size, text::Error& error);
+  bool commit(text::Error& error);
 
  private:
-  void fail(Error& error, const std::string& message);
+  void fail(text::Error& error, const std::string& message);
   void discard();
 
   std::string path_;       // as the caller named it, for messages

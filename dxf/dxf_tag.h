@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "dxf/group_codes.h"
+#include "text/error.h"
 
 namespace dxf {
 
@@ -59,14 +60,8 @@ inline bool isNumericKind(ValueKind kind) {
          kind == ValueKind::Int32 || kind == ValueKind::Int64;
 }
 
-// A DXF problem, always tied to a line of the file when one is known.
-struct Error {
-  int line = 0;
-  std::string message;
-  std::string text() const {
-    return line > 0 ? "line " + std::to_string(line) + ": " + message : message;
-  }
-};
+// A DXF problem is a text::Error, tied to a line of the file when one is
+// known.
 
 // Numbers as a DXF file spells them: optional blanks around, optional sign;
 // reals must be finite. False for anything else.

@@ -28,7 +28,7 @@ class TagReader {
   // Where the code line of the pair next() returned last starts.
   std::size_t tagStart() const { return tagStart_; }
   bool failed() const { return failed_; }
-  const Error& error() const { return error_; }
+  const text::Error& error() const { return error_; }
   // True when the lines end in CR LF (as the first line does).
   bool crlf() const { return crlf_; }
 
@@ -48,7 +48,7 @@ class TagReader {
   bool crlf_ = false;
   bool failed_ = false;
   bool mayHoldNul_ = false;  // some NUL byte stands somewhere in the text
-  Error error_;
+  text::Error error_;
   Frame frame_ = Frame::BetweenSections;
   std::string section_;
   int sectionLine_ = 0;

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
       dxf::parseReal(text.substr(0, 400), real))
     std::abort();
   dxf::Document document;
-  dxf::Error error;
+  text::Error error;
   if (!dxf::readDocument(text, document, error)) {
     if (error.message.empty()) std::abort();  // a refusal always says why
     return 0;

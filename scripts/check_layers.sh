@@ -19,13 +19,14 @@ allowed_for() {
     dxf) echo "dxf text" ;;
     host/sim) echo "host/sim host/api dxf text" ;;
     tools/cadsim) echo "tools/cadsim host/sim host/api dxf text" ;;
-    tools/parts) echo "tools/parts dxf text" ;;
+    picture) echo "picture dxf text" ;;
+    tools/parts) echo "tools/parts picture dxf text" ;;
     *) return 1 ;;
   esac
 }
 # The folders whose code ships, longest first so that host/sim/api is judged
 # as host/sim and not as host.
-layers="host/api host/sim tools/cadsim tools/parts identity watcher module text dxf"
+layers="host/api host/sim tools/cadsim tools/parts picture identity watcher module text dxf"
 module_layers="host/api identity watcher module"
 
 broken=0

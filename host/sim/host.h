@@ -15,6 +15,7 @@
 
 #include "host/api/host_api.h"
 #include "host/sim/wide_string.h"
+#include "text/error.h"
 
 namespace sim {
 
@@ -168,14 +169,17 @@ class SIMHOST_API Host {
   // Reads PATH as a new drawing NAME and makes it current. A damaged file,
   // or a NAME already in use, is refused with a message ("line 12: ...")
   // and changes nothing. A drawing older than AC1015 is upgraded as it is
-  // read; SHOWN_PATH (PATH when empty) is how the user named the file, for
+  // read; SHOWN_PATH is how the user named the file, for
   // the command line's word of the upgrade at its first save.
   bool openDrawingFile(const std::string& path, const std::string& name,
-                       std::string& error,
-                       const std::string& shownPath = std::string());
+                       const std::string& shownPath, text::Error& error);
+  bool openDrawingFile(const std::string& path, const std::string& name,
+                       text::Error& error) {
+    return openDrawingFile(path, name, path, error);
+  }
   // Writes the current drawing to PATH, replacing the file whole, in its own
   // version, AC1015 for a drawing read from an older one.
-  bool saveDrawingFile(const std::string& path, std::string& error);
+  bool saveDrawingFile(const std::string& path, text::Error& error);
 
   // -- The user's edits: no fault injection, no accounting of their own --
   // As on a real host, drawing reactors hear of them: objectAppended for a
@@ -280,9 +284,9 @@ class SIMHOST_API Host {
   void lispCancel();
 
   // -- Plug-ins (one at a time) --
-  bool loadModule(const std::string& path, std::string& error);
+  bool loadModule(const std::string& path, text::Error& error);
   // A plug-in whose entry point is linked into this program.
-  bool loadModule(EntryPointFunction entryPoint, std::string& error);
+  bool loadModule(EntryPointFunction entryPoint, text::Error& error);
   // Sends the unload message, reports and detaches reactors the plug-in left
   // attached, and closes the library. A plug-in that answers kRetError
   // refuses: it stays loaded with all it has, and the command line says

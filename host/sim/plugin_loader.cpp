@@ -36,7 +36,7 @@ void closeLibrary(void* library) {
 }
 
 bool start(HostState& s, std::unique_ptr<LoadedModule> module,
-           std::string& error) {
+           text::Error& error) {
   s.plugin.module = std::move(module);
   AcRx::AppRetCode result = AcRx::kRetOK;
   s.callPlugin("acrxEntryPoint(kInitAppMsg)", [&] {
@@ -44,8 +44,8 @@ bool start(HostState& s, std::unique_ptr<LoadedModule> module,
         s.plugin.module->entry(AcRx::kInitAppMsg, &s.plugin.module->appIdToken);
   });
   if (result == AcRx::kRetOK) return true;
-  error = "the plug-in refused to load (entry point returned " +
-          std::to_string(static_cast<int>(result)) + ")";
+  error.message = "the plug-in refused to load (entry point returned " +
+                  std::to_string(static_cast<int>(result)) + ")";
   s.finishUnload("after it refused to load");
   return false;
 }
@@ -62,23 +62,23 @@ void HostState::finishUnload(const std::string& when) {
   closeLibrary(library);
 }
 
-bool Host::loadModule(const std::string& path, std::string& error) {
+bool Host::loadModule(const std::string& path, text::Error& error) {
   HostState& s = *state_;
   if (s.plugin.module) {
-    error = "a plug-in is already loaded";
+    error.message = "a plug-in is already loaded";
     return false;
   }
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
-    error = "is a directory";
+    error.message = "is a directory";
     return false;
   }
   const std::string file = fileToLoad(path);
 #if defined(_WIN32)
   HMODULE library = LoadLibraryA(file.c_str());
   if (library == nullptr) {
-    error = "cannot load " + path + " (error " +
-            std::to_string(GetLastError()) + ")";
+    error.message = "cannot load " + path + " (error " +
+                    std::to_string(GetLastError()) + ")";
     return false;
   }
   void* symbol =
@@ -87,13 +87,13 @@ bool Host::loadModule(const std::string& path, std::string& error) {
   void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
     const char* why = dlerror();
-    error = why != nullptr ? why : "cannot load " + path;
+    error.message = why != nullptr ? why : "cannot load " + path;
     return false;
   }
   void* symbol = dlsym(library, "acrxEntryPoint");
 #endif
   if (symbol == nullptr) {
-    error = path + " has no acrxEntryPoint";
+    error.message = path + " has no acrxEntryPoint";
     closeLibrary(library);
     return false;
   }
@@ -105,14 +105,14 @@ bool Host::loadModule(const std::string& path, std::string& error) {
   return start(s, std::move(module), error);
 }
 
-bool Host::loadModule(EntryPointFunction entryPoint, std::string& error) {
+bool Host::loadModule(EntryPointFunction entryPoint, text::Error& error) {
   HostState& s = *state_;
   if (s.plugin.module) {
-    error = "a plug-in is already loaded";
+    error.message = "a plug-in is already loaded";
     return false;
   }
   if (entryPoint == nullptr) {
-    error = "no entry point";
+    error.message = "no entry point";
     return false;
   }
   std::unique_ptr<LoadedModule> module(new LoadedModule);

@@ -22,11 +22,11 @@ std::string withEntities(std::initializer_list<const char*> body) {
 }
 
 // Refused alike whether the entities are kept or handed to a sink.
-dxf::Error refusal(const std::string& text) {
+text::Error refusal(const std::string& text) {
   dxf::Document document;
-  dxf::Error error;
+  text::Error error;
   EXPECT_FALSE(dxf::readDocument(text, document, error));
-  dxf::Error sunk;
+  text::Error sunk;
   EXPECT_FALSE(dxf::readDocument(
       text, document, sunk, [](const dxf::ObjectView&, std::string_view) {}));
   EXPECT_EQ(sunk.text(), error.text());
@@ -42,7 +42,7 @@ TEST(DocumentReader, KeepsHandleOwnerTypeTagsAndXdata) {
        "1005", "2f",         "1002", "}",     "1001", "OTHER",
        "999",  "note"});
   dxf::Document document;
-  dxf::Error error;
+  text::Error error;
   ASSERT_TRUE(dxf::readDocument(text, document, error)) << error.text();
   ASSERT_EQ(document.entities.size(), 1u);
   const dxf::Object& line = document.entities[0];
@@ -113,7 +113,7 @@ TEST(DocumentReader, SkipsCommentsWhereverTheyStand) {
                         "0",   "EOF"}),
   };
   dxf::Document expected;
-  dxf::Error error;
+  text::Error error;
   ASSERT_TRUE(dxf::readDocument(plain, expected, error)) << error.text();
   for (const std::string& text : commented) {
     dxf::Document document;
@@ -126,7 +126,7 @@ TEST(DocumentReader, OwnerIsNeverALaterDataPointer) {
   std::string text = withEntities(
       {"0", "LAYOUT", "5", "1A", "100", "AcDbLayout", "330", "17"});
   dxf::Document document;
-  dxf::Error error;
+  text::Error error;
   ASSERT_TRUE(dxf::readDocument(text, document, error)) << error.text();
   EXPECT_EQ(document.entities[0].ownerIndex, -1);
   document.entities[0].setOwner(0xD);
@@ -140,7 +140,7 @@ TEST(DocumentReader, NextHandleNeverReusesOneInTheFile) {
   std::string text =
       withEntities({"0", "LINE", "5", "7F", "0", "LINE", "5", "3"});
   dxf::Document document;
-  dxf::Error error;
+  text::Error error;
   ASSERT_TRUE(dxf::readDocument(text, document, error)) << error.text();
   EXPECT_EQ(document.nextFreeHandle(), 0x80u);
 }
@@ -172,7 +172,7 @@ TEST(DocumentReader, RefusesDamagedHandles) {
       {withEntities({"0", "LINE", "5", "12345678901234567"}), 22, "bad handle"},
   };
   for (const Case& c : cases) {
-    dxf::Error error = refusal(c.text);
+    text::Error error = refusal(c.text);
     EXPECT_EQ(error.line, c.line) << error.text();
     EXPECT_NE(error.message.find(c.words), std::string::npos) << error.text();
   }
@@ -204,7 +204,7 @@ TEST(DocumentReader, RefusesDamagedExtendedData) {
       {withEntities({"0", "LINE", "1001", ""}), 22, "empty application"},
   };
   for (const Case& c : cases) {
-    dxf::Error error = refusal(c.text);
+    text::Error error = refusal(c.text);
     EXPECT_EQ(error.line, c.line) << error.text();
     EXPECT_NE(error.message.find(c.words), std::string::npos) << error.text();
   }
@@ -247,7 +247,7 @@ TEST(DocumentReader, RefusesABrokenLayout) {
       {withEntities({"0", ""}), 19, "empty object type"},
   };
   for (const Case& c : cases) {
-    dxf::Error error = refusal(c.text);
+    text::Error error = refusal(c.text);
     EXPECT_EQ(error.line, c.line) << error.text();
     EXPECT_NE(error.message.find(c.words), std::string::npos) << error.text();
   }
@@ -255,7 +255,7 @@ TEST(DocumentReader, RefusesABrokenLayout) {
 
 TEST(DocumentReader, ARefusedFileLeavesTheDocumentAsItWas) {
   dxf::Document document;
-  dxf::Error error;
+  text::Error error;
   ASSERT_TRUE(dxf::readDocument(withEntities({"0", "LINE", "5", "2F"}),
                                 document, error));
   std::string before = dxf::writeDocument(document);
@@ -270,7 +270,7 @@ TEST(DocumentReader, KeepsSectionsItDoesNotInterpret) {
       header() + lines({"0", "SECTION", "2", "THUMBNAILIMAGE", "90", "3", "310",
                         "ABCDEF", "0", "ENDSEC", "0", "EOF"});
   dxf::Document document;
-  dxf::Error error;
+  text::Error error;
   ASSERT_TRUE(dxf::readDocument(text, document, error)) << error.text();
   ASSERT_EQ(document.otherSections.size(), 1u);
   EXPECT_EQ(document.otherSections[0].tags.size(), 2u);

@@ -83,33 +83,36 @@ TEST_F(DrawingFiles, ARefusedFileChangesNothing) {
   };
   for (const Case& c : cases) {
     std::string path = fileWith("refused.dxf", c.text);
-    std::string error;
+    text::Error error;
     EXPECT_FALSE(host().openDrawingFile(path, "refused", error));
-    EXPECT_NE(error.find(c.words), std::string::npos) << error;
+    EXPECT_NE(error.message.find(c.words), std::string::npos) << error.text();
     EXPECT_EQ(host().drawingNames(), std::vector<std::string>{"main"});
     EXPECT_EQ(host().currentDrawingName(), "main");
   }
-  std::string error;
+  text::Error error;
   std::string good = fileWith("good.dxf", drawing("40", {"0", "LINE"}));
   EXPECT_FALSE(host().openDrawingFile(good, "main", error));
-  EXPECT_NE(error.find("already open"), std::string::npos) << error;
+  EXPECT_NE(error.message.find("already open"), std::string::npos)
+      << error.text();
   EXPECT_FALSE(
       host().openDrawingFile(dxftest::scratchPath("none.dxf"), "none", error));
-  EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
+  EXPECT_NE(error.message.find("cannot open"), std::string::npos)
+      << error.text();
 }
 
 TEST_F(DrawingFiles, NewHandlesNeverCollideWithTheFiles) {
-  std::string error;
+  text::Error error;
   // An honest seed, and one below a handle in use (a damaged file).
   std::string honest =
       fileWith("seed-honest.dxf", drawing("100", {"0", "LINE", "5", "20"}));
   std::string damaged = fileWith(
       "seed-damaged.dxf",
       drawing("10", {"0", "LINE", "5", "7F", "0", "CIRCLE", "5", "3"}));
-  ASSERT_TRUE(host().openDrawingFile(honest, "honest", error)) << error;
+  ASSERT_TRUE(host().openDrawingFile(honest, "honest", error)) << error.text();
   AcDbObjectId added = add("LINE");
   EXPECT_GE(hex(host().handleText(added)), 0x100u);
-  ASSERT_TRUE(host().openDrawingFile(damaged, "damaged", error)) << error;
+  ASSERT_TRUE(host().openDrawingFile(damaged, "damaged", error))
+      << error.text();
   sim::Created copies = host().runCommand("COPY", {host().idFromHandle("7F")});
   ASSERT_EQ(copies.size(), 1u);
   EXPECT_GT(hex(host().handleText(copies[0].second)), 0x7Fu);
@@ -117,8 +120,8 @@ TEST_F(DrawingFiles, NewHandlesNeverCollideWithTheFiles) {
 
 TEST_F(DrawingFiles, ADrawingMadeHereSavesIntoAFileOthersRead) {
   REQUIRE_EZDXF();
-  std::string error;
-  ASSERT_TRUE(host().loadModule(&acrxEntryPoint, error)) << error;
+  text::Error error;
+  ASSERT_TRUE(host().loadModule(&acrxEntryPoint, error)) << error.text();
   AcDbObjectId line = add("LINE");
   AcDbObjectId poly = add("POLYLINE", 3);
   ASSERT_EQ(host().setXData(line, "$10",
@@ -128,7 +131,7 @@ TEST_F(DrawingFiles, ADrawingMadeHereSavesIntoAFileOthersRead) {
   sim::Created copies = host().runCommand("COPY", {line, poly});
   ASSERT_EQ(copies.size(), 2u);
   std::string path = dxftest::scratchPath("made-here.dxf");
-  ASSERT_TRUE(host().saveDrawingFile(path, error)) << error;
+  ASSERT_TRUE(host().saveDrawingFile(path, error)) << error.text();
 
   // Below AC1021 the omega goes out as an escape, never as UTF-8 bytes.
   std::string text = dxftest::readFile(path);
@@ -153,7 +156,7 @@ TEST_F(DrawingFiles, ADrawingMadeHereSavesIntoAFileOthersRead) {
                   host().handleText(copies[1].second) + R"("],[102,"}"]])"));
 
   // Opened again, the drawing holds what the host had.
-  ASSERT_TRUE(host().openDrawingFile(path, "again", error)) << error;
+  ASSERT_TRUE(host().openDrawingFile(path, "again", error)) << error.text();
   sim::DrawingInfo before = host().drawingInfo("main");
   sim::DrawingInfo after = host().drawingInfo("again");
   // The file also names the application every drawing has.
@@ -183,7 +186,7 @@ TEST_F(DrawingFiles, ADrawingMadeHereSavesIntoAFileOthersRead) {
 }
 
 TEST_F(DrawingFiles, SavingAgainWritesTheSameFile) {
-  std::string error;
+  text::Error error;
   std::string path =
       fileWith("again.dxf", drawing("40", {"0",    "LINE",
                                            "5",    "20",
@@ -252,7 +255,7 @@ TEST_F(DrawingFiles, SavingAgainWritesTheSameFile) {
                                            "30",   "0.0",
                                            "40",   "2.5",
                                            "1",    "note"}));
-  ASSERT_TRUE(host().openDrawingFile(path, "user", error)) << error;
+  ASSERT_TRUE(host().openDrawingFile(path, "user", error)) << error.text();
   sim::ObjectInfo poly;
   ASSERT_TRUE(host().objectInfo(host().idFromHandle("21"), poly));
   EXPECT_EQ(poly.pieces, 2);
@@ -264,11 +267,11 @@ TEST_F(DrawingFiles, SavingAgainWritesTheSameFile) {
   std::string first = dxftest::scratchPath("again-1.dxf");
   std::string second = dxftest::scratchPath("again-2.dxf");
   std::string third = dxftest::scratchPath("again-3.dxf");
-  ASSERT_TRUE(host().saveDrawingFile(first, error)) << error;
-  ASSERT_TRUE(host().saveDrawingFile(second, error)) << error;
+  ASSERT_TRUE(host().saveDrawingFile(first, error)) << error.text();
+  ASSERT_TRUE(host().saveDrawingFile(second, error)) << error.text();
   EXPECT_EQ(dxftest::readFile(first), dxftest::readFile(second));
-  ASSERT_TRUE(host().openDrawingFile(first, "reopened", error)) << error;
-  ASSERT_TRUE(host().saveDrawingFile(third, error)) << error;
+  ASSERT_TRUE(host().openDrawingFile(first, "reopened", error)) << error.text();
+  ASSERT_TRUE(host().saveDrawingFile(third, error)) << error.text();
   EXPECT_EQ(dxftest::readFile(first), dxftest::readFile(third));
   // The untouched real keeps its spelling; the copied polyline brought
   // vertices of its own, owned by it.
@@ -297,7 +300,7 @@ TEST_F(DrawingFiles, SavingAgainWritesTheSameFile) {
 // for an entity made here and for one another program wrote.
 TEST_F(DrawingFiles, EachCopyOwnsAnExtensionDictionaryOfItsOwn) {
   REQUIRE_EZDXF();
-  std::string error;
+  text::Error error;
   const AcDbObjectId line = add("LINE");
   const AcDbObjectId dictionary = host().addExtensionDictionary(line);
   ASSERT_FALSE(host().addToDictionary(dictionary, "DATA", "XRECORD").isNull());
@@ -306,7 +309,7 @@ TEST_F(DrawingFiles, EachCopyOwnsAnExtensionDictionaryOfItsOwn) {
   const std::string fileLine =
       dxftest::runDrawingsScript("xdict " + written, ok);
   ASSERT_TRUE(ok) << fileLine;
-  ASSERT_TRUE(host().openDrawingFile(written, "other", error)) << error;
+  ASSERT_TRUE(host().openDrawingFile(written, "other", error)) << error.text();
 
   for (const std::string name : {"main", "other"}) {
     SCOPED_TRACE(name);
@@ -318,7 +321,7 @@ TEST_F(DrawingFiles, EachCopyOwnsAnExtensionDictionaryOfItsOwn) {
     const sim::Created copies = host().runCommand("COPY", {source});
     ASSERT_EQ(copies.size(), 3u);
     const std::string path = dxftest::scratchPath("xdict-" + name + ".dxf");
-    ASSERT_TRUE(host().saveDrawingFile(path, error)) << error;
+    ASSERT_TRUE(host().saveDrawingFile(path, error)) << error.text();
     json seen = dumpOf(path);
     ASSERT_TRUE(seen.contains("objects"));
     expectSound(seen);
@@ -348,7 +351,7 @@ TEST_F(DrawingFiles, TextPastedBetweenEncodingsReadsBackAsItWas) {
   for (const std::pair<std::string, std::string> way :
        {std::make_pair("R2018", "R2000"), std::make_pair("R2000", "R2018")}) {
     SCOPED_TRACE(way.first + " into " + way.second);
-    std::string error;
+    text::Error error;
     json made[2];
     std::string names[2] = {"from" + way.first, "into" + way.second};
     for (int i = 0; i < 2; ++i) {
@@ -359,7 +362,8 @@ TEST_F(DrawingFiles, TextPastedBetweenEncodingsReadsBackAsItWas) {
           dxftest::runDrawingsScript("encoded " + version + " " + path, ok);
       ASSERT_TRUE(ok) << printed;
       made[i] = json::parse(printed);
-      ASSERT_TRUE(host().openDrawingFile(path, names[i], error)) << error;
+      ASSERT_TRUE(host().openDrawingFile(path, names[i], error))
+          << error.text();
     }
     host().useDrawing(names[0]);
     const sim::Created copied = host().runCommand(
@@ -370,7 +374,7 @@ TEST_F(DrawingFiles, TextPastedBetweenEncodingsReadsBackAsItWas) {
     const sim::Created pasted = host().runCommand("PASTECLIP", {});
     ASSERT_EQ(pasted.size(), 2u);
     const std::string out = dxftest::scratchPath(names[1] + "-pasted.dxf");
-    ASSERT_TRUE(host().saveDrawingFile(out, error)) << error;
+    ASSERT_TRUE(host().saveDrawingFile(out, error)) << error.text();
 
     bool ok = false;
     const std::string printed = dxftest::runDrawingsScript("texts " + out, ok);

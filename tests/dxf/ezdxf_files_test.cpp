@@ -28,7 +28,7 @@ TEST(EzdxfFiles, AnUntouchedDrawingIsWrittenBackByteForByte) {
   dxftest::runDrawingsScript("tagged " + in, ok);
   ASSERT_TRUE(ok);
   dxf::Document document;
-  dxf::Error error;
+  text::Error error;
   ASSERT_TRUE(dxf::readDocumentFile(in, document, error)) << error.text();
   std::string original = dxftest::readFile(in);
   // The drawing carries every xdata group code and a binary xrecord item.
@@ -50,7 +50,7 @@ TEST(EzdxfFiles, AMinimalDrawingIsCompletedIntoOneOtherProgramsRead) {
   dxftest::runDrawingsScript("minimal " + in, ok);
   ASSERT_TRUE(ok);
   dxf::Document document;
-  dxf::Error error;
+  text::Error error;
   ASSERT_TRUE(dxf::readDocumentFile(in, document, error)) << error.text();
   dxf::completeSkeleton(document);
   ASSERT_TRUE(dxf::writeDocumentFile(document, out, error)) << error.text();

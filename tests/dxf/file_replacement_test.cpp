@@ -43,7 +43,7 @@ dxf::Document drawing() {
 }
 
 bool save(const std::string& path, std::string& message) {
-  dxf::Error error;
+  text::Error error;
   const bool saved = dxf::writeDocumentFile(drawing(), path, error);
   message = error.text();
   return saved;
@@ -182,7 +182,7 @@ TEST(FileReplacement, TheTemporaryFileIsNoOneElsesAndNeverStays) {
   // half way, and a rename refused because a folder took the file's place.
   {
     dxf::FileReplacement dropped;
-    dxf::Error error;
+    text::Error error;
     ASSERT_TRUE(dropped.begin(path, error)) << error.text();
     ASSERT_TRUE(dropped.write("half", 4, error)) << error.text();
     EXPECT_EQ(listing(dir).size(), files.size() + 1);
@@ -190,7 +190,7 @@ TEST(FileReplacement, TheTemporaryFileIsNoOneElsesAndNeverStays) {
   EXPECT_EQ(listing(dir), files);
   const std::string later = dir + "/later.dxf";
   dxf::FileReplacement refused;
-  dxf::Error error;
+  text::Error error;
   ASSERT_TRUE(refused.begin(later, error)) << error.text();
   fs::create_directory(later);
   fs::create_directory(later + "/inside");

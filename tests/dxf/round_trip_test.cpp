@@ -32,9 +32,9 @@ class RoundTrip : public HostTest {
     bool ok = false;
     dxftest::runDrawingsScript("tagged " + input_, ok);
     ASSERT_TRUE(ok);
-    std::string error;
-    ASSERT_TRUE(host().openDrawingFile(input_, "user", error)) << error;
-    ASSERT_TRUE(host().loadModule(&acrxEntryPoint, error)) << error;
+    text::Error error;
+    ASSERT_TRUE(host().openDrawingFile(input_, "user", error)) << error.text();
+    ASSERT_TRUE(host().loadModule(&acrxEntryPoint, error)) << error.text();
   }
   AcDbObjectId byHandle(const std::string& hex) {
     return host().idFromHandle(hex);
@@ -115,8 +115,8 @@ TEST_F(RoundTrip, CopyAndExplodeComeBackAsTheModuleMadeThem) {
     piece.push_back(host().handleText(pair.second));
 
   std::string output = dxftest::scratchPath("round-trip-out.dxf");
-  std::string error;
-  ASSERT_TRUE(host().saveDrawingFile(output, error)) << error;
+  text::Error error;
+  ASSERT_TRUE(host().saveDrawingFile(output, error)) << error.text();
   json before = dumpOf(input_);
   json after = dumpOf(output);
   ASSERT_TRUE(after.contains("objects"));

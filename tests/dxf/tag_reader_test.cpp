@@ -14,7 +14,7 @@ using dxftest::lines;
 struct ReadResult {
   std::vector<dxf::Tag> tags;
   bool failed = false;
-  dxf::Error error;
+  text::Error error;
 };
 
 ReadResult readAll(const std::string& text) {

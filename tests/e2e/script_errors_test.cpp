@@ -236,13 +236,12 @@ TEST(ScriptErrors, RunErrorsNameTheirLineAndStopThere) {
 
 // Applies the lines of SCRIPT to a session over HOST; the result of the last.
 StepResult applyAll(Session& session, const std::string& script,
-                    std::string& message) {
+                    text::Error& error) {
   std::vector<Statement> statements;
-  std::string error;
-  EXPECT_TRUE(parseScript(script, statements, error)) << error;
+  EXPECT_TRUE(parseScript(script, statements, error)) << error.text();
   StepResult result = StepResult::Done;
   for (const Statement& statement : statements) {
-    result = session.apply(statement, message);
+    result = session.apply(statement, error);
     if (result != StepResult::Done) break;
   }
   return result;
@@ -254,7 +253,7 @@ TEST(ScriptErrors, ARefusedLineChangesNothing) {
   host.useDrawing("main");
   std::ostringstream out;
   Session session(host, cadsim::SessionOptions(), out);
-  std::string message;
+  text::Error message;
   ASSERT_EQ(
       cadsim::StepResult::Done,
       applyAll(session, "add L1 LINE\nxdata L1 $10 1000:\"a\"\n", message));

@@ -11,8 +11,8 @@ namespace {
 class ModuleEntryTest : public HostTest {
  protected:
   void load() {
-    std::string error;
-    ASSERT_TRUE(host().loadModule(acrxEntryPoint, error)) << error;
+    text::Error error;
+    ASSERT_TRUE(host().loadModule(acrxEntryPoint, error)) << error.text();
   }
   AcDbObjectId part(const std::string& tag, const std::string& type = "LINE") {
     AcDbObjectId id = add(type);

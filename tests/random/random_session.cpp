@@ -90,7 +90,7 @@ std::string lineOf(const std::vector<std::string>& words) {
 std::vector<std::string> simplerForms(const std::string& line) {
   std::vector<std::string> forms;
   std::vector<cadsim::Statement> parsed;
-  std::string error;
+  text::Error error;
   if (line.find('"') != std::string::npos ||
       !cadsim::parseScript(line + "\n", parsed, error) || parsed.size() != 1)
     return forms;

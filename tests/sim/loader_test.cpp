@@ -75,11 +75,11 @@ class Loader : public HostTest {
 };
 
 TEST_F(Loader, TheEntryPointGetsInitAndUnloadWithOneApplicationId) {
-  std::string error;
-  ASSERT_TRUE(host().loadModule(&linkedEntryPoint, error)) << error;
+  text::Error error;
+  ASSERT_TRUE(host().loadModule(&linkedEntryPoint, error)) << error.text();
   EXPECT_TRUE(host().moduleLoaded());
   EXPECT_FALSE(host().loadModule(&linkedEntryPoint, error));
-  EXPECT_EQ(error, "a plug-in is already loaded");
+  EXPECT_EQ(error.message, "a plug-in is already loaded");
   EXPECT_EQ(plugin.messages, (std::vector<int>{AcRx::kInitAppMsg}));
   ASSERT_NE(plugin.appId, nullptr);
   EXPECT_EQ(host().unlockedApplications(), (std::vector<void*>{plugin.appId}));
@@ -100,8 +100,8 @@ TEST_F(Loader, TheEntryPointGetsInitAndUnloadWithOneApplicationId) {
 
 TEST_F(Loader, WhatAnUntidyPluginLeavesIsReportedAndTakenAway) {
   plugin.tidy = false;
-  std::string error;
-  ASSERT_TRUE(host().loadModule(&linkedEntryPoint, error)) << error;
+  text::Error error;
+  ASSERT_TRUE(host().loadModule(&linkedEntryPoint, error)) << error.text();
   // One that let go at its drawing's goodbye but is never freed.
   EventLog closingLog;
   RecordingDatabaseReactor kept(closingLog);
@@ -133,17 +133,17 @@ TEST_F(Loader, WhatAnUntidyPluginLeavesIsReportedAndTakenAway) {
 TEST_F(Loader, APluginThatRefusesToLoadIsUnloadedAtOnce) {
   plugin.refuse = true;
   plugin.tidy = false;
-  std::string error;
+  text::Error error;
   EXPECT_FALSE(host().loadModule(&linkedEntryPoint, error));
-  EXPECT_NE(error.find("refused"), std::string::npos) << error;
+  EXPECT_NE(error.message.find("refused"), std::string::npos) << error.text();
   EXPECT_FALSE(host().moduleLoaded());
   EXPECT_EQ(takeViolations().size(), 3u);
   EXPECT_EQ(host().editorReactorCount(), 0);
 }
 
 TEST_F(Loader, APluginThatRefusesToUnloadStaysAsItWas) {
-  std::string error;
-  ASSERT_TRUE(host().loadModule(&linkedEntryPoint, error)) << error;
+  text::Error error;
+  ASSERT_TRUE(host().loadModule(&linkedEntryPoint, error)) << error.text();
   plugin.refuseUnload = true;
   EXPECT_TRUE(host().unloadModule());
   EXPECT_TRUE(host().moduleLoaded());
@@ -161,8 +161,8 @@ TEST_F(Loader, APluginThatRefusesToUnloadStaysAsItWas) {
 }
 
 TEST_F(Loader, AModuleAllocFaultFailsThePluginsAllocationsOnly) {
-  std::string error;
-  ASSERT_TRUE(host().loadModule(&linkedEntryPoint, error)) << error;
+  text::Error error;
+  ASSERT_TRUE(host().loadModule(&linkedEntryPoint, error)) << error.text();
   // Its recorders are no module of ours, which would catch the failure.
   theEditor()->removeReactor(plugin.watcher.get());
   db()->removeReactor(plugin.appendWatcher.get());
@@ -187,14 +187,14 @@ TEST_F(Loader, AModuleAllocFaultFailsThePluginsAllocationsOnly) {
 }
 
 TEST_F(Loader, FilesAreLoadedWithThePlatformLoader) {
-  std::string error;
+  text::Error error;
   EXPECT_FALSE(host().loadModule(std::string("/nonexistent/plugin.so"), error));
-  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(error.message.empty());
   EXPECT_FALSE(host().moduleLoaded());
 
   // The built module: it registers its commands and watches from load.
   ASSERT_TRUE(host().loadModule(std::string(PLIVET_MODULE_FILE), error))
-      << error;
+      << error.text();
   EXPECT_EQ(host().modulePath(), PLIVET_MODULE_FILE);
   EXPECT_EQ(host().commandNames().size(), 2u);
   EXPECT_EQ(host().editorReactorCount(), 1);

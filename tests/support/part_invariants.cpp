@@ -250,13 +250,22 @@ void PartInvariants::checkObjects(const State& now, const StepFacts& facts,
           from->second.xdata,
           untranslated(now, from->second, o.xdata, o.drawing), oldTag, newTag);
       // A pending source retagged earlier in the same step (a repeated copy)
-      // gave its later copies its new xdata.
+      // gave its later copies its new xdata. Compared with what the source
+      // was before the step, such a copy can look retagged when it is not:
+      // a source with two tags carries its new one after the other.
       const auto sourceNow = now.objects.find(source->second);
-      if (change == Change::Other && sourceNow != now.objects.end())
-        change =
+      if (change != Change::None && sourceNow != now.objects.end()) {
+        std::string nowOld, nowNew;
+        const Change sinceRetag =
             classify(sourceNow->second.xdata,
                      untranslated(now, sourceNow->second, o.xdata, o.drawing),
-                     oldTag, newTag);
+                     nowOld, nowNew);
+        if (change == Change::Other || sinceRetag == Change::None) {
+          change = sinceRetag;
+          oldTag = nowOld;
+          newTag = nowNew;
+        }
+      }
       // Filed under the tag it carries now: it stayed in that part.
       const auto filed = facts.filedUnder.find(id);
       if (change == Change::Retag && filed != facts.filedUnder.end() &&

@@ -63,10 +63,11 @@ SessionDriver::~SessionDriver() {
 
 bool SessionDriver::apply(const std::string& line) {
   std::vector<cadsim::Statement> statements;
-  std::string error;
+  text::Error error;
   if (!cadsim::parseScript(line + "\n", statements, error) ||
       statements.size() != 1) {
-    failure_ = "\"" + line + "\" is no line of the session language: " + error;
+    failure_ =
+        "\"" + line + "\" is no line of the session language: " + error.text();
     return false;
   }
   return apply(statements[0]);
@@ -74,9 +75,9 @@ bool SessionDriver::apply(const std::string& line) {
 
 bool SessionDriver::apply(const cadsim::Statement& statement) {
   failure_.clear();
-  std::string message;
+  text::Error ignored;
   ran_ = false;
-  session_->apply(statement, message);
+  session_->apply(statement, ignored);
   return ran_;
 }
 

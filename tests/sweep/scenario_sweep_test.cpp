@@ -68,7 +68,9 @@ std::vector<ScriptFile> scriptFiles() {
       script.scenario.file =
           std::string(dir) + "/" + entry.path().filename().string();
       std::vector<cadsim::Statement> statements;
-      if (!cadsim::parseScript(text, statements, script.why)) {
+      text::Error error;
+      if (!cadsim::parseScript(text, statements, error)) {
+        script.why = error.text();
         all.push_back(script);
         continue;
       }

@@ -76,12 +76,12 @@ PeTables parseObjdumpPrivateHeaders(const std::string& text) {
 }
 
 bool readPeTables(const std::string& objdump, const std::string& file,
-                  PeTables& tables, std::string& error) {
+                  PeTables& tables, text::Error& error) {
   const std::string command =
       shellQuoted(objdump) + " -p " + shellQuoted(file) + " 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) {
-    error = "cannot run " + command;
+    error.message = "cannot run " + command;
     return false;
   }
   std::string output;
@@ -91,7 +91,7 @@ bool readPeTables(const std::string& objdump, const std::string& file,
     output.append(buffer, got);
   const int status = pclose(pipe);
   if (status != 0) {
-    error = command + " failed:\n" + output;
+    error.message = command + " failed:\n" + output;
     return false;
   }
   tables = parseObjdumpPrivateHeaders(output);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "text/error.h"
+
 struct PeTables {
   std::string format;                // "pei-x86-64" for a 64-bit file
   std::vector<std::string> exports;  // the names, as the loader looks them up
@@ -21,6 +23,6 @@ PeTables parseObjdumpPrivateHeaders(const std::string& text);
 // Runs OBJDUMP -p on FILE. False with a message when it cannot be run or
 // fails; nothing is parsed from the output of a failed run.
 bool readPeTables(const std::string& objdump, const std::string& file,
-                  PeTables& tables, std::string& error);
+                  PeTables& tables, text::Error& error);
 
 #endif

@@ -64,9 +64,9 @@ TEST(PeTables, ReadsExportsImportsAndFormatFromTheirOwnSections) {
 TEST(PeTables, AFailedRunIsAnErrorNotAnEmptyTable) {
   PeTables tables;
   tables.exports.push_back("left alone");
-  std::string error;
+  text::Error error;
   EXPECT_FALSE(readPeTables("objdump", "/nonexistent/file.dll", tables, error));
-  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(error.message.empty());
   EXPECT_EQ(tables.exports, std::vector<std::string>{"left alone"});
   EXPECT_FALSE(readPeTables("/nonexistent/objdump", "/bin/sh", tables, error));
 }

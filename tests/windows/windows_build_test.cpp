@@ -52,11 +52,11 @@ class WindowsBuild : public ::testing::Test {
       if (required) ADD_FAILURE() << file << " was not built";
       return false;
     }
-    std::string error;
+    text::Error error;
     if (!readPeTables(
             environment("PLIVET_WINDOWS_OBJDUMP", "x86_64-w64-mingw32-objdump"),
             file.string(), tables, error)) {
-      if (required) ADD_FAILURE() << error;
+      if (required) ADD_FAILURE() << error.text();
       return false;
     }
     return true;

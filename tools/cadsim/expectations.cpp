@@ -250,22 +250,21 @@ const std::map<ExpectKind, ExpectationEntry>& expectationTable() {
 }  // namespace
 
 bool Session::tagOf(const TagRef& ref, std::string& tag,
-                    std::string& message) const {
+                    text::Error& error) const {
   if (!ref.fromLabel) {
     tag = ref.text;
     return true;
   }
   AcDbObjectId id;
-  if (!resolve(ref.text, id, message)) return false;
+  if (!resolve(ref.text, id, error)) return false;
   tag = "$" + host_.handleText(id);
   return true;
 }
 
-StepResult Session::applyExpectation(const Expectation& e,
-                                     std::string& message) {
+StepResult Session::applyExpectation(const Expectation& e, text::Error& error) {
   const auto entry = expectationTable().find(e.kind);
   if (entry == expectationTable().end()) {
-    message = "expectation not handled";
+    error.message = "expectation not handled";
     return StepResult::ScriptError;
   }
   // Resolve first: a name that means nothing is a script error, not a
@@ -274,20 +273,19 @@ StepResult Session::applyExpectation(const Expectation& e,
       e, host_, AcDbObjectId(), std::string(), {}, [this](AcDbObjectId id) {
         return displayLabel(id);
       }};
-  if (!e.label.empty() && !resolve(e.label, subject.id, message))
+  if (!e.label.empty() && !resolve(e.label, subject.id, error))
     return StepResult::ScriptError;
-  if (entry->second.namesTag && !e.tagNone &&
-      !tagOf(e.tag, subject.tag, message))
+  if (entry->second.namesTag && !e.tagNone && !tagOf(e.tag, subject.tag, error))
     return StepResult::ScriptError;
   if (entry->second.namesMembers)
     for (const std::string& member : e.names) {
       AcDbObjectId memberId;
-      if (!resolve(member, memberId, message)) return StepResult::ScriptError;
+      if (!resolve(member, memberId, error)) return StepResult::ScriptError;
       subject.members.push_back(displayLabel(memberId));
     }
   const std::string failure = entry->second.judge(subject);
   if (failure.empty()) return StepResult::Done;
-  message = "expectation failed: " + failure;
+  error.message = "expectation failed: " + failure;
   return StepResult::ExpectationFailed;
 }
 

@@ -13,9 +13,9 @@ namespace cadsim {
 int runSession(const std::string& script, const SessionOptions& options,
                std::ostream& out, std::ostream& err) {
   std::vector<Statement> statements;
-  std::string error;
+  text::Error error;
   if (!parseScript(script, statements, error)) {
-    err << error << '\n';
+    err << error.text() << '\n';
     return kExitScriptError;
   }
 
@@ -24,20 +24,19 @@ int runSession(const std::string& script, const SessionOptions& options,
   Session session(host, options, out);
   if (options.loadModule) {
     if (!host.loadModule(options.modulePath, error)) {
-      err << "cannot load module \"" << options.modulePath << "\": " << error
-          << '\n';
+      err << "cannot load module \"" << options.modulePath
+          << "\": " << error.text() << '\n';
       return kExitScriptError;
     }
     session.echoCommandLine();
   }
 
   for (const Statement& statement : statements) {
-    std::string message;
-    const StepResult result = session.apply(statement, message);
+    const StepResult result = session.apply(statement, error);
     session.echoCommandLine();
     if (result == StepResult::Done) continue;
     out.flush();
-    err << "line " << statement.line << ": " << message;
+    err << error.text();
     // Only running found this: unlike a syntax error, it leaves the work
     // of the lines before it done (when there are any).
     if (result == StepResult::ScriptError && &statement != &statements.front())

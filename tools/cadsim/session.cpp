@@ -43,13 +43,13 @@ bool Session::isFolder(const std::string& path) {
   return std::filesystem::is_directory(path, ec);
 }
 
-bool Session::affords(long objects, std::string& message) const {
+bool Session::affords(long objects, text::Error& error) const {
   if (objects <= options_.objectBudget - objectsMade_) return true;
-  message = "this line would make " + std::to_string(objects) +
-            " objects, past the session's budget of " +
-            std::to_string(options_.objectBudget) + " (" +
-            std::to_string(objectsMade_) +
-            " made so far; --object-budget raises it)";
+  error.message = "this line would make " + std::to_string(objects) +
+                  " objects, past the session's budget of " +
+                  std::to_string(options_.objectBudget) + " (" +
+                  std::to_string(objectsMade_) +
+                  " made so far; --object-budget raises it)";
   return false;
 }
 
@@ -59,24 +59,25 @@ std::string Session::displayLabel(AcDbObjectId id) const {
 }
 
 bool Session::resolve(const std::string& label, AcDbObjectId& id,
-                      std::string& message) const {
+                      text::Error& error) const {
   if (isHandleReference(label)) {
     id = host_.idFromHandle(label.substr(1));
     if (id.isNull()) {
-      message = "no object with handle " + label.substr(1) + " in drawing " +
-                host_.currentDrawingName();
+      error.message = "no object with handle " + label.substr(1) +
+                      " in drawing " + host_.currentDrawingName();
       return false;
     }
     return true;
   }
   const LabelTable::Entry* entry = labels_.find(label);
   if (entry == nullptr) {
-    message = "unknown label \"" + label + "\"";
+    error.message = "unknown label \"" + label + "\"";
     return false;
   }
   id = entry->id;
   if (host_.isOfClosedDrawing(id)) {
-    message = label + " was in drawing " + entry->drawing + ", which is closed";
+    error.message =
+        label + " was in drawing " + entry->drawing + ", which is closed";
     return false;
   }
   return true;
@@ -84,26 +85,26 @@ bool Session::resolve(const std::string& label, AcDbObjectId& id,
 
 bool Session::resolveSelection(const std::vector<std::string>& labels,
                                std::vector<AcDbObjectId>& ids,
-                               std::string& message) const {
+                               text::Error& error) const {
   std::set<AcDbObjectId> seen;
   const std::string drawing = host_.currentDrawingName();
   for (const std::string& label : labels) {
     AcDbObjectId id;
-    if (!resolve(label, id, message)) return false;
+    if (!resolve(label, id, error)) return false;
     const LabelTable::Entry* entry = labels_.find(label);
     if (entry != nullptr && entry->drawing != drawing) {
-      message = label;
-      message += " is in drawing " + entry->drawing +
-                 ", not in the current drawing " + drawing;
+      error.message = label;
+      error.message += " is in drawing " + entry->drawing +
+                       ", not in the current drawing " + drawing;
       return false;
     }
     sim::ObjectInfo info;
     if (!host_.objectInfo(id, info) || info.erased) {
-      message = label + " is erased";
+      error.message = label + " is erased";
       return false;
     }
     if (!seen.insert(id).second) {
-      message = label + " is selected twice";
+      error.message = label + " is selected twice";
       return false;
     }
     ids.push_back(id);
@@ -129,7 +130,7 @@ void Session::labelCreated(const sim::Created& created) {
   }
 }
 
-StepResult Session::apply(const Statement& s, std::string& message) {
+StepResult Session::apply(const Statement& s, text::Error& error) {
   struct VerbEntry {
     Handler handler;
     // Once the last drawing closed, these verbs have nothing to act on.
@@ -162,57 +163,58 @@ StepResult Session::apply(const Statement& s, std::string& message) {
       {Verb::Expect, {&Session::applyExpect, false}},
       {Verb::Echo, {&Session::applyEcho, false}},
   };
+  error.line = s.line;
   const auto entry = table.find(s.verb);
   if (entry == table.end()) {
-    message = "verb not handled";
+    error.message = "verb not handled";
     return StepResult::ScriptError;
   }
   if (entry->second.needsDrawing && host_.currentDrawingName().empty()) {
-    message = "no drawing is open";
+    error.message = "no drawing is open";
     return StepResult::ScriptError;
   }
-  if (observer_ == nullptr) return (this->*entry->second.handler)(s, message);
+  if (observer_ == nullptr) return (this->*entry->second.handler)(s, error);
   effects_ = LineEffects();
   observer_->willApply(s);
-  const StepResult result = (this->*entry->second.handler)(s, message);
+  const StepResult result = (this->*entry->second.handler)(s, error);
   observer_->applied(s, result, effects_);
   return result;
 }
 
-StepResult Session::applyDrawing(const Statement& s, std::string&) {
+StepResult Session::applyDrawing(const Statement& s, text::Error&) {
   host_.useDrawing(s.name);
   return StepResult::Done;
 }
 
-StepResult Session::applyClose(const Statement& s, std::string& message) {
+StepResult Session::applyClose(const Statement& s, text::Error& error) {
   if (!host_.closeDrawing(s.name)) {
-    message = "no drawing \"" + s.name + "\" is open";
+    error.message = "no drawing \"" + s.name + "\" is open";
     return StepResult::ScriptError;
   }
   return StepResult::Done;
 }
 
-StepResult Session::applyAdd(const Statement& s, std::string& message) {
+StepResult Session::applyAdd(const Statement& s, text::Error& error) {
   if (labels_.find(s.labels[0]) != nullptr) {
-    message = "label \"" + s.labels[0] + "\" is already in use";
+    error.message = "label \"" + s.labels[0] + "\" is already in use";
     return StepResult::ScriptError;
   }
-  if (!affords(1, message)) return StepResult::ScriptError;
+  if (!affords(1, error)) return StepResult::ScriptError;
   AcDbObjectId owner;
   if (!s.owner.empty()) {
     sim::ObjectInfo info;
-    if (!resolve(s.owner, owner, message)) return StepResult::ScriptError;
+    if (!resolve(s.owner, owner, error)) return StepResult::ScriptError;
     host_.objectInfo(owner, info);
     if (info.erased) {
-      message = s.owner + " is erased";
+      error.message = s.owner + " is erased";
       return StepResult::ScriptError;
     }
     if (s.extensionOf && !info.extensionDictionary.isNull()) {
-      message = s.owner + " has an extension dictionary already";
+      error.message = s.owner + " has an extension dictionary already";
       return StepResult::ScriptError;
     }
     if (!s.extensionOf && info.type != "DICTIONARY") {
-      message = s.owner + " is a " + info.type + ", not a dictionary";
+      error.message = s.owner + " is a " + info.type + ", not a dictionary";
       return StepResult::ScriptError;
     }
   }
@@ -221,7 +223,7 @@ StepResult Session::applyAdd(const Statement& s, std::string& message) {
       : s.extensionOf ? host_.addExtensionDictionary(owner)
                       : host_.addToDictionary(owner, s.labels[0], s.name);
   if (id.isNull()) {
-    message = "the host refused a new " + s.name;
+    error.message = "the host refused a new " + s.name;
     return StepResult::ScriptError;
   }
   labels_.add(s.labels[0], id, host_.drawingNameOf(id));
@@ -229,47 +231,48 @@ StepResult Session::applyAdd(const Statement& s, std::string& message) {
   return StepResult::Done;
 }
 
-StepResult Session::applyXdata(const Statement& s, std::string& message) {
+StepResult Session::applyXdata(const Statement& s, text::Error& error) {
   AcDbObjectId id;
-  if (!resolve(s.labels[0], id, message)) return StepResult::ScriptError;
+  if (!resolve(s.labels[0], id, error)) return StepResult::ScriptError;
   const std::string nameProblem = sim::Host::nameProblem(s.name);
   if (!nameProblem.empty()) {
-    message = badAppName(s.name, nameProblem);
+    error.message = badAppName(s.name, nameProblem);
     return StepResult::ScriptError;
   }
   for (std::size_t k = 0; k < s.items.size(); ++k) {
     const std::string problem = sim::Host::xdataItemProblem(s.items[k]);
     if (problem.empty()) continue;
-    message = "the host refuses item " + std::to_string(k + 1) + " (code " +
-              std::to_string(s.items[k].code) + ") for " + s.labels[0] + ": " +
-              problem;
+    error.message = "the host refuses item " + std::to_string(k + 1) +
+                    " (code " + std::to_string(s.items[k].code) + ") for " +
+                    s.labels[0] + ": " + problem;
     return StepResult::ScriptError;
   }
   const Acad::ErrorStatus status = host_.setXData(id, s.name, s.items);
   if (status != Acad::eOk) {
-    message = "the host refused xdata under \"" + s.name + "\" for " +
-              s.labels[0] + ": " + sim::toUtf8(acadErrorStatusText(status));
+    error.message = "the host refused xdata under \"" + s.name + "\" for " +
+                    s.labels[0] + ": " +
+                    sim::toUtf8(acadErrorStatusText(status));
     return StepResult::ScriptError;
   }
   effects_.named.push_back(id);
   return StepResult::Done;
 }
 
-StepResult Session::applyRegapp(const Statement& s, std::string& message) {
+StepResult Session::applyRegapp(const Statement& s, text::Error& error) {
   if (!host_.registerApp(s.name)) {
-    message = badAppName(s.name, sim::Host::nameProblem(s.name));
+    error.message = badAppName(s.name, sim::Host::nameProblem(s.name));
     return StepResult::ScriptError;
   }
   return StepResult::Done;
 }
 
-StepResult Session::applyErase(const Statement& s, std::string& message) {
+StepResult Session::applyErase(const Statement& s, text::Error& error) {
   AcDbObjectId id;
-  if (!resolve(s.labels[0], id, message)) return StepResult::ScriptError;
+  if (!resolve(s.labels[0], id, error)) return StepResult::ScriptError;
   const Acad::ErrorStatus status = host_.erase(id);
   if (status != Acad::eOk) {
-    message = "cannot erase " + s.labels[0] + ": " +
-              sim::toUtf8(acadErrorStatusText(status));
+    error.message = "cannot erase " + s.labels[0] + ": " +
+                    sim::toUtf8(acadErrorStatusText(status));
     return StepResult::ScriptError;
   }
   effects_.named.push_back(id);
@@ -278,17 +281,17 @@ StepResult Session::applyErase(const Statement& s, std::string& message) {
 
 // COMMAND, DEEPCLONE and APPEND-COPY: a selection, the objects it would
 // make weighed against the budget, then the host's work labelled.
-StepResult Session::applySelection(const Statement& s, std::string& message) {
+StepResult Session::applySelection(const Statement& s, text::Error& error) {
   std::vector<AcDbObjectId> ids;
-  if (!resolveSelection(s.labels, ids, message)) return StepResult::ScriptError;
-  if (s.verb == Verb::Command && !takesWhatItIsGiven(s, ids, message))
+  if (!resolveSelection(s.labels, ids, error)) return StepResult::ScriptError;
+  if (s.verb == Verb::Command && !takesWhatItIsGiven(s, ids, error))
     return StepResult::ScriptError;
   const long objects =
       s.verb == Verb::Command
           ? host_.objectsCommandWouldMake(s.name, ids, s.repeat)
       : s.verb == Verb::DeepClone ? host_.objectsDeepCloneWouldMake(ids)
                                   : static_cast<long>(ids.size());
-  if (!affords(objects, message)) return StepResult::ScriptError;
+  if (!affords(objects, error)) return StepResult::ScriptError;
   sim::Created created;
   if (s.verb == Verb::Command)
     created = host_.runCommand(s.name, ids, s.repeat, s.outcome);
@@ -307,41 +310,41 @@ StepResult Session::applySelection(const Statement& s, std::string& message) {
 // that selects one has a mistake in it.
 bool Session::takesWhatItIsGiven(const Statement& s,
                                  const std::vector<AcDbObjectId>& ids,
-                                 std::string& message) const {
+                                 text::Error& error) const {
   const std::string name = text::upperAscii(s.name);
   if (name != "EXPLODE" && name != "OFFSET") return true;
   for (std::size_t i = 0; i < ids.size(); ++i) {
     sim::ObjectInfo info;
     if (!host_.objectInfo(ids[i], info) || info.entity) continue;
-    message =
+    error.message =
         name + " takes entities, not " + s.labels[i] + " (" + info.type + ")";
     return false;
   }
   return true;
 }
 
-StepResult Session::applyBegin(const Statement& s, std::string&) {
+StepResult Session::applyBegin(const Statement& s, text::Error&) {
   // A refused name is the host's answer, printed on its command line.
   host_.beginCommand(s.name);
   return StepResult::Done;
 }
 
-StepResult Session::applyEnd(const Statement& s, std::string& message) {
+StepResult Session::applyEnd(const Statement& s, text::Error& error) {
   if (!host_.endCommand(s.name, s.outcome)) {
-    message = "no command \"" + s.name + "\" is running";
+    error.message = "no command \"" + s.name + "\" is running";
     return StepResult::ScriptError;
   }
   return StepResult::Done;
 }
 
-StepResult Session::applyLisp(const Statement& s, std::string& message) {
+StepResult Session::applyLisp(const Statement& s, text::Error& error) {
   if (s.verb == Verb::LispBegin) {
     ++lispRunning_;
     host_.lispBegin(s.name);
     return StepResult::Done;
   }
   if (lispRunning_ == 0) {
-    message = "no LISP evaluation is running (lisp begin starts one)";
+    error.message = "no LISP evaluation is running (lisp begin starts one)";
     return StepResult::ScriptError;
   }
   --lispRunning_;
@@ -352,36 +355,36 @@ StepResult Session::applyLisp(const Statement& s, std::string& message) {
   return StepResult::Done;
 }
 
-StepResult Session::applyLoad(const Statement& s, std::string& message) {
+StepResult Session::applyLoad(const Statement& s, text::Error& error) {
   if (host_.moduleLoaded()) {
-    message = "a module is already loaded (" + host_.modulePath() + ")";
+    error.message = "a module is already loaded (" + host_.modulePath() + ")";
     return StepResult::ScriptError;
   }
   const std::string path =
       s.name.empty() ? options_.modulePath : filePath(s.name);
-  std::string error;
+  text::Error why;
   const bool loaded = s.name.empty() && options_.moduleEntry != nullptr
-                          ? host_.loadModule(options_.moduleEntry, error)
-                          : host_.loadModule(path, error);
+                          ? host_.loadModule(options_.moduleEntry, why)
+                          : host_.loadModule(path, why);
   if (!loaded) {
-    message = "cannot load \"" + path + "\": " + error;
+    error.message = "cannot load \"" + path + "\": " + why.text();
     return StepResult::ScriptError;
   }
   return StepResult::Done;
 }
 
-StepResult Session::applyOpen(const Statement& s, std::string& message) {
+StepResult Session::applyOpen(const Statement& s, text::Error& error) {
   const std::string path = filePath(s.name);
   if (isFolder(path)) {
-    message = "cannot open \"" + path + "\": is a directory";
+    error.message = "cannot open \"" + path + "\": is a directory";
     return StepResult::ScriptError;
   }
   std::string name = s.drawingName;
   if (name.empty()) name = std::filesystem::path(path).stem().string();
-  std::string error;
-  if (name.empty() || !host_.openDrawingFile(path, name, error, s.name)) {
-    message = "cannot open \"" + path +
-              "\": " + (name.empty() ? "name the drawing" : error);
+  text::Error why;
+  if (name.empty() || !host_.openDrawingFile(path, name, s.name, why)) {
+    error.message = "cannot open \"" + path +
+                    "\": " + (name.empty() ? "name the drawing" : why.text());
     return StepResult::ScriptError;
   }
   // What a file holds is known only once read: it counts from then on.
@@ -389,58 +392,58 @@ StepResult Session::applyOpen(const Statement& s, std::string& message) {
   return StepResult::Done;
 }
 
-StepResult Session::applySave(const Statement& s, std::string& message) {
+StepResult Session::applySave(const Statement& s, text::Error& error) {
   const std::string path = filePath(s.name);
   if (isFolder(path)) {
-    message = "cannot save \"" + path + "\": is a directory";
+    error.message = "cannot save \"" + path + "\": is a directory";
     return StepResult::ScriptError;
   }
-  std::string error;
-  if (!host_.saveDrawingFile(path, error)) {
-    message = "cannot save \"" + path + "\": " + error;
+  text::Error why;
+  if (!host_.saveDrawingFile(path, why)) {
+    error.message = "cannot save \"" + path + "\": " + why.text();
     return StepResult::ScriptError;
   }
   return StepResult::Done;
 }
 
-StepResult Session::applyUnload(const Statement&, std::string& message) {
+StepResult Session::applyUnload(const Statement&, text::Error& error) {
   if (!host_.unloadModule()) {
-    message = "no module is loaded";
+    error.message = "no module is loaded";
     return StepResult::ScriptError;
   }
   return StepResult::Done;
 }
 
-StepResult Session::applyFault(const Statement& s, std::string& message) {
+StepResult Session::applyFault(const Statement& s, text::Error& error) {
   if (s.name == "off") {
     host_.clearFaults();
     return StepResult::Done;
   }
   sim::FaultSpec spec = s.fault;
-  if (!s.faultObject.empty() && !resolve(s.faultObject, spec.object, message))
+  if (!s.faultObject.empty() && !resolve(s.faultObject, spec.object, error))
     return StepResult::ScriptError;
   host_.armFault(spec);
   return StepResult::Done;
 }
 
-StepResult Session::applyHost(const Statement& s, std::string&) {
+StepResult Session::applyHost(const Statement& s, text::Error&) {
   host_.setIdMapReferences(s.switchOn);
   return StepResult::Done;
 }
 
-StepResult Session::applyList(const Statement&, std::string&) {
+StepResult Session::applyList(const Statement&, text::Error&) {
   writeListing(host_, host_.drawingInfo(host_.currentDrawingName()),
                readPartDictionary(host_, host_.currentDrawingName()), labels_,
                out_);
   return StepResult::Done;
 }
 
-StepResult Session::applyDump(const Statement&, std::string&) {
+StepResult Session::applyDump(const Statement&, text::Error&) {
   out_ << dumpJson(host_, labels_) << '\n';
   return StepResult::Done;
 }
 
-StepResult Session::applyCheck(const Statement&, std::string&) {
+StepResult Session::applyCheck(const Statement&, text::Error&) {
   host_.audit();
   const std::vector<std::string>& violations = host_.violations();
   if (violations.empty()) {
@@ -454,11 +457,11 @@ StepResult Session::applyCheck(const Statement&, std::string&) {
   return StepResult::Done;
 }
 
-StepResult Session::applyExpect(const Statement& s, std::string& message) {
-  return applyExpectation(s.expect, message);
+StepResult Session::applyExpect(const Statement& s, text::Error& error) {
+  return applyExpectation(s.expect, error);
 }
 
-StepResult Session::applyEcho(const Statement& s, std::string&) {
+StepResult Session::applyEcho(const Statement& s, text::Error&) {
   out_ << s.name << '\n';
   return StepResult::Done;
 }

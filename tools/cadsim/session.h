@@ -45,12 +45,12 @@ class Session {
  public:
   Session(sim::Host& host, const SessionOptions& options, std::ostream& out);
 
-  // Applies one line. On anything but Done, MESSAGE says why (without the
-  // "line N: " prefix). A ScriptError leaves the session as it was: the
+  // Applies one line. On anything but Done, ERROR says why, with the
+  // statement's line. A ScriptError leaves the session as it was: the
   // runner stops there, while a caller replaying generated lines may pass
   // over a line that no longer applies (its object erased, or never made
   // because an earlier line was left out) and go on with the next.
-  StepResult apply(const Statement& statement, std::string& message);
+  StepResult apply(const Statement& statement, text::Error& error);
   // Tells OBSERVER (null: nobody) of every line from now on.
   void setObserver(SessionObserver* observer) { observer_ = observer; }
   // Writes command-line text the host gained since the last call.
@@ -63,52 +63,52 @@ class Session {
  private:
   // Resolves a label (or #HEX in the current drawing) to a live id.
   bool resolve(const std::string& label, AcDbObjectId& id,
-               std::string& message) const;
+               text::Error& error) const;
   // Resolves a selection: every label in the current drawing, not erased,
   // none twice.
   bool resolveSelection(const std::vector<std::string>& labels,
                         std::vector<AcDbObjectId>& ids,
-                        std::string& message) const;
+                        text::Error& error) const;
   // Gives the objects a call created their clone labels.
   void labelCreated(const sim::Created& created);
   // A file named by the script: relative paths start at the script's
   // folder.
   std::string filePath(const std::string& path) const;
   static bool isFolder(const std::string& path);
-  // False, with MESSAGE set, when OBJECTS more would pass the session's
+  // False, with ERROR set, when OBJECTS more would pass the session's
   // budget.
-  bool affords(long objects, std::string& message) const;
+  bool affords(long objects, text::Error& error) const;
   // The label an object is known by: its own, or #HEX.
   std::string displayLabel(AcDbObjectId id) const;
 
-  // One handler per verb: MESSAGE is set on anything but Done.
-  using Handler = StepResult (Session::*)(const Statement&, std::string&);
-  StepResult applyDrawing(const Statement& s, std::string& message);
-  StepResult applyClose(const Statement& s, std::string& message);
-  StepResult applyAdd(const Statement& s, std::string& message);
-  StepResult applyXdata(const Statement& s, std::string& message);
-  StepResult applyRegapp(const Statement& s, std::string& message);
-  StepResult applyErase(const Statement& s, std::string& message);
-  StepResult applySelection(const Statement& s, std::string& message);
+  // One handler per verb: ERROR is set on anything but Done.
+  using Handler = StepResult (Session::*)(const Statement&, text::Error&);
+  StepResult applyDrawing(const Statement& s, text::Error& error);
+  StepResult applyClose(const Statement& s, text::Error& error);
+  StepResult applyAdd(const Statement& s, text::Error& error);
+  StepResult applyXdata(const Statement& s, text::Error& error);
+  StepResult applyRegapp(const Statement& s, text::Error& error);
+  StepResult applyErase(const Statement& s, text::Error& error);
+  StepResult applySelection(const Statement& s, text::Error& error);
   bool takesWhatItIsGiven(const Statement& s,
                           const std::vector<AcDbObjectId>& ids,
-                          std::string& message) const;
-  StepResult applyBegin(const Statement& s, std::string& message);
-  StepResult applyEnd(const Statement& s, std::string& message);
-  StepResult applyLisp(const Statement& s, std::string& message);
-  StepResult applyLoad(const Statement& s, std::string& message);
-  StepResult applyUnload(const Statement& s, std::string& message);
-  StepResult applyHost(const Statement& s, std::string& message);
-  StepResult applyOpen(const Statement& s, std::string& message);
-  StepResult applySave(const Statement& s, std::string& message);
-  StepResult applyFault(const Statement& s, std::string& message);
-  StepResult applyList(const Statement& s, std::string& message);
-  StepResult applyDump(const Statement& s, std::string& message);
-  StepResult applyCheck(const Statement& s, std::string& message);
-  StepResult applyExpect(const Statement& s, std::string& message);
-  StepResult applyEcho(const Statement& s, std::string& message);
-  StepResult applyExpectation(const Expectation& e, std::string& message);
-  bool tagOf(const TagRef& ref, std::string& tag, std::string& message) const;
+                          text::Error& error) const;
+  StepResult applyBegin(const Statement& s, text::Error& error);
+  StepResult applyEnd(const Statement& s, text::Error& error);
+  StepResult applyLisp(const Statement& s, text::Error& error);
+  StepResult applyLoad(const Statement& s, text::Error& error);
+  StepResult applyUnload(const Statement& s, text::Error& error);
+  StepResult applyHost(const Statement& s, text::Error& error);
+  StepResult applyOpen(const Statement& s, text::Error& error);
+  StepResult applySave(const Statement& s, text::Error& error);
+  StepResult applyFault(const Statement& s, text::Error& error);
+  StepResult applyList(const Statement& s, text::Error& error);
+  StepResult applyDump(const Statement& s, text::Error& error);
+  StepResult applyCheck(const Statement& s, text::Error& error);
+  StepResult applyExpect(const Statement& s, text::Error& error);
+  StepResult applyEcho(const Statement& s, text::Error& error);
+  StepResult applyExpectation(const Expectation& e, text::Error& error);
+  bool tagOf(const TagRef& ref, std::string& tag, text::Error& error) const;
 
   sim::Host& host_;
   SessionOptions options_;

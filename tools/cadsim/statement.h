@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/sim/host.h"
+#include "text/error.h"
 
 namespace cadsim {
 
@@ -102,10 +103,10 @@ struct Statement {
   Expectation expect;
 };
 
-// Parses the whole script. On the first error, returns false with ERROR set
-// to "line N: message" and STATEMENTS unspecified.
+// Parses the whole script. On the first error, returns false with ERROR
+// naming its line, and STATEMENTS unspecified.
 bool parseScript(const std::string& text, std::vector<Statement>& statements,
-                 std::string& error);
+                 text::Error& error);
 
 // Label syntax: what `add` accepts, and what may name an object anywhere
 // (clone labels such as L1.2.1 and handle labels such as #1F included).

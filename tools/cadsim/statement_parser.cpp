@@ -112,7 +112,7 @@ class LineParser {
   LineParser(int line, std::vector<Token> tokens)
       : line_(line), tokens_(std::move(tokens)) {}
 
-  bool parse(Statement& statement, std::string& error);
+  bool parse(Statement& statement, text::Error& error);
 
  private:
   using VerbParser = bool (LineParser::*)(Statement&);
@@ -172,7 +172,7 @@ class LineParser {
   std::set<std::string> seenOptions_;
 };
 
-bool LineParser::parse(Statement& statement, std::string& error) {
+bool LineParser::parse(Statement& statement, text::Error& error) {
   struct VerbEntry {
     Verb verb;
     VerbParser parser;
@@ -206,15 +206,14 @@ bool LineParser::parse(Statement& statement, std::string& error) {
   statement.line = line_;
   const Token& first = tokens_[next_++];
   const auto entry = table.find(first.text);
+  error.line = line_;
   if (first.quoted || entry == table.end()) {
-    error = "line " + std::to_string(line_) + ": unknown verb \"" + first.text +
-            "\"";
+    error.message = "unknown verb \"" + first.text + "\"";
     return false;
   }
   statement.verb = entry->second.verb;
   if (!(this->*entry->second.parser)(statement)) {
-    error =
-        "line " + std::to_string(line_) + ": " + first.text + ": " + message_;
+    error.message = first.text + ": " + message_;
     return false;
   }
   return true;
@@ -803,7 +802,7 @@ bool isLabelReference(const std::string& word) {
 }
 
 bool parseScript(const std::string& text, std::vector<Statement>& statements,
-                 std::string& error) {
+                 text::Error& error) {
   statements.clear();
   std::set<std::string> newLabels;
   int lineNumber = 0;
@@ -820,15 +819,12 @@ bool parseScript(const std::string& text, std::vector<Statement>& statements,
       ++start;
     ++lineNumber;
     std::vector<Token> tokens;
-    std::string message;
+    error.line = lineNumber;
     if (line.find('\0') != std::string::npos) {
-      error = "line " + std::to_string(lineNumber) + ": a NUL character";
+      error.message = "a NUL character";
       return false;
     }
-    if (!tokenizeLine(line, tokens, message)) {
-      error = "line " + std::to_string(lineNumber) + ": " + message;
-      return false;
-    }
+    if (!tokenizeLine(line, tokens, error)) return false;
     if (tokens.empty()) continue;
     Statement statement;
     LineParser parser(lineNumber, std::move(tokens));
@@ -837,8 +833,8 @@ bool parseScript(const std::string& text, std::vector<Statement>& statements,
     // never collide with them because they carry a dot.
     if (statement.verb == Verb::Add &&
         !newLabels.insert(statement.labels[0]).second) {
-      error = "line " + std::to_string(lineNumber) + ": add: label \"" +
-              statement.labels[0] + "\" is already in use";
+      error.message =
+          "add: label \"" + statement.labels[0] + "\" is already in use";
       return false;
     }
     statements.push_back(std::move(statement));

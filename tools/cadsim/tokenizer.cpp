@@ -29,7 +29,7 @@ bool isCleanText(const std::string& text) {
 }
 
 bool tokenizeLine(const std::string& line, std::vector<Token>& tokens,
-                  std::string& error) {
+                  text::Error& error) {
   tokens.clear();
   std::size_t i = 0;
   while (true) {
@@ -68,12 +68,12 @@ bool tokenizeLine(const std::string& line, std::vector<Token>& tokens,
         token.text += c;
       }
       if (!closed) {
-        error = "unterminated string";
+        error.message = "unterminated string";
         return false;
       }
     }
     if (!isCleanText(token.text)) {
-      error = "text that is not UTF-8 or holds control characters";
+      error.message = "text that is not UTF-8 or holds control characters";
       return false;
     }
     tokens.push_back(std::move(token));

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "text/error.h"
+
 namespace cadsim {
 
 struct Token {
@@ -21,10 +23,11 @@ struct Token {
   std::size_t plainFind(char c) const;
 };
 
-// False with a message (no line number) for an unterminated string or text
-// that is not UTF-8. A line that is blank or a comment gives no tokens.
+// False with ERROR's message (its line is the caller's) for an unterminated
+// string or text that is not UTF-8. A line that is blank or a comment gives
+// no tokens.
 bool tokenizeLine(const std::string& line, std::vector<Token>& tokens,
-                  std::string& error);
+                  text::Error& error);
 
 // True when TEXT is well-formed UTF-8 with no control characters other than
 // tab: everything the runner hands to the host as a name or a text.

@@ -11,6 +11,7 @@
 #include "dxf/dxf_skeleton.h"
 #include "dxf/dxf_text.h"
 #include "dxf/dxf_upgrade.h"
+#include "picture/dxf_shapes.h"
 
 namespace parts {
 
@@ -58,101 +59,7 @@ std::string readableText(const std::string& raw, dxf::TextEncoding encoding) {
   return out;
 }
 
-// The entity helpers below read the reader's entities (views into the
-// file's text) and the document's own objects alike.
-template <typename AnyObject>
-double realOf(const AnyObject& object, int code, double fallback = 0) {
-  double value = fallback;
-  if (const auto* tag = object.find(code))
-    if (!dxf::parseReal(tag->value, value)) value = fallback;
-  return value;
-}
-
-template <typename AnyObject>
-long integerOf(const AnyObject& object, int code) {
-  std::int64_t value = 0;
-  if (const auto* tag = object.find(code))
-    if (!dxf::parseInteger(tag->value, value)) value = 0;
-  return static_cast<long>(value);
-}
-
-template <typename AnyObject>
-Vec2 pointOf(const AnyObject& object, int code) {
-  return Vec2{realOf(object, code), realOf(object, code + 10)};
-}
-
-// Vertices come as runs of 10 and 20 tags; a vertex without its 20 is
-// left out rather than guessed.
-template <typename AnyObject>
-std::vector<Vec2> lightweightVertices(const AnyObject& object) {
-  std::vector<Vec2> points;
-  bool haveX = false;
-  double x = 0;
-  for (const auto& tag : object.tags) {
-    double value;
-    if (tag.code == 10 && dxf::parseReal(tag.value, value)) {
-      x = value;
-      haveX = true;
-    } else if (tag.code == 20 && haveX && dxf::parseReal(tag.value, value)) {
-      points.push_back(Vec2{x, value});
-      haveX = false;
-    }
-  }
-  return points;
-}
-
-// An MTEXT's text runs through its 3 groups and ends with its 1 group.
-template <typename AnyObject>
-std::string mtextOf(const AnyObject& object) {
-  std::string raw;
-  for (const auto& tag : object.tags)
-    if (tag.code == 3) raw += tag.value;
-  if (const auto* last = object.find(1)) raw += last->value;
-  return raw;
-}
-
 using dxf::isFollower;
-
-// Fills `shape` for the kinds the picture draws; false for the others. A
-// 2D polyline's vertices are the VERTEX entities that follow it, added as
-// they come. Text stays as the file spells it until the drawing's encoding
-// is known.
-template <typename AnyObject>
-bool shapeOf(const AnyObject& entity, Shape& shape) {
-  const std::string_view type = entity.type;
-  if (type == "LINE") {
-    shape.points = {pointOf(entity, 10), pointOf(entity, 11)};
-  } else if (type == "LWPOLYLINE") {
-    shape.points = lightweightVertices(entity);
-    shape.closed = (integerOf(entity, 70) & 1) != 0;
-  } else if (type == "POLYLINE") {
-    // 3D polylines (8), meshes (16) and polyface meshes (64) are not 2D.
-    long flags = integerOf(entity, 70);
-    if ((flags & (8 | 16 | 64)) != 0) return false;
-    shape.closed = (flags & 1) != 0;
-  } else if (type == "CIRCLE" || type == "ARC") {
-    shape.kind = type == "CIRCLE" ? Shape::Kind::Circle : Shape::Kind::Arc;
-    shape.points = {pointOf(entity, 10)};
-    shape.radius = realOf(entity, 40);
-    shape.startDegrees = realOf(entity, 50);
-    shape.endDegrees = realOf(entity, 51, 360);
-  } else if (type == "POINT") {
-    shape.kind = Shape::Kind::Point;
-    shape.points = {pointOf(entity, 10)};
-  } else if (type == "TEXT" || type == "MTEXT") {
-    shape.kind = Shape::Kind::Text;
-    shape.points = {pointOf(entity, 10)};
-    shape.height = realOf(entity, 40, 1);
-    if (type == "MTEXT") {
-      shape.text = mtextOf(entity);
-    } else if (const auto* text = entity.find(1)) {
-      shape.text = std::string(text->value);
-    }
-  } else {
-    return false;
-  }
-  return true;
-}
 
 // Xrecord data follows the AcDbXrecord marker and its cloning flag; a
 // writer that leaves the marker out puts it after the handle, the owner and
@@ -252,15 +159,16 @@ class EntityCollector {
     const bool isVertex = entity.type == "VERTEX";
     if (!isVertex) openPolyline_ = kNone;
     if (isVertex && openPolyline_ != kNone)
-      entities_[openPolyline_].shape->points.push_back(pointOf(entity, 10));
+      entities_[openPolyline_].shape->points.push_back(
+          picture::vertexPoint(entity));
     // Filled where it stands: a copy moved in cost a fifth of the facts.
     DrawingObject& seen = entities_.emplace_back();
     takePlainFacts(entity, seen);
-    if (!isFollower(entity.type) && integerOf(entity, 67) != 1) {
+    if (!isFollower(entity.type) && !picture::inPaperSpace(entity)) {
       seen.modelSpace = true;
       if (withShapes_) {
-        auto shape = std::make_unique<Shape>();
-        if (shapeOf(entity, *shape)) seen.shape = std::move(shape);
+        auto shape = std::make_unique<picture::Shape>();
+        if (picture::shapeOf(entity, *shape)) seen.shape = std::move(shape);
       }
       if (seen.shape && entity.type == "POLYLINE")
         openPolyline_ = entities_.size() - 1;
@@ -295,7 +203,7 @@ void decodeTexts(dxf::TextEncoding encoding, DrawingObject& object) {
 }  // namespace
 
 bool readDrawingFacts(const std::string& path, bool withShapes,
-                      DrawingFacts& facts, dxf::Error& error) {
+                      DrawingFacts& facts, text::Error& error) {
   facts = DrawingFacts();
   EntityCollector collector(withShapes, facts.objects);
   dxf::Document document;

@@ -10,27 +10,9 @@
 #include <vector>
 
 #include "dxf/dxf_tag.h"
+#include "picture/shape.h"
 
 namespace parts {
-
-struct Vec2 {
-  double x = 0;
-  double y = 0;
-};
-
-// A model-space entity as the picture draws it, in drawing units.
-struct Shape {
-  enum class Kind { Path, Circle, Arc, Point, Text };
-  Kind kind = Kind::Path;
-  std::vector<Vec2> points;  // a path's vertices; else the centre or
-                             // insertion point alone
-  bool closed = false;
-  double radius = 0;
-  double startDegrees = 0;  // arcs run counterclockwise from start to end
-  double endDegrees = 0;
-  double height = 0;  // text
-  std::string text;   // UTF-8
-};
 
 struct DrawingObject {
   std::string handle;             // upper-case hexadecimal, "" if none
@@ -39,7 +21,7 @@ struct DrawingObject {
   bool modelSpace = false;        // an entity of model space
   // An entity of model space the picture draws, when shapes were asked for;
   // held apart so that an audit's objects stay small.
-  std::unique_ptr<Shape> shape;
+  std::unique_ptr<picture::Shape> shape;
 };
 
 // One entry of the part dictionary.
@@ -63,7 +45,7 @@ struct DrawingFacts {
 // is refused. Shapes are read only for a picture: reading their numbers
 // costs more than the whole audit.
 bool readDrawingFacts(const std::string& path, bool withShapes,
-                      DrawingFacts& facts, dxf::Error& error);
+                      DrawingFacts& facts, text::Error& error);
 
 }  // namespace parts
 

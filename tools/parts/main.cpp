@@ -7,9 +7,9 @@
 #include <iostream>
 #include <string>
 
+#include "picture/parts_picture.h"
 #include "tools/parts/drawing_facts.h"
 #include "tools/parts/parts_audit.h"
-#include "tools/parts/parts_picture.h"
 #include "tools/parts/parts_report.h"
 
 namespace {
@@ -37,6 +37,22 @@ std::string seconds(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2f s", value);
   return text;
+}
+
+// Model space's objects, each with its part; the picture reads the facts
+// in place.
+picture::PictureInput pictureInput(const parts::DrawingFacts& facts,
+                                   const parts::Audit& audit) {
+  picture::PictureInput input;
+  for (const parts::Part& part : audit.parts)
+    input.parts.push_back(picture::PicturePart{part.tag, part.members.size()});
+  for (std::size_t i = 0; i < facts.objects.size(); ++i) {
+    const parts::DrawingObject& object = facts.objects[i];
+    if (object.modelSpace)
+      input.objects.push_back(picture::PictureObject{
+          &object.type, object.shape.get(), audit.partOfObject[i]});
+  }
+  return input;
 }
 
 }  // namespace
@@ -83,7 +99,7 @@ int main(int argc, char** argv) {
   }
 
   parts::DrawingFacts facts;
-  dxf::Error error;
+  text::Error error;
   if (!parts::readDrawingFacts(path, !svgPath.empty(), facts, error)) {
     if (progress) std::cerr << "\n";
     // Worded as the runner's `open` words it, so both point at one line.
@@ -98,7 +114,7 @@ int main(int argc, char** argv) {
 
   if (!svgPath.empty()) {
     std::ofstream out(svgPath, std::ios::binary | std::ios::trunc);
-    out << parts::svgPicture(facts, audit);
+    out << picture::svgPicture(pictureInput(facts, audit));
     if (!out) {
       if (progress) std::cerr << "\n";
       std::cerr << "plivet-parts: cannot write \"" << svgPath << "\"\n";

@@ -8,38 +8,38 @@
 namespace sim {
 
 bool Host::openDrawingFile(const std::string& path, const std::string& name,
-                           std::string& error, const std::string& shownPath) {
+                           const std::string& shownPath, text::Error& error) {
   HostState& s = *state_;
   if (name.empty()) {
-    error = "a drawing needs a name";
+    error.message = "a drawing needs a name";
     return false;
   }
   for (const auto& drawing : s.drawings.open)
     if (drawing->name == name) {
-      error = "a drawing named \"" + name + "\" is already open";
+      error.message = "a drawing named \"" + name + "\" is already open";
       return false;
     }
-  dxf::Error problem;
+  text::Error problem;
   AcDbImpDatabase* drawing = nullptr;
   if (!dxfio::loadDrawingFile(s, path, name, drawing, problem)) {
-    error = path + ": " + problem.text();
+    error.message = path + ": " + problem.text();
     return false;
   }
-  drawing->openedAs = shownPath.empty() ? path : shownPath;
+  drawing->openedAs = shownPath;
   useDrawing(name);
   return true;
 }
 
-bool Host::saveDrawingFile(const std::string& path, std::string& error) {
+bool Host::saveDrawingFile(const std::string& path, text::Error& error) {
   HostState& s = *state_;
   if (s.drawings.current == nullptr) {
-    error = "no current drawing to save";
+    error.message = "no current drawing to save";
     return false;
   }
-  dxf::Error problem;
+  text::Error problem;
   AcDbImpDatabase& drawing = *s.drawings.current;
   if (!dxfio::saveDrawingFile(drawing, path, problem)) {
-    error = problem.text();
+    error.message = problem.text();
     return false;
   }
   // Saved, the drawing is of the version written from now on.

@@ -105,7 +105,7 @@ struct EntityPlan {
 
 class Loader {
  public:
-  Loader(HostState& host, dxf::Error& error) : host_(host), error_(error) {}
+  Loader(HostState& host, text::Error& error) : host_(host), error_(error) {}
   ~Loader();
   Loader(const Loader&) = delete;
   Loader& operator=(const Loader&) = delete;
@@ -140,7 +140,7 @@ class Loader {
 
   HostState& host_;
   dxf::Document* doc_ = nullptr;
-  dxf::Error& error_;
+  text::Error& error_;
   // Known once the header is read: entity xdata waits for it.
   dxf::TextEncoding encoding_ = dxf::TextEncoding::Utf8;
   std::vector<AcWString> regapps_;
@@ -155,7 +155,7 @@ class Loader {
   bool groupClosed_ = false;
   bool committed_ = false;
   // The first fault among the entities, and the plan it stands before.
-  dxf::Error entityError_;
+  text::Error entityError_;
   std::size_t entityErrorAt_ = kNoError;
   static constexpr std::size_t kNoError = ~std::size_t(0);
   std::vector<ObjectPlan> plans_;
@@ -238,7 +238,7 @@ bool Loader::recordIsHeld(const dxf::Object& object, ObjectPlan& plan) {
   plan.recordBegin = tags.data() + at;
   plan.recordEnd = tags.data() + tags.size();
   std::vector<StoredItem> probe;
-  dxf::Error ignored;
+  text::Error ignored;
   return recordItemsFromTags(
       plan.recordBegin, plan.recordEnd, encoding_,
       [](std::uint64_t) { return nullptr; }, probe, ignored);
@@ -510,7 +510,7 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
       if (AcDbStub* target = resolve(entry.second))
         imp.entries.emplace(entry.first, target);
     if (plan.recordBegin != nullptr) {
-      dxf::Error ignored;
+      text::Error ignored;
       std::vector<StoredItem> items;
       recordItemsFromTags(plan.recordBegin, plan.recordEnd, encoding_, resolve,
                           items, ignored);
@@ -535,7 +535,7 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
 
 bool loadDrawingFile(HostState& host, const std::string& path,
                      const std::string& name, AcDbImpDatabase*& drawing,
-                     dxf::Error& error) {
+                     text::Error& error) {
   auto kept = std::make_shared<dxf::Document>();
   Loader loader(host, error);
   if (!dxf::readDocumentFile(

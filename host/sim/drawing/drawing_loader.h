@@ -20,7 +20,7 @@ namespace dxfio {
 // file's text, which its entities keep their untouched groups in.
 bool loadDrawingFile(HostState& host, const std::string& path,
                      const std::string& name, AcDbImpDatabase*& drawing,
-                     dxf::Error& error);
+                     text::Error& error);
 
 }  // namespace dxfio
 }  // namespace sim

@@ -123,7 +123,7 @@ class Saver {
   // Makes the document less its entities, which write() then makes one at a
   // time as the file is written.
   void prepare();
-  bool write(const std::string& path, dxf::Error& error);
+  bool write(const std::string& path, text::Error& error);
   // After a successful write: the host's objects take the groups they were
   // written with, so the next save starts from the file as it now is.
   void adopt();
@@ -191,7 +191,7 @@ void Saver::writeXdata(const AcDbImpObject& imp, dxf::Object& object) {
     for (const RawBlock& block : raw) {
       if (block.app != app) continue;
       std::vector<StoredItem> items;
-      dxf::Error ignored;
+      text::Error ignored;
       if (xdataItemsFromTags(object.xdata.data() + block.begin + 1,
                              object.xdata.data() + block.end, encoding_, items,
                              ignored) &&
@@ -301,7 +301,7 @@ void Saver::writeRecord(const AcDbImpObject& imp, dxf::Object& object) {
     if (at < tags.size() && tags[at].code == 280) ++at;
   }
   std::vector<StoredItem> before;
-  dxf::Error ignored;
+  text::Error ignored;
   auto resolver = [this](std::uint64_t handle) { return resolve(handle); };
   if (recordItemsFromTags(tags.data() + at, tags.data() + tags.size(),
                           encoding_, resolver, before, ignored) &&
@@ -505,7 +505,7 @@ void Saver::prepare() {
   modelSpace_ = dxf::modelSpaceRecord(out_);
 }
 
-bool Saver::write(const std::string& path, dxf::Error& error) {
+bool Saver::write(const std::string& path, text::Error& error) {
   std::uint64_t next = followerHandles_;
   std::vector<dxf::Object> group;
   std::string text;
@@ -561,7 +561,7 @@ void Saver::adopt() {
 }  // namespace
 
 bool saveDrawingFile(AcDbImpDatabase& drawing, const std::string& path,
-                     dxf::Error& error) {
+                     text::Error& error) {
   dxf::Document out;
   if (drawing.fileDocument) out = *drawing.fileDocument;
   Saver saver(drawing, out);

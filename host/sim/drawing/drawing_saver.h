@@ -19,7 +19,7 @@ namespace dxfio {
 // document and the drawing never hands out a handle the file uses; a failed
 // write changes nothing.
 bool saveDrawingFile(AcDbImpDatabase& drawing, const std::string& path,
-                     dxf::Error& error);
+                     text::Error& error);
 
 }  // namespace dxfio
 }  // namespace sim

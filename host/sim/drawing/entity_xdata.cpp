@@ -39,7 +39,7 @@ void AcDbImpObject::decodeXdata() const {
     dxf::decodeText(tags[i].value, encoding, app);
     sim::XdataEntry entry;
     entry.app = drawing.registerApp(app);
-    dxf::Error ignored;
+    text::Error ignored;
     sim::dxfio::xdataItemsFromTags(tags.data() + i + 1, tags.data() + next,
                                    encoding, entry.items, ignored);
     xdata_.push_back(std::move(entry));

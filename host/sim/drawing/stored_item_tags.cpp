@@ -12,7 +12,7 @@ namespace dxfio {
 namespace {
 
 bool decode(const dxf::Tag& tag, dxf::TextEncoding encoding, AcWString& text,
-            dxf::Error& error) {
+            text::Error& error) {
   if (dxf::decodeText(tag.value, encoding, text)) return true;
   error.line = tag.line + 1;
   error.message = "text of group code " + std::to_string(tag.code) +
@@ -21,7 +21,7 @@ bool decode(const dxf::Tag& tag, dxf::TextEncoding encoding, AcWString& text,
 }
 
 const dxf::Tag* readPoint(const dxf::Tag* at, const dxf::Tag* end,
-                          StoredItem& item, dxf::Error& error) {
+                          StoredItem& item, text::Error& error) {
   dxf::parseReal(at->value, item.v[0]);
   const dxf::Tag* next = at + 1;
   if (next == end || next->code != at->code + 10) {
@@ -44,7 +44,7 @@ const dxf::Tag* readPoint(const dxf::Tag* at, const dxf::Tag* end,
 const dxf::Tag* readItem(const dxf::Tag* at, const dxf::Tag* end,
                          dxf::TextEncoding encoding,
                          const HandleResolver* resolve, StoredItem& item,
-                         dxf::Error& error) {
+                         text::Error& error) {
   item.code = static_cast<short>(at->code);
   switch (dxf::codeKindOf(at->code)) {
     case dxf::CodeKind::Text:
@@ -135,7 +135,7 @@ void appendItem(const StoredItem& item, dxf::TextEncoding encoding,
 
 bool xdataItemsFromTags(const dxf::Tag* begin, const dxf::Tag* end,
                         dxf::TextEncoding encoding,
-                        std::vector<StoredItem>& items, dxf::Error& error) {
+                        std::vector<StoredItem>& items, text::Error& error) {
   items.clear();
   for (const dxf::Tag* at = begin; at != end;) {
     if (!dxf::isXdataCode(at->code)) {
@@ -160,7 +160,7 @@ void appendXdataTags(const std::vector<StoredItem>& items,
 bool recordItemsFromTags(const dxf::Tag* begin, const dxf::Tag* end,
                          dxf::TextEncoding encoding,
                          const HandleResolver& resolve,
-                         std::vector<StoredItem>& items, dxf::Error& error) {
+                         std::vector<StoredItem>& items, text::Error& error) {
   items.clear();
   for (const dxf::Tag* at = begin; at != end;) {
     items.emplace_back();

@@ -23,7 +23,7 @@ using HandleResolver = std::function<AcDbStub*(std::uint64_t)>;
 // otherwise.
 bool xdataItemsFromTags(const dxf::Tag* begin, const dxf::Tag* end,
                         dxf::TextEncoding encoding,
-                        std::vector<StoredItem>& items, dxf::Error& error);
+                        std::vector<StoredItem>& items, text::Error& error);
 void appendXdataTags(const std::vector<StoredItem>& items,
                      dxf::TextEncoding encoding, std::vector<dxf::Tag>& tags);
 
@@ -34,7 +34,7 @@ void appendXdataTags(const std::vector<StoredItem>& items,
 bool recordItemsFromTags(const dxf::Tag* begin, const dxf::Tag* end,
                          dxf::TextEncoding encoding,
                          const HandleResolver& resolve,
-                         std::vector<StoredItem>& items, dxf::Error& error);
+                         std::vector<StoredItem>& items, text::Error& error);
 void appendRecordTags(const std::vector<StoredItem>& items,
                       dxf::TextEncoding encoding, std::vector<dxf::Tag>& tags);
 

@@ -1,4 +1,4 @@
-#include "tools/parts/parts_picture.h"
+#include "picture/parts_picture.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,7 +7,7 @@
 #include <limits>
 #include <map>
 
-namespace parts {
+namespace picture {
 
 namespace {
 
@@ -84,9 +84,9 @@ struct Extents {
   }
 };
 
-Extents extentsOf(const DrawingFacts& facts) {
+Extents extentsOf(const PictureInput& input) {
   Extents box;
-  for (const DrawingObject& object : facts.objects) {
+  for (const PictureObject& object : input.objects) {
     if (!object.shape) continue;
     const Shape& shape = *object.shape;
     for (const Vec2& p : shape.points) {
@@ -218,8 +218,8 @@ std::string legendLine(double y, const char* colour, const std::string& text) {
 
 }  // namespace
 
-std::string svgPicture(const DrawingFacts& facts, const Audit& audit) {
-  Mapping at(extentsOf(facts));
+std::string svgPicture(const PictureInput& input) {
+  Mapping at(extentsOf(input));
   auto colourOf = [](int part) {
     return part < 0 ? kNoPartColour
                     : kPartColours[static_cast<std::size_t>(part) %
@@ -227,42 +227,38 @@ std::string svgPicture(const DrawingFacts& facts, const Audit& audit) {
   };
 
   // Groups in the parts' order, objects of no part last.
-  std::vector<std::string> groups(audit.parts.size() + 1);
+  const std::vector<PicturePart>& parts = input.parts;
+  std::vector<std::string> groups(parts.size() + 1);
   std::size_t unparted = 0;
   std::map<std::string, std::size_t> notDrawn;
-  for (std::size_t i = 0; i < facts.objects.size(); ++i) {
-    const DrawingObject& object = facts.objects[i];
-    if (!object.modelSpace) continue;
-    int part = audit.partOfObject[i];
+  for (const PictureObject& object : input.objects) {
+    const int part = object.part;
     if (part < 0) ++unparted;
     if (!object.shape) {
-      ++notDrawn[object.type];
+      ++notDrawn[object.type != nullptr ? *object.type : std::string()];
       continue;
     }
     appendShape(
-        groups[part < 0 ? audit.parts.size() : static_cast<std::size_t>(part)],
+        groups[part < 0 ? parts.size() : static_cast<std::size_t>(part)],
         *object.shape, at, colourOf(part));
   }
 
   std::string drawing;
-  for (std::size_t part = 0; part < audit.parts.size(); ++part)
+  for (std::size_t part = 0; part < parts.size(); ++part)
     if (!groups[part].empty())
-      drawing += "<g class=\"part\" data-tag=\"" +
-                 escaped(audit.parts[part].tag) + "\" stroke=\"" +
-                 colourOf(static_cast<int>(part)) + "\">\n" + groups[part] +
-                 "</g>\n";
+      drawing += "<g class=\"part\" data-tag=\"" + escaped(parts[part].tag) +
+                 "\" stroke=\"" + colourOf(static_cast<int>(part)) + "\">\n" +
+                 groups[part] + "</g>\n";
   if (!groups.back().empty())
     drawing += std::string("<g class=\"no-part\" stroke=\"") + kNoPartColour +
                "\">\n" + groups.back() + "</g>\n";
 
   std::string legend;
   double y = kLegendLine;
-  for (std::size_t part = 0; part < audit.parts.size();
-       ++part, y += kLegendLine)
-    legend +=
-        legendLine(y, colourOf(static_cast<int>(part)),
-                   audit.parts[part].tag + " (" +
-                       std::to_string(audit.parts[part].members.size()) + ")");
+  for (std::size_t part = 0; part < parts.size(); ++part, y += kLegendLine)
+    legend += legendLine(
+        y, colourOf(static_cast<int>(part)),
+        parts[part].tag + " (" + std::to_string(parts[part].members) + ")");
   legend += legendLine(y, kNoPartColour,
                        "no part (" + std::to_string(unparted) + ")");
   y += kLegendLine;
@@ -288,4 +284,4 @@ std::string svgPicture(const DrawingFacts& facts, const Audit& audit) {
          "</g>\n</svg>\n";
 }
 
-}  // namespace parts
+}  // namespace picture
