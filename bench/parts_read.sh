@@ -19,10 +19,20 @@ trap 'rm -rf "$work"' EXIT
 /usr/bin/python3 tests/dxf/drawings.py large "$work/drawing.dxf" "$count"
 printf 'open "drawing.dxf"\n' > "$work/open.cadsim"
 
-# Instructions of a whole run under callgrind.
+# Instructions of a whole run under callgrind. A run that fails (or whose
+# count is missing) stops the script with its output: a failed run costs
+# fewer instructions and would read as a gain.
 instructions() {
-  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
-    awk '/Collected :/ { print $NF }'
+  local log="$work/callgrind.log" count
+  if ! valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" \
+    >"$work/run.out" 2>"$log"; then
+    echo "failed under callgrind: $*" >&2
+    cat "$work/run.out" "$log" >&2
+    exit 1
+  fi
+  count=$(awk '/Collected :/ { print $NF }' "$log")
+  [ -n "$count" ] || { echo "no instruction count for: $*" >&2; cat "$log" >&2; exit 1; }
+  echo "$count"
 }
 audit=$(instructions "$parts" "$work/drawing.dxf")
 picture=$(instructions "$parts" --svg "$work/drawing.svg" "$work/drawing.dxf")

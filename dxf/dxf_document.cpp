@@ -68,25 +68,30 @@ void addDictionaryEntry(Object& dictionary, std::string_view key,
       {keyTag, valueTag});
 }
 
-const Tag* Object::find(int code) const {
-  for (const Tag& tag : tags)
+namespace {
+
+template <typename Tags>
+const typename Tags::value_type* firstOf(const Tags& tags, int code) {
+  for (const auto& tag : tags)
     if (tag.code == code) return &tag;
   return nullptr;
 }
 
-void Object::locateHandleAndOwner() {
-  handleIndex = -1;
-  ownerIndex = -1;
-  handle = 0;
-  owner = 0;
-  int codeOfHandle = handleCode();
+// The same for an Object and an ObjectView.
+template <typename AnyObject>
+void locate(AnyObject& object) {
+  object.handleIndex = -1;
+  object.ownerIndex = -1;
+  object.handle = 0;
+  object.owner = 0;
+  int codeOfHandle = object.handleCode();
   int groupDepth = 0;
   bool pastFirstSubclass = false;
-  for (std::size_t i = 0; i < tags.size(); ++i) {
-    const Tag& tag = tags[i];
-    if (tag.code == codeOfHandle && handleIndex < 0) {
-      handleIndex = static_cast<int>(i);
-      parseHandle(tag.value, handle);
+  for (std::size_t i = 0; i < object.tags.size(); ++i) {
+    const auto& tag = object.tags[i];
+    if (tag.code == codeOfHandle && object.handleIndex < 0) {
+      object.handleIndex = static_cast<int>(i);
+      parseHandle(tag.value, object.handle);
     } else if (tag.code == 102) {
       if (!tag.value.empty() && tag.value[0] == '{')
         ++groupDepth;
@@ -94,15 +99,22 @@ void Object::locateHandleAndOwner() {
         --groupDepth;
     } else if (tag.code == 100) {
       pastFirstSubclass = true;
-    } else if (tag.code == 330 && groupDepth == 0 && ownerIndex < 0 &&
+    } else if (tag.code == 330 && groupDepth == 0 && object.ownerIndex < 0 &&
                !pastFirstSubclass) {
       // A 330 after the first subclass marker is data (a layout's block
       // record, say), not the owner.
-      ownerIndex = static_cast<int>(i);
-      parseHandle(tag.value, owner);
+      object.ownerIndex = static_cast<int>(i);
+      parseHandle(tag.value, object.owner);
     }
   }
 }
+
+}  // namespace
+
+const Tag* Object::find(int code) const { return firstOf(tags, code); }
+void Object::locateHandleAndOwner() { locate(*this); }
+const TagView* ObjectView::find(int code) const { return firstOf(tags, code); }
+void ObjectView::locateHandleAndOwner() { locate(*this); }
 
 void Object::setHandle(std::uint64_t value) {
   handle = value;

@@ -43,6 +43,24 @@ struct Object {
   void locateHandleAndOwner();
 };
 
+// An entity as the reader hands it to a sink: the same fields as an Object,
+// with its type and groups as views into the file's text, so that reading
+// costs no string per group. Valid during the sink's call only.
+struct ObjectView {
+  std::string_view type;
+  int line = 0;
+  std::vector<TagView> tags;
+  std::vector<TagView> xdata;
+  std::uint64_t handle = 0;
+  std::uint64_t owner = 0;
+  int handleIndex = -1;
+  int ownerIndex = -1;
+
+  int handleCode() const { return type == "DIMSTYLE" ? 105 : 5; }
+  const TagView* find(int code) const;
+  void locateHandleAndOwner();
+};
+
 struct HeaderVariable {
   std::string name;  // with its "$"
   int line = 0;

@@ -47,12 +47,15 @@ class DocumentParser {
   bool parseHeader(Document& document);
   bool parseObjects(std::vector<Object>& into, std::string_view stopType,
                     bool sliced = false);
-  bool parseObject(Object& object);
+  template <typename AnyObject>
+  bool parseObject(AnyObject& object);
   bool parseTables(Document& document);
   bool parseBlocks(Document& document);
   bool parseRaw(RawSection& section);
-  bool checkObject(const Object& object);
-  bool checkXdata(const Object& object);
+  template <typename AnyObject>
+  bool checkObject(const AnyObject& object);
+  template <typename AnyObject>
+  bool checkXdata(const AnyObject& object);
   bool checkDocument(const Document& document);
   std::string typeAtLine(int line) const;
 
@@ -61,7 +64,7 @@ class DocumentParser {
   text::Error& error_;
   const EntitySink& sink_;
   TagView current_;
-  Object scratch_;  // the entity on its way to the sink
+  ObjectView scratch_;  // the entity on its way to the sink
   // A handle, where its object stands and its place in the order of
   // forEachObject: the check of duplicate handles needs this of the sink's
   // entities, which the document does not keep, and then of every object.
@@ -207,8 +210,17 @@ bool DocumentParser::parseHeader(Document& document) {
   return true;
 }
 
-bool DocumentParser::parseObject(Object& object) {
-  object.type = std::string(current_.value);
+// A document's object keeps copies of its groups; a sink's entity, views.
+void keep(std::vector<Tag>& tags, const TagView& tag) {
+  tags.push_back(tag.tag());
+}
+void keep(std::vector<TagView>& tags, const TagView& tag) {
+  tags.push_back(tag);
+}
+
+template <typename AnyObject>
+bool DocumentParser::parseObject(AnyObject& object) {
+  object.type = decltype(object.type)(current_.value);
   object.line = current_.line;
   if (object.type.empty()) return fail(current_.line, "empty object type");
   if (!advance()) return false;
@@ -218,7 +230,7 @@ bool DocumentParser::parseObject(Object& object) {
       // An xrecord's data may use any group code; only a 1001 starts its
       // extended data.
       if (!inXdata && current_.code != 1001 && object.type == "XRECORD") {
-        object.tags.push_back(current_.tag());
+        keep(object.tags, current_);
         if (!advance()) return false;
         continue;
       }
@@ -227,13 +239,13 @@ bool DocumentParser::parseObject(Object& object) {
                                        std::to_string(current_.code) +
                                        " before any 1001 application name");
       inXdata = true;
-      object.xdata.push_back(current_.tag());
+      keep(object.xdata, current_);
     } else if (inXdata) {
       return fail(current_.line, "group code " + std::to_string(current_.code) +
                                      " after the extended data of " +
-                                     object.type);
+                                     std::string(object.type));
     } else {
-      object.tags.push_back(current_.tag());
+      keep(object.tags, current_);
     }
     if (!advance()) return false;
   }
@@ -241,39 +253,42 @@ bool DocumentParser::parseObject(Object& object) {
   return checkObject(object);
 }
 
-bool DocumentParser::checkObject(const Object& object) {
+template <typename AnyObject>
+bool DocumentParser::checkObject(const AnyObject& object) {
   for (std::size_t i = 0; i < object.tags.size(); ++i) {
-    const Tag& tag = object.tags[i];
+    const auto& tag = object.tags[i];
     bool isHandle = static_cast<int>(i) == object.handleIndex;
     if (!isHandle && !isPointerCode(tag.code)) continue;
     std::uint64_t value;
     if (!parseHandle(tag.value, value))
-      return fail(tag.line + 1, "bad handle \"" + tag.value.substr(0, 40) +
-                                    "\" (group code " +
-                                    std::to_string(tag.code) + ") in " +
-                                    object.type);
+      return fail(tag.line + 1,
+                  "bad handle \"" + std::string(tag.value.substr(0, 40)) +
+                      "\" (group code " + std::to_string(tag.code) + ") in " +
+                      std::string(object.type));
     if (isHandle && value == 0)
-      return fail(tag.line + 1, "handle 0 for " + object.type);
+      return fail(tag.line + 1, "handle 0 for " + std::string(object.type));
   }
   return checkXdata(object);
 }
 
-bool DocumentParser::checkXdata(const Object& object) {
+template <typename AnyObject>
+bool DocumentParser::checkXdata(const AnyObject& object) {
   int depth = 0;
   int openLine = 0;
   std::string app;
   auto closeBlock = [&]() {
     if (depth == 0) return true;
-    return fail(openLine + 1, "extended data of " + app + " on " + object.type +
+    return fail(openLine + 1, "extended data of " + app + " on " +
+                                  std::string(object.type) +
                                   " opens a 1002 \"{\" that "
                                   "is never closed");
   };
-  for (const Tag& tag : object.xdata) {
+  for (const auto& tag : object.xdata) {
     if (tag.code == 1001) {
       if (!closeBlock()) return false;
       if (tag.value.empty())
         return fail(tag.line + 1, "empty application name (1001)");
-      app = tag.value;
+      app = std::string(tag.value);
       continue;
     }
     if (tag.code == 1002) {
@@ -289,12 +304,14 @@ bool DocumentParser::checkXdata(const Object& object) {
         --depth;
       } else {
         return fail(tag.line + 1, "1002 must be \"{\" or \"}\", not \"" +
-                                      tag.value.substr(0, 40) + "\"");
+                                      std::string(tag.value.substr(0, 40)) +
+                                      "\"");
       }
     } else if (tag.code == 1005) {
       std::uint64_t value;
       if (!parseHandle(tag.value, value))
-        return fail(tag.line + 1, "bad handle \"" + tag.value.substr(0, 40) +
+        return fail(tag.line + 1, "bad handle \"" +
+                                      std::string(tag.value.substr(0, 40)) +
                                       "\" (group code 1005) in the extended "
                                       "data of " +
                                       app);

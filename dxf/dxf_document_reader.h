@@ -19,13 +19,14 @@ namespace dxf {
 // extended data).
 //
 // Given an entity sink, every entity is checked as a whole and handed to it
-// in file order with its text in the file (its 0 tag to the next 0 tag)
-// instead of being kept in document.entities, so that a large drawing's
-// entities never all stand as Objects at once. The document then keeps the
-// file's text (Document::source) that those spans point into. The sink sees
-// entities of a file that may still be refused further on.
+// in file order, as views into the file's text, with its text in the file
+// (its 0 tag to the next 0 tag) instead of being kept in document.entities,
+// so that a large drawing's entities never all stand as Objects at once and
+// no group is copied. The document then keeps the file's text
+// (Document::source) that those spans point into. The sink sees entities of
+// a file that may still be refused further on.
 using EntitySink =
-    std::function<void(const Object& entity, std::string_view text)>;
+    std::function<void(const ObjectView& entity, std::string_view text)>;
 bool readDocument(std::string_view text, Document& document, text::Error& error,
                   const EntitySink& entities = nullptr);
 bool readDocumentFile(const std::string& path, Document& document,

@@ -502,4 +502,37 @@ std::string shownMtext(const std::string& utf8) {
   return out;
 }
 
+namespace {
+
+dxf::Object ownedObject(const dxf::ObjectView& view) {
+  dxf::Object object;
+  object.type = std::string(view.type);
+  object.line = view.line;
+  object.tags.reserve(view.tags.size());
+  for (const dxf::TagView& tag : view.tags) object.tags.push_back(tag.tag());
+  for (const dxf::TagView& tag : view.xdata) object.xdata.push_back(tag.tag());
+  object.handle = view.handle;
+  object.owner = view.owner;
+  object.handleIndex = view.handleIndex;
+  object.ownerIndex = view.ownerIndex;
+  return object;
+}
+
+}  // namespace
+
+bool inPaperSpace(const dxf::ObjectView& entity) {
+  std::int64_t value = 0;
+  const dxf::TagView* space = entity.find(67);
+  return space != nullptr && dxf::parseInteger(space->value, value) &&
+         value == 1;
+}
+
+bool shapeOf(const dxf::ObjectView& entity, Shape& shape) {
+  return shapeOf(ownedObject(entity), shape);
+}
+
+void addVertex(const dxf::ObjectView& vertex, Shape& polyline) {
+  addVertex(ownedObject(vertex), polyline);
+}
+
 }  // namespace picture

@@ -32,6 +32,13 @@ Vec2 pointOf(const dxf::Object& object, int code);
 // An entity of paper space (its 67 group is 1) rather than model space.
 bool inPaperSpace(const dxf::Object& entity);
 
+// The same for a reader's entity (views into the file's text). Only the
+// audit's question of the space is answered in place; a shape costs a copy
+// of the entity's groups, which only a picture pays.
+bool inPaperSpace(const dxf::ObjectView& entity);
+bool shapeOf(const dxf::ObjectView& entity, Shape& shape);
+void addVertex(const dxf::ObjectView& vertex, Shape& polyline);
+
 // The text an MTEXT's inline codes show, decoded to UTF-8 first: \P a new
 // line, \~ a space, \S's stack as a/b, \U+XXXX its character; font, height,
 // colour and the other formatting codes and the braces that group them

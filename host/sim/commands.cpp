@@ -109,7 +109,7 @@ AcDbStub* appendCopy(HostState& s, AcDbImpDatabase& drawing,
     groupsOf(copy, groups);
     if (offsetGroups(groups, *offset)) copy.extras = keptOf(groups);
   }
-  AcDbStub* stub = s.appendNew(drawing, object, nullptr);
+  AcDbStub* stub = s.appendNew(drawing, object, nullptr, true);
   s.announceAppended(drawing, stub);
   return stub;
 }
@@ -198,7 +198,7 @@ class DeepCloneRun {
       if (shape_.piece != nullptr) copy.extras = *shape_.piece;
     }
     if (shape_.place != nullptr) place(copy, *shape_.place);
-    AcDbStub* stub = s_.appendNew(target_, object, nullptr);
+    AcDbStub* stub = s_.appendNew(target_, object, nullptr, true);
     source.active().cloneInProgress = stub;
     cloned_.push_back(Cloned{sourceStub, stub, primary});
   }

@@ -3,6 +3,7 @@
 #ifndef HOST_SIM_DRAWING_STATE_H
 #define HOST_SIM_DRAWING_STATE_H
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -30,10 +31,7 @@ class AcDbImpDatabase {
   AcDbStub* append(AcDbObject* object, AcDbStub* owner);
   AcDbStub* findHandle(Adesk::UInt64 handle) const;
   // The index of a registered application, or -1.
-  long findRegapp(const AcWString& name) const {
-    return findRegapp(name.c_str());
-  }
-  long findRegapp(const ACHAR* name) const;
+  long findRegapp(sim::NameView name) const;
   std::size_t registerApp(const AcWString& name);
   std::size_t registerApp(const ACHAR* name, std::size_t length);
 
@@ -46,9 +44,11 @@ class AcDbImpDatabase {
   // read from a file), and any whose handle changed after it was appended.
   sim::HandleIndex byHandle;
   Adesk::UInt64 nextHandle = 1;
-  std::vector<AcWString> regapps;
-  // Registered name -> its place in regapps.
-  std::unordered_map<AcWString, std::size_t, sim::FoldedHash, sim::FoldedEqual>
+  // A deque, so that a name never moves and the index can hold views of it.
+  std::deque<AcWString> regapps;
+  // Registered name (a view of it in regapps) -> its place in regapps.
+  std::unordered_map<sim::NameView, std::size_t, sim::FoldedHash,
+                     sim::FoldedEqual>
       regappIndex;
   AcDbStub* namedObjects = nullptr;
   std::vector<AcDbDatabaseReactor*> reactors;

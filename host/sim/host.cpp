@@ -319,8 +319,7 @@ AcDbObjectId Host::addToDictionary(AcDbObjectId dictionary,
   AcDbImpDatabase& drawing = *owner->stub->drawing;
   AcDbStub* stub = s.appendNew(drawing, s.createObject(type), owner->stub);
   stub->object->impObject()->pieces = 0;
-  owner->entries.erase(existing);
-  owner->entries.emplace(wideKey, stub);
+  owner->entries.assign(wideKey, stub);
   s.announceAppended(drawing, stub);
   return AcDbObjectId(stub);
 }

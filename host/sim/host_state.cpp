@@ -102,7 +102,7 @@ void HostState::audit(const std::string& context) {
                                          objects.open.end());
   for (AcDbImpObject* imp : open) {
     std::string modes;
-    const std::vector<AcDbImpObject::OpenEntry>& opens = imp->activity->opens;
+    const AcDbImpObject::OpenStack& opens = imp->activity->opens;
     for (std::size_t i = opens.size(); i-- > 0;) {
       if (opens[i].byHost) continue;
       std::string mode = modeName(opens[i].mode);
@@ -221,13 +221,13 @@ AcDbObject* HostState::createObject(const std::string& type) {
 }
 
 AcDbStub* HostState::appendNew(AcDbImpDatabase& drawing, AcDbObject* object,
-                               AcDbStub* ownerStub) {
+                               AcDbStub* ownerStub, bool announcedNext) {
   AcDbStub* stub = drawing.append(object, ownerStub);
   AcDbImpObject& imp = *object->impObject();
   objects.fresh.erase(&imp);
   // Every object starts in the set of new ones; one read from a file or
   // appended closed then needs its activity no more.
-  imp.dropIdleActivity();
+  if (!announcedNext) imp.dropIdleActivity();
   return stub;
 }
 

@@ -69,8 +69,11 @@ class HostState {
     return objects.stubs.contains(stub);
   }
   AcDbObject* createObject(const std::string& type);
+  // An object the caller announces next (announceAppended) keeps the
+  // activity it was made with, which the announcement's open uses: dropping
+  // it cost each copied object one heap block more.
   AcDbStub* appendNew(AcDbImpDatabase& drawing, AcDbObject* object,
-                      AcDbStub* owner);
+                      AcDbStub* owner, bool announcedNext = false);
   void noteOpened(AcDbImpObject& imp) { objects.open.insert(&imp); }
   void noteClosed(AcDbImpObject& imp) {
     if (!imp.isOpen()) objects.open.erase(&imp);

@@ -27,8 +27,8 @@ text::Error refusal(const std::string& text) {
   text::Error error;
   EXPECT_FALSE(dxf::readDocument(text, document, error));
   text::Error sunk;
-  EXPECT_FALSE(dxf::readDocument(text, document, sunk,
-                                 [](const dxf::Object&, std::string_view) {}));
+  EXPECT_FALSE(dxf::readDocument(
+      text, document, sunk, [](const dxf::ObjectView&, std::string_view) {}));
   EXPECT_EQ(sunk.text(), error.text());
   return error;
 }
@@ -77,9 +77,18 @@ TEST(DocumentReader, KeepsHandleOwnerTypeTagsAndXdata) {
   std::vector<std::string> spans;
   dxf::Document sunk;
   ASSERT_TRUE(dxf::readDocument(
-      text, sunk, error, [&](const dxf::Object& entity, std::string_view span) {
+      text, sunk, error,
+      [&](const dxf::ObjectView& entity, std::string_view span) {
+        EXPECT_EQ(entity.type, line.type);
         EXPECT_EQ(entity.handle, line.handle);
-        EXPECT_EQ(entity.xdata.size(), line.xdata.size());
+        EXPECT_EQ(entity.owner, line.owner);
+        EXPECT_EQ(entity.ownerIndex, line.ownerIndex);
+        ASSERT_EQ(entity.tags.size(), line.tags.size());
+        for (std::size_t i = 0; i < line.tags.size(); ++i)
+          EXPECT_EQ(entity.tags[i].value, line.tags[i].value);
+        ASSERT_EQ(entity.xdata.size(), line.xdata.size());
+        for (std::size_t i = 0; i < line.xdata.size(); ++i)
+          EXPECT_EQ(entity.xdata[i].value, line.xdata[i].value);
         spans.emplace_back(span);
       }));
   EXPECT_TRUE(sunk.entities.empty());

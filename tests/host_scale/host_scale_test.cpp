@@ -162,7 +162,7 @@ TEST(HostScaleDeathTest, ReadingAFreedItemIsCaughtUnderTheSanitizer) {
         volatile short code = chain->restype;
         (void)code;
       },
-      "heap-use-after-free");
+      "use-after-poison");
 }
 #endif
 

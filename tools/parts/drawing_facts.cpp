@@ -134,11 +134,12 @@ void readPartDictionary(
 
 // Handle, type and xdata applications (as the file spells them) of any
 // object.
-void takePlainFacts(const dxf::Object& object, DrawingObject& seen) {
+template <typename AnyObject>
+void takePlainFacts(const AnyObject& object, DrawingObject& seen) {
   if (object.handle != 0) seen.handle = dxf::handleText(object.handle);
-  seen.type = object.type;
-  for (const dxf::Tag& tag : object.xdata)
-    if (tag.code == 1001) seen.apps.push_back(tag.value);
+  seen.type = std::string(object.type);
+  for (const auto& tag : object.xdata)
+    if (tag.code == 1001) seen.apps.emplace_back(tag.value);
 }
 
 void addPlainFacts(const dxf::Object& object,
@@ -153,7 +154,7 @@ class EntityCollector {
   EntityCollector(bool withShapes, std::vector<DrawingObject>& entities)
       : withShapes_(withShapes), entities_(entities) {}
 
-  void take(const dxf::Object& entity) {
+  void take(const dxf::ObjectView& entity) {
     sunk_.highestHandle = std::max(sunk_.highestHandle, entity.handle);
     if (entity.handle == 0) ++sunk_.withoutHandle;
     const bool isVertex = entity.type == "VERTEX";
@@ -249,7 +250,7 @@ bool readDrawingFacts(const std::string& path, bool withShapes,
   dxf::Document document;
   if (!dxf::readDocumentFile(
           path, document, error,
-          [&collector](const dxf::Object& entity, std::string_view) {
+          [&collector](const dxf::ObjectView& entity, std::string_view) {
             collector.take(entity);
           }))
     return false;

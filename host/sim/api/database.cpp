@@ -54,8 +54,8 @@ AcDbStub* AcDbImpDatabase::findHandle(Adesk::UInt64 handle) const {
   return position == sim::HandleIndex::npos ? nullptr : &stubs.at(position);
 }
 
-long AcDbImpDatabase::findRegapp(const ACHAR* appName) const {
-  const auto found = regappIndex.find(AcWString(appName));
+long AcDbImpDatabase::findRegapp(sim::NameView appName) const {
+  const auto found = regappIndex.find(appName);
   return found != regappIndex.end() ? static_cast<long>(found->second) : -1;
 }
 
@@ -65,10 +65,12 @@ std::size_t AcDbImpDatabase::registerApp(const AcWString& appName) {
 
 std::size_t AcDbImpDatabase::registerApp(const ACHAR* appName,
                                          std::size_t length) {
-  const auto placed =
-      regappIndex.emplace(AcWString(appName, length), regapps.size());
-  if (placed.second) regapps.emplace_back(appName, length);
-  return placed.first->second;
+  const sim::NameView name(appName, length);
+  const auto found = regappIndex.find(name);
+  if (found != regappIndex.end()) return found->second;
+  regapps.emplace_back(name);
+  regappIndex.emplace(regapps.back(), regapps.size() - 1);
+  return regapps.size() - 1;
 }
 
 namespace sim {

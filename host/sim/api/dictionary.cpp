@@ -118,8 +118,7 @@ Acad::ErrorStatus AcDbDictionary::setAt(const ACHAR* key, AcDbObject* newValue,
   added.push(AcDb::kForWrite, false);
   state->noteOpened(added);
   // An erased entry of that key gives way.
-  imp.entries.erase(existing);
-  imp.entries.emplace(AcWString(key), stub);
+  imp.entries.assign(key, stub);
   newId = AcDbObjectId(stub);
   const AcDbDatabase* facade = drawing.facade.get();
   state->withinApiCall([&] {

@@ -6,9 +6,12 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "host/api/host_api.h"
+#include "host/sim/api/symbol_names.h"
 #include "host/sim/wide_string.h"
 #include "text/ascii_case.h"
 
@@ -31,44 +34,76 @@ class DictionaryEntries {
   using const_iterator = Map::const_iterator;
 
   DictionaryEntries() = default;
-  DictionaryEntries(const DictionaryEntries& other)
-      : map_(other.map_ ? new Map(*other.map_) : nullptr) {}
+  DictionaryEntries(const DictionaryEntries& other) { copyFrom(other); }
   DictionaryEntries& operator=(const DictionaryEntries& other) {
-    map_.reset(other.map_ ? new Map(*other.map_) : nullptr);
+    if (this != &other) copyFrom(other);
     return *this;
   }
 
   // The entry under key, or null.
-  const Entry* find(const AcWString& key) const {
-    if (!map_) return nullptr;
-    const auto found = map_->find(key);
-    return found != map_->end() ? &*found : nullptr;
+  const Entry* find(NameView key) const {
+    if (!table_) return nullptr;
+    const auto found = table_->index.find(key);
+    return found != table_->index.end() ? &*found->second : nullptr;
   }
-  const Entry* find(const ACHAR* key) const { return find(AcWString(key)); }
   // Adds key unless an equal key is there (whose entry is then returned).
-  std::pair<const Entry*, bool> emplace(const AcWString& key, AcDbStub* value) {
-    if (!map_) map_.reset(new Map);
-    const auto placed = map_->emplace(key, value);
-    return {&*placed.first, placed.second};
+  std::pair<const Entry*, bool> emplace(NameView key, AcDbStub* value) {
+    if (const Entry* there = find(key)) return {there, false};
+    return {add(key, value), true};
   }
-  // A null entry is no entry.
-  void erase(const Entry* entry) {
-    if (entry != nullptr) map_->erase(entry->first);
+  // Puts value under key, in place of any entry of an equal key (whose
+  // spelling gives way to this one).
+  void assign(NameView key, AcDbStub* value) {
+    if (table_) {
+      const auto found = table_->index.find(key);
+      if (found != table_->index.end()) {
+        const Map::iterator entry = found->second;
+        table_->index.erase(found);
+        table_->map.erase(entry);
+      }
+    }
+    add(key, value);
   }
 
-  const_iterator begin() const { return map_ ? map_->begin() : none().end(); }
-  const_iterator end() const { return map_ ? map_->end() : none().end(); }
-  std::size_t size() const { return map_ ? map_->size() : 0; }
+  const_iterator begin() const {
+    return table_ ? table_->map.begin() : none().end();
+  }
+  const_iterator end() const {
+    return table_ ? table_->map.end() : none().end();
+  }
+  std::size_t size() const { return table_ ? table_->map.size() : 0; }
   bool empty() const { return size() == 0; }
 
  private:
+  // The entries in key order, for listing and saving, and an index of them
+  // by key (views of the map's own keys) for lookups: a part dictionary
+  // holds an entry per part, and searching the map alone compared keys on
+  // 17 levels at 100,000 entries, about 2,500 instructions a lookup and
+  // three lookups a copied one-entity part.
+  struct Table {
+    Map map;
+    std::unordered_map<NameView, Map::iterator, FoldedHash, FoldedEqual> index;
+  };
+
+  const Entry* add(NameView key, AcDbStub* value) {
+    if (!table_) table_.reset(new Table);
+    const Map::iterator entry =
+        table_->map.emplace(AcWString(key), value).first;
+    table_->index.emplace(NameView(entry->first), entry);
+    return &*entry;
+  }
+  void copyFrom(const DictionaryEntries& other) {
+    table_.reset();
+    if (!other.table_) return;
+    for (const Entry& entry : other.table_->map) add(entry.first, entry.second);
+  }
   static const Map& none() {
     static const Map kNone;
     return kNone;
   }
   // Every object of a drawing has this member, and most objects are no
   // dictionary: they hold one null pointer.
-  std::unique_ptr<Map> map_;
+  std::unique_ptr<Table> table_;
 };
 
 }  // namespace sim

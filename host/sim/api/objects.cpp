@@ -14,35 +14,22 @@ using sim::HostState;
 
 namespace {
 
-std::string typeOfKind(const AcRxClass* kind) {
-  // Every object made passes here: the classes are asked for once, and each
-  // text is a literal, whose string is made without a call.
+AcDbImpObject::TypeName typeOfKind(const AcRxClass* kind) {
+  // Every object made passes here: the classes and their names' places in
+  // the table of names are looked up once (a lookup by text cost each copy
+  // about 75 instructions).
   static const AcRxClass* const known[] = {
       AcDbLine::desc(),       AcDbCircle::desc(), AcDbArc::desc(),
       AcDbPolyline::desc(),   AcDbText::desc(),   AcDbProxyEntity::desc(),
       AcDbDictionary::desc(), AcDbXrecord::desc()};
+  static const AcDbImpObject::TypeName names[] = {
+      "LINE",       "CIRCLE", "ARC", "POLYLINE", "TEXT", "ACAD_PROXY_ENTITY",
+      "DICTIONARY", "XRECORD"};
   std::size_t i = 0;
   while (i < sizeof known / sizeof known[0] && known[i] != kind) ++i;
-  switch (i) {
-    case 0:
-      return "LINE";
-    case 1:
-      return "CIRCLE";
-    case 2:
-      return "ARC";
-    case 3:
-      return "POLYLINE";
-    case 4:
-      return "TEXT";
-    case 5:
-      return "ACAD_PROXY_ENTITY";
-    case 6:
-      return "DICTIONARY";
-    case 7:
-      return "XRECORD";
-    default:
-      return kind != nullptr ? sim::upperAscii(sim::toUtf8(kind->name())) : "";
-  }
+  if (i < sizeof known / sizeof known[0]) return names[i];
+  return kind != nullptr ? sim::upperAscii(sim::toUtf8(kind->name()))
+                         : std::string();
 }
 
 // Reading an object through a pointer kept after its last close works on no

@@ -1,28 +1,139 @@
 #include "host/sim/api/resbuf_pool.h"
 
 #include <algorithm>
+#include <cstddef>
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PLIVET_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define PLIVET_ASAN 1
+#endif
+#if defined(PLIVET_ASAN)
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace sim {
 
-resbuf* ResbufPool::allocate(short code) {
-  resbuf* item = new resbuf();
-  item->restype = code;
-  live_.emplace(item, nullptr);
-  return item;
+namespace {
+
+// The part of a slot a plug-in may read: the item and its short string.
+template <typename Slot>
+void poison(Slot& slot) {
+#if defined(PLIVET_ASAN)
+  ASAN_POISON_MEMORY_REGION(&slot, offsetof(Slot, given));
+#else
+  (void)slot;
+#endif
 }
+template <typename Slot>
+void unpoison(Slot& slot) {
+#if defined(PLIVET_ASAN)
+  ASAN_UNPOISON_MEMORY_REGION(&slot, offsetof(Slot, given));
+#else
+  (void)slot;
+#endif
+}
+
+}  // namespace
+
+ResbufPool::~ResbufPool() {
+  releaseAll();
+  for (auto& chunk : chunks_)
+    for (std::size_t i = 0; i < kSlotsPerChunk; ++i) unpoison(chunk[i]);
+}
+
+void ResbufPool::addChunk() {
+  const auto chunk = static_cast<std::uint32_t>(chunks_.size());
+  chunks_.emplace_back(new Slot[kSlotsPerChunk]);
+  Slot* slots = chunks_.back().get();
+  const auto address = reinterpret_cast<std::uintptr_t>(slots);
+  byAddress_.insert(std::upper_bound(byAddress_.begin(), byAddress_.end(),
+                                     std::make_pair(address, chunk)),
+                    std::make_pair(address, chunk));
+  for (std::size_t i = 0; i < kSlotsPerChunk; ++i) {
+    slots[i].given = nullptr;
+    slots[i].live = true;  // so that freeSlot takes it
+    ++live_;
+    freeSlot(slots[i], chunk * static_cast<std::uint32_t>(kSlotsPerChunk) +
+                           static_cast<std::uint32_t>(i));
+  }
+}
+
+ResbufPool::Slot* ResbufPool::liveSlot(const resbuf* item,
+                                       std::uint32_t* index) const {
+  constexpr std::uintptr_t kChunkBytes = kSlotsPerChunk * sizeof(Slot);
+  const auto address = reinterpret_cast<std::uintptr_t>(item);
+  if (lastBase_ == 0 || address - lastBase_ >= kChunkBytes) {
+    auto after =
+        std::upper_bound(byAddress_.begin(), byAddress_.end(), address,
+                         [](std::uintptr_t a,
+                            const std::pair<std::uintptr_t, std::uint32_t>& c) {
+                           return a < c.first;
+                         });
+    if (after == byAddress_.begin()) return nullptr;
+    if (address - (after - 1)->first >= kChunkBytes) return nullptr;
+    lastBase_ = (after - 1)->first;
+    lastChunk_ = (after - 1)->second;
+  }
+  const std::uintptr_t offset = address - lastBase_;
+  if (offset % sizeof(Slot) != 0) return nullptr;
+  const auto place = static_cast<std::uint32_t>(offset / sizeof(Slot));
+  Slot& slot = chunks_[lastChunk_][place];
+  if (!slot.live) return nullptr;
+  if (index != nullptr)
+    *index = lastChunk_ * static_cast<std::uint32_t>(kSlotsPerChunk) + place;
+  return &slot;
+}
+
+ResbufPool::Slot& ResbufPool::take(short code) {
+  if (firstFree_ == kNoSlot) addChunk();
+  Slot& slot = slotAt(firstFree_);
+  firstFree_ = slot.nextFree;
+  if (firstFree_ == kNoSlot) lastFree_ = kNoSlot;
+  unpoison(slot);
+  slot.item = resbuf();
+  slot.item.restype = code;
+  slot.given = nullptr;
+  slot.live = true;
+  ++live_;
+  return slot;
+}
+
+resbuf* ResbufPool::allocate(short code) { return &take(code).item; }
 
 resbuf* ResbufPool::allocate(short code, const ACHAR* text,
                              std::size_t length) {
-  resbuf* item = allocate(code);
-  setString(item, text, length);
-  return item;
+  Slot& slot = take(code);
+  giveString(slot, text, length);
+  return &slot.item;
+}
+
+void ResbufPool::dropString(Slot& slot) {
+  if (slot.given != slot.shortText) delete[] slot.given;
+  slot.given = nullptr;
+}
+
+void ResbufPool::giveString(Slot& slot, const ACHAR* text, std::size_t length) {
+  dropString(slot);
+  ACHAR* copy = length < kShortText ? slot.shortText : new ACHAR[length + 1];
+  std::copy(text, text + length, copy);
+  copy[length] = 0;
+  slot.given = copy;
+  slot.item.resval.rstring = copy;
 }
 
 char* ResbufPool::giveBinary(resbuf* item, std::size_t length) {
-  const auto found = live_.find(item);
-  if (found == live_.end()) return nullptr;
-  found->second.reset(new ACHAR[(length + 1) / 2 + 1]);
-  char* bytes = reinterpret_cast<char*>(found->second.get());
+  Slot* slot = liveSlot(item);
+  if (slot == nullptr) return nullptr;
+  dropString(*slot);
+  // Kept in units of text, so that one delete fits strings and chunks.
+  slot->given = length <= sizeof slot->shortText
+                    ? slot->shortText
+                    : new ACHAR[(length + 1) / 2 + 1];
+  char* bytes = reinterpret_cast<char*>(slot->given);
   item->resval.rbinary.clen = static_cast<short>(length);
   item->resval.rbinary.buf = bytes;
   return bytes;
@@ -30,38 +141,50 @@ char* ResbufPool::giveBinary(resbuf* item, std::size_t length) {
 
 void ResbufPool::setString(resbuf* item, const ACHAR* text,
                            std::size_t length) {
-  const auto found = live_.find(item);
-  if (found == live_.end()) return;
-  ACHAR* copy = new ACHAR[length + 1];
-  std::copy(text, text + length, copy);
-  copy[length] = 0;
-  found->second.reset(copy);
-  item->resval.rstring = copy;
+  if (Slot* slot = liveSlot(item)) giveString(*slot, text, length);
 }
 
 const ACHAR* ResbufPool::givenString(const resbuf* item) const {
-  const auto found = live_.find(item);
-  return found != live_.end() ? found->second.get() : nullptr;
+  const Slot* slot = liveSlot(item);
+  return slot != nullptr ? slot->given : nullptr;
+}
+
+void ResbufPool::freeSlot(Slot& slot, std::uint32_t index) {
+  dropString(slot);
+  slot.live = false;
+  --live_;
+  slot.nextFree = kNoSlot;
+  if (lastFree_ == kNoSlot)
+    firstFree_ = index;
+  else
+    slotAt(lastFree_).nextFree = index;
+  lastFree_ = index;
+  poison(slot);
 }
 
 void ResbufPool::release(resbuf* item) {
-  if (live_.erase(item) != 0) delete item;
+  std::uint32_t index = 0;
+  if (Slot* slot = liveSlot(item, &index)) freeSlot(*slot, index);
 }
 
 bool ResbufPool::giveBack(resbuf* item, Returned& returned) {
-  const auto found = live_.find(item);
-  if (found == live_.end()) return false;
-  returned =
-      Returned{item->restype, item->resval.rstring, item->resval.rbinary.buf,
-               found->second.get(), item->rbnext};
-  live_.erase(found);
-  delete item;
+  std::uint32_t index = 0;
+  Slot* slot = liveSlot(item, &index);
+  if (slot == nullptr) return false;
+  // Only compared by the caller, never read through.
+  returned = Returned{item->restype, item->resval.rstring,
+                      item->resval.rbinary.buf, slot->given, item->rbnext};
+  freeSlot(*slot, index);
   return true;
 }
 
 void ResbufPool::releaseAll() {
-  for (auto& entry : live_) delete const_cast<resbuf*>(entry.first);
-  live_.clear();
+  for (std::uint32_t c = 0; c < chunks_.size(); ++c)
+    for (std::uint32_t i = 0; i < kSlotsPerChunk; ++i) {
+      Slot& slot = chunks_[c][i];
+      if (slot.live)
+        freeSlot(slot, c * static_cast<std::uint32_t>(kSlotsPerChunk) + i);
+    }
 }
 
 }  // namespace sim

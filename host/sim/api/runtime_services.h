@@ -89,8 +89,22 @@ void HostState::notifyEditor(const Context& context, F&& f) {
 template <typename Context, typename F>
 void HostState::notifyDatabase(AcDbImpDatabase& drawing, const Context& context,
                                F&& f) {
-  const std::vector<AcDbDatabaseReactor*> snapshot = drawing.reactors;
-  for (AcDbDatabaseReactor* reactor : snapshot) {
+  // The reactors as the notification starts: one a reactor adds hears the
+  // next one, one it removes is skipped. A drawing has a reactor or two, so
+  // the list is copied onto the stack; a vector here cost every copied
+  // object a heap block.
+  AcDbDatabaseReactor* few[8];
+  std::vector<AcDbDatabaseReactor*> many;
+  const std::size_t count = drawing.reactors.size();
+  AcDbDatabaseReactor** snapshot = few;
+  if (count > sizeof few / sizeof few[0]) {
+    many = drawing.reactors;
+    snapshot = many.data();
+  } else {
+    std::copy(drawing.reactors.begin(), drawing.reactors.end(), few);
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    AcDbDatabaseReactor* reactor = snapshot[i];
     if (std::find(drawing.reactors.begin(), drawing.reactors.end(), reactor) ==
         drawing.reactors.end())
       continue;

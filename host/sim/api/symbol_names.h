@@ -4,6 +4,7 @@
 #define HOST_SIM_API_SYMBOL_NAMES_H
 
 #include <cstddef>
+#include <string_view>
 
 #include "host/api/host_api.h"
 #include "host/sim/wide_string.h"
@@ -19,9 +20,10 @@ using text::hexText;
 using text::upperAscii;
 
 // Hash and equality of names without regard to ASCII case, for unordered
-// containers keyed by them.
+// containers keyed by them (or by views of them).
+using NameView = std::basic_string_view<ACHAR>;
 struct FoldedHash {
-  std::size_t operator()(const AcWString& name) const {
+  std::size_t operator()(NameView name) const {
     std::size_t hash = 14695981039346656037ull;  // FNV-1a
     for (ACHAR c : name)
       hash = (hash ^ std::size_t(text::upperAsciiChar(c))) * 1099511628211ull;
@@ -29,7 +31,7 @@ struct FoldedHash {
   }
 };
 struct FoldedEqual {
-  bool operator()(const AcWString& a, const AcWString& b) const {
+  bool operator()(NameView a, NameView b) const {
     return text::equalsIgnoringAsciiCase(a, b);
   }
 };
