@@ -114,7 +114,7 @@ add P1 POLYLINE pieces=3
     const std::string page = readFile(path);
     ASSERT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u) << page;
     expectSelfContained(page);
-    EXPECT_EQ(occurrences(page, "<svg"), row.pictures);
+    EXPECT_EQ(occurrences(page, "<svg xmlns"), row.pictures);
     EXPECT_EQ(occurrences(page, "<figure class=\"picture\" id=\"picture-"),
               row.pictures);
     for (const std::string& shown : row.shown)
