@@ -11,6 +11,7 @@
 
 #include "picture/parts_picture.h"
 #include "text/ascii_case.h"
+#include "text/file_path.h"
 #include "text/utf8.h"
 
 namespace cadsim {
@@ -322,12 +323,9 @@ std::string SessionPage::html(int status) const {
 
 bool openPageFile(const std::string& path, std::ofstream& file,
                   text::Error& error) {
-  errno = 0;
-  file.open(path, std::ios::binary | std::ios::trunc);
-  if (file) return true;
-  const int why = errno;
-  error.message = "cannot write " + path +
-                  (why != 0 ? std::string(": ") + std::strerror(why) : "");
+  text::Error why;
+  if (text::openForWriting(path, file, why)) return true;
+  error.message = "cannot write " + path + ": " + why.message;
   return false;
 }
 
