@@ -51,13 +51,13 @@ Run it with the system python3 that python3-ezdxf installs into.
 """
 import json
 import math
-import struct
 import sys
 import time
-import zlib
 
 import ezdxf
 from ezdxf.lldxf.tagger import ascii_tags_loader
+
+import png_pixels
 
 
 def tagged(path):
@@ -437,51 +437,17 @@ def picture_drawing(case, path):
 
 
 def _pixels(path):
-    """Decodes an 8-bit RGB or RGBA PNG, as rsvg-convert writes them, with
-    the standard library alone: rows of (r, g, b), transparent as white."""
-    with open(path, "rb") as f:
-        data = f.read()
-    at, idat = 8, b""
-    while at < len(data):
-        length, kind = struct.unpack(">I4s", data[at:at + 8])
-        body = data[at + 8:at + 8 + length]
-        if kind == b"IHDR":
-            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
-        elif kind == b"IDAT":
-            idat += body
-        at += 12 + length
-    if depth != 8 or colour not in (2, 6):
-        sys.exit("not an 8-bit RGB or RGBA PNG")
-    size = 3 if colour == 2 else 4
-    raw = zlib.decompress(idat)
-    stride = width * size
-    previous = bytearray(stride)
+    """Decodes a PNG as rsvg-convert writes it: rows of (r, g, b),
+    transparent as white."""
+    width, size, lines = png_pixels.png_rows(path)
     rows = []
-    for row in range(height):
-        start = row * (stride + 1)
-        kind, line = raw[start], bytearray(raw[start + 1:start + 1 + stride])
-        for i in range(stride):
-            a = line[i - size] if i >= size else 0
-            b = previous[i]
-            c = previous[i - size] if i >= size else 0
-            if kind == 1:
-                line[i] = (line[i] + a) & 255
-            elif kind == 2:
-                line[i] = (line[i] + b) & 255
-            elif kind == 3:
-                line[i] = (line[i] + (a + b) // 2) & 255
-            elif kind == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                pred = a if pa <= pb and pa <= pc else (b if pb <= pc else c)
-                line[i] = (line[i] + pred) & 255
+    for line in lines:
         pixels = []
         for x in range(width):
             pixel = line[x * size:x * size + size]
             opaque = size == 3 or pixel[3] > 0
             pixels.append(tuple(pixel[:3]) if opaque else (255, 255, 255))
         rows.append(pixels)
-        previous = line
     return rows
 
 

@@ -88,25 +88,6 @@ bool parseReal(const std::string& text, double& value) {
   return true;
 }
 
-// "X,Y" or "X,Y,Z"; a missing Z is 0.
-bool parsePoint(const std::string& text, sim::Point& point) {
-  std::vector<double> values;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t comma = text.find(',', start);
-    double value = 0;
-    if (!parseReal(text.substr(start, comma - start), value)) return false;
-    values.push_back(value);
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  if (values.size() < 2 || values.size() > 3) return false;
-  point.x = values[0];
-  point.y = values[1];
-  point.z = values.size() == 3 ? values[2] : 0;
-  return true;
-}
-
 // Reals separated by commas, as many as COUNT asks (0: any number).
 bool parseReals(const std::string& text, std::size_t count,
                 std::vector<double>& values) {
@@ -121,6 +102,17 @@ bool parseReals(const std::string& text, std::size_t count,
     start = comma + 1;
   }
   return count == 0 || values.size() == count;
+}
+
+// "X,Y" or "X,Y,Z"; a missing Z is 0.
+bool parsePoint(const std::string& text, sim::Point& point) {
+  std::vector<double> values;
+  if (!parseReals(text, 0, values) || values.size() < 2 || values.size() > 3)
+    return false;
+  point.x = values[0];
+  point.y = values[1];
+  point.z = values.size() == 3 ? values[2] : 0;
+  return true;
 }
 
 bool isHandleText(const std::string& text) {
