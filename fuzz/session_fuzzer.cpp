@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   const std::string script(reinterpret_cast<const char*>(data), size);
   std::vector<cadsim::Statement> statements;
-  std::string error;
+  text::Error error;
   const bool parsed = cadsim::parseScript(script, statements, error);
   if (parsed && touchesFiles(statements)) return 0;
   std::string out;
