@@ -80,18 +80,24 @@ const typename Tags::value_type* firstOf(const Tags& tags, int code) {
 // The same for an Object and an ObjectView.
 template <typename AnyObject>
 void locate(AnyObject& object) {
-  object.handleIndex = -1;
-  object.ownerIndex = -1;
-  object.handle = 0;
-  object.owner = 0;
-  int codeOfHandle = object.handleCode();
+  int handleIndex = -1;
+  int ownerIndex = -1;
+  std::uint64_t handle = 0;
+  std::uint64_t owner = 0;
+  const int codeOfHandle = object.handleCode();
   int groupDepth = 0;
   bool pastFirstSubclass = false;
-  for (std::size_t i = 0; i < object.tags.size(); ++i) {
-    const auto& tag = object.tags[i];
-    if (tag.code == codeOfHandle && object.handleIndex < 0) {
-      object.handleIndex = static_cast<int>(i);
-      parseHandle(tag.value, object.handle);
+  const auto& tags = object.tags;
+  const std::size_t count = tags.size();
+  // Both stand near the front: once the handle is found and the owner
+  // found or no longer possible, the groups after them cannot change either.
+  for (std::size_t i = 0;
+       i < count && (handleIndex < 0 || (ownerIndex < 0 && !pastFirstSubclass));
+       ++i) {
+    const auto& tag = tags[i];
+    if (tag.code == codeOfHandle && handleIndex < 0) {
+      handleIndex = static_cast<int>(i);
+      parseHandle(tag.value, handle);
     } else if (tag.code == 102) {
       if (!tag.value.empty() && tag.value[0] == '{')
         ++groupDepth;
@@ -99,14 +105,18 @@ void locate(AnyObject& object) {
         --groupDepth;
     } else if (tag.code == 100) {
       pastFirstSubclass = true;
-    } else if (tag.code == 330 && groupDepth == 0 && object.ownerIndex < 0 &&
+    } else if (tag.code == 330 && groupDepth == 0 && ownerIndex < 0 &&
                !pastFirstSubclass) {
       // A 330 after the first subclass marker is data (a layout's block
       // record, say), not the owner.
-      object.ownerIndex = static_cast<int>(i);
-      parseHandle(tag.value, object.owner);
+      ownerIndex = static_cast<int>(i);
+      parseHandle(tag.value, owner);
     }
   }
+  object.handleIndex = handleIndex;
+  object.ownerIndex = ownerIndex;
+  object.handle = handle;
+  object.owner = owner;
 }
 
 }  // namespace

@@ -23,9 +23,10 @@ std::string unreadVersionMessage(std::string_view version) {
          "drawing as R12 or later";
 }
 
+// Most groups' codes are below 320: one comparison turns them away.
 bool isPointerCode(int code) {
-  return (code >= 320 && code <= 369) || (code >= 390 && code <= 399) ||
-         code == 480 || code == 481;
+  return code >= 320 && (code <= 369 || (code >= 390 && code <= 399) ||
+                         code == 480 || code == 481);
 }
 
 class DocumentParser {
@@ -259,6 +260,12 @@ bool DocumentParser::checkObject(const AnyObject& object) {
     const auto& tag = object.tags[i];
     bool isHandle = static_cast<int>(i) == object.handleIndex;
     if (!isHandle && !isPointerCode(tag.code)) continue;
+    // Locating them read the handle and the owner already: a value other
+    // than 0 was read whole.
+    if (isHandle
+            ? object.handle != 0
+            : static_cast<int>(i) == object.ownerIndex && object.owner != 0)
+      continue;
     std::uint64_t value;
     if (!parseHandle(tag.value, value))
       return fail(tag.line + 1,

@@ -22,6 +22,74 @@ bool parseGroupCode(std::string_view text, int& code) {
   }
   return true;
 }
+
+// 10 or more for a character that is not a digit.
+unsigned digitValue(char c) { return static_cast<unsigned char>(c - '0'); }
+bool isDigit(char c) { return digitValue(c) < 10; }
+
+// Nearly every group of a file is spelled one way: a code of at most four
+// digits after spaces, a number without blanks, sign "+" or exponent, or a
+// text, each line ending in LF or CR LF. Such a group is read here in one
+// pass over its bytes, which is what makes reading a large file cheap;
+// anything else is left (false, POS unchanged) to TagReader::readCheckedGroup,
+// which judges every spelling and words the fault.
+bool readPlainGroup(std::string_view text, std::size_t& pos, bool mayHoldNul,
+                    TagView& tag) {
+  const char* at = text.data() + pos;
+  const char* const end = text.data() + text.size();
+  while (at < end && *at == ' ') ++at;
+  const char* const digits = at;
+  int code = 0;
+  // A fifth digit is one too many: reading stops there.
+  const char* const stop = end - at > 5 ? at + 5 : end;
+  for (unsigned digit; at < stop && (digit = digitValue(*at)) < 10; ++at)
+    code = code * 10 + static_cast<int>(digit);
+  if (at == digits || at - digits > 4 || code > kMaxGroupCode) return false;
+  if (at < end && *at == '\r') ++at;
+  if (at == end || *at != '\n') return false;
+  const char* const value = ++at;
+  const char* valueEnd;
+  const ValueKind kind = valueKindOf(code);
+  if (isNumericKind(kind)) {
+    if (at < end && *at == '-') ++at;
+    const char* const number = at;
+    if (kind == ValueKind::Real) {
+      while (at < end && isDigit(*at)) ++at;
+      std::ptrdiff_t figures = at - number;
+      if (at < end && *at == '.') {
+        const char* const fraction = ++at;
+        while (at < end && isDigit(*at)) ++at;
+        figures += at - fraction;
+      }
+      // Far below the largest double: no conversion needed to know it
+      // finite (isReal draws the same line).
+      if (figures == 0 || at - value >= 300) return false;
+    } else {
+      // Eighteen digits cannot overflow; integerFits judges the range.
+      std::int64_t integer = 0;
+      while (at < end && isDigit(*at) && at - number < 18)
+        integer = integer * 10 + (*at++ - '0');
+      if (at == number) return false;
+      if (!integerFits(kind, *value == '-' ? -integer : integer)) return false;
+    }
+    valueEnd = at;
+    if (at < end && *at == '\r') ++at;
+    if (at == end || *at != '\n') return false;
+  } else {
+    const void* feed =
+        std::memchr(at, '\n', static_cast<std::size_t>(end - at));
+    if (feed == nullptr) return false;
+    at = static_cast<const char*>(feed);
+    valueEnd = at;
+    while (valueEnd > value && valueEnd[-1] == '\r') --valueEnd;
+    if (mayHoldNul && std::memchr(value, '\0', valueEnd - value) != nullptr)
+      return false;
+  }
+  tag.code = code;
+  tag.value = std::string_view(value, valueEnd - value);
+  pos = static_cast<std::size_t>(at + 1 - text.data());
+  return true;
+}
 }  // namespace
 
 TagReader::TagReader(std::string_view text) : text_(text) {
@@ -53,6 +121,7 @@ bool TagReader::next(Tag& tag) {
 
 bool TagReader::fail(int line, std::string message) {
   failed_ = true;
+  frame_ = Frame::Done;  // so that next() has one thing to look at
   error_.line = line;
   error_.message = std::move(message);
   return false;
@@ -79,10 +148,22 @@ bool TagReader::holdsNul(std::string_view line) const {
 }
 
 bool TagReader::next(TagView& tag) {
-  if (failed_ || frame_ == Frame::Done) return false;
+  if (frame_ == Frame::Done) return false;
   tagStart_ = pos_;
-  std::string_view codeLine;
   if (frame_ == Frame::Groups) return readGroup(tag);
+  if (readPlainGroup(text_, pos_, mayHoldNul_, tag)) {
+    tag.line = line_ + 1;
+    line_ += 2;
+  } else if (!readCheckedGroup(tag)) {
+    return false;
+  }
+  // Most groups stand inside a section and need no look at the frame.
+  if (frame_ == Frame::InSection && tag.code != 0) return true;
+  return checkFrame(tag);
+}
+
+bool TagReader::readCheckedGroup(TagView& tag) {
+  std::string_view codeLine;
   if (!readLine(codeLine)) {
     if (frame_ == Frame::BetweenSections)
       return fail(line_ > 0 ? line_ : 1, "the file ends without 0:EOF");
@@ -128,9 +209,7 @@ bool TagReader::next(TagView& tag) {
   tag.code = code;
   tag.line = line;
   tag.value = value;
-  // Most groups stand inside a section and need no look at the frame.
-  if (frame_ == Frame::InSection && code != 0) return true;
-  return checkFrame(tag);
+  return true;
 }
 
 bool TagReader::readGroup(TagView& tag) {

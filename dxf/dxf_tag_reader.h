@@ -37,6 +37,7 @@ class TagReader {
 
   bool readLine(std::string_view& line);
   bool holdsNul(std::string_view line) const;
+  bool readCheckedGroup(TagView& tag);
   bool readGroup(TagView& tag);
   bool fail(int line, std::string message);
   bool checkFrame(const TagView& tag);

@@ -520,13 +520,6 @@ dxf::Object ownedObject(const dxf::ObjectView& view) {
 
 }  // namespace
 
-bool inPaperSpace(const dxf::ObjectView& entity) {
-  std::int64_t value = 0;
-  const dxf::TagView* space = entity.find(67);
-  return space != nullptr && dxf::parseInteger(space->value, value) &&
-         value == 1;
-}
-
 bool shapeOf(const dxf::ObjectView& entity, Shape& shape) {
   return shapeOf(ownedObject(entity), shape);
 }

@@ -3,6 +3,7 @@
 #ifndef PICTURE_DXF_SHAPES_H
 #define PICTURE_DXF_SHAPES_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -33,9 +34,17 @@ Vec2 pointOf(const dxf::Object& object, int code);
 bool inPaperSpace(const dxf::Object& entity);
 
 // The same for a reader's entity (views into the file's text). Only the
-// audit's question of the space is answered in place; a shape costs a copy
-// of the entity's groups, which only a picture pays.
-bool inPaperSpace(const dxf::ObjectView& entity);
+// audit's question of the space is answered in place (here, as it is asked
+// of every entity of a file); a shape costs a copy of the entity's groups,
+// which only a picture pays.
+inline bool inPaperSpace(const dxf::ObjectView& entity) {
+  for (const dxf::TagView& tag : entity.tags)
+    if (tag.code == 67) {
+      std::int64_t value = 0;
+      return dxf::parseInteger(tag.value, value) && value == 1;
+    }
+  return false;
+}
 bool shapeOf(const dxf::ObjectView& entity, Shape& shape);
 void addVertex(const dxf::ObjectView& vertex, Shape& polyline);
 

@@ -109,6 +109,11 @@ TEST(TagReader, RefusesNonNumbersWhereNumbersBelong) {
       EXPECT_EQ(result.error.line, 8) << c.code << ":" << c.value;
     }
   }
+  // The 64-bit ends take nineteen digits, one more than the quick read.
+  EXPECT_FALSE(
+      readAll(inEntities({"0", "LINE", "160", "-9223372036854775808"})).failed);
+  EXPECT_TRUE(
+      readAll(inEntities({"0", "LINE", "160", "9223372036854775808"})).failed);
   // Long plain decimals: 1e300 is a double, 1e400 is not.
   const std::string e300 = "1" + std::string(300, '0');
   const std::string e400 = "1" + std::string(400, '0');

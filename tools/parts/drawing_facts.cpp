@@ -3,7 +3,9 @@
 // plain facts made here.
 #include "tools/parts/drawing_facts.h"
 
+#include <deque>
 #include <iterator>
+#include <string_view>
 #include <unordered_map>
 
 #include "dxf/dxf_document.h"
@@ -99,7 +101,7 @@ void readRecord(const dxf::Object& object, PartRecord& record) {
   for (++i; i < tags.size() && tags[i].code == 330; ++i) {
     std::uint64_t handle = 0;
     if (!dxf::parseHandle(tags[i].value, handle)) return;
-    record.members.push_back(dxf::handleText(handle));
+    record.members.push_back(handle);
   }
   record.wellFormed =
       i + 1 == tags.size() && tags[i].code == 102 && tags[i].value == "}";
@@ -132,49 +134,83 @@ void readPartDictionary(
   }
 }
 
+// Gives each spelling one index in a list of names, so that a name many
+// objects carry is kept, decoded and compared once.
+class Spellings {
+ public:
+  explicit Spellings(std::vector<std::string>& names) : names_(names) {}
+
+  std::uint32_t indexOf(std::string_view spelling) {
+    auto found = index_.find(spelling);
+    if (found != index_.end()) return found->second;
+    const auto index = static_cast<std::uint32_t>(names_.size());
+    names_.emplace_back(spelling);
+    index_.emplace(keys_.emplace_back(spelling), index);
+    return index;
+  }
+
+ private:
+  std::vector<std::string>& names_;
+  std::deque<std::string> keys_;  // where index_'s views point: they stay
+  std::unordered_map<std::string_view, std::uint32_t> index_;
+};
+
+struct Names {
+  explicit Names(DrawingFacts& facts)
+      : types(facts.typeNames), apps(facts.appNames) {}
+  Spellings types;
+  Spellings apps;
+};
+
 // Handle, type and xdata applications (as the file spells them) of any
 // object.
 template <typename AnyObject>
-void takePlainFacts(const AnyObject& object, DrawingObject& seen) {
-  if (object.handle != 0) seen.handle = dxf::handleText(object.handle);
-  seen.type = std::string(object.type);
+void takePlainFacts(const AnyObject& object, Names& names, DrawingFacts& facts,
+                    DrawingObject& seen) {
+  seen.handle = object.handle;
+  seen.type = names.types.indexOf(object.type);
+  seen.firstApp = static_cast<std::uint32_t>(facts.objectApps.size());
   for (const auto& tag : object.xdata)
-    if (tag.code == 1001) seen.apps.emplace_back(tag.value);
-}
-
-void addPlainFacts(const dxf::Object& object,
-                   std::vector<DrawingObject>& objects) {
-  takePlainFacts(object, objects.emplace_back());
+    if (tag.code == 1001)
+      facts.objectApps.push_back(names.apps.indexOf(tag.value));
+  seen.appCount =
+      static_cast<std::uint32_t>(facts.objectApps.size() - seen.firstApp);
 }
 
 // Takes model space's facts as the reader hands each entity over, so that
 // a large drawing's entities never all stand as the library's objects.
 class EntityCollector {
  public:
-  EntityCollector(bool withShapes, std::vector<DrawingObject>& entities)
-      : withShapes_(withShapes), entities_(entities) {}
+  EntityCollector(bool withShapes, Names& names, DrawingFacts& facts,
+                  std::vector<DrawingObject>& entities)
+      : withShapes_(withShapes),
+        names_(names),
+        facts_(facts),
+        entities_(entities) {}
 
   void take(const dxf::ObjectView& entity) {
     sunk_.highestHandle = std::max(sunk_.highestHandle, entity.handle);
     if (entity.handle == 0) ++sunk_.withoutHandle;
+    std::vector<DrawingObject>& entities = entities_;
     const bool isVertex = entity.type == "VERTEX";
     if (!isVertex) openPolyline_ = kNone;
     if (isVertex && openPolyline_ != kNone)
-      picture::addVertex(entity, *entities_[openPolyline_].shape);
+      picture::addVertex(entity, *entities[openPolyline_].shape);
     // Filled where it stands: a copy moved in cost a fifth of the facts.
-    DrawingObject& seen = entities_.emplace_back();
-    takePlainFacts(entity, seen);
-    if (!isFollower(entity.type) && picture::inPaperSpace(entity)) {
+    DrawingObject& seen = entities.emplace_back();
+    takePlainFacts(entity, names_, facts_, seen);
+    if (isFollower(entity.type)) return;
+    if (picture::inPaperSpace(entity)) {
       seen.paperSpace = true;
-    } else if (!isFollower(entity.type)) {
-      seen.modelSpace = true;
-      if (withShapes_) {
-        auto shape = std::make_unique<picture::Shape>();
-        if (picture::shapeOf(entity, *shape)) seen.shape = std::move(shape);
-      }
-      if (seen.shape && entity.type == "POLYLINE")
-        openPolyline_ = entities_.size() - 1;
+      return;
     }
+    seen.modelSpace = true;
+    if (withShapes_) {
+      auto shape = std::make_unique<picture::Shape>();
+      if (picture::shapeOf(entity, *shape)) seen.shape = std::move(shape);
+    }
+    if (seen.shape && entity.type == "POLYLINE")
+      openPolyline_ = entities.size() - 1;
   }
 
   // A drawing older than AC1015 is upgraded as the host reads it, and its
@@ -184,6 +220,8 @@ class EntityCollector {
  private:
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
   bool withShapes_;
+  Names& names_;
+  DrawingFacts& facts_;
   std::vector<DrawingObject>& entities_;
   dxf::SunkEntities sunk_;
   std::size_t openPolyline_ = kNone;  // the 2D polyline taking vertices
@@ -196,11 +234,6 @@ void decodeShape(dxf::TextEncoding encoding, const std::string& type,
   if (shape.kind != picture::Shape::Kind::Text) return;
   shape.text = readableText(shape.text, encoding);
   if (type == "MTEXT") shape.text = picture::shownMtext(shape.text);
-}
-
-void decodeTexts(dxf::TextEncoding encoding, DrawingObject& object) {
-  for (std::string& app : object.apps) app = readableText(app, encoding);
-  if (object.shape) decodeShape(encoding, object.type, *object.shape);
 }
 
 enum class BlockKind { ModelSpace, PaperSpace, Other };
@@ -246,7 +279,9 @@ picture::PictureBlock blockPicture(const dxf::Block& block,
 bool readDrawingFacts(const std::string& path, bool withShapes,
                       DrawingFacts& facts, text::Error& error) {
   facts = DrawingFacts();
-  EntityCollector collector(withShapes, facts.objects);
+  Names names(facts);
+  std::vector<DrawingObject> entities;
+  EntityCollector collector(withShapes, names, facts, entities);
   dxf::Document document;
   if (!dxf::readDocumentFile(
           path, document, error,
@@ -256,8 +291,8 @@ bool readDrawingFacts(const std::string& path, bool withShapes,
     return false;
   if (dxf::needsUpgrade(document.version())) {
     std::uint64_t next = dxf::upgradeDocument(document, collector.sunk());
-    for (DrawingObject& entity : facts.objects)
-      if (entity.handle.empty()) entity.handle = dxf::handleText(next++);
+    for (DrawingObject& entity : entities)
+      if (entity.handle == 0) entity.handle = next++;
   }
 
   const dxf::TextEncoding encoding = document.encoding();
@@ -266,33 +301,39 @@ bool readDrawingFacts(const std::string& path, bool withShapes,
       if (const dxf::Tag* name = record.find(2))
         facts.registeredApps.push_back(readableText(name->value, encoding));
 
-  // File order: tables, blocks, entities, objects. The entities are in
-  // already; the few tables and blocks go in front of them.
+  // File order: tables, blocks, entities, objects.
   std::vector<DrawingObject> head;
+  auto addPlainFacts = [&](const dxf::Object& object) {
+    takePlainFacts(object, names, facts, head.emplace_back());
+  };
   for (const dxf::Table& table : document.tables) {
-    addPlainFacts(table.head, head);
-    for (const dxf::Object& record : table.records) addPlainFacts(record, head);
+    addPlainFacts(table.head);
+    for (const dxf::Object& record : table.records) addPlainFacts(record);
   }
   for (const dxf::Block& block : document.blocks) {
-    addPlainFacts(block.begin, head);
+    addPlainFacts(block.begin);
     const BlockKind kind = kindOf(block);
     for (const dxf::Object& entity : block.entities) {
-      addPlainFacts(entity, head);
+      addPlainFacts(entity);
       if (isFollower(entity.type)) continue;
       head.back().paperSpace = kind == BlockKind::PaperSpace;
       head.back().inBlock = kind == BlockKind::Other;
     }
-    addPlainFacts(block.end, head);
+    addPlainFacts(block.end);
     if (withShapes && kind == BlockKind::Other)
       facts.blocks.push_back(blockPicture(block, encoding));
   }
   std::vector<DrawingObject>& objects = facts.objects;
-  objects.reserve(head.size() + objects.size() + document.objects.size());
-  objects.insert(objects.begin(), std::make_move_iterator(head.begin()),
-                 std::make_move_iterator(head.end()));
+  objects = std::move(head);
+  objects.reserve(objects.size() + entities.size() + document.objects.size());
+  objects.insert(objects.end(), std::make_move_iterator(entities.begin()),
+                 std::make_move_iterator(entities.end()));
   for (const dxf::Object& object : document.objects)
-    addPlainFacts(object, objects);
-  for (DrawingObject& object : objects) decodeTexts(encoding, object);
+    takePlainFacts(object, names, facts, objects.emplace_back());
+  for (std::string& app : facts.appNames) app = readableText(app, encoding);
+  for (DrawingObject& object : objects)
+    if (object.shape)
+      decodeShape(encoding, facts.typeNames[object.type], *object.shape);
 
   // The part dictionary and its records are objects of the OBJECTS section.
   std::unordered_map<std::uint64_t, const dxf::Object*> byHandle;

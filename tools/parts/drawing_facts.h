@@ -5,6 +5,7 @@
 #ifndef TOOLS_PARTS_DRAWING_FACTS_H
 #define TOOLS_PARTS_DRAWING_FACTS_H
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,12 +17,15 @@
 namespace parts {
 
 struct DrawingObject {
-  std::string handle;             // upper-case hexadecimal, "" if none
-  std::string type;               // its 0 tag
-  std::vector<std::string> apps;  // xdata applications in order, UTF-8
-  bool modelSpace = false;        // an entity of model space
-  bool paperSpace = false;        // an entity of a paper space layout
-  bool inBlock = false;           // an entity of another block definition
+  std::uint64_t handle = 0;  // 0 if none
+  std::uint32_t type = 0;    // its 0 tag, as an index in the facts' typeNames
+  // Its xdata applications in order: `appCount` indexes into the facts'
+  // appNames, from objectApps[firstApp] on.
+  std::uint32_t firstApp = 0;
+  std::uint32_t appCount = 0;
+  bool modelSpace = false;  // an entity of model space
+  bool paperSpace = false;  // an entity of a paper space layout
+  bool inBlock = false;     // an entity of another block definition
   // An entity of model space the picture draws, when shapes were asked for;
   // held apart so that an audit's objects stay small.
   std::unique_ptr<picture::Shape> shape;
@@ -32,11 +36,16 @@ struct PartRecord {
   std::string key;
   std::string handle;       // the entry's object, "" when the entry names none
   bool wellFormed = false;  // an xrecord of "{MORVAT_PART", 330s, "}"
-  std::vector<std::string> members;  // handle texts, as listed
+  std::vector<std::uint64_t> members;  // handles, as listed
 };
 
 struct DrawingFacts {
   std::vector<DrawingObject> objects;  // every object, in file order
+  // Each type, and each spelling of an application the objects' xdata uses
+  // (in UTF-8), once: a large drawing repeats a few names on many objects.
+  std::vector<std::string> typeNames;
+  std::vector<std::string> appNames;
+  std::vector<std::uint32_t> objectApps;  // see DrawingObject::firstApp
   std::vector<std::string> registeredApps;
   bool hasPartDictionary = false;  // the root dictionary has PVNR_HANDLE
   bool partDictionaryIsDictionary = false;

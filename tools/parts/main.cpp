@@ -53,12 +53,13 @@ picture::PictureInput pictureInput(parts::DrawingFacts& facts,
   for (std::size_t i = 0; i < facts.objects.size(); ++i) {
     const parts::DrawingObject& object = facts.objects[i];
     const int part = audit.partOfObject[i];
+    const std::string* type = &facts.typeNames[object.type];
     if (object.modelSpace)
       input.objects.push_back(picture::PictureObject{
-          &object.type, object.shape.get(), part, picture::Space::Model});
+          type, object.shape.get(), part, picture::Space::Model});
     else if (part >= 0 && (object.paperSpace || object.inBlock))
       input.objects.push_back(picture::PictureObject{
-          &object.type, nullptr, part,
+          type, nullptr, part,
           object.paperSpace ? picture::Space::Paper : picture::Space::Block});
   }
   input.blocks = std::move(facts.blocks);

@@ -3,6 +3,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "dxf/dxf_tag.h"
 #include "text/ascii_case.h"
 
 namespace parts {
@@ -14,6 +15,10 @@ bool isTag(const std::string& app) { return !app.empty() && app[0] == '$'; }
 // Application names and dictionary keys, as the host compares them: `$ab`
 // in the APPID table, `$AB` in xdata and a record `$ab` are one part.
 std::string folded(const std::string& name) { return text::upperAscii(name); }
+
+std::string handleOf(const DrawingObject& object) {
+  return object.handle != 0 ? dxf::handleText(object.handle) : std::string();
+}
 
 Finding finding(Severity severity, const char* kind, const std::string* tag,
                 const std::string* handle) {
@@ -31,9 +36,11 @@ Finding finding(Severity severity, const char* kind, const std::string* tag,
   return made;
 }
 
+constexpr int kNoTag = -1;
+
 class Auditor {
  public:
-  explicit Auditor(const DrawingFacts& facts) : facts_(facts) {}
+  explicit Auditor(const DrawingFacts& facts);
   Audit run();
 
  private:
@@ -49,12 +56,32 @@ class Auditor {
   }
 
   int partOf(const std::string& tag);
+  // The first "$" application of an object is its part tag, as the module
+  // reads it: its index in the facts' appNames, or kNoTag.
+  int tagAppOf(const DrawingObject& object) const;
+  const std::uint32_t* appsOf(const DrawingObject& object) const {
+    return facts_.objectApps.data() + object.firstApp;
+  }
 
   const DrawingFacts& facts_;
   Audit audit_;
+  std::vector<std::string> foldedApps_;  // by index in the facts' appNames
   std::unordered_map<std::string, int> partIndex_;  // by folded tag
   std::unordered_map<std::string, std::string> registeredSpelling_;
 };
+
+Auditor::Auditor(const DrawingFacts& facts) : facts_(facts) {
+  foldedApps_.reserve(facts.appNames.size());
+  for (const std::string& app : facts.appNames)
+    foldedApps_.push_back(folded(app));
+}
+
+int Auditor::tagAppOf(const DrawingObject& object) const {
+  const std::uint32_t* apps = appsOf(object);
+  for (std::uint32_t i = 0; i < object.appCount; ++i)
+    if (isTag(facts_.appNames[apps[i]])) return static_cast<int>(apps[i]);
+  return kNoTag;
+}
 
 // A part is named as the host names it: the APPID table's spelling of its
 // tag, or, for a tag the table lacks, the first spelling the drawing uses.
@@ -74,12 +101,17 @@ void Auditor::collectParts() {
   for (const std::string& app : facts_.registeredApps)
     registeredSpelling_.emplace(folded(app), app);
   audit_.partOfObject.assign(facts_.objects.size(), -1);
+  // The part of each application name, once it is asked for.
+  constexpr int kUnknown = -2;
+  std::vector<int> partOfApp(facts_.appNames.size(), kUnknown);
   for (std::size_t i = 0; i < facts_.objects.size(); ++i) {
     const DrawingObject& object = facts_.objects[i];
-    std::string tag = partTagOf(object);
-    if (tag.empty()) continue;
-    const int part = partOf(tag);
-    audit_.parts[part].members.push_back(object.handle);
+    const int app = tagAppOf(object);
+    if (app == kNoTag) continue;
+    if (partOfApp[app] == kUnknown)
+      partOfApp[app] = partOf(facts_.appNames[app]);
+    const int part = partOfApp[app];
+    audit_.parts[part].members.push_back(handleOf(object));
     audit_.partOfObject[i] = part;
   }
   // A record whose objects are all gone still names a part.
@@ -88,7 +120,8 @@ void Auditor::collectParts() {
     Part& part = audit_.parts[partOf(record.key)];
     if (record.wellFormed && !part.hasRecord) {
       part.hasRecord = true;
-      part.record = record.members;
+      for (std::uint64_t handle : record.members)
+        part.record.push_back(dxf::handleText(handle));
     } else if (!record.wellFormed) {
       part.recordMalformed = true;
     }
@@ -108,12 +141,21 @@ void Auditor::checkRegistration() {
   std::unordered_set<std::string> registered;
   for (const std::string& app : facts_.registeredApps)
     registered.insert(folded(app));
+  std::vector<bool> unregisteredTag(facts_.appNames.size());
+  for (std::size_t app = 0; app < facts_.appNames.size(); ++app)
+    unregisteredTag[app] =
+        isTag(facts_.appNames[app]) && !registered.count(foldedApps_[app]);
   std::unordered_set<std::string> reported;
-  for (const DrawingObject& object : facts_.objects)
-    for (const std::string& app : object.apps)
-      if (isTag(app) && !registered.count(folded(app)) &&
-          reported.insert(folded(app)).second)
-        add(Severity::Error, "tag-not-registered", &app, &object.handle);
+  for (const DrawingObject& object : facts_.objects) {
+    const std::uint32_t* apps = appsOf(object);
+    for (std::uint32_t i = 0; i < object.appCount; ++i)
+      if (unregisteredTag[apps[i]] &&
+          reported.insert(foldedApps_[apps[i]]).second) {
+        const std::string handle = handleOf(object);
+        add(Severity::Error, "tag-not-registered", &facts_.appNames[apps[i]],
+            &handle);
+      }
+  }
   for (const PartRecord& record : facts_.records)
     if (!registered.count(folded(record.key)) &&
         reported.insert(folded(record.key)).second)
@@ -124,22 +166,28 @@ void Auditor::checkRecords() {
   // Only the objects records list are looked up: indexing every object of a
   // large drawing cost a third of the audit.
   constexpr std::size_t kMissing = static_cast<std::size_t>(-1);
-  std::unordered_map<std::string, std::size_t> listed;
+  std::unordered_map<std::uint64_t, std::size_t> listed;
   for (const PartRecord& record : facts_.records)
-    for (const std::string& handle : record.members)
+    for (std::uint64_t handle : record.members)
       listed.emplace(handle, kMissing);
   if (listed.empty()) return;
   for (std::size_t i = 0; i < facts_.objects.size(); ++i) {
+    if (facts_.objects[i].handle == 0) continue;
     auto found = listed.find(facts_.objects[i].handle);
     if (found != listed.end() && found->second == kMissing) found->second = i;
   }
+  static const std::string kNoFolded;
   std::vector<Finding> untagged;
   for (const PartRecord& record : facts_.records)
-    for (const std::string& handle : record.members) {
-      std::size_t object = listed[handle];
-      if (object == kMissing)
+    for (std::uint64_t member : record.members) {
+      const std::string handle = dxf::handleText(member);
+      std::size_t object = listed[member];
+      if (object == kMissing) {
         add(Severity::Note, "record-member-missing", &record.key, &handle);
-      else if (folded(partTagOf(facts_.objects[object])) != folded(record.key))
+        continue;
+      }
+      const int app = tagAppOf(facts_.objects[object]);
+      if ((app == kNoTag ? kNoFolded : foldedApps_[app]) != folded(record.key))
         untagged.push_back(finding(Severity::Note, "record-member-untagged",
                                    &record.key, &handle));
     }
@@ -161,12 +209,24 @@ void Auditor::checkUnrecordedMembers() {
 void Auditor::checkTwoTags() {
   for (std::size_t i = 0; i < facts_.objects.size(); ++i) {
     const DrawingObject& object = facts_.objects[i];
-    std::unordered_set<std::string> tags;
-    for (const std::string& app : object.apps)
-      if (isTag(app)) tags.insert(folded(app));
-    if (tags.size() > 1)
+    if (object.appCount < 2) continue;
+    // Two tags are two spellings that fold apart.
+    const std::uint32_t* apps = appsOf(object);
+    const std::string* first = nullptr;
+    bool two = false;
+    for (std::uint32_t a = 0; a < object.appCount && !two; ++a) {
+      if (!isTag(facts_.appNames[apps[a]])) continue;
+      const std::string& tag = foldedApps_[apps[a]];
+      if (first == nullptr)
+        first = &tag;
+      else
+        two = tag != *first;
+    }
+    if (two) {
+      const std::string handle = handleOf(object);
       add(Severity::Note, "two-tags", &audit_.parts[audit_.partOfObject[i]].tag,
-          &object.handle);
+          &handle);
+    }
   }
 }
 
@@ -186,12 +246,6 @@ bool Audit::hasErrors() const {
   for (const Finding& finding : findings)
     if (finding.severity == Severity::Error) return true;
   return false;
-}
-
-std::string partTagOf(const DrawingObject& object) {
-  for (const std::string& app : object.apps)
-    if (isTag(app)) return app;
-  return std::string();
 }
 
 Audit auditParts(const DrawingFacts& facts) { return Auditor(facts).run(); }

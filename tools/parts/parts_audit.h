@@ -37,10 +37,6 @@ struct Audit {
   bool hasErrors() const;
 };
 
-// The first "$" application of an object is its part tag, as the module
-// reads it; "" for none.
-std::string partTagOf(const DrawingObject& object);
-
 Audit auditParts(const DrawingFacts& facts);
 
 }  // namespace parts
