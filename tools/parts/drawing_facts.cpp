@@ -156,19 +156,20 @@ class Spellings {
 };
 
 struct Names {
-  explicit Names(DrawingFacts& facts)
-      : types(facts.typeNames), apps(facts.appNames) {}
+  Names(DrawingFacts& facts, bool withTypes)
+      : withTypes(withTypes), types(facts.typeNames), apps(facts.appNames) {}
+  bool withTypes;  // only a picture names types
   Spellings types;
   Spellings apps;
 };
 
-// Handle, type and xdata applications (as the file spells them) of any
-// object.
+// Handle, type (for a picture) and xdata applications (as the file spells
+// them) of any object.
 template <typename AnyObject>
 void takePlainFacts(const AnyObject& object, Names& names, DrawingFacts& facts,
                     DrawingObject& seen) {
   seen.handle = object.handle;
-  seen.type = names.types.indexOf(object.type);
+  if (names.withTypes) seen.type = names.types.indexOf(object.type);
   seen.firstApp = static_cast<std::uint32_t>(facts.objectApps.size());
   for (const auto& tag : object.xdata)
     if (tag.code == 1001)
@@ -191,26 +192,12 @@ class EntityCollector {
   void take(const dxf::ObjectView& entity) {
     sunk_.highestHandle = std::max(sunk_.highestHandle, entity.handle);
     if (entity.handle == 0) ++sunk_.withoutHandle;
-    std::vector<DrawingObject>& entities = entities_;
-    const bool isVertex = entity.type == "VERTEX";
-    if (!isVertex) openPolyline_ = kNone;
-    if (isVertex && openPolyline_ != kNone)
-      picture::addVertex(entity, *entities[openPolyline_].shape);
     // Filled where it stands: a copy moved in cost a fifth of the facts.
-    DrawingObject& seen = entities.emplace_back();
+    DrawingObject& seen = entities_.emplace_back();
     takePlainFacts(entity, names_, facts_, seen);
-    if (isFollower(entity.type)) return;
-    if (picture::inPaperSpace(entity)) {
-      seen.paperSpace = true;
-      return;
-    }
-    seen.modelSpace = true;
-    if (withShapes_) {
-      auto shape = std::make_unique<picture::Shape>();
-      if (picture::shapeOf(entity, *shape)) seen.shape = std::move(shape);
-    }
-    if (seen.shape && entity.type == "POLYLINE")
-      openPolyline_ = entities.size() - 1;
+    // The audit needs no more; where an entity lives and what it looks like
+    // only the picture asks.
+    if (withShapes_) placeAndShape(entity, seen);
   }
 
   // A drawing older than AC1015 is upgraded as the host reads it, and its
@@ -218,6 +205,23 @@ class EntityCollector {
   const dxf::SunkEntities& sunk() const { return sunk_; }
 
  private:
+  void placeAndShape(const dxf::ObjectView& entity, DrawingObject& seen) {
+    const bool isVertex = entity.type == "VERTEX";
+    if (!isVertex) openPolyline_ = kNone;
+    if (isVertex && openPolyline_ != kNone)
+      picture::addVertex(entity, *entities_[openPolyline_].shape);
+    if (isFollower(entity.type)) return;
+    if (picture::inPaperSpace(entity)) {
+      seen.paperSpace = true;
+      return;
+    }
+    seen.modelSpace = true;
+    auto shape = std::make_unique<picture::Shape>();
+    if (picture::shapeOf(entity, *shape)) seen.shape = std::move(shape);
+    if (seen.shape && entity.type == "POLYLINE")
+      openPolyline_ = entities_.size() - 1;
+  }
+
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
   bool withShapes_;
   Names& names_;
@@ -279,7 +283,7 @@ picture::PictureBlock blockPicture(const dxf::Block& block,
 bool readDrawingFacts(const std::string& path, bool withShapes,
                       DrawingFacts& facts, text::Error& error) {
   facts = DrawingFacts();
-  Names names(facts);
+  Names names(facts, withShapes);
   std::vector<DrawingObject> entities;
   EntityCollector collector(withShapes, names, facts, entities);
   dxf::Document document;

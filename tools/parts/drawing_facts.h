@@ -18,16 +18,19 @@ namespace parts {
 
 struct DrawingObject {
   std::uint64_t handle = 0;  // 0 if none
-  std::uint32_t type = 0;    // its 0 tag, as an index in the facts' typeNames
   // Its xdata applications in order: `appCount` indexes into the facts'
   // appNames, from objectApps[firstApp] on.
   std::uint32_t firstApp = 0;
   std::uint32_t appCount = 0;
+  // The rest only a picture asks, and a reading for the audit alone leaves
+  // model space's entities without it (readDrawingFacts' withShapes): the
+  // 0 tag, as an index in the facts' typeNames, the space and the shape.
+  std::uint32_t type = 0;
   bool modelSpace = false;  // an entity of model space
   bool paperSpace = false;  // an entity of a paper space layout
   bool inBlock = false;     // an entity of another block definition
-  // An entity of model space the picture draws, when shapes were asked for;
-  // held apart so that an audit's objects stay small.
+  // An entity of model space the picture draws, held apart so that an
+  // audit's objects stay small.
   std::unique_ptr<picture::Shape> shape;
 };
 
@@ -56,8 +59,8 @@ struct DrawingFacts {
 };
 
 // Reads the file with the DXF library; false with its error when the file
-// is refused. Shapes are read only for a picture: reading their numbers
-// costs more than the whole audit.
+// is refused. Types, spaces and shapes are read only for a picture
+// (WITH_SHAPES): reading their numbers costs more than the whole audit.
 bool readDrawingFacts(const std::string& path, bool withShapes,
                       DrawingFacts& facts, text::Error& error);
 
