@@ -8,6 +8,7 @@
 
 #include "host/sim/api/runtime_services.h"
 #include "host/sim/host_state.h"
+#include "host/sim/object_state_pool.h"
 
 using sim::currentState;
 using sim::HostState;
@@ -92,7 +93,7 @@ namespace {
 // allocation is the object itself, this one is the host's.
 AcDbImpObject* newImpObject(AcDbObject* owner, AcRxClass* kind) {
   const sim::HostCodeScope hostCode;
-  return new AcDbImpObject(owner, kind);
+  return new (sim::takeObjectStateSlot()) AcDbImpObject(owner, kind);
 }
 
 }  // namespace
@@ -117,7 +118,8 @@ AcDbObject::~AcDbObject() {
       impObject_->stub->object = nullptr;
     }
   }
-  delete impObject_;
+  impObject_->~AcDbImpObject();
+  sim::giveBackObjectStateSlot(impObject_);
 }
 
 // Objects are made and freed in the host's library, whichever side calls new

@@ -3,17 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define PLIVET_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define PLIVET_ASAN 1
-#endif
-#if defined(PLIVET_ASAN)
-#include <sanitizer/asan_interface.h>
-#endif
+#include "host/sim/asan_poison.h"
 
 namespace sim {
 
@@ -22,19 +12,11 @@ namespace {
 // The part of a slot a plug-in may read: the item and its short string.
 template <typename Slot>
 void poison(Slot& slot) {
-#if defined(PLIVET_ASAN)
-  ASAN_POISON_MEMORY_REGION(&slot, offsetof(Slot, given));
-#else
-  (void)slot;
-#endif
+  poisonMemory(&slot, offsetof(Slot, given));
 }
 template <typename Slot>
 void unpoison(Slot& slot) {
-#if defined(PLIVET_ASAN)
-  ASAN_UNPOISON_MEMORY_REGION(&slot, offsetof(Slot, given));
-#else
-  (void)slot;
-#endif
+  unpoisonMemory(&slot, offsetof(Slot, given));
 }
 
 }  // namespace
