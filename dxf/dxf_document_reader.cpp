@@ -1,6 +1,7 @@
 #include "dxf/dxf_document_reader.h"
 
 #include <algorithm>
+#include <deque>
 
 #include "dxf/dxf_tag_reader.h"
 #include "text/file_path.h"
@@ -31,9 +32,15 @@ bool isPointerCode(int code) {
 
 class DocumentParser {
  public:
+  // EVERY_HANDLE keeps each sunk entity's handle with its place, for the
+  // message of a repeated one; otherwise they are kept as runs.
   DocumentParser(std::string_view text, const EntitySink& sink,
-                 text::Error& error)
-      : text_(text), reader_(text), error_(error), sink_(sink) {}
+                 text::Error& error, bool everyHandle = false)
+      : text_(text),
+        reader_(text),
+        error_(error),
+        sink_(sink),
+        everyHandle_(everyHandle || sink == nullptr) {}
 
   bool parse(Document& document);
 
@@ -58,6 +65,8 @@ class DocumentParser {
   template <typename AnyObject>
   bool checkXdata(const AnyObject& object);
   bool checkDocument(const Document& document);
+  bool handleRunsOverlap(const Document& document);
+  void keepSunkHandle(std::uint64_t handle, int line);
   std::string typeAtLine(int line) const;
 
   std::string_view text_;
@@ -75,6 +84,16 @@ class DocumentParser {
     std::uint32_t order;
   };
   std::vector<PlacedHandle> handles_;
+  // The sink's handles as runs of handles in a row: a large drawing's
+  // entities nearly always come so, and then cost next to nothing here,
+  // where a record each cost 16 bytes an entity at the peak of the read,
+  // 32 when the vector doubled. A deque, for a file of scattered handles.
+  struct HandleRun {
+    std::uint64_t first;
+    std::uint64_t count;
+  };
+  std::deque<HandleRun> runs_;
+  bool everyHandle_;
   bool haveCurrent_ = false;
 };
 
@@ -346,13 +365,22 @@ bool DocumentParser::parseObjects(std::vector<Object>& into,
     scratch_.xdata.clear();
     if (!parseObject(scratch_)) return false;
     const std::size_t end = haveCurrent_ ? reader_.tagStart() : text_.size();
-    if (scratch_.handle != 0)
-      handles_.push_back(
-          PlacedHandle{scratch_.handle, scratch_.line,
-                       static_cast<std::uint32_t>(handles_.size())});
+    if (scratch_.handle != 0) keepSunkHandle(scratch_.handle, scratch_.line);
     sink_(scratch_, text_.substr(begin, end - begin));
   }
   return true;
+}
+
+void DocumentParser::keepSunkHandle(std::uint64_t handle, int line) {
+  if (everyHandle_) {
+    handles_.push_back(PlacedHandle{
+        handle, line, static_cast<std::uint32_t>(handles_.size())});
+  } else if (!runs_.empty() &&
+             handle == runs_.back().first + runs_.back().count) {
+    ++runs_.back().count;
+  } else {
+    runs_.push_back(HandleRun{handle, 1});
+  }
 }
 
 bool DocumentParser::parseTables(Document& document) {
@@ -434,6 +462,14 @@ bool DocumentParser::checkDocument(const Document& document) {
     if (seed->values.empty() || !parseHandle(seed->values[0].value, value))
       return fail(seed->line, "bad $HANDSEED");
   }
+  // Runs that share no handle need no more; when two do, the file is read
+  // again keeping every handle, to name the first repeated one.
+  if (!everyHandle_) {
+    if (!handleRunsOverlap(document)) return true;
+    const EntitySink ignore = [](const ObjectView&, std::string_view) {};
+    Document again;
+    return DocumentParser(text_, ignore, error_, true).parse(again);
+  }
   // Every handle with its place, sorted: equal neighbours are a duplicate.
   // A hash map of a large drawing's handles would take about half as much
   // memory as the file's text; this takes 16 bytes a handle, in the vector
@@ -480,6 +516,30 @@ bool DocumentParser::checkDocument(const Document& document) {
                                typeAtLine(again->line) +
                                " is already used by the object at line " +
                                std::to_string(first->line));
+}
+
+// Whether any handle stands twice among the sink's runs and the document's
+// objects.
+bool DocumentParser::handleRunsOverlap(const Document& document) {
+  auto add = [this](const Object& object) {
+    if (object.handle != 0) runs_.push_back(HandleRun{object.handle, 1});
+  };
+  for (const Table& t : document.tables) {
+    add(t.head);
+    for (const Object& record : t.records) add(record);
+  }
+  for (const Block& b : document.blocks) {
+    add(b.begin);
+    for (const Object& entity : b.entities) add(entity);
+    add(b.end);
+  }
+  for (const Object& object : document.objects) add(object);
+  std::sort(
+      runs_.begin(), runs_.end(),
+      [](const HandleRun& a, const HandleRun& b) { return a.first < b.first; });
+  for (std::size_t i = 1; i < runs_.size(); ++i)
+    if (runs_[i].first < runs_[i - 1].first + runs_[i - 1].count) return true;
+  return false;
 }
 
 // Only a refused file asks, so reading the text again costs nothing else.

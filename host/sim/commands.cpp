@@ -67,7 +67,7 @@ bool findHostCommand(const std::string& upperName, Work& work) {
 template <typename F>
 void forEachOwned(const AcDbImpObject& imp, F&& f) {
   if (isLive(imp.extensionDictionary)) f(imp.extensionDictionary);
-  for (const auto& entry : imp.entries)
+  for (const auto& entry : imp.entries())
     if (isLive(entry.second) &&
         entry.second->object->impObject()->owner == imp.stub)
       f(entry.second);
@@ -243,7 +243,7 @@ class DeepCloneRun {
       for (AcDbStub* owner = imp.owner; note(owner);
            owner = owner->object->impObject()->owner) {
       }
-      for (const auto& entry : imp.entries) note(entry.second);
+      for (const auto& entry : imp.entries()) note(entry.second);
       for (const StoredItem& item : imp.record()) note(item.ref);
       for (const XdataEntry& block : imp.xdata())
         for (const StoredItem& item : block.items)
@@ -273,9 +273,9 @@ class DeepCloneRun {
     if (isLive(source.extensionDictionary))
       copy.extensionDictionary =
           source.extensionDictionary->object->impObject()->cloneInProgress();
-    for (const auto& entry : source.entries)
+    for (const auto& entry : source.entries())
       if (AcDbStub* value = translated(c.source, entry.second))
-        copy.entries.emplace(entry.first, value);
+        copy.editEntries().emplace(entry.first, value);
     if (copy.activity)
       for (StoredItem& item : copy.activity->record)
         item.ref = translated(c.source, item.ref);

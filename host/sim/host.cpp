@@ -313,13 +313,13 @@ AcDbObjectId Host::addToDictionary(AcDbObjectId dictionary,
       !isValidSymbolName(wideKey) ||
       (type != "DICTIONARY" && type != "XRECORD"))
     return AcDbObjectId();
-  const auto* existing = owner->entries.find(wideKey);
+  const auto* existing = owner->entries().find(wideKey);
   if (existing != nullptr && isLiveStub(existing->second))
     return AcDbObjectId();
   AcDbImpDatabase& drawing = *owner->stub->drawing;
   AcDbStub* stub = s.appendNew(drawing, s.createObject(type), owner->stub);
   stub->object->impObject()->pieces = 0;
-  owner->entries.assign(wideKey, stub);
+  owner->editEntries().assign(wideKey, stub);
   s.announceAppended(drawing, stub);
   return AcDbObjectId(stub);
 }
@@ -450,7 +450,7 @@ DrawingInfo Host::drawingInfo(const std::string& name) const {
   }
   const AcDbImpObject* nod = liveObject(found->namedObjects);
   if (nod == nullptr) return info;
-  for (const auto& entry : nod->entries) {
+  for (const auto& entry : nod->entries()) {
     const AcDbImpObject* value = liveObject(entry.second);
     if (value == nullptr) continue;
     info.namedObjects.emplace_back(toUtf8(entry.first), value->type);
@@ -518,7 +518,7 @@ std::vector<DictionaryEntry> Host::dictionaryEntries(
   std::vector<DictionaryEntry> entries;
   const AcDbImpObject* imp = liveOfType(*state_, dictionary, "DICTIONARY");
   if (imp == nullptr) return entries;
-  for (const auto& entry : imp->entries)
+  for (const auto& entry : imp->entries())
     if (liveObject(entry.second) != nullptr)
       entries.push_back({toUtf8(entry.first), AcDbObjectId(entry.second)});
   return entries;
@@ -528,7 +528,7 @@ AcDbObjectId Host::dictionaryAt(AcDbObjectId dictionary,
                                 const std::string& key) const {
   const AcDbImpObject* imp = liveOfType(*state_, dictionary, "DICTIONARY");
   if (imp == nullptr) return AcDbObjectId();
-  const auto* entry = imp->entries.find(toWide(key));
+  const auto* entry = imp->entries().find(toWide(key));
   return entry != nullptr && liveObject(entry->second) != nullptr
              ? AcDbObjectId(entry->second)
              : AcDbObjectId();

@@ -162,6 +162,10 @@ TEST(DocumentReader, RefusesDamagedHandles) {
       {withEntities({"0", "LINE", "5", "2F", "0", "ARC", "5", "2F", "0",
                      "CIRCLE", "5", "2F"}),
        23, "handle 2F of ARC is already used by the object at line 19"},
+      // Handles in a row, then one of them again.
+      {withEntities({"0", "LINE", "5", "10", "0", "LINE", "5", "11", "0",
+                     "LINE", "5", "12", "0", "ARC", "5", "11"}),
+       31, "handle 11 of ARC is already used by the object at line 23"},
       {withEntities({"0", "LINE", "5", "XYZ"}), 22, "bad handle \"XYZ\""},
       {withEntities({"0", "LINE", "5", "0"}), 22, "handle 0"},
       {withEntities({"0", "LINE", "5", "1", "330", "G1"}), 24,

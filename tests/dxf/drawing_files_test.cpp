@@ -63,6 +63,9 @@ TEST_F(DrawingFiles, ARefusedFileChangesNothing) {
        "line 23: xdata of A on LINE 2F breaks the host's rules"},
       {drawing("40", {"0", "LINE", "5", "2F", "1001", "A", "1010", "1.0"}),
        "line 25: point 1010 without its 1020"},
+      {drawing("40", {"0", "LINE", "5", "2E", "0", "LINE", "5", "2F", "1001",
+                      "A", "1010", "1.0"}),
+       "line 29: point 1010 without its 1020"},
       {drawing("40", {"0", "VERTEX", "5", "2F"}), "line 19: VERTEX without"},
       {std::string("SOMECAD Binary DXF\r\n\x1a\0", 22) + "\x01\x00",
        "line 1: binary DXF is not read"},
@@ -116,6 +119,38 @@ TEST_F(DrawingFiles, NewHandlesNeverCollideWithTheFiles) {
   sim::Created copies = host().runCommand("COPY", {host().idFromHandle("7F")});
   ASSERT_EQ(copies.size(), 1u);
   EXPECT_GT(hex(host().handleText(copies[0].second)), 0x7Fu);
+}
+
+TEST_F(DrawingFiles, ManyEntitiesKeepTheirHandlesThroughASave) {
+  // More entities than the loader holds in one block, their handles in two
+  // runs and a few out of order, the seed below them all.
+  std::string body;
+  auto entity = [&body](unsigned long handle) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%lX", handle);
+    body += lines({"0", "LINE", "5", text, "8", "0"});
+  };
+  for (unsigned long h = 0x100; h < 0x100 + 17000; ++h) entity(h);
+  entity(0x50);
+  entity(0x60);
+  for (unsigned long h = 0x10000; h < 0x10000 + 3000; ++h) entity(h);
+  const std::string text = header("40") +
+                           lines({"0", "SECTION", "2", "ENTITIES"}) + body +
+                           lines({"0", "ENDSEC", "0", "EOF"});
+  text::Error error;
+  ASSERT_TRUE(host().openDrawingFile(fileWith("many.dxf", text), "many", error))
+      << error.text();
+  const std::string out = dxftest::scratchPath("many-out.dxf");
+  ASSERT_TRUE(host().saveDrawingFile(out, error)) << error.text();
+  ASSERT_TRUE(host().openDrawingFile(out, "again", error)) << error.text();
+  for (const char* name : {"many", "again"}) {
+    host().useDrawing(name);
+    for (const char* handle :
+         {"100", "40FF", "4100", "4367", "50", "60", "10000", "10BB7"})
+      EXPECT_EQ(host().handleText(host().idFromHandle(handle)), handle);
+    EXPECT_TRUE(host().idFromHandle("4368").isNull());
+  }
+  EXPECT_GT(hex(host().handleText(add("LINE"))), 0x10BB7u);
 }
 
 TEST_F(DrawingFiles, ADrawingMadeHereSavesIntoAFileOthersRead) {

@@ -14,7 +14,7 @@ bool isLive(const AcDbStub* stub) {
 
 // The live entry under KEY, or null.
 AcDbStub* liveEntry(const AcDbImpObject& dictionary, const ACHAR* key) {
-  const auto* entry = dictionary.entries.find(key);
+  const auto* entry = dictionary.entries().find(key);
   return entry != nullptr && isLive(entry->second) ? entry->second : nullptr;
 }
 
@@ -77,7 +77,7 @@ bool AcDbDictionary::has(const ACHAR* key) const {
 Adesk::UInt32 AcDbDictionary::numEntries() const {
   const sim::HostCodeScope hostCode;
   Adesk::UInt32 count = 0;
-  for (const auto& entry : impObject()->entries)
+  for (const auto& entry : impObject()->entries())
     if (entry.second->object != nullptr &&
         !entry.second->object->impObject()->erased)
       ++count;
@@ -109,7 +109,7 @@ Acad::ErrorStatus AcDbDictionary::setAt(const ACHAR* key, AcDbObject* newValue,
     return Acad::eInvalidInput;
   // The host refuses to overwrite a live entry rather than silently erase
   // the object it held.
-  const auto* existing = imp.entries.find(key);
+  const auto* existing = imp.entries().find(key);
   if (existing != nullptr && isLive(existing->second))
     return Acad::eDuplicateKey;
 
@@ -118,7 +118,7 @@ Acad::ErrorStatus AcDbDictionary::setAt(const ACHAR* key, AcDbObject* newValue,
   added.push(AcDb::kForWrite, false);
   state->noteOpened(added);
   // An erased entry of that key gives way.
-  imp.entries.assign(key, stub);
+  imp.editEntries().assign(key, stub);
   newId = AcDbObjectId(stub);
   const AcDbDatabase* facade = drawing.facade.get();
   state->withinApiCall([&] {

@@ -76,7 +76,11 @@ const std::string& AcDbImpObject::TypeName::nameAt(std::uint32_t index) {
 }
 
 AcDbImpObject::AcDbImpObject(AcDbObject* owner, AcRxClass* kind)
-    : self(owner), type(typeOfKind(kind)) {}
+    : self(owner),
+      type(typeOfKind(kind)),
+      pieces(1),
+      erased(false),
+      xdataInFile_(false) {}
 
 std::string AcDbImpObject::describe() const {
   return (stub != nullptr ? sim::hexText(stub->handle) : std::string("new")) +

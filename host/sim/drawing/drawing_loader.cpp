@@ -1,7 +1,6 @@
 #include "host/sim/drawing/drawing_loader.h"
 
 #include <algorithm>
-#include <deque>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -87,26 +86,120 @@ struct ObjectPlan {
   const dxf::Tag* recordEnd = nullptr;
 };
 
-// An entity with its followers, as the reader handed them over. The host's
-// object is made right then, holding its span of the file, so that a
-// drawing's entities never stand twice; it joins the drawing once the whole
-// file is found good, and is deleted otherwise.
-struct EntityPlan {
-  AcDbObject* object = nullptr;
-  std::uint64_t handle = 0;
-  std::uint64_t owner = 0;
-  std::uint64_t extensionDictionary = 0;
-  int line = 0;
-  bool hasXdata = false;
-  // Of a drawing older than AC1015: the entity or a follower lacks a handle
-  // or owner, which the upgrade gives them.
-  bool lacksHandleOrOwner = false;
+// A value of each entity in file order, kept as runs in which it goes up by
+// STEP from one entity to the next: a file's entities mostly come with
+// handles in a row (step 1) and one owner (step 0), so that one run stands
+// for thousands of them where a value each cost 8 bytes an entity at the
+// peak of a large drawing's read.
+class EntityValues {
+ public:
+  explicit EntityValues(std::uint64_t step) : step_(step) {}
+
+  void push(std::uint64_t value) {
+    if (count_ == 0 || value != last_ + step_) runs_.push_back({count_, value});
+    last_ = value;
+    ++count_;
+  }
+  // The value of entity I, for I that do not go down between calls with the
+  // same RUN (0 at first).
+  std::uint64_t at(std::size_t i, std::size_t& run) const {
+    while (run + 1 < runs_.size() && runs_[run + 1].first <= i) ++run;
+    return runs_[run].value + step_ * (i - runs_[run].first);
+  }
+  // The highest value, 0 when there is none.
+  std::uint64_t highest() const {
+    std::uint64_t highest = 0;
+    for (std::size_t r = 0; r < runs_.size(); ++r) {
+      const std::size_t end =
+          r + 1 < runs_.size() ? runs_[r + 1].first : count_;
+      highest = std::max(highest,
+                         runs_[r].value + step_ * (end - 1 - runs_[r].first));
+    }
+    return highest;
+  }
+
+ private:
+  struct Run {
+    std::size_t first;  // the run's first entity
+    std::uint64_t value;
+  };
+  std::uint64_t step_;
+  std::vector<Run> runs_;
+  std::uint64_t last_ = 0;
+  std::size_t count_ = 0;
+};
+
+// The entities' objects in file order, in blocks of 128 KiB given back as
+// their objects join the drawing: the drawing's stubs, made then in blocks
+// of 64 KiB, can take that room again, where the small blocks of a deque,
+// left between the objects, stayed taken (8 bytes an entity at the peak).
+class EntityObjects {
+ public:
+  static constexpr std::size_t kPerBlock = 16384;
+
+  ~EntityObjects() {
+    for (const std::vector<AcDbObject*>& block : blocks_)
+      for (AcDbObject* object : block) delete object;
+  }
+  void push_back(AcDbObject* object) {
+    if (size_ % kPerBlock == 0) {
+      blocks_.emplace_back();
+      blocks_.back().reserve(kPerBlock);
+    }
+    blocks_.back().push_back(object);
+    ++size_;
+  }
+  AcDbObject* operator[](std::size_t i) const {
+    return blocks_[i / kPerBlock][i % kPerBlock];
+  }
+  AcDbObject* back() const { return blocks_.back().back(); }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  // The object at I is the drawing's now; its block goes once it holds no
+  // other that is not.
+  void handedOver(std::size_t i) {
+    if ((i + 1) % kPerBlock == 0 || i + 1 == size_)
+      std::vector<AcDbObject*>().swap(blocks_[i / kPerBlock]);
+  }
+
+ private:
+  std::vector<std::vector<AcDbObject*>> blocks_;
+  std::size_t size_ = 0;
+};
+
+// Of a drawing older than AC1015: an entity whose group (it or a follower)
+// lacks a handle or owner, which the upgrade gives them.
+struct LackingEntity {
+  std::size_t index;
+  std::uint64_t handle;
+  std::uint64_t owner;
+};
+
+// Counts lines of the file's text forward from the last place asked, so
+// that a pass over the entities in file order counts each line once. An
+// entity keeps no line of its own: only a fault's message and an upgrade
+// need one.
+class LineCounter {
+ public:
+  explicit LineCounter(std::string_view text)
+      : at_(text.data()), end_(text.data() + text.size()) {}
+  // The line PLACE stands on; PLACE never before the last one asked.
+  int lineOf(const char* place) {
+    if (place < at_ || place > end_) return 0;
+    line_ += static_cast<int>(std::count(at_, place, '\n'));
+    at_ = place;
+    return line_;
+  }
+
+ private:
+  const char* at_;
+  const char* end_;
+  int line_ = 1;
 };
 
 class Loader {
  public:
   Loader(HostState& host, text::Error& error) : host_(host), error_(error) {}
-  ~Loader();
   Loader(const Loader&) = delete;
   Loader& operator=(const Loader&) = delete;
 
@@ -126,7 +219,8 @@ class Loader {
   }
   bool planXdata(const dxf::Object& object,
                  std::vector<XdataBlockPlan>& blocks);
-  bool checkEntityXdata(const EntityPlan& plan);
+  bool checkEntityXdata(const AcDbImpObject& imp, std::uint64_t handle,
+                        int line);
   void registerUsed(const std::vector<XdataBlockPlan>& blocks);
   void finishGroup();
   bool planDictionary(const dxf::Object& object, ObjectPlan& plan);
@@ -144,16 +238,22 @@ class Loader {
   // Known once the header is read: entity xdata waits for it.
   dxf::TextEncoding encoding_ = dxf::TextEncoding::Utf8;
   std::vector<AcWString> regapps_;
-  // A deque: the number of entities is not known until the file is read,
-  // and a vector doubling past it held up to three times the plans at once
-  // (a drawing just above a power of two peaked at 2.94 times its file).
-  std::deque<EntityPlan> entities_;
+  // The host's object of each entity with its followers, as the reader
+  // handed them over: made right then, holding its span of the file, so
+  // that a drawing's entities never stand twice; they join the drawing once
+  // the whole file is found good, and are deleted otherwise.
+  EntityObjects entities_;
+  // What the drawing needs of them beyond their objects, sparse or as runs;
+  // an entity's xdata is marked on its object.
+  EntityValues handles_{1};
+  EntityValues owners_{0};
+  std::vector<std::pair<std::size_t, std::uint64_t>> extensionDictionaries_;
+  std::vector<LackingEntity> lacking_;
   bool groupOpen_ = false;  // the last entity may still take followers
   std::string_view groupText_;
   bool groupIsPolyline_ = false;  // the DXF POLYLINE, with VERTEX followers
   int groupVertices_ = 0;
   bool groupClosed_ = false;
-  bool committed_ = false;
   // The first fault among the entities, and the plan it stands before.
   text::Error entityError_;
   std::size_t entityErrorAt_ = kNoError;
@@ -244,16 +344,11 @@ bool Loader::recordIsHeld(const dxf::Object& object, ObjectPlan& plan) {
       [](std::uint64_t) { return nullptr; }, probe, ignored);
 }
 
-Loader::~Loader() {
-  if (committed_) return;
-  for (const EntityPlan& plan : entities_) delete plan.object;
-}
-
 // A polyline's pieces are known once its vertices are; the group's text
 // runs to its last follower.
 void Loader::finishGroup() {
   if (entities_.empty()) return;
-  AcDbImpObject& imp = *entities_.back().object->impObject();
+  AcDbImpObject& imp = *entities_.back()->impObject();
   imp.extras = KeptGroups(nullptr, groupText_);
   if (!groupIsPolyline_) return;
   imp.pieces = piecesOf(groupClosed_, groupVertices_);
@@ -274,7 +369,9 @@ void Loader::takeEntity(const dxf::ObjectView& entity, std::string_view text) {
     }
     groupText_ = std::string_view(
         groupText_.data(), text.data() + text.size() - groupText_.data());
-    if (lacks) entities_.back().lacksHandleOrOwner = true;
+    if (lacks &&
+        (lacking_.empty() || lacking_.back().index != entities_.size() - 1))
+      lacking_.push_back(LackingEntity{entities_.size() - 1, 0, 0});
     if (entity.type == "VERTEX") ++groupVertices_;
     if (entity.type == "SEQEND") groupOpen_ = false;
     return;
@@ -295,15 +392,14 @@ void Loader::takeEntity(const dxf::ObjectView& entity, std::string_view text) {
   // object, and no activity held for each entity of a large file meanwhile.
   host_.objects.fresh.erase(object->impObject());
   object->impObject()->dropIdleActivity();
-  entities_.emplace_back();
-  EntityPlan& plan = entities_.back();
-  plan.object = object;
-  plan.line = entity.line;
-  plan.handle = entity.handle;
-  plan.owner = entity.owner;
-  plan.extensionDictionary = extensionDictionaryOf(entity);
-  plan.hasXdata = !entity.xdata.empty();
-  plan.lacksHandleOrOwner = lacks;
+  // Marked now, checked once the header says how its texts are encoded.
+  if (!entity.xdata.empty()) object->impObject()->keepXdataInFile();
+  entities_.push_back(object);
+  handles_.push(entity.handle);
+  owners_.push(entity.owner);
+  if (std::uint64_t dictionary = extensionDictionaryOf(entity))
+    extensionDictionaries_.emplace_back(entities_.size() - 1, dictionary);
+  if (lacks) lacking_.push_back(LackingEntity{entities_.size() - 1, 0, 0});
   // Other entities make one piece each.
   groupClosed_ = isClosed(entity);
   if (entity.type == "LWPOLYLINE") {
@@ -317,13 +413,12 @@ void Loader::takeEntity(const dxf::ObjectView& entity, std::string_view text) {
 // The xdata of an entity, read again from its text now that the header
 // says how its texts are encoded. Only its applications are kept: the
 // entity decodes its xdata from that text when it is first used.
-bool Loader::checkEntityXdata(const EntityPlan& plan) {
-  const AcDbImpObject& imp = *plan.object->impObject();
+bool Loader::checkEntityXdata(const AcDbImpObject& imp, std::uint64_t handle,
+                              int line) {
   dxf::Object head;
-  head.type =
-      std::string(entityXdataTags(imp.extras.text(), plan.line, head.xdata));
-  head.line = plan.line;
-  head.handle = plan.handle;
+  head.type = std::string(entityXdataTags(imp.extras.text(), line, head.xdata));
+  head.line = line;
+  head.handle = handle;
   std::vector<XdataBlockPlan> blocks;
   if (!planXdata(head, blocks)) return false;
   registerUsed(blocks);
@@ -358,13 +453,22 @@ bool Loader::plan(dxf::Document& document) {
       regapps_.push_back(app);
     }
   }
+  std::size_t run = 0;
   for (std::size_t i = 0; i <= entities_.size(); ++i) {
     if (i == entityErrorAt_) {
       error_ = entityError_;
       return false;
     }
     if (i == entities_.size()) break;
-    if (entities_[i].hasXdata && !checkEntityXdata(entities_[i])) return false;
+    const AcDbImpObject& imp = *entities_[i]->impObject();
+    if (!imp.xdataInFile()) continue;
+    const std::uint64_t handle = handles_.at(i, run);
+    // The entity's line is counted only for the message of a fault.
+    if (!checkEntityXdata(imp, handle, 1)) {
+      LineCounter lines(*doc_->source);
+      checkEntityXdata(imp, handle, lines.lineOf(imp.extras.text().data()));
+      return false;
+    }
   }
   // Checked as the file has them, so that faults name the file's lines.
   if (dxf::needsUpgrade(document.version())) upgrade();
@@ -403,11 +507,16 @@ void Loader::upgrade() {
   std::uint64_t next = dxf::upgradeDocument(*doc_, sunk_);
   std::vector<dxf::Object> group;
   std::string text;
-  for (EntityPlan& plan : entities_) {
-    if (!plan.lacksHandleOrOwner) continue;
-    AcDbImpObject& imp = *plan.object->impObject();
+  LineCounter lines(*doc_->source);
+  std::size_t handleRun = 0;
+  std::size_t ownerRun = 0;
+  for (LackingEntity& lack : lacking_) {
+    lack.handle = handles_.at(lack.index, handleRun);
+    lack.owner = owners_.at(lack.index, ownerRun);
+    AcDbImpObject& imp = *entities_[lack.index]->impObject();
     group.clear();
-    dxf::TagReader reader(imp.extras.text(), plan.line);
+    dxf::TagReader reader(imp.extras.text(),
+                          lines.lineOf(imp.extras.text().data()));
     dxf::Tag tag;
     while (reader.next(tag)) {
       if (tag.code == 0) {
@@ -430,8 +539,8 @@ void Loader::upgrade() {
       for (const dxf::Tag& t : object.xdata) writer.tag(t);
     }
     imp.extras = KeptGroups(text);
-    plan.handle = group.front().handle;
-    plan.owner = group.front().owner;
+    lack.handle = group.front().handle;
+    lack.owner = group.front().owner;
   }
 }
 
@@ -442,10 +551,13 @@ AcDbStub* Loader::make(AcDbImpDatabase& drawing, const std::string& kind,
 }
 
 AcDbImpDatabase* Loader::commit(const std::string& name) {
+  // Upgraded entities take the handle and owner the upgrade gave them.
+  const bool upgraded = !upgradedFrom_.empty();
   std::uint64_t next = doc_->nextFreeHandle();
-  for (const EntityPlan& plan : entities_)
-    next = std::max(next, plan.handle + 1);
-  committed_ = true;
+  if (!entities_.empty()) next = std::max(next, handles_.highest() + 1);
+  if (upgraded)
+    for (const LackingEntity& lack : lacking_)
+      next = std::max(next, lack.handle + 1);
   host_.drawings.open.emplace_back(
       new AcDbImpDatabase(host_, name, host_.drawings.nextSerial++));
   AcDbImpDatabase& drawing = *host_.drawings.open.back();
@@ -468,17 +580,25 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
     }
     std::vector<XdataBlockPlan>().swap(blocks);
   };
-  for (std::size_t i = 0; i < entities_.size(); ++i) {
-    AcDbObject* object = entities_[i].object;
+  const std::size_t firstEntity = drawing.stubs.size();
+  const std::size_t entityCount = entities_.size();
+  std::size_t run = 0;
+  std::size_t lackAt = 0;
+  for (std::size_t i = 0; i < entityCount; ++i) {
+    AcDbObject* object = entities_[i];
     AcDbImpObject& imp = *object->impObject();
-    // Entities that came without a handle get one past the file's.
-    drawing.nextHandle =
-        entities_[i].handle != 0 ? entities_[i].handle : next++;
-    host_.appendNew(drawing, object, nullptr);
+    std::uint64_t handle = handles_.at(i, run);
     // Groups an upgrade rewrote are text of their own already.
-    if (!entities_[i].lacksHandleOrOwner || upgradedFrom_.empty())
-      imp.extras = KeptGroups(doc_->source, imp.extras.text());
-    if (entities_[i].hasXdata) imp.keepXdataInFile();
+    bool ownText = false;
+    if (upgraded && lackAt < lacking_.size() && lacking_[lackAt].index == i) {
+      handle = lacking_[lackAt++].handle;
+      ownText = true;
+    }
+    // Entities that came without a handle get one past the file's.
+    drawing.nextHandle = handle != 0 ? handle : next++;
+    host_.appendNew(drawing, object, nullptr);
+    entities_.handedOver(i);
+    if (!ownText) imp.extras = KeptGroups(doc_->source, imp.extras.text());
   }
   std::vector<AcDbStub*> stubs;
   stubs.reserve(plans_.size());
@@ -496,11 +616,25 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
   auto resolve = [&drawing](std::uint64_t handle) -> AcDbStub* {
     return handle != 0 ? drawing.findHandle(handle) : nullptr;
   };
-  for (std::size_t i = 0; i < entities_.size(); ++i) {
-    AcDbImpObject& imp = *entities_[i].object->impObject();
-    imp.owner = resolve(entities_[i].owner);
-    imp.extensionDictionary = resolve(entities_[i].extensionDictionary);
+  // Most entities share their owner, found once for each run of them.
+  run = 0;
+  lackAt = 0;
+  std::uint64_t lastOwner = 0;
+  AcDbStub* ownerStub = nullptr;
+  for (std::size_t i = 0; i < entityCount; ++i) {
+    std::uint64_t owner = owners_.at(i, run);
+    if (upgraded && lackAt < lacking_.size() && lacking_[lackAt].index == i)
+      owner = lacking_[lackAt++].owner;
+    if (owner != lastOwner) {
+      lastOwner = owner;
+      ownerStub = resolve(owner);
+    }
+    drawing.stubs.at(firstEntity + i).object->impObject()->owner = ownerStub;
   }
+  for (const auto& dictionary : extensionDictionaries_)
+    drawing.stubs.at(firstEntity + dictionary.first)
+        .object->impObject()
+        ->extensionDictionary = resolve(dictionary.second);
   for (std::size_t i = 0; i < plans_.size(); ++i) {
     const ObjectPlan& plan = plans_[i];
     AcDbImpObject& imp = *stubs[i]->object->impObject();
@@ -508,7 +642,7 @@ AcDbImpDatabase* Loader::commit(const std::string& name) {
     imp.extensionDictionary = resolve(plan.extensionDictionary);
     for (const auto& entry : plan.entries)
       if (AcDbStub* target = resolve(entry.second))
-        imp.entries.emplace(entry.first, target);
+        imp.editEntries().emplace(entry.first, target);
     if (plan.recordBegin != nullptr) {
       text::Error ignored;
       std::vector<StoredItem> items;

@@ -136,7 +136,7 @@ void Saver::writeEntries(const AcDbImpObject& imp, dxf::Object& object) {
     AcWString key;
     if (!dxf::decodeText(entry.key, encoding_, key)) continue;
     AcDbStub* target = resolve(entry.handle);
-    const auto* now = imp.entries.find(key);
+    const auto* now = imp.entries().find(key);
     bool keep;
     if (now != nullptr)
       keep = now->second == target && isLive(target);
@@ -148,7 +148,7 @@ void Saver::writeEntries(const AcDbImpObject& imp, dxf::Object& object) {
   bool hardOwner = false;
   for (const dxf::Tag& t : object.tags)
     if (t.code == 280 && t.value == "1") hardOwner = true;
-  for (const auto& entry : imp.entries) {
+  for (const auto& entry : imp.entries()) {
     if (!isLive(entry.second) || placed.count(folded(entry.first))) continue;
     dxf::DictionaryEntry added;
     added.key = dxf::encodeText(entry.first, encoding_);
