@@ -521,19 +521,10 @@ bool DocumentParser::checkDocument(const Document& document) {
 // Whether any handle stands twice among the sink's runs and the document's
 // objects.
 bool DocumentParser::handleRunsOverlap(const Document& document) {
-  auto add = [this](const Object& object) {
+  // The sink's entities are in the runs already; the document keeps none.
+  document.forEachObject([this](const Object& object) {
     if (object.handle != 0) runs_.push_back(HandleRun{object.handle, 1});
-  };
-  for (const Table& t : document.tables) {
-    add(t.head);
-    for (const Object& record : t.records) add(record);
-  }
-  for (const Block& b : document.blocks) {
-    add(b.begin);
-    for (const Object& entity : b.entities) add(entity);
-    add(b.end);
-  }
-  for (const Object& object : document.objects) add(object);
+  });
   std::sort(
       runs_.begin(), runs_.end(),
       [](const HandleRun& a, const HandleRun& b) { return a.first < b.first; });
